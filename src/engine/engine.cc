@@ -1,0 +1,13 @@
+#include "engine/engine.h"
+
+namespace vorn {
+
+void Engine::build_network(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links) {
+    install(build_graph(nodes, links));
+}
+
+void Engine::install(NetworkGraph graph) {
+    graph_ = std::make_shared<const NetworkGraph>(std::move(graph));
+}
+
+}  // namespace vorn

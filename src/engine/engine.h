@@ -1,0 +1,38 @@
+// The engine: a configuration fixed at creation and at most one network graph.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "engine/network_graph.h"
+#include "engine/network_model.h"
+#include "simulation/request.h"
+
+namespace vorn {
+
+class Engine {
+public:
+    Engine() = default;
+    explicit Engine(const EngineConfig& config) : config_(config) {}
+
+    const EngineConfig& config() const { return config_; }
+    // The installed graph, or nullptr when no network was defined.
+    const NetworkGraph* graph() const { return graph_.get(); }
+    bool has_network() const { return graph_ != nullptr; }
+
+    // Builds a new graph from the records and installs it in place of the old one.
+    void build_network(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links);
+    void install(NetworkGraph graph);
+
+private:
+    EngineConfig config_{};
+    // Shared so that copying an engine (Python owns engines by value) is cheap;
+    // a graph never changes once installed.
+    std::shared_ptr<const NetworkGraph> graph_;
+};
+
+// Runs one request with the all-zero-key request generator. Throws
+// InternalFault when the engine has no network.
+RequestOutcome run_request(const Engine& engine, const EntanglementRequest& request);
+
+}  // namespace vorn
