@@ -1,0 +1,198 @@
+// Declarative class bindings. One chain per class:
+//
+//   ClassBuilder<NodeDefinition>("NodeDefinition")
+//       .constructor<&make_node_definition>({"id", "memory_lifetime_t2"})
+//       .field<&NodeDefinition::id>("id")
+//       .done();
+//
+// Fields bind to struct members (read returns a new object, write converts
+// and copies, delete is refused); methods, static methods, repr and equality
+// bind to plain functions; enumeration-like classes list their members.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "python_bridge/class_spec.h"
+#include "python_bridge/convert.h"
+#include "python_bridge/invoke.h"
+
+namespace vorn::py {
+
+PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*);
+int refuse_delete(PyObject* value);  // sets AttributeError when value is null; returns -1 then
+
+template <class M>
+struct MemberTraits;
+template <class T, class V>
+struct MemberTraits<V T::*> {
+    using Owner = T;
+    using Value = V;
+};
+
+template <auto Member>
+PyObject* get_member(PyObject* self, void*) {
+    using Owner = typename MemberTraits<decltype(Member)>::Owner;
+    return guarded<PyObject*>(nullptr, [&] {
+        BorrowGuard guard(self, Access::Shared);
+        return to_python(value_of<Owner>(self).*Member);
+    });
+}
+
+template <auto Member>
+int set_member(PyObject* self, PyObject* value, void*) {
+    using Traits = MemberTraits<decltype(Member)>;
+    if (!value) return refuse_delete(value);
+    return guarded<int>(-1, [&] {
+        typename Traits::Value converted{};
+        if (!Converter<typename Traits::Value>::load(value, converted)) return -1;
+        BorrowGuard guard(self, Access::Exclusive);
+        value_of<typename Traits::Owner>(self).*Member = std::move(converted);
+        return 0;
+    });
+}
+
+template <class T, auto Fn>
+PyObject* repr_slot(PyObject* self) {
+    return guarded<PyObject*>(nullptr, [&] {
+        BorrowGuard guard(self, Access::Shared);
+        return to_python(std::string(Fn(value_of<T>(self))));
+    });
+}
+
+template <class T, auto Equal>
+PyObject* richcompare_slot(PyObject* self, PyObject* other, int op) {
+    if ((op != Py_EQ && op != Py_NE) || Py_TYPE(other) != Py_TYPE(self)) Py_RETURN_NOTIMPLEMENTED;
+    return guarded<PyObject*>(nullptr, [&] {
+        BorrowGuard left(self, Access::Shared);
+        BorrowGuard right(other, Access::Shared);
+        bool equal = Equal(value_of<T>(self), value_of<T>(other));
+        return PyBool_FromLong(op == Py_EQ ? equal : !equal);
+    });
+}
+
+template <class T>
+void dealloc_slot(PyObject* self) {
+    destroy_instance<T>(self);
+}
+
+template <class T>
+class ClassBuilder {
+public:
+    explicit ClassBuilder(const char* name, const char* doc = "") : spec_(new ClassSpec), body_(doc) {
+        spec_->name = name;
+        spec_->basicsize = static_cast<int>(sizeof(Instance<T>));
+        spec_->type = &TypeSlot<T>::type;
+        spec_->slots.push_back({Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_slot<T>)});
+    }
+
+    template <auto Factory>
+    ClassBuilder& constructor(std::initializer_list<const char*> params) {
+        signature_ = describe<Factory>(std::string(spec_->name) + ".__new__", params, false);
+        spec_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&constructor_trampoline<Factory>)});
+        has_constructor_ = true;
+        return *this;
+    }
+
+    template <auto Member>
+    ClassBuilder& field(const char* name, const char* doc = nullptr) {
+        spec_->getset.push_back({name, &get_member<Member>, &set_member<Member>, doc, nullptr});
+        return *this;
+    }
+
+    // A method whose first parameter is the receiver (`const T&` reads, `T&` changes it).
+    template <auto Fn>
+    ClassBuilder& method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
+        std::string signature = describe<Fn>(spec_->name + "." + name, params, true, 1);
+        spec_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_trampoline<Fn>)),
+                                  METH_FASTCALL | METH_KEYWORDS,
+                                  spec_->keep(signed_doc(name, signature, doc))});
+        return *this;
+    }
+
+    template <auto Fn>
+    ClassBuilder& static_method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
+        std::string signature = describe<Fn>(spec_->name + "." + name, params, false);
+        spec_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_trampoline<Fn>)),
+                                  METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+                                  spec_->keep(signed_doc(name, signature, doc))});
+        return *this;
+    }
+
+    template <auto Fn>
+    ClassBuilder& repr() {
+        spec_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(&repr_slot<T, Fn>)});
+        return *this;
+    }
+
+    // Field-wise equality; other comparisons and other types are NotImplemented,
+    // and instances become unhashable.
+    template <auto Equal>
+    ClassBuilder& equality() {
+        spec_->slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(&richcompare_slot<T, Equal>)});
+        spec_->slots.push_back({Py_tp_hash, reinterpret_cast<void*>(&PyObject_HashNotImplemented)});
+        return *this;
+    }
+
+    // Enumeration-like class: members become class attributes created with
+    // the type; each member's repr is "Class.Member".
+    ClassBuilder& members(std::initializer_list<std::pair<const char*, T>> members) {
+        static std::vector<std::pair<const char*, T>> table;
+        static std::string class_name;
+        table.assign(members.begin(), members.end());
+        class_name = spec_->name;
+        for (const auto& [name, value] : table) {
+            T member = value;
+            spec_->class_attributes.emplace_back(
+                name, [member](PyTypeObject* type) { return make_instance<T>(type, member); });
+        }
+        spec_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(+[](PyObject* self) -> PyObject* {
+                                    for (const auto& [name, value] : table) {
+                                        if (value == value_of<T>(self)) {
+                                            std::string text = class_name + "." + name;
+                                            return PyUnicode_FromStringAndSize(text.data(), (Py_ssize_t)text.size());
+                                        }
+                                    }
+                                    return PyUnicode_FromString(class_name.c_str());
+                                })});
+        return *this;
+    }
+
+    ClassSpec& done() {
+        if (has_constructor_) {
+            spec_->doc = signed_doc(spec_->name, signature_, body_);
+        } else {
+            spec_->doc = body_;
+            spec_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&no_constructor)});
+        }
+        TypeSlot<T>::spec = spec_;
+        return *spec_;
+    }
+
+private:
+    // Records the call signature of Fn (skipping `skip` receiver parameters)
+    // and returns its text signature.
+    template <auto Fn>
+    std::string describe(std::string display, std::initializer_list<const char*> params, bool with_self,
+                         std::size_t skip = 0) {
+        CallSignature& signature = CallMeta<Fn>::signature;
+        signature.display = std::move(display);
+        signature.names.assign(params.begin(), params.end());
+        signature.required = required_of(Fn, skip);
+        return text_signature(signature.names, signature.required, with_self);
+    }
+
+    template <class R, class... P>
+    static std::size_t required_of(R (*)(P...), std::size_t skip) {
+        return required_count<P...>() - (skip > 0 && sizeof...(P) > 0 ? 1 : 0);
+    }
+
+    ClassSpec* spec_;
+    const char* body_;
+    std::string signature_;
+    bool has_constructor_ = false;
+};
+
+}  // namespace vorn::py

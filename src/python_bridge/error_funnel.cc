@@ -1,0 +1,48 @@
+#include "python_bridge/error_funnel.h"
+
+#include <new>
+
+#include "common/errors.h"
+#include "python_bridge/instance.h"
+#include "python_bridge/messages.h"
+
+namespace vorn::py {
+
+namespace {
+PyObject* fault_class = nullptr;
+}
+
+bool init_fault_class() {
+    if (fault_class) return true;
+    fault_class = PyErr_NewExceptionWithDoc(
+        "vorn_core.InternalFault", "An internal invariant of the simulator was violated.", PyExc_BaseException,
+        nullptr);
+    return fault_class != nullptr;
+}
+
+void raise_fault(const char* text) {
+    if (!fault_class && !init_fault_class()) return;
+    PyErr_SetString(fault_class, text);
+}
+
+void translate_current_exception() {
+    try {
+        throw;
+    } catch (const ErrorAlreadySet&) {
+        if (!PyErr_Occurred()) raise_fault(msg::kUnknownCxxException);
+    } catch (const vorn::ValueError& error) {
+        PyErr_SetString(PyExc_ValueError, error.what());
+    } catch (const vorn::OperationError& error) {
+        PyErr_SetString(PyExc_RuntimeError, error.what());
+    } catch (const vorn::InternalFault& error) {
+        raise_fault(error.what());
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& error) {
+        raise_fault(error.what());
+    } catch (...) {
+        raise_fault(msg::kUnknownCxxException);
+    }
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,122 @@
+// Bindings of the network-model records.
+#include "engine/network_model.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/class_builder.h"
+
+namespace vorn::py {
+
+namespace {
+
+PhysicalConfig make_physical_config(std::optional<double> alpha_loss_db_km) {
+    return PhysicalConfig::from_alpha_loss(alpha_loss_db_km);
+}
+
+SimulationConfig make_simulation_config(std::optional<double> total_time_cutoff_ms,
+                                        std::optional<double> step_resolution_ms,
+                                        std::optional<double> alpha_loss_db_km) {
+    SimulationConfig config;
+    config.physical = PhysicalConfig::from_alpha_loss(alpha_loss_db_km);
+    if (total_time_cutoff_ms) config.total_time_cutoff_ms = *total_time_cutoff_ms;
+    if (step_resolution_ms) config.step_resolution_ms = *step_resolution_ms;
+    return config;
+}
+
+NodeDefinition make_node_definition(std::string id, double memory_lifetime_t2) {
+    return {std::move(id), memory_lifetime_t2};
+}
+
+SatelliteConditions make_satellite_conditions(std::optional<double> visibility, std::optional<double> weather_factor) {
+    return {visibility.value_or(1.0), weather_factor.value_or(1.0)};
+}
+
+double satellite_effective_rate(const SatelliteConditions& conditions, double base_rate) {
+    return conditions.effective_rate(base_rate);
+}
+
+LinkDefinition make_link_definition(std::string from_node, std::string to, double distance_km, double base_fidelity,
+                                    double generation_rate_hz, std::optional<LinkType> link_type,
+                                    std::optional<SatelliteConditions> satellite_conditions) {
+    return {std::move(from_node), std::move(to), distance_km, base_fidelity, generation_rate_hz,
+            link_type.value_or(LinkType::Fiber), std::move(satellite_conditions)};
+}
+
+NetworkTopologyPayload make_payload(std::vector<NodeDefinition> nodes, std::vector<LinkDefinition> links) {
+    return {std::move(nodes), std::move(links)};
+}
+
+}  // namespace
+
+ClassSpec& physical_config_class() {
+    static ClassSpec& spec = ClassBuilder<PhysicalConfig>("PhysicalConfig")
+                                 .constructor<&make_physical_config>({"alpha_loss_db_km"})
+                                 .field<&PhysicalConfig::baseline_purify_factor>("baseline_purify_factor")
+                                 .field<&PhysicalConfig::speed_of_light_in_fiber_km_ms>("speed_of_light_in_fiber_km_ms")
+                                 .done();
+    return spec;
+}
+
+ClassSpec& simulation_config_class() {
+    static ClassSpec& spec =
+        ClassBuilder<SimulationConfig>("SimulationConfig")
+            .constructor<&make_simulation_config>({"total_time_cutoff_ms", "step_resolution_ms", "alpha_loss_db_km"})
+            .field<&SimulationConfig::physical>("physical")
+            .field<&SimulationConfig::total_time_cutoff_ms>("total_time_cutoff_ms")
+            .field<&SimulationConfig::step_resolution_ms>("step_resolution_ms")
+            .done();
+    return spec;
+}
+
+ClassSpec& node_definition_class() {
+    static ClassSpec& spec = ClassBuilder<NodeDefinition>("NodeDefinition")
+                                 .constructor<&make_node_definition>({"id", "memory_lifetime_t2"})
+                                 .field<&NodeDefinition::id>("id")
+                                 .field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
+                                 .done();
+    return spec;
+}
+
+ClassSpec& satellite_conditions_class() {
+    static ClassSpec& spec =
+        ClassBuilder<SatelliteConditions>("SatelliteConditions")
+            .constructor<&make_satellite_conditions>({"visibility", "weather_factor"})
+            .field<&SatelliteConditions::visibility>("visibility")
+            .field<&SatelliteConditions::weather_factor>("weather_factor")
+            .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
+                                               "Calculate effective generation rate based on conditions")
+            .done();
+    return spec;
+}
+
+ClassSpec& link_type_class() {
+    static ClassSpec& spec = ClassBuilder<LinkType>("LinkType")
+                                 .members({{"Fiber", LinkType::Fiber}, {"Satellite", LinkType::Satellite}})
+                                 .done();
+    return spec;
+}
+
+ClassSpec& link_definition_class() {
+    static ClassSpec& spec =
+        ClassBuilder<LinkDefinition>("LinkDefinition")
+            .constructor<&make_link_definition>({"from_node", "to", "distance_km", "base_fidelity",
+                                                 "generation_rate_hz", "link_type", "satellite_conditions"})
+            .field<&LinkDefinition::from_node>("from_node")
+            .field<&LinkDefinition::to>("to")
+            .field<&LinkDefinition::distance_km>("distance_km")
+            .field<&LinkDefinition::base_fidelity>("base_fidelity")
+            .field<&LinkDefinition::generation_rate_hz>("generation_rate_hz")
+            .field<&LinkDefinition::link_type>("link_type")
+            .field<&LinkDefinition::satellite_conditions>("satellite_conditions")
+            .done();
+    return spec;
+}
+
+ClassSpec& network_topology_payload_class() {
+    static ClassSpec& spec = ClassBuilder<NetworkTopologyPayload>("NetworkTopologyPayload")
+                                 .constructor<&make_payload>({"nodes", "links"})
+                                 .field<&NetworkTopologyPayload::nodes>("nodes")
+                                 .field<&NetworkTopologyPayload::links>("links")
+                                 .done();
+    return spec;
+}
+
+}  // namespace vorn::py
