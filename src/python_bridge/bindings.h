@@ -22,4 +22,35 @@ ClassSpec& strategy_type_class();
 ClassSpec& entanglement_request_class();
 ClassSpec& simulation_result_class();
 
+// Ensembles and their analysis.
+ClassSpec& monte_carlo_stats_class();
+ClassSpec& monte_carlo_context_class();
+
+// Topology comparison.
+ClassSpec& topology_endpoints_class();
+ClassSpec& topology_comparison_result_class();
+ClassSpec& topology_comparison_report_class();
+
+// Protocols.
+ClassSpec& qkd_parameters_class();
+ClassSpec& qkd_result_class();
+ClassSpec& qkd_stats_class();
+ClassSpec& teleportation_parameters_class();
+ClassSpec& teleportation_outcome_class();
+ClassSpec& teleportation_stats_class();
+ClassSpec& basis_type_class();
+ClassSpec& coordination_topology_class();
+ClassSpec& measurement_basis_class();
+ClassSpec& distributed_computing_parameters_class();
+ClassSpec& party_outcome_class();
+ClassSpec& distributed_computing_result_class();
+ClassSpec& distributed_computing_stats_class();
+
+// Module functions.
+FunctionSpec generate_topology_spec();
+FunctionSpec compare_topologies_spec();
+FunctionSpec qkd_spec();
+FunctionSpec teleportation_spec();
+FunctionSpec distributed_computation_spec();
+
 }  // namespace vorn::py

@@ -1,11 +1,22 @@
 // Binding of the engine class.
+#include "analysis/monte_carlo_stats.h"
+#include "common/errors.h"
+#include "common/messages.h"
 #include "engine/engine.h"
+#include "protocols/distributed_computation.h"
+#include "protocols/qkd.h"
+#include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/class_builder.h"
+#include "simulation/ensemble.h"
 
 namespace vorn::py {
 
 namespace {
+
+constexpr const char* kQkdDoc = "Run BB84-style quantum key distribution between two nodes.";
+constexpr const char* kTeleportationDoc = "Execute entanglement-based quantum state teleportation between two nodes.";
+constexpr const char* kDistributedDoc = "Run a distributed quantum computing protocol across participating nodes.";
 
 Engine make_engine(std::optional<SimulationConfig> config) {
     return config ? Engine(EngineConfig::from(*config)) : Engine();
@@ -21,6 +32,37 @@ RequestOutcome request_entanglement(const Engine& engine, std::string from_node,
     return run_request(engine, {std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy});
 }
 
+MonteCarloStats simulate(const Engine& engine, std::string from_node, std::string to, double fidelity_target,
+                         double max_latency_ms, std::uint64_t runs, std::optional<StrategyType> strategy,
+                         std::optional<std::uint64_t> seed) {
+    if (!engine.has_network()) throw OperationError(std::string(vorn::msg::kNoNetworkForEnsemble));
+    EntanglementRequest request{std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy};
+    EnsembleOutcome outcome = run_ensemble(engine, request, runs, seed);
+    return {outcome.total_runs,
+            outcome.empirical_success_rate,
+            outcome.mean_latency_ms,
+            outcome.mean_fidelity,
+            outcome.aggregate_congestion_drops,
+            std::move(outcome.link_usage),
+            capture_monte_carlo_context(engine, request, seed)};
+}
+
+QKDResult engine_run_qkd(const Engine& engine, QKDParameters params) { return run_qkd(engine, params); }
+
+TeleportationOutcome engine_execute_teleportation(const Engine& engine, TeleportationParameters params) {
+    return execute_teleportation(engine, params);
+}
+
+DistributedComputingResult engine_run_distributed_computation(const Engine& engine,
+                                                              std::vector<std::string> participants,
+                                                              std::string coordination_topology,
+                                                              std::string basis_type,
+                                                              std::optional<double> correlation_strength,
+                                                              std::optional<double> classical_relay_latency_ms) {
+    return run_distributed_computation(engine, participants, coordination_topology, basis_type, correlation_strength,
+                                       classical_relay_latency_ms);
+}
+
 }  // namespace
 
 ClassSpec& vorn_engine_class() {
@@ -30,6 +72,15 @@ ClassSpec& vorn_engine_class() {
             .method<&define_network>("define_network", {"nodes", "links"})
             .method<&request_entanglement>("request_entanglement",
                                            {"from_node", "to", "fidelity_target", "max_latency_ms", "strategy"})
+            .method<&simulate>("simulate", {"from_node", "to", "fidelity_target", "max_latency_ms", "runs",
+                                            "strategy", "seed"})
+            .method<&engine_run_qkd>("run_qkd", {"params"}, kQkdDoc)
+            .method<&engine_execute_teleportation>("execute_teleportation", {"params"}, kTeleportationDoc)
+            .method<&engine_run_distributed_computation>(
+                "run_distributed_computation",
+                {"participants", "coordination_topology", "basis_type", "correlation_strength",
+                 "classical_relay_latency_ms"},
+                kDistributedDoc)
             .done();
     return spec;
 }

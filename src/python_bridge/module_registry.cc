@@ -24,18 +24,43 @@ const std::vector<ModuleEntry>& module_entries() {
         exported(&link_definition_class),
         exported(&satellite_conditions_class),
         exported(&entanglement_request_class),
-        // MonteCarloStats, TopologyComparisonResult, TopologyComparisonReport
+        exported(&monte_carlo_stats_class),
+        exported(&topology_comparison_result_class),
+        exported(&topology_comparison_report_class),
         exported(&link_type_class),
         exported(&strategy_type_class),
         exported(&simulation_config_class),
         exported(&node_definition_class),
         exported(&network_topology_payload_class),
-        // VornFile ... DistributedComputingStats
+        // VornFile, VornNode, VornLink, VornConfig, VornConstraints, VornMetadata,
+        // VornNodeType, VornLinkType, VornSatelliteExtension
+        exported(&topology_endpoints_class),
+        exported(&qkd_parameters_class),
+        exported(&qkd_result_class),
+        exported(&qkd_stats_class),
+        exported(&teleportation_parameters_class),
+        exported(&teleportation_outcome_class),
+        exported(&teleportation_stats_class),
+        exported(&basis_type_class),
+        exported(&coordination_topology_class),
+        exported(&measurement_basis_class),
+        exported(&distributed_computing_parameters_class),
+        exported(&party_outcome_class),
+        exported(&distributed_computing_result_class),
+        exported(&distributed_computing_stats_class),
 
         // Classes reached only through returned objects.
         hidden(&simulation_result_class),
+        hidden(&monte_carlo_context_class),
 
         // Module functions and aliases.
+        function(&generate_topology_spec),
+        function(&compare_topologies_spec),
+        // save_topology, load_topology, validate, load_vorn_file, diff,
+        // diff_topologies, from_vorn_file, load, save_vorn_file_wrapper, save
+        function(&qkd_spec),
+        function(&teleportation_spec),
+        function(&distributed_computation_spec),
     };
     return entries;
 }

@@ -1,0 +1,117 @@
+// Module functions that mirror engine operations with plain arguments, and
+// the built-in topology functions.
+#include "protocols/distributed_computation.h"
+#include "protocols/qkd.h"
+#include "protocols/teleportation.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/function_builder.h"
+#include "topologies/builtin_topologies.h"
+#include "topologies/topology_comparison.h"
+
+namespace vorn::py {
+
+namespace {
+
+constexpr const char* kQkdDoc = "Run BB84-style quantum key distribution between two nodes.";
+constexpr const char* kTeleportationDoc = "Execute entanglement-based quantum state teleportation between two nodes.";
+constexpr const char* kDistributedDoc = "Run a distributed quantum computing protocol across participating nodes.";
+constexpr const char* kCompareDoc =
+    "Compare multiple network topologies for the same entanglement request\n"
+    "\n"
+    "This function runs simulations across different topologies and returns\n"
+    "a comprehensive comparison report.\n"
+    "\n"
+    "# Arguments\n"
+    "* `endpoints` - List of (topology_name, from_node, to_node) entries, for example\n"
+    "  \"telecom_backbone\" with (\"A\", \"C\") and \"hybrid_satellite_fiber\" with (\"Toronto\", \"London\")\n"
+    "* `fidelity_target` - Required fidelity threshold for all simulations\n"
+    "* `max_latency_ms` - Maximum allowed latency for all simulations\n"
+    "* `runs` - Number of Monte Carlo runs per topology\n"
+    "* `strategy` - Optional routing strategy (None for default)\n"
+    "\n"
+    "# Example\n"
+    "```python\n"
+    "endpoints = [\n"
+    "    TopologyEndpoints(\"telecom_backbone\", \"A\", \"C\"),\n"
+    "    TopologyEndpoints(\"hybrid_satellite_fiber\", \"Toronto\", \"London\"),\n"
+    "]\n"
+    "report = compare_topologies(endpoints, fidelity_target=0.75, max_latency_ms=5000.0,\n"
+    "                            runs=1000, strategy=StrategyType.HighestFidelity)\n"
+    "print(\"Recommended: \", report.recommended_topology)\n"
+    "```";
+
+NetworkTopologyPayload generate_topology_function(std::string name) { return generate_topology(name); }
+
+TopologyComparisonReport compare_topologies_function(std::vector<TopologyEndpoints> endpoints,
+                                                     double fidelity_target, double max_latency_ms,
+                                                     std::uint64_t runs, std::optional<StrategyType> strategy) {
+    return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy);
+}
+
+QKDResult qkd_function(const Engine& engine, std::string from_node, std::string to_node, double fidelity_target,
+                       double max_latency_ms, std::optional<std::uint64_t> rounds,
+                       std::optional<double> error_rate_tolerance) {
+    QKDParameters params;
+    params.from_node = std::move(from_node);
+    params.to_node = std::move(to_node);
+    params.fidelity_target = fidelity_target;
+    params.max_latency_ms = max_latency_ms;
+    if (rounds) params.rounds = *rounds;
+    if (error_rate_tolerance) params.error_rate_tolerance = *error_rate_tolerance;
+    return run_qkd(engine, params);
+}
+
+TeleportationOutcome teleportation_function(const Engine& engine, std::string source_node, std::string target_node,
+                                            std::optional<double> state_fidelity,
+                                            std::optional<double> classical_bandwidth_ms) {
+    TeleportationParameters params;
+    params.source_node = std::move(source_node);
+    params.target_node = std::move(target_node);
+    if (state_fidelity) params.state_fidelity = *state_fidelity;
+    if (classical_bandwidth_ms) params.classical_bandwidth_ms = *classical_bandwidth_ms;
+    return execute_teleportation(engine, params);
+}
+
+DistributedComputingResult distributed_computation_function(const Engine& engine,
+                                                            std::vector<std::string> participants,
+                                                            CoordinationTopology coordination_topology,
+                                                            MeasurementBasis measurement_basis,
+                                                            std::optional<double> classical_relay_latency_ms) {
+    DistributedComputingParameters params;
+    params.participants = std::move(participants);
+    params.coordination_topology = std::move(coordination_topology);
+    params.measurement_basis = measurement_basis;
+    if (classical_relay_latency_ms) params.classical_relay_latency_ms = *classical_relay_latency_ms;
+    return distributed_computation(engine, params);
+}
+
+}  // namespace
+
+FunctionSpec generate_topology_spec() { return make_function<&generate_topology_function>("generate_topology", {"name"}); }
+
+FunctionSpec compare_topologies_spec() {
+    return make_function<&compare_topologies_function>(
+        "compare_topologies", {"endpoints", "fidelity_target", "max_latency_ms", "runs", "strategy"}, kCompareDoc);
+}
+
+FunctionSpec qkd_spec() {
+    return make_function<&qkd_function>("qkd",
+                                        {"engine", "from_node", "to_node", "fidelity_target", "max_latency_ms",
+                                         "rounds", "error_rate_tolerance"},
+                                        kQkdDoc);
+}
+
+FunctionSpec teleportation_spec() {
+    return make_function<&teleportation_function>(
+        "teleportation", {"engine", "source_node", "target_node", "state_fidelity", "classical_bandwidth_ms"},
+        kTeleportationDoc);
+}
+
+FunctionSpec distributed_computation_spec() {
+    return make_function<&distributed_computation_function>(
+        "distributed_computation",
+        {"engine", "participants", "coordination_topology", "measurement_basis", "classical_relay_latency_ms"},
+        kDistributedDoc);
+}
+
+}  // namespace vorn::py

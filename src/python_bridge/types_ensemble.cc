@@ -1,0 +1,70 @@
+// Bindings of the ensemble statistics and their captured context.
+#include "analysis/monte_carlo_stats.h"
+#include "analysis/sensitivity_analysis.h"
+#include "common/errors.h"
+#include "common/messages.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/class_builder.h"
+
+namespace vorn::py {
+
+namespace {
+
+constexpr const char* kSensitivityDoc =
+    "Perturb each simulation parameter \u00b110 %, re-run the ensemble, and report\n"
+    "which parameters most influence `empirical_success_rate`.\n"
+    "\n"
+    "Returns a dict sorted by absolute impact (descending):\n"
+    "  {\"memory_lifetime_t2:node_A\": 0.34, \"base_fidelity:link_0->link_B\": 0.28, ...}";
+
+MonteCarloStats make_stats(std::uint64_t total_runs, double empirical_success_rate, double mean_latency_ms,
+                           double mean_fidelity, std::uint64_t aggregate_congestion_drops,
+                           std::map<std::string, std::uint64_t> link_utilization_heatmap,
+                           std::optional<MonteCarloContext> context) {
+    return {total_runs, empirical_success_rate, mean_latency_ms, mean_fidelity, aggregate_congestion_drops,
+            std::move(link_utilization_heatmap), std::move(context)};
+}
+
+DictItems<std::string, double> stats_sensitivity_analysis(const MonteCarloStats& stats, std::uint64_t seed_base) {
+    if (!stats.context) throw ValueError(std::string(vorn::msg::kNoSimulationContext));
+    return {sensitivity_analysis(*stats.context, stats.empirical_success_rate, seed_base)};
+}
+
+}  // namespace
+
+ClassSpec& monte_carlo_stats_class() {
+    static ClassSpec& spec =
+        ClassBuilder<MonteCarloStats>("MonteCarloStats")
+            .constructor<&make_stats>({"total_runs", "empirical_success_rate", "mean_latency_ms", "mean_fidelity",
+                                       "aggregate_congestion_drops", "link_utilization_heatmap", "context"})
+            .field<&MonteCarloStats::total_runs>("total_runs")
+            .field<&MonteCarloStats::empirical_success_rate>("empirical_success_rate")
+            .field<&MonteCarloStats::mean_latency_ms>("mean_latency_ms")
+            .field<&MonteCarloStats::mean_fidelity>("mean_fidelity")
+            .field<&MonteCarloStats::aggregate_congestion_drops>("aggregate_congestion_drops")
+            .field<&MonteCarloStats::link_utilization_heatmap>("link_utilization_heatmap")
+            .field<&MonteCarloStats::context>(
+                "_context", "Optional context for post-hoc analysis (perturbation-based sensitivity).")
+            .method<&stats_sensitivity_analysis>("sensitivity_analysis", {"seed_base"}, kSensitivityDoc)
+            .done();
+    return spec;
+}
+
+ClassSpec& monte_carlo_context_class() {
+    static ClassSpec& spec = ClassBuilder<MonteCarloContext>("PyMonteCarloContext")
+                                 .field<&MonteCarloContext::seed>("seed")
+                                 .field<&MonteCarloContext::nodes>("nodes")
+                                 .field<&MonteCarloContext::links>("links")
+                                 .field<&MonteCarloContext::from_node>("from_node")
+                                 .field<&MonteCarloContext::to_node>("to_node")
+                                 .field<&MonteCarloContext::fidelity_target>("fidelity_target")
+                                 .field<&MonteCarloContext::max_latency_ms>("max_latency_ms")
+                                 .field<&MonteCarloContext::strategy>("strategy")
+                                 .field<&MonteCarloContext::total_time_cutoff_ms>("total_time_cutoff_ms")
+                                 .field<&MonteCarloContext::step_resolution_ms>("step_resolution_ms")
+                                 .field<&MonteCarloContext::baseline_purify_factor>("baseline_purify_factor")
+                                 .done();
+    return spec;
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,55 @@
+// Bindings of the topology-comparison records.
+#include "python_bridge/bindings.h"
+#include "python_bridge/class_builder.h"
+#include "topologies/comparison_records.h"
+
+namespace vorn::py {
+
+namespace {
+
+TopologyEndpoints make_endpoints(std::string topology_name, std::string from_node, std::string to_node) {
+    return {std::move(topology_name), std::move(from_node), std::move(to_node)};
+}
+
+}  // namespace
+
+ClassSpec& topology_endpoints_class() {
+    static ClassSpec& spec =
+        ClassBuilder<TopologyEndpoints>("TopologyEndpoints", "Per-topology endpoint mapping for comparison")
+            .constructor<&make_endpoints>({"topology_name", "from_node", "to_node"})
+            .field<&TopologyEndpoints::topology_name>("topology_name")
+            .field<&TopologyEndpoints::from_node>("from_node")
+            .field<&TopologyEndpoints::to_node>("to_node")
+            .done();
+    return spec;
+}
+
+ClassSpec& topology_comparison_result_class() {
+    static ClassSpec& spec =
+        ClassBuilder<TopologyComparisonResult>("TopologyComparisonResult", "Comparison result for multiple topologies")
+            .field<&TopologyComparisonResult::topology_name>("topology_name")
+            .field<&TopologyComparisonResult::success_rate>("success_rate")
+            .field<&TopologyComparisonResult::mean_latency_ms>("mean_latency_ms")
+            .field<&TopologyComparisonResult::mean_fidelity>("mean_fidelity")
+            .field<&TopologyComparisonResult::link_utilization>("link_utilization")
+            .done();
+    return spec;
+}
+
+ClassSpec& topology_comparison_report_class() {
+    static ClassSpec& spec =
+        ClassBuilder<TopologyComparisonReport>("TopologyComparisonReport",
+                                               "Detailed comparison report for multiple topologies")
+            .field<&TopologyComparisonReport::source_node>("source_node")
+            .field<&TopologyComparisonReport::target_node>("target_node")
+            .field<&TopologyComparisonReport::fidelity_target>("fidelity_target")
+            .field<&TopologyComparisonReport::max_latency_ms>("max_latency_ms")
+            .field<&TopologyComparisonReport::runs>("runs")
+            .field<&TopologyComparisonReport::results>("results")
+            .field<&TopologyComparisonReport::recommended_topology>("recommended_topology")
+            .field<&TopologyComparisonReport::summary>("summary")
+            .done();
+    return spec;
+}
+
+}  // namespace vorn::py
