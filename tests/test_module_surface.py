@@ -1,0 +1,60 @@
+"""The module's surface is pinned by a golden dump; a change to any name,
+signature, docstring or attribute shows up here. Refresh it deliberately with
+`python tests/surface_dump.py --write`."""
+import pathlib
+import shutil
+import subprocess
+import sys
+
+import pytest
+
+import vorn_core
+
+sys.path.insert(0, str(pathlib.Path(__file__).parent))
+import surface_dump  # noqa: E402
+
+CLASSES = [
+    "VornEngine", "PhysicalConfig", "LinkDefinition", "SatelliteConditions", "EntanglementRequest",
+    "MonteCarloStats", "TopologyComparisonResult", "TopologyComparisonReport", "LinkType", "StrategyType",
+    "SimulationConfig", "NodeDefinition", "NetworkTopologyPayload", "VornFile", "VornNode", "VornLink",
+    "VornConfig", "VornConstraints", "VornMetadata", "VornNodeType", "VornLinkType", "VornSatelliteExtension",
+    "TopologyEndpoints", "QKDParameters", "QKDResult", "QKDStats", "TeleportationParameters",
+    "TeleportationOutcome", "TeleportationStats", "BasisType", "CoordinationTopology", "MeasurementBasis",
+    "DistributedComputingParameters", "PartyOutcome", "DistributedComputingResult", "DistributedComputingStats",
+]
+FUNCTIONS = [
+    "generate_topology", "compare_topologies", "save_topology", "load_topology", "validate", "load_vorn_file",
+    "diff", "diff_topologies", "from_vorn_file", "load", "save_vorn_file_wrapper", "save", "qkd",
+    "teleportation", "distributed_computation",
+]
+
+
+def test_golden_surface_matches():
+    assert surface_dump.dump() == surface_dump.GOLDEN.read_text(encoding="utf-8")
+
+
+def test_all_lists_classes_then_functions_in_order():
+    assert vorn_core.__all__ == CLASSES + FUNCTIONS
+    assert len(vorn_core.__all__) == 51
+
+
+def test_aliases_are_the_same_objects():
+    assert vorn_core.load is vorn_core.load_vorn_file
+    assert vorn_core.save is vorn_core.save_vorn_file_wrapper
+    assert vorn_core.load.__name__ == "load_vorn_file"
+
+
+def test_unregistered_classes_are_not_module_attributes():
+    for name in ("SimulationResult", "PyMonteCarloContext", "TopologySnapshot", "TopologyMetadata",
+                 "TopologyConfig", "TopologyDiff"):
+        assert not hasattr(vorn_core, name)
+
+
+@pytest.mark.skipif(shutil.which("nm") is None, reason="nm is not installed")
+def test_only_the_init_function_is_exported():
+    out = subprocess.run(["nm", "-D", "--defined-only", vorn_core.__file__], capture_output=True, text=True,
+                         check=True).stdout
+    symbols = [line.split()[-1] for line in out.splitlines()
+               if len(line.split()) == 3 and line.split()[1] in "TDBRWV"]
+    symbols = [s for s in symbols if s not in ("_init", "_fini")]
+    assert symbols == ["PyInit_vorn_core"]
