@@ -46,9 +46,34 @@ ClassSpec& party_outcome_class();
 ClassSpec& distributed_computing_result_class();
 ClassSpec& distributed_computing_stats_class();
 
+// Network files.
+ClassSpec& vorn_file_class();
+ClassSpec& vorn_node_class();
+ClassSpec& vorn_link_class();
+ClassSpec& vorn_config_class();
+ClassSpec& vorn_constraints_class();
+ClassSpec& vorn_metadata_class();
+ClassSpec& vorn_node_type_class();
+ClassSpec& vorn_link_type_class();
+ClassSpec& vorn_satellite_extension_class();
+
+// Topology snapshots.
+ClassSpec& topology_snapshot_class();
+ClassSpec& topology_metadata_class();
+ClassSpec& topology_config_class();
+ClassSpec& topology_diff_class();
+
 // Module functions.
 FunctionSpec generate_topology_spec();
 FunctionSpec compare_topologies_spec();
+FunctionSpec save_topology_spec();
+FunctionSpec load_topology_spec();
+FunctionSpec validate_spec();
+FunctionSpec load_vorn_file_spec();
+FunctionSpec diff_spec();
+FunctionSpec diff_topologies_spec();
+FunctionSpec from_vorn_file_spec();
+FunctionSpec save_vorn_file_wrapper_spec();
 FunctionSpec qkd_spec();
 FunctionSpec teleportation_spec();
 FunctionSpec distributed_computation_spec();

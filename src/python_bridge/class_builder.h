@@ -54,6 +54,27 @@ int set_member(PyObject* self, PyObject* value, void*) {
     });
 }
 
+// Computed attributes: Get(const T&) -> V and Set(T&, V).
+template <class T, auto Get>
+PyObject* get_property(PyObject* self, void*) {
+    return guarded<PyObject*>(nullptr, [&] {
+        BorrowGuard guard(self, Access::Shared);
+        return to_python(Get(value_of<T>(self)));
+    });
+}
+
+template <class T, class V, void (*Set)(T&, V)>
+int set_property(PyObject* self, PyObject* value, void*) {
+    if (!value) return refuse_delete(value);
+    return guarded<int>(-1, [&] {
+        std::remove_cvref_t<V> converted{};
+        if (!Converter<std::remove_cvref_t<V>>::load(value, converted)) return -1;
+        BorrowGuard guard(self, Access::Exclusive);
+        Set(value_of<T>(self), std::move(converted));
+        return 0;
+    });
+}
+
 template <class T, auto Fn>
 PyObject* repr_slot(PyObject* self) {
     return guarded<PyObject*>(nullptr, [&] {
@@ -99,6 +120,13 @@ public:
     template <auto Member>
     ClassBuilder& field(const char* name, const char* doc = nullptr) {
         spec_->getset.push_back({name, &get_member<Member>, &set_member<Member>, doc, nullptr});
+        return *this;
+    }
+
+    // An attribute computed by a getter and a setter instead of a member.
+    template <auto Get, auto Set>
+    ClassBuilder& property(const char* name, const char* doc = nullptr) {
+        spec_->getset.push_back({name, &get_property<T, Get>, setter_of<Set>(Set), doc, nullptr});
         return *this;
     }
 
@@ -182,6 +210,11 @@ private:
         signature.names.assign(params.begin(), params.end());
         signature.required = required_of(Fn, skip);
         return text_signature(signature.names, signature.required, with_self);
+    }
+
+    template <auto Set, class V>
+    static setter setter_of(void (*)(T&, V)) {
+        return &set_property<T, V, Set>;
     }
 
     template <class R, class... P>

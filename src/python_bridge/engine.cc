@@ -3,17 +3,22 @@
 #include "common/errors.h"
 #include "common/messages.h"
 #include "engine/engine.h"
+#include "files/vorn_engine_bridge.h"
 #include "protocols/distributed_computation.h"
 #include "protocols/qkd.h"
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/class_builder.h"
+#include "python_bridge/vorn_objects.h"
 #include "simulation/ensemble.h"
 
 namespace vorn::py {
 
 namespace {
 
+constexpr const char* kFromVornDoc =
+    "Load a topology from a loaded .vorn file directly into the engine.\n"
+    "Bridges both type systems \u2014 no manual NodeDefinition / LinkDefinition needed.";
 constexpr const char* kQkdDoc = "Run BB84-style quantum key distribution between two nodes.";
 constexpr const char* kTeleportationDoc = "Execute entanglement-based quantum state teleportation between two nodes.";
 constexpr const char* kDistributedDoc = "Run a distributed quantum computing protocol across participating nodes.";
@@ -47,6 +52,10 @@ MonteCarloStats simulate(const Engine& engine, std::string from_node, std::strin
             capture_monte_carlo_context(engine, request, seed)};
 }
 
+void engine_define_network_from_vorn(Engine& engine, const VornFileObject& qf) {
+    define_network_from_vorn(engine, vorn_network_record(qf));
+}
+
 QKDResult engine_run_qkd(const Engine& engine, QKDParameters params) { return run_qkd(engine, params); }
 
 TeleportationOutcome engine_execute_teleportation(const Engine& engine, TeleportationParameters params) {
@@ -74,6 +83,7 @@ ClassSpec& vorn_engine_class() {
                                            {"from_node", "to", "fidelity_target", "max_latency_ms", "strategy"})
             .method<&simulate>("simulate", {"from_node", "to", "fidelity_target", "max_latency_ms", "runs",
                                             "strategy", "seed"})
+            .method<&engine_define_network_from_vorn>("define_network_from_vorn", {"qf"}, kFromVornDoc)
             .method<&engine_run_qkd>("run_qkd", {"params"}, kQkdDoc)
             .method<&engine_execute_teleportation>("execute_teleportation", {"params"}, kTeleportationDoc)
             .method<&engine_run_distributed_computation>(

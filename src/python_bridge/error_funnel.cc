@@ -20,6 +20,18 @@ bool init_fault_class() {
     return fault_class != nullptr;
 }
 
+namespace {
+
+// Sets `kind` with the whole message, embedded NUL characters included.
+void set_error(PyObject* kind, const std::string& text) {
+    PyObject* message = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+    if (!message) return;
+    PyErr_SetObject(kind, message);
+    Py_DECREF(message);
+}
+
+}  // namespace
+
 void raise_fault(const char* text) {
     if (!fault_class && !init_fault_class()) return;
     PyErr_SetString(fault_class, text);
@@ -31,11 +43,11 @@ void translate_current_exception() {
     } catch (const ErrorAlreadySet&) {
         if (!PyErr_Occurred()) raise_fault(msg::kUnknownCxxException);
     } catch (const vorn::ValueError& error) {
-        PyErr_SetString(PyExc_ValueError, error.what());
+        set_error(PyExc_ValueError, error.message);
     } catch (const vorn::OperationError& error) {
-        PyErr_SetString(PyExc_RuntimeError, error.what());
+        set_error(PyExc_RuntimeError, error.message);
     } catch (const vorn::InternalFault& error) {
-        raise_fault(error.what());
+        if (fault_class || init_fault_class()) set_error(fault_class, error.message);
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& error) {

@@ -20,6 +20,15 @@ inline constexpr const char* kIntegerOutOfRange = "out of range integral type co
 inline constexpr const char* kSecondInitialisation = "vorn_core can only be initialized once per process";
 inline constexpr const char* kUnknownCxxException = "unknown C++ exception";
 
+// Sentences after "JSON parse error: " when a file's extensions cannot be written.
+inline constexpr const char* kExtensionsNotDict = "extensions must be a dict or None";
+inline constexpr const char* kExtensionsKeys = "extensions may only hold the key \"custom\"";
+inline constexpr const char* kJsonKeyNotStr = "a dict key inside custom is not a str";
+inline constexpr const char* kJsonIntegerTooLarge = "an integer inside custom does not fit in 64 bits";
+inline constexpr const char* kJsonTooDeep = "custom nests deeper than the 128 levels a file may hold";
+inline constexpr const char* kJsonUnsupportedPrefix = "a value of type '";
+inline constexpr const char* kJsonUnsupportedSuffix = "' inside custom is not JSON data";
+
 // Conversion targets named in "'x' object cannot be converted to 'Target'".
 inline constexpr const char* kTargetString = "PyString";
 inline constexpr const char* kTargetBool = "PyBool";

@@ -10,8 +10,8 @@ namespace {
 
 ModuleEntry exported(ClassSpec& (*spec)()) { return {ModuleEntry::Kind::Class, spec}; }
 ModuleEntry hidden(ClassSpec& (*spec)()) { return {ModuleEntry::Kind::HiddenClass, spec}; }
-[[maybe_unused]] ModuleEntry function(FunctionSpec (*make)()) { return {ModuleEntry::Kind::Function, nullptr, make}; }
-[[maybe_unused]] ModuleEntry alias(const char* name, const char* target) {
+ModuleEntry function(FunctionSpec (*make)()) { return {ModuleEntry::Kind::Function, nullptr, make}; }
+ModuleEntry alias(const char* name, const char* target) {
     return {ModuleEntry::Kind::Alias, nullptr, nullptr, name, target};
 }
 
@@ -32,8 +32,15 @@ const std::vector<ModuleEntry>& module_entries() {
         exported(&simulation_config_class),
         exported(&node_definition_class),
         exported(&network_topology_payload_class),
-        // VornFile, VornNode, VornLink, VornConfig, VornConstraints, VornMetadata,
-        // VornNodeType, VornLinkType, VornSatelliteExtension
+        exported(&vorn_file_class),
+        exported(&vorn_node_class),
+        exported(&vorn_link_class),
+        exported(&vorn_config_class),
+        exported(&vorn_constraints_class),
+        exported(&vorn_metadata_class),
+        exported(&vorn_node_type_class),
+        exported(&vorn_link_type_class),
+        exported(&vorn_satellite_extension_class),
         exported(&topology_endpoints_class),
         exported(&qkd_parameters_class),
         exported(&qkd_result_class),
@@ -52,12 +59,24 @@ const std::vector<ModuleEntry>& module_entries() {
         // Classes reached only through returned objects.
         hidden(&simulation_result_class),
         hidden(&monte_carlo_context_class),
+        hidden(&topology_snapshot_class),
+        hidden(&topology_metadata_class),
+        hidden(&topology_config_class),
+        hidden(&topology_diff_class),
 
         // Module functions and aliases.
         function(&generate_topology_spec),
         function(&compare_topologies_spec),
-        // save_topology, load_topology, validate, load_vorn_file, diff,
-        // diff_topologies, from_vorn_file, load, save_vorn_file_wrapper, save
+        function(&save_topology_spec),
+        function(&load_topology_spec),
+        function(&validate_spec),
+        function(&load_vorn_file_spec),
+        function(&diff_spec),
+        function(&diff_topologies_spec),
+        function(&from_vorn_file_spec),
+        alias("load", "load_vorn_file"),
+        function(&save_vorn_file_wrapper_spec),
+        alias("save", "save_vorn_file_wrapper"),
         function(&qkd_spec),
         function(&teleportation_spec),
         function(&distributed_computation_spec),

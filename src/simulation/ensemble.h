@@ -21,8 +21,11 @@ struct EnsembleOutcome {
     std::uint64_t aggregate_congestion_drops = 0;
 };
 
-// Run i draws from seed_from_u64(base + i); without a seed the base is the
-// wall clock in nanoseconds. Requires a network (InternalFault otherwise).
+// Run i draws its generation trials from seed_from_u64(base + i) and its
+// memory-loss draws from the same key on stream 1, so a seeded ensemble is
+// exactly reproducible; without a seed the base is the wall clock in
+// nanoseconds. Seeds wrap (2^64 - 1 + 1 is 0). Runs 0 gives NaN rate and
+// latency. Requires a network (InternalFault otherwise).
 EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
                              std::optional<std::uint64_t> seed);
 

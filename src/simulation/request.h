@@ -32,4 +32,19 @@ struct RequestOutcome {
     std::vector<std::string> execution_path;
 };
 
+// Per-request state that a request leaves behind: ensembles merge the
+// link-usage counts into their heat map. Keys are "a->b" for the hop from a
+// to b in path direction; each generation attempt on the hop counts once.
+struct RequestContext {
+    EngineConfig config;
+    std::map<std::string, std::uint64_t> link_usage;
+};
+
+// Pairs live only within the round that creates them (every pair is released,
+// kept or lost, in that round), so the tallies keep just the count of failed
+// generation attempts since the last fidelity retry.
+struct RequestTallies {
+    std::uint64_t drops = 0;
+};
+
 }  // namespace vorn

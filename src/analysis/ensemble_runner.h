@@ -1,0 +1,19 @@
+// The ensemble entry point that sensitivity analysis and topology comparison
+// call, as a replaceable function so that seeds, run counts and the handling
+// of the returned rates can be checked with scripted outcomes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "engine/engine.h"
+#include "simulation/ensemble.h"
+#include "simulation/request.h"
+
+namespace vorn {
+
+using EnsembleRunner = std::function<EnsembleOutcome(const Engine&, const EntanglementRequest&, std::uint64_t runs,
+                                                     std::optional<std::uint64_t> seed)>;
+
+}  // namespace vorn

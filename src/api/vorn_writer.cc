@@ -1,0 +1,9 @@
+#include "api/vorn_writer.h"
+
+#include "api/vorn_format.h"
+
+namespace vorn {
+
+std::string write_file_text(const VornFile& file) { return json::write_record_text(json::kVornFileSpec, file); }
+
+}  // namespace vorn

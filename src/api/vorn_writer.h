@@ -1,0 +1,15 @@
+// Writing a VornFile record as a .vorn document: pretty-printed as
+// json_writer.h describes, members in declaration order, members that are
+// not given left out (a config with nothing given is "config": {}), the
+// "custom" value written back as its value tree.
+#pragma once
+
+#include <string>
+
+#include "api/vorn_records.h"
+
+namespace vorn {
+
+std::string write_file_text(const VornFile& file);
+
+}  // namespace vorn

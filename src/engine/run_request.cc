@@ -1,0 +1,20 @@
+#include <string>
+
+#include "common/errors.h"
+#include "common/messages.h"
+#include "engine/engine.h"
+#include "simulation/simulate_request.h"
+
+namespace vorn {
+
+RequestOutcome run_request(const Engine& engine, const EntanglementRequest& request) {
+    const NetworkGraph* graph = engine.graph();
+    if (graph == nullptr) throw InternalFault(std::string(msg::kNoNetworkForRequest));
+    RequestContext context{engine.config(), {}};
+    RequestTallies tallies;
+    // Every single request starts from the same all-zero-key stream.
+    ChaCha12Generator request_generator(ChaCha12Generator::Key{});
+    return simulate_request(*graph, context, tallies, request, request_generator, thread_generator());
+}
+
+}  // namespace vorn

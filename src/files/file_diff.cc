@@ -1,0 +1,205 @@
+#include "files/file_diff.h"
+
+#include "api/number_text.h"
+#include "files/keyed_index.h"
+#include "files/load_file.h"
+
+namespace vorn {
+
+namespace {
+
+// Optional values: absent equals only absent; given values compare with ==,
+// so a NaN is never equal.
+template <class T>
+bool same(const std::optional<T>& a, const std::optional<T>& b) {
+    if (a.has_value() != b.has_value()) return false;
+    return !a || *a == *b;
+}
+
+bool same_satellite(const std::optional<VornSatelliteExtension>& a, const std::optional<VornSatelliteExtension>& b) {
+    if (a.has_value() != b.has_value()) return false;
+    return !a || (a->visibility == b->visibility && a->weather_factor == b->weather_factor);
+}
+
+bool nodes_differ(const VornNode& a, const VornNode& b) {
+    return !same(a.memory_lifetime_ms, b.memory_lifetime_ms) || !same(a.memory_capacity, b.memory_capacity) ||
+           !same(a.node_type, b.node_type);
+}
+
+bool links_differ(const VornLink& a, const VornLink& b) {
+    return !(a.distance_km == b.distance_km) || !(a.base_fidelity == b.base_fidelity) ||
+           !(a.generation_rate_hz == b.generation_rate_hz) || !same(a.id, b.id) || !same(a.link_type, b.link_type) ||
+           !same_satellite(a.satellite, b.satellite);
+}
+
+bool same_metadata(const VornMetadata& a, const VornMetadata& b) {
+    return a.name == b.name && same(a.description, b.description) && same(a.author, b.author) &&
+           same(a.created_at, b.created_at);
+}
+
+bool same_config(const VornConfig& a, const VornConfig& b) {
+    return same(a.alpha_loss, b.alpha_loss) && same(a.beta_fidelity_decay, b.beta_fidelity_decay) &&
+           same(a.gamma_swapping, b.gamma_swapping) && same(a.max_attempts, b.max_attempts);
+}
+
+bool same_constraints(const VornConstraints& a, const VornConstraints& b) {
+    return same(a.fidelity_target, b.fidelity_target) && same(a.max_latency_ms, b.max_latency_ms);
+}
+
+std::optional<MetadataChange> metadata_change(const VornMetadata& old_meta, const VornMetadata& new_meta) {
+    if (same_metadata(old_meta, new_meta)) return std::nullopt;
+    MetadataChange change;
+    if (old_meta.name != new_meta.name) change.name = ValueChange<std::string>{old_meta.name, new_meta.name};
+    return change;
+}
+
+// The shared scheme of config and constraints: one side present gives a
+// change whose pair takes the present side's value (given or not) against
+// nothing; both present give a change only when some field differs, with the
+// pair only when the paired field differs.
+template <class Record, class Change, class Field, class Same>
+std::optional<Change> section_change(const std::optional<Record>& old_rec, const std::optional<Record>& new_rec,
+                                     Field field, Same same_record,
+                                     std::optional<ValueChange<std::optional<double>>> Change::*pair) {
+    if (!old_rec && !new_rec) return std::nullopt;
+    Change change;
+    if (!old_rec || !new_rec) {
+        change.*pair = ValueChange<std::optional<double>>{old_rec ? field(*old_rec) : std::nullopt,
+                                                          new_rec ? field(*new_rec) : std::nullopt};
+        return change;
+    }
+    if (same_record(*old_rec, *new_rec)) return std::nullopt;
+    if (!same(field(*old_rec), field(*new_rec))) {
+        change.*pair = ValueChange<std::optional<double>>{field(*old_rec), field(*new_rec)};
+    }
+    return change;
+}
+
+bool extensions_differ(const std::optional<VornExtensions>& a, const std::optional<VornExtensions>& b) {
+    if (a.has_value() != b.has_value()) return true;
+    if (!a) return false;
+    if (a->custom.has_value() != b->custom.has_value()) return true;
+    return a->custom && !(*a->custom == *b->custom);
+}
+
+template <class Value, class Differ>
+void compare_entries(const KeyedIndex<Value>& first, const KeyedIndex<Value>& second, Differ differ,
+                     std::vector<std::string>& added, std::vector<std::string>& removed,
+                     std::vector<std::string>& modified) {
+    for (const auto& [key, value] : first.entries()) {
+        const Value* other = second.find(key);
+        if (other == nullptr) {
+            removed.push_back(key);
+        } else if (differ(*value, *other)) {
+            modified.push_back(key);
+        }
+    }
+    for (const auto& [key, value] : second.entries()) {
+        if (first.find(key) == nullptr) added.push_back(key);
+    }
+}
+
+KeyedIndex<VornNode> index_nodes(const std::vector<VornNode>& nodes) {
+    KeyedIndex<VornNode> index;
+    for (const VornNode& node : nodes) index.put(node.id, &node);
+    return index;
+}
+
+KeyedIndex<VornLink> index_links(const std::vector<VornLink>& links) {
+    KeyedIndex<VornLink> index;
+    for (const VornLink& link : links) index.put(link_key(link.from, link.to), &link);
+    return index;
+}
+
+// "None", or "Some(" and the float's debug form and ")".
+std::string option_text(const std::optional<double>& value) {
+    if (!value) return "None";
+    return "Some(" + debug_number_text(*value) + ")";
+}
+
+void append_list(std::string& text, std::string_view heading, const std::vector<std::string>& entries) {
+    if (entries.empty()) return;
+    text.append(heading).append(std::to_string(entries.size())).append(" (");
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i > 0) text.append(", ");
+        text.append(entries[i]);
+    }
+    text.append(")\n");
+}
+
+void append_pair_line(std::string& text, std::string_view field, const ValueChange<std::optional<double>>& change) {
+    text.append("     - ").append(field).append(": ").append(option_text(change.old_value));
+    text.append(" -> ").append(option_text(change.new_value)).append("\n");
+}
+
+std::string summary_text(std::string_view path1, std::string_view path2, const FileDiff& diff) {
+    std::string text = "Diff between '";
+    text.append(path1).append("' and '").append(path2).append("':\n");
+    if (diff.version_change) {
+        text.append("  Version: ").append(diff.version_change->old_value).append(" -> ");
+        text.append(diff.version_change->new_value).append("\n");
+    }
+    if (diff.metadata_change) {
+        text.append("  Metadata changes:\n");
+        if (const auto& name = diff.metadata_change->name) {
+            text.append("     - name: '").append(name->old_value).append("' -> '");
+            text.append(name->new_value).append("'\n");
+        }
+    }
+    append_list(text, "  Nodes added: ", diff.nodes_added);
+    append_list(text, "  Nodes removed: ", diff.nodes_removed);
+    append_list(text, "  Nodes modified: ", diff.nodes_modified);
+    append_list(text, "  Links added: ", diff.links_added);
+    append_list(text, "  Links removed: ", diff.links_removed);
+    append_list(text, "  Links modified: ", diff.links_modified);
+    if (diff.config_change) {
+        text.append("  Config changes:\n");
+        if (diff.config_change->alpha_loss) append_pair_line(text, "alpha_loss", *diff.config_change->alpha_loss);
+    }
+    if (diff.constraints_change) {
+        text.append("  Constraints changes:\n");
+        if (diff.constraints_change->fidelity_target) {
+            append_pair_line(text, "fidelity_target", *diff.constraints_change->fidelity_target);
+        }
+    }
+    if (diff.extensions_changed) text.append("  Extensions changed\n");
+    return text;
+}
+
+}  // namespace
+
+FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFile& file1, const VornFile& file2) {
+    FileDiff diff;
+    if (file1.version != file2.version) diff.version_change = ValueChange<std::string>{file1.version, file2.version};
+    diff.metadata_change = metadata_change(file1.metadata, file2.metadata);
+    diff.config_change = section_change<VornConfig, ConfigChange>(
+        file1.config, file2.config, [](const VornConfig& c) { return c.alpha_loss; }, same_config,
+        &ConfigChange::alpha_loss);
+    diff.constraints_change = section_change<VornConstraints, ConstraintsChange>(
+        file1.constraints, file2.constraints, [](const VornConstraints& c) { return c.fidelity_target; },
+        same_constraints, &ConstraintsChange::fidelity_target);
+    diff.extensions_changed = extensions_differ(file1.extensions, file2.extensions);
+    compare_entries(index_nodes(file1.nodes), index_nodes(file2.nodes), nodes_differ, diff.nodes_added,
+                    diff.nodes_removed, diff.nodes_modified);
+    compare_entries(index_links(file1.links), index_links(file2.links), links_differ, diff.links_added,
+                    diff.links_removed, diff.links_modified);
+    diff.summary = summary_text(path1, path2, diff);
+    return diff;
+}
+
+FileDiffOutcome diff_file_paths(std::string_view path1, std::string_view path2) {
+    std::optional<VornFile> file1, file2;
+    try {
+        file1 = load_file(path1);
+    } catch (const LoadError& error) {
+        return {std::nullopt, failed_to_load_message(path1, error)};
+    }
+    try {
+        file2 = load_file(path2);
+    } catch (const LoadError& error) {
+        return {std::nullopt, failed_to_load_message(path2, error)};
+    }
+    return {diff_files(path1, path2, *file1, *file2), std::nullopt};
+}
+
+}  // namespace vorn

@@ -1,0 +1,32 @@
+// Whole-file access by path: read a file as UTF-8 text, write bytes with
+// create-or-truncate. Failures carry the operating system's text in the form
+// "<description> (os error <code>)", or a fixed text for the two failures the
+// system does not report itself (a NUL inside the path, text that is not UTF-8).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vorn {
+
+struct FileAccessError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The whole file as text. Throws FileAccessError when the path holds a NUL,
+// the file cannot be opened or read (missing, no permission, a directory), or
+// its bytes are not valid UTF-8.
+std::string read_text_file(std::string_view path);
+
+// Creates or truncates the file and writes the bytes. Throws FileAccessError.
+void write_bytes_file(std::string_view path, std::string_view bytes);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool is_valid_utf8(std::string_view bytes);
+
+// strerror(code) followed by " (os error <code>)".
+std::string system_error_text(int code);
+
+}  // namespace vorn

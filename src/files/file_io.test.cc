@@ -1,0 +1,94 @@
+#include "files/file_io.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "files/temp_path.testing.h"
+#include "testing/unit_test.h"
+
+namespace {
+
+using vorn::FileAccessError;
+using vorn::testing::TempPath;
+
+std::string failure_text(void (*action)(const std::string&), const std::string& path) {
+    try {
+        action(path);
+    } catch (const FileAccessError& error) {
+        return error.what();
+    }
+    return "<no failure>";
+}
+
+}  // namespace
+
+TEST(file_io_write_then_read_round_trips_bytes) {
+    TempPath path("round_trip.txt");
+    const std::string text = "line one\nzwei \xC3\xBC\n\xE2\x82\xAC \xF0\x9F\x98\x80";
+    vorn::write_bytes_file(path.str(), text);
+    EXPECT_EQ(vorn::read_text_file(path.str()), text);
+    // Create-or-truncate: a shorter second write leaves nothing of the first.
+    vorn::write_bytes_file(path.str(), "ab");
+    EXPECT_EQ(vorn::read_text_file(path.str()), std::string("ab"));
+    vorn::write_bytes_file(path.str(), "");
+    EXPECT_EQ(vorn::read_text_file(path.str()), std::string());
+}
+
+TEST(file_io_failures_carry_system_text_with_code) {
+    const auto read = [](const std::string& p) { vorn::read_text_file(p); };
+    const auto write = [](const std::string& p) { vorn::write_bytes_file(p, "x"); };
+    EXPECT_EQ(failure_text(read, "/tmp/vorn_no_such_dir/missing.vorn"),
+              std::string(std::strerror(ENOENT)) + " (os error " + std::to_string(ENOENT) + ")");
+    EXPECT_EQ(failure_text(read, "/tmp"),
+              std::string(std::strerror(EISDIR)) + " (os error " + std::to_string(EISDIR) + ")");
+    EXPECT_EQ(failure_text(write, "/tmp/vorn_no_such_dir/out.json"),
+              std::string(std::strerror(ENOENT)) + " (os error " + std::to_string(ENOENT) + ")");
+    EXPECT_EQ(failure_text(write, "/tmp"),
+              std::string(std::strerror(EISDIR)) + " (os error " + std::to_string(EISDIR) + ")");
+    EXPECT_EQ(vorn::system_error_text(ENOENT), std::string("No such file or directory (os error 2)"));
+}
+
+TEST(file_io_nul_in_path_is_refused_before_any_access) {
+    TempPath path("nul_target");
+    // The part before the NUL names a real, writable path: it must stay untouched.
+    const std::string with_nul = path.str() + std::string("\0suffix", 7);
+    const auto read = [](const std::string& p) { vorn::read_text_file(p); };
+    const auto write = [](const std::string& p) { vorn::write_bytes_file(p, "x"); };
+    EXPECT_EQ(failure_text(write, with_nul), std::string("file name contained an unexpected NUL byte"));
+    EXPECT_EQ(failure_text(read, with_nul), std::string("file name contained an unexpected NUL byte"));
+    EXPECT_EQ(failure_text(read, path.str()),
+              std::string(std::strerror(ENOENT)) + " (os error " + std::to_string(ENOENT) + ")");
+}
+
+TEST(file_io_invalid_utf8_is_an_io_failure) {
+    TempPath path("latin1.txt");
+    vorn::write_bytes_file(path.str(), "caf\xE9");
+    const auto read = [](const std::string& p) { vorn::read_text_file(p); };
+    EXPECT_EQ(failure_text(read, path.str()), std::string("stream did not contain valid UTF-8"));
+}
+
+TEST(file_io_utf8_check_table) {
+    struct Case {
+        std::string bytes;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"plain ascii", true},
+        {std::string("nul\0inside", 10), true},
+        {"\xC3\xA9", true},                  // é
+        {"\xEF\xBF\xBF", true},              // U+FFFF
+        {"\xF4\x8F\xBF\xBF", true},          // U+10FFFF
+        {"\xC0\xAF", false},                 // overlong "/"
+        {"\xE0\x80\xAF", false},             // overlong, three bytes
+        {"\xED\xA0\x80", false},             // surrogate U+D800
+        {"\xF4\x90\x80\x80", false},         // above U+10FFFF
+        {"\xF5\x80\x80\x80", false},         // invalid lead byte
+        {"\x80", false},                     // stray continuation
+        {"\xE2\x82", false},                 // truncated at the end
+        {"\xE2\x28\xA1", false},             // bad continuation
+        {"\xFF", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(vorn::is_valid_utf8(c.bytes), c.valid);
+}

@@ -1,0 +1,48 @@
+// Entries keyed by a text, where a later entry with a key already seen
+// replaces the earlier value but keeps the key's first position. Both diffs
+// use it so that their lists come out in the order keys first appear.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace vorn {
+
+template <class Value>
+class KeyedIndex {
+public:
+    void put(std::string key, const Value* value) {
+        auto [it, inserted] = position_.try_emplace(key, entries_.size());
+        if (inserted) {
+            entries_.emplace_back(std::move(key), value);
+        } else {
+            entries_[it->second].second = value;
+        }
+    }
+
+    const Value* find(const std::string& key) const {
+        auto it = position_.find(key);
+        return it == position_.end() ? nullptr : entries_[it->second].second;
+    }
+
+    // (key, value) pairs in the order in which the keys first appeared.
+    const std::vector<std::pair<std::string, const Value*>>& entries() const { return entries_; }
+
+private:
+    std::vector<std::pair<std::string, const Value*>> entries_;
+    std::unordered_map<std::string, std::size_t> position_;
+};
+
+// from, "->", to: the identity of a link in both diffs.
+inline std::string link_key(std::string_view from, std::string_view to) {
+    std::string key;
+    key.reserve(from.size() + 2 + to.size());
+    key.append(from).append("->").append(to);
+    return key;
+}
+
+}  // namespace vorn

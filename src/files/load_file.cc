@@ -1,0 +1,30 @@
+#include "files/load_file.h"
+
+#include "api/json_error.h"
+#include "api/vorn_reader.h"
+#include "common/messages.h"
+#include "files/file_io.h"
+#include "files/validation.h"
+
+namespace vorn {
+
+VornFile load_file(std::string_view path) {
+    std::string text;
+    try {
+        text = read_text_file(path);
+    } catch (const FileAccessError& error) {
+        throw LoadError::io(error.what());
+    }
+    VornFile file;
+    try {
+        file = parse_file_text(text);
+    } catch (const JsonError& error) {
+        throw LoadError::json(error.what());
+    }
+    if (file.version != msg::kSupportedVornVersion) throw LoadError::unsupported_version(file.version);
+    ValidationReport report = validate_file(file);
+    if (!report.valid) throw LoadError::validation(std::move(report));
+    return file;
+}
+
+}  // namespace vorn

@@ -1,0 +1,40 @@
+#include "files/save_file.h"
+
+#include <cerrno>
+#include <string>
+
+#include "files/file_io.h"
+#include "files/temp_path.testing.h"
+#include "testing/unit_test.h"
+
+namespace {
+
+using vorn::LoadError;
+using vorn::LoadErrorKind;
+using vorn::testing::TempPath;
+
+}  // namespace
+
+TEST(save_file_writes_the_document_and_reports_io) {
+    TempPath path("saved.vorn");
+    vorn::VornFile file;
+    file.version = "1.0";
+    file.metadata.name = "Lab";
+    vorn::save_file(file, path.str());
+    EXPECT_EQ(vorn::read_text_file(path.str()),
+              std::string("{\n  \"version\": \"1.0\",\n  \"metadata\": {\n    \"name\": \"Lab\"\n  },\n"
+                          "  \"nodes\": [],\n  \"links\": []\n}"));
+    try {
+        vorn::save_file(file, std::string("/tmp/x\0y", 8));
+        EXPECT_TRUE(false);
+    } catch (const LoadError& error) {
+        EXPECT_TRUE(error.kind() == LoadErrorKind::Io);
+        EXPECT_EQ(std::string(error.what()), std::string("IO error: file name contained an unexpected NUL byte"));
+    }
+    try {
+        vorn::save_file(file, "/tmp/vorn_missing_dir/out.vorn");
+        EXPECT_TRUE(false);
+    } catch (const LoadError& error) {
+        EXPECT_EQ(std::string(error.what()), "IO error: " + vorn::system_error_text(ENOENT));
+    }
+}

@@ -1,0 +1,89 @@
+#include "files/topology_diff.h"
+
+#include <cmath>
+
+#include "files/keyed_index.h"
+
+namespace vorn {
+
+namespace {
+
+constexpr double kNodeLifetimeTolerance = 0.001;
+
+bool same_conditions(const std::optional<SatelliteConditions>& a, const std::optional<SatelliteConditions>& b) {
+    if (a.has_value() != b.has_value()) return false;
+    return !a || (a->visibility == b->visibility && a->weather_factor == b->weather_factor);
+}
+
+// Exact agreement of every field; comparisons with NaN are false, so a NaN
+// field makes the links differ.
+bool same_link(const LinkDefinition& a, const LinkDefinition& b) {
+    return a.distance_km == b.distance_km && a.base_fidelity == b.base_fidelity &&
+           a.generation_rate_hz == b.generation_rate_hz && a.from_node == b.from_node && a.to == b.to &&
+           a.link_type == b.link_type && same_conditions(a.satellite_conditions, b.satellite_conditions);
+}
+
+// Greater than the tolerance, strictly; a NaN difference is not greater.
+bool lifetime_changed(double a, double b) { return std::fabs(a - b) > kNodeLifetimeTolerance; }
+
+KeyedIndex<NodeDefinition> index_nodes(const std::vector<NodeDefinition>& nodes) {
+    KeyedIndex<NodeDefinition> index;
+    for (const NodeDefinition& node : nodes) index.put(node.id, &node);
+    return index;
+}
+
+KeyedIndex<LinkDefinition> index_links(const std::vector<LinkDefinition>& links) {
+    KeyedIndex<LinkDefinition> index;
+    for (const LinkDefinition& link : links) index.put(link_key(link.from_node, link.to), &link);
+    return index;
+}
+
+// Fills added/removed/modified from two indexes; `differ` decides modification.
+template <class Value, class Differ>
+void compare(const KeyedIndex<Value>& first, const KeyedIndex<Value>& second, Differ differ,
+             std::vector<std::string>& added, std::vector<std::string>& removed, std::vector<std::string>& modified) {
+    for (const auto& [key, value] : first.entries()) {
+        const Value* other = second.find(key);
+        if (other == nullptr) {
+            removed.push_back(key);
+        } else if (differ(*value, *other)) {
+            modified.push_back(key);
+        }
+    }
+    for (const auto& [key, value] : second.entries()) {
+        if (first.find(key) == nullptr) added.push_back(key);
+    }
+}
+
+std::string summary_text(const TopologyDiff& diff) {
+    std::string text = "Diff for '";
+    text.append(diff.name).append("': ");
+    text.append(std::to_string(diff.nodes_added.size())).append(" nodes added, ");
+    text.append(std::to_string(diff.nodes_removed.size())).append(" nodes removed, ");
+    text.append(std::to_string(diff.nodes_modified.size())).append(" nodes modified. ");
+    text.append(std::to_string(diff.links_added.size())).append(" links added, ");
+    text.append(std::to_string(diff.links_removed.size())).append(" links removed, ");
+    text.append(std::to_string(diff.links_modified.size())).append(" links modified.");
+    return text;
+}
+
+}  // namespace
+
+TopologyDiff diff_topologies(const TopologySnapshot& first, const TopologySnapshot& second) {
+    TopologyDiff diff;
+    diff.name = first.metadata.name + " vs " + second.metadata.name;
+    compare(
+        index_nodes(first.nodes), index_nodes(second.nodes),
+        [](const NodeDefinition& a, const NodeDefinition& b) {
+            return lifetime_changed(a.memory_lifetime_t2, b.memory_lifetime_t2);
+        },
+        diff.nodes_added, diff.nodes_removed, diff.nodes_modified);
+    compare(
+        index_links(first.links), index_links(second.links),
+        [](const LinkDefinition& a, const LinkDefinition& b) { return !same_link(a, b); }, diff.links_added,
+        diff.links_removed, diff.links_modified);
+    diff.summary = summary_text(diff);
+    return diff;
+}
+
+}  // namespace vorn

@@ -1,0 +1,50 @@
+// A topology snapshot: an engine's network (nodes and links) with a name, a
+// version and two physical constants, as saved to and loaded from a small
+// JSON document.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/network_model.h"
+
+namespace vorn {
+
+struct TopologyMetadata {
+    std::string name;
+    std::string version;
+};
+
+struct TopologyConfig {
+    double alpha_loss = 0.0;
+    double gamma_swapping = 0.0;
+};
+
+struct TopologySnapshot {
+    TopologyMetadata metadata;
+    std::vector<NodeDefinition> nodes;
+    std::vector<LinkDefinition> links;
+    TopologyConfig config;
+};
+
+// The snapshot of an engine's network: name "exported_topology", version
+// "1.0", nodes in node-table order, links in order with their stored link
+// type and no satellite conditions, alphaLoss = 10 x and gammaSwapping = 1 x
+// the baseline purify factor. Throws OperationError "No network topology to
+// save" when the engine has no network.
+TopologySnapshot snapshot_from_engine(const Engine& engine);
+
+// Writes the engine's snapshot to the file (create or truncate). Throws
+// OperationError: "No network topology to save" (no file is touched), or
+// "Failed to write topology file: " and the system text.
+void save_topology(const Engine& engine, std::string_view path);
+
+// Reads a snapshot file and installs its nodes and links as the engine's new
+// network; metadata and config are not used. Throws OperationError "Failed to
+// read topology file: ..." or "Failed to parse topology JSON: ..."; on any
+// failure the engine keeps its previous network.
+void load_topology(Engine& engine, std::string_view path);
+
+}  // namespace vorn

@@ -1,0 +1,15 @@
+// The fixed validation rules of a network file: duplicate node ids, link
+// checks and connectivity.
+#pragma once
+
+#include "api/vorn_records.h"
+#include "files/validation_report.h"
+
+namespace vorn {
+
+// Runs the three checks in order (duplicate ids, links, connectivity) and
+// collects their errors in that order. Nothing but node ids and the link
+// fields from, to, distance_km, base_fidelity and generation_rate_hz is read.
+ValidationReport validate_file(const VornFile& file);
+
+}  // namespace vorn

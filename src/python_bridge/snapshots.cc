@@ -1,0 +1,70 @@
+// Bindings of topology snapshots: the snapshot classes (reached only as
+// objects) and the save, load and diff functions.
+#include "files/topology_diff.h"
+#include "files/topology_snapshot.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/class_builder.h"
+
+namespace vorn::py {
+
+namespace {
+
+void save_topology_function(const Engine& engine, std::string filepath) { save_topology(engine, filepath); }
+void load_topology_function(Engine& engine, std::string filepath) { load_topology(engine, filepath); }
+TopologyDiff diff_topologies_function(const TopologySnapshot& snapshot1, const TopologySnapshot& snapshot2) {
+    return diff_topologies(snapshot1, snapshot2);
+}
+
+}  // namespace
+
+ClassSpec& topology_snapshot_class() {
+    static ClassSpec& spec = ClassBuilder<TopologySnapshot>("TopologySnapshot")
+                                 .field<&TopologySnapshot::metadata>("metadata")
+                                 .field<&TopologySnapshot::nodes>("nodes")
+                                 .field<&TopologySnapshot::links>("links")
+                                 .field<&TopologySnapshot::config>("config")
+                                 .done();
+    return spec;
+}
+
+ClassSpec& topology_metadata_class() {
+    static ClassSpec& spec = ClassBuilder<TopologyMetadata>("TopologyMetadata")
+                                 .field<&TopologyMetadata::name>("name")
+                                 .field<&TopologyMetadata::version>("version")
+                                 .done();
+    return spec;
+}
+
+ClassSpec& topology_config_class() {
+    static ClassSpec& spec = ClassBuilder<TopologyConfig>("TopologyConfig")
+                                 .field<&TopologyConfig::alpha_loss>("alpha_loss")
+                                 .field<&TopologyConfig::gamma_swapping>("gamma_swapping")
+                                 .done();
+    return spec;
+}
+
+ClassSpec& topology_diff_class() {
+    static ClassSpec& spec = ClassBuilder<TopologyDiff>("TopologyDiff")
+                                 .field<&TopologyDiff::name>("name")
+                                 .field<&TopologyDiff::nodes_added>("nodes_added")
+                                 .field<&TopologyDiff::nodes_removed>("nodes_removed")
+                                 .field<&TopologyDiff::nodes_modified>("nodes_modified")
+                                 .field<&TopologyDiff::links_added>("links_added")
+                                 .field<&TopologyDiff::links_removed>("links_removed")
+                                 .field<&TopologyDiff::links_modified>("links_modified")
+                                 .field<&TopologyDiff::summary>("summary")
+                                 .done();
+    return spec;
+}
+
+FunctionSpec save_topology_spec() {
+    return make_function<&save_topology_function>("save_topology", {"engine", "filepath"});
+}
+FunctionSpec load_topology_spec() {
+    return make_function<&load_topology_function>("load_topology", {"engine", "filepath"});
+}
+FunctionSpec diff_topologies_spec() {
+    return make_function<&diff_topologies_function>("diff_topologies", {"snapshot1", "snapshot2"});
+}
+
+}  // namespace vorn::py

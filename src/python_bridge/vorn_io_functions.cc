@@ -1,0 +1,123 @@
+// Module functions over network files: load, validate, diff, save and the
+// engine built from a file.
+#include "files/file_diff.h"
+#include "files/load_error.h"
+#include "files/load_file.h"
+#include "files/save_file.h"
+#include "files/vorn_engine_bridge.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/dict_builder.h"
+#include "python_bridge/function_builder.h"
+#include "python_bridge/vorn_objects.h"
+
+namespace vorn::py {
+
+namespace {
+
+constexpr const char* kLoadDoc =
+    "Load a .vorn file from disk and return it as a VornFile object.\n"
+    "\n"
+    "Validates version (must be \"1.0\") and graph connectivity before returning.\n"
+    "Raises RuntimeError on IO errors, parse errors, or validation failures.";
+constexpr const char* kValidateDoc =
+    "Validate a .vorn file and return structured results as a Python dict.\n"
+    "\n"
+    "Returns:\n"
+    "    dict with keys:\n"
+    "        - \"valid\" (bool): True if the file is valid\n"
+    "        - \"filepath\" (str): The path that was validated\n"
+    "        - \"errors\" (list[dict]): List of error dicts with \"type\" and \"message\" keys\n"
+    "        - \"warnings\" (list[dict]): List of warning dicts with \"message\" and optional \"path\" keys";
+constexpr const char* kFromFileDoc =
+    "Classmethod alternative to `VornEngine(config?)`: load a .vorn file and return an initialized engine.\n"
+    "This is the \"from_file\" pattern \u2014 one call to start simulating.";
+constexpr const char* kSaveWrapperDoc = "Save a PyVornFile to disk (module-level save alias for PyVornFile.save())";
+
+[[noreturn]] void fail_to_load(const std::string& path, const LoadError& error) {
+    throw OperationError(failed_to_load_message(path, error));
+}
+
+VornFileObject load_vorn_file(std::string filepath) {
+    try {
+        return vorn_object_from_record(load_file(filepath));
+    } catch (const LoadError& error) {
+        fail_to_load(filepath, error);
+    }
+}
+
+Ref validation_dict(const std::string& filepath, const ValidationReport& report) {
+    Ref errors = Ref::steal(PyList_New(0));
+    Ref warnings = Ref::steal(PyList_New(0));
+    if (!errors || !warnings) throw ErrorAlreadySet{};
+    for (const ValidationIssue& issue : report.errors) {
+        DictBuilder entry;
+        entry.set("type", issue.type_text()).set("message", issue.message());
+        if (issue.path) entry.set("path", *issue.path);
+        if (PyList_Append(errors.get(), entry.take().get()) < 0) throw ErrorAlreadySet{};
+    }
+    for (const ValidationWarning& warning : report.warnings) {
+        DictBuilder entry;
+        entry.set("message", warning.message);
+        if (warning.path) entry.set("path", *warning.path);
+        if (PyList_Append(warnings.get(), entry.take().get()) < 0) throw ErrorAlreadySet{};
+    }
+    return DictBuilder().set("valid", report.valid).set("filepath", filepath).set("errors", errors)
+        .set("warnings", warnings).take();
+}
+
+// A file that reads, parses and has version "1.0" gets its rule findings back
+// in the dict; only read, parse and version failures raise.
+Ref validate(std::string filepath) {
+    try {
+        load_file(filepath);
+        return validation_dict(filepath, ValidationReport{});
+    } catch (const LoadError& error) {
+        if (error.kind() == LoadErrorKind::Validation && error.report()) {
+            return validation_dict(filepath, *error.report());
+        }
+        fail_to_load(filepath, error);
+    }
+}
+
+Ref diff(std::string file1, std::string file2) {
+    FileDiffOutcome outcome = diff_file_paths(file1, file2);
+    if (!outcome.diff) return DictBuilder().set("error", outcome.error.value_or("")).take();
+    const FileDiff& result = *outcome.diff;
+    return DictBuilder()
+        .set("summary", result.summary)
+        .set("nodes_added", result.nodes_added)
+        .set("nodes_removed", result.nodes_removed)
+        .set("nodes_modified", result.nodes_modified)
+        .set("links_added", result.links_added)
+        .set("links_removed", result.links_removed)
+        .set("links_modified", result.links_modified)
+        .take();
+}
+
+Engine from_vorn_file(std::string filepath) {
+    try {
+        return engine_from_vorn_file(filepath);
+    } catch (const LoadError& error) {
+        fail_to_load(filepath, error);
+    }
+}
+
+void save_vorn_file_wrapper(const VornFileObject& qf, std::string filepath) {
+    save_file(vorn_record_from_object(qf), filepath);
+}
+
+}  // namespace
+
+FunctionSpec validate_spec() { return make_function<&validate>("validate", {"filepath"}, kValidateDoc); }
+FunctionSpec load_vorn_file_spec() {
+    return make_function<&load_vorn_file>("load_vorn_file", {"filepath"}, kLoadDoc);
+}
+FunctionSpec diff_spec() { return make_function<&diff>("diff", {"file1", "file2"}); }
+FunctionSpec from_vorn_file_spec() {
+    return make_function<&from_vorn_file>("from_vorn_file", {"filepath"}, kFromFileDoc);
+}
+FunctionSpec save_vorn_file_wrapper_spec() {
+    return make_function<&save_vorn_file_wrapper>("save_vorn_file_wrapper", {"qf", "filepath"}, kSaveWrapperDoc);
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,205 @@
+// Bindings of the network-file classes.
+#include "api/vorn_repr.h"
+#include "files/load_file.h"
+#include "files/save_file.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/class_builder.h"
+#include "python_bridge/vorn_objects.h"
+
+namespace vorn::py {
+
+namespace {
+
+constexpr const char* kAddNodeDoc =
+    "Add a node with optional fields.\nIf optional args are None, the .vorn file will write null for that field.";
+constexpr const char* kAddLinkDoc =
+    "Add a link with optional fields.\nlink_type and satellite default to None (writes null in .vorn JSON).";
+constexpr const char* kSaveDoc = "Save this .vorn file to disk as pretty-printed JSON.";
+constexpr const char* kSrcDoc =
+    "Link source node (Python kwarg is \"src\" to avoid Python keyword conflict with \"from\")";
+
+VornFileObject make_file(std::string name) {
+    VornFileObject file;
+    file.metadata.name = std::move(name);
+    return file;
+}
+
+VornMetadata make_metadata(std::string name, std::optional<std::string> description,
+                           std::optional<std::string> author, std::optional<std::string> created_at) {
+    return {std::move(name), std::move(description), std::move(author), std::move(created_at)};
+}
+
+VornNode make_node(std::string id, std::optional<double> memory_lifetime_ms,
+                   std::optional<std::uint32_t> memory_capacity, std::optional<VornNodeType> node_type) {
+    return {std::move(id), memory_lifetime_ms, memory_capacity, node_type};
+}
+
+VornLink make_link(std::string id, std::string src, std::string to, double distance_km, double base_fidelity,
+                   double generation_rate_hz, std::optional<VornLinkType> link_type,
+                   std::optional<VornSatelliteExtension> satellite) {
+    return {std::move(id), std::move(src), std::move(to), distance_km, base_fidelity, generation_rate_hz, link_type,
+            satellite};
+}
+
+VornConfig make_config(std::optional<double> alpha_loss, std::optional<double> beta_fidelity_decay,
+                       std::optional<double> gamma_swapping, std::optional<std::uint32_t> max_attempts) {
+    return {alpha_loss, beta_fidelity_decay, gamma_swapping, max_attempts};
+}
+
+VornConstraints make_constraints(std::optional<double> fidelity_target, std::optional<double> max_latency_ms) {
+    return {fidelity_target, max_latency_ms};
+}
+
+VornSatelliteExtension make_satellite(std::optional<double> visibility, std::optional<double> weather_factor) {
+    return {visibility.value_or(1.0), weather_factor.value_or(1.0)};
+}
+
+double satellite_effective_rate(const VornSatelliteExtension& satellite, double base_rate) {
+    return base_rate * satellite.visibility * satellite.weather_factor;
+}
+
+bool constraints_equal(const VornConstraints& a, const VornConstraints& b) { return a == b; }
+
+std::string link_id(const VornLink& link) { return link.id.value_or(""); }
+void set_link_id(VornLink& link, std::string id) { link.id = std::move(id); }
+
+std::string file_repr(const VornFileObject& file) {
+    return vorn_file_repr(file.version, file.metadata.name, file.nodes.size(), file.links.size());
+}
+
+void add_node(VornFileObject& file, std::string id, std::optional<double> memory_lifetime_ms,
+              std::optional<std::uint32_t> memory_capacity, std::optional<VornNodeType> node_type) {
+    file.nodes.push_back(make_node(std::move(id), memory_lifetime_ms, memory_capacity, node_type));
+}
+
+void add_link(VornFileObject& file, std::string id, std::string src, std::string to, double distance_km,
+              double base_fidelity, double generation_rate_hz, std::optional<VornLinkType> link_type,
+              std::optional<VornSatelliteExtension> satellite) {
+    file.links.push_back(make_link(std::move(id), std::move(src), std::move(to), distance_km, base_fidelity,
+                                   generation_rate_hz, link_type, satellite));
+}
+
+void save(const VornFileObject& file, std::string filepath) { save_file(vorn_record_from_object(file), filepath); }
+
+}  // namespace
+
+ClassSpec& vorn_file_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornFileObject>("VornFile")
+            .constructor<&make_file>({"name"})
+            .field<&VornFileObject::version>("version")
+            .field<&VornFileObject::metadata>("metadata")
+            .field<&VornFileObject::nodes>("nodes")
+            .field<&VornFileObject::links>("links")
+            .field<&VornFileObject::config>("config")
+            .field<&VornFileObject::constraints>("constraints")
+            .field<&VornFileObject::extensions>("extensions")
+            .method<&add_node>("add_node", {"id", "memory_lifetime_ms", "memory_capacity", "node_type"}, kAddNodeDoc)
+            .method<&add_link>("add_link",
+                               {"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz", "link_type",
+                                "satellite"},
+                               kAddLinkDoc)
+            .method<&save>("save", {"filepath"}, kSaveDoc)
+            .repr<&file_repr>()
+            .done();
+    return spec;
+}
+
+ClassSpec& vorn_node_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornNode>("VornNode")
+            .constructor<&make_node>({"id", "memory_lifetime_ms", "memory_capacity", "node_type"})
+            .field<&VornNode::id>("id")
+            .field<&VornNode::memory_lifetime_ms>("memory_lifetime_ms")
+            .field<&VornNode::memory_capacity>("memory_capacity")
+            .field<&VornNode::node_type>("node_type")
+            .repr<&vorn_node_repr>()
+            .done();
+    return spec;
+}
+
+ClassSpec& vorn_link_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornLink>("VornLink")
+            .constructor<&make_link>({"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz",
+                                      "link_type", "satellite"})
+            .property<&link_id, &set_link_id>("id")
+            .field<&VornLink::from>("src", kSrcDoc)
+            .field<&VornLink::to>("to")
+            .field<&VornLink::distance_km>("distance_km")
+            .field<&VornLink::base_fidelity>("base_fidelity")
+            .field<&VornLink::generation_rate_hz>("generation_rate_hz")
+            .field<&VornLink::link_type>("link_type")
+            .field<&VornLink::satellite>("satellite")
+            .repr<&vorn_link_repr>()
+            .done();
+    return spec;
+}
+
+ClassSpec& vorn_config_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornConfig>("VornConfig")
+            .constructor<&make_config>({"alpha_loss", "beta_fidelity_decay", "gamma_swapping", "max_attempts"})
+            .field<&VornConfig::alpha_loss>("alpha_loss")
+            .field<&VornConfig::beta_fidelity_decay>("beta_fidelity_decay")
+            .field<&VornConfig::gamma_swapping>("gamma_swapping")
+            .field<&VornConfig::max_attempts>("max_attempts")
+            .repr<&vorn_config_repr>()
+            .done();
+    return spec;
+}
+
+ClassSpec& vorn_constraints_class() {
+    static ClassSpec& spec = ClassBuilder<VornConstraints>("VornConstraints")
+                                 .constructor<&make_constraints>({"fidelity_target", "max_latency_ms"})
+                                 .field<&VornConstraints::fidelity_target>("fidelity_target")
+                                 .field<&VornConstraints::max_latency_ms>("max_latency_ms")
+                                 .repr<&vorn_constraints_repr>()
+                                 .equality<&constraints_equal>()
+                                 .done();
+    return spec;
+}
+
+ClassSpec& vorn_metadata_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornMetadata>("VornMetadata")
+            .constructor<&make_metadata>({"name", "description", "author", "created_at"})
+            .field<&VornMetadata::name>("name")
+            .field<&VornMetadata::description>("description")
+            .field<&VornMetadata::author>("author")
+            .field<&VornMetadata::created_at>("created_at")
+            .repr<&vorn_metadata_repr>()
+            .done();
+    return spec;
+}
+
+ClassSpec& vorn_node_type_class() {
+    static ClassSpec& spec = ClassBuilder<VornNodeType>("VornNodeType")
+                                 .members({{"Ground", VornNodeType::Ground},
+                                           {"Satellite", VornNodeType::Satellite},
+                                           {"Repeater", VornNodeType::Repeater}})
+                                 .done();
+    return spec;
+}
+
+ClassSpec& vorn_link_type_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornLinkType>("VornLinkType")
+            .members({{"Fiber", VornLinkType::Fiber}, {"Satellite", VornLinkType::Satellite}})
+            .done();
+    return spec;
+}
+
+ClassSpec& vorn_satellite_extension_class() {
+    static ClassSpec& spec =
+        ClassBuilder<VornSatelliteExtension>("VornSatelliteExtension")
+            .constructor<&make_satellite>({"visibility", "weather_factor"})
+            .field<&VornSatelliteExtension::visibility>("visibility")
+            .field<&VornSatelliteExtension::weather_factor>("weather_factor")
+            .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
+                                               "Calculate effective generation rate based on conditions")
+            .done();
+    return spec;
+}
+
+}  // namespace vorn::py

@@ -1,0 +1,80 @@
+// The ChaCha stream cipher with 12 rounds used as a random generator. Its
+// output is the keystream read as little-endian 32-bit words, block after
+// block in counter order, so a given key and stream number always yield the
+// same numbers in every build.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace vorn {
+
+using ChaChaState = std::array<std::uint32_t, 16>;
+
+// One ChaCha block: `double_rounds` column/diagonal round pairs applied to
+// `input`, then `input` added word-wise. 6 double rounds give ChaCha12.
+void chacha_block(const ChaChaState& input, int double_rounds, ChaChaState& out);
+
+// Maps 64 random bits to a real in [0, 1]: the top 52 bits as a fraction in
+// [0, 1), stretched by 1 / (1 - 2^-52) so that 1.0 itself can occur.
+inline double closed01_from_bits(std::uint64_t bits) {
+    const double fraction = std::bit_cast<double>((bits >> 12) | 0x3FF0000000000000ULL) - 1.0;
+    return fraction * std::bit_cast<double>(0x3FF0000000000001ULL) + 0.0;
+}
+
+class ChaCha12Generator {
+public:
+    using Key = std::array<std::uint8_t, 32>;
+    static constexpr int kDoubleRounds = 6;
+    static constexpr std::size_t kBlocksPerRefill = 4;
+    static constexpr std::size_t kBufferWords = 16 * kBlocksPerRefill;
+
+    // Counter starts at 0; the first draw computes block 0.
+    explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0);
+
+    // Expands a 64-bit seed into a key with the PCG32 output function.
+    static Key key_from_u64(std::uint64_t seed);
+    static ChaCha12Generator seed_from_u64(std::uint64_t seed) { return ChaCha12Generator(key_from_u64(seed)); }
+
+    std::uint32_t next_u32() {
+        if (index_ == kBufferWords) refill();
+        return buffer_[index_++];
+    }
+
+    // Two consecutive keystream words; the first is the low half.
+    std::uint64_t next_u64() {
+        const std::uint64_t low = next_u32();
+        return low | (std::uint64_t{next_u32()} << 32);
+    }
+
+    double uniform_closed01() { return closed01_from_bits(next_u64()); }
+
+    // A real in [a, b): the top 52 bits of a draw as a fraction of b - a,
+    // drawn again while the result rounds up to b. Throws InternalFault when
+    // a >= b (or either is NaN) or when b - a is not finite.
+    double uniform_range(double a, double b) {
+        const double scale = b - a;
+        if (!(a < b) || !std::isfinite(scale)) throw_bad_range(a, b);
+        for (;;) {
+            const double fraction = std::bit_cast<double>((next_u64() >> 12) | 0x3FF0000000000000ULL) - 1.0;
+            const double r = fraction * scale + a;
+            if (r < b) return r;
+        }
+    }
+
+    // Number of keystream blocks computed so far (buffered ones included).
+    std::uint64_t blocks_generated() const;
+
+private:
+    void refill();
+    [[noreturn]] static void throw_bad_range(double a, double b);
+
+    ChaChaState input_;
+    std::array<std::uint32_t, kBufferWords> buffer_;
+    std::size_t index_ = kBufferWords;
+};
+
+}  // namespace vorn

@@ -1,0 +1,141 @@
+#include "simulation/ensemble.h"
+
+#include <cmath>
+#include <string>
+
+#include "common/errors.h"
+#include "simulation/simulate_request.h"
+#include "simulation/test_networks.h"
+#include "testing/unit_test.h"
+
+namespace {
+
+using vorn::ChaCha12Generator;
+using vorn::EnsembleOutcome;
+using vorn::Engine;
+using vorn::EntanglementRequest;
+using vorn::testing::same_real;
+
+// The ensemble as described run by run: a fresh context, tallies and pair of
+// generators per run, one simulate_request each, merged in run order.
+EnsembleOutcome per_run_reference(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
+                                  std::uint64_t seed) {
+    EnsembleOutcome out;
+    std::int32_t successes = 0;
+    double fidelity_sum = 0.0, latency_sum = 0.0;
+    for (std::uint64_t i = 0; i < runs; ++i) {
+        vorn::RequestContext context{engine.config(), {}};
+        vorn::RequestTallies tallies;
+        const auto key = ChaCha12Generator::key_from_u64(seed + i);
+        ChaCha12Generator generator(key, 0), loss(key, 1);
+        const auto result = vorn::simulate_request(*engine.graph(), context, tallies, request, generator, loss);
+        if (result.success) {
+            ++successes;
+            fidelity_sum += result.final_fidelity;
+        }
+        latency_sum += result.latency_ms;
+        out.aggregate_congestion_drops += tallies.drops;
+        for (const auto& [label, count] : context.link_usage) out.link_usage[label] += count;
+    }
+    out.total_runs = runs;
+    out.empirical_success_rate = static_cast<double>(successes) / static_cast<double>(runs);
+    out.mean_latency_ms = latency_sum / static_cast<double>(runs);
+    out.mean_fidelity = successes >= 1 ? fidelity_sum / successes : 0.0;
+    return out;
+}
+
+vorn::LinkDefinition fiber(std::string a, std::string b, double distance_km, double fidelity, double rate_hz) {
+    vorn::LinkDefinition link;
+    link.from_node = std::move(a);
+    link.to = std::move(b);
+    link.distance_km = distance_km;
+    link.base_fidelity = fidelity;
+    link.generation_rate_hz = rate_hz;
+    return link;
+}
+
+bool same_outcome(const EnsembleOutcome& a, const EnsembleOutcome& b) {
+    return a.link_usage == b.link_usage && a.total_runs == b.total_runs &&
+           same_real(a.empirical_success_rate, b.empirical_success_rate) &&
+           same_real(a.mean_latency_ms, b.mean_latency_ms) && same_real(a.mean_fidelity, b.mean_fidelity) &&
+           a.aggregate_congestion_drops == b.aggregate_congestion_drops;
+}
+
+Engine chain_engine(double beta) {
+    Engine engine(vorn::EngineConfig{beta, 200.0, 5000.0, 0.1});
+    engine.build_network({{"N0", 150.0}, {"N1", 150.0}, {"N2", 150.0}, {"N3", 150.0}},
+                         {fiber("N0", "N1", 100.0, 0.92, 800.0), fiber("N1", "N2", 100.0, 0.92, 800.0),
+                          fiber("N2", "N3", 100.0, 0.92, 800.0)});
+    return engine;
+}
+
+}  // namespace
+
+TEST(ensemble_equals_simulate_request_run_by_run) {
+    std::mt19937_64 rng(777);
+    const std::uint64_t seeds[] = {0, 1, 12345, ~std::uint64_t{0} - 3};  // the last wraps to 0
+    int mismatches = 0, mixed = 0;
+    for (int i = 0; i < 1500; ++i) {
+        Engine engine(vorn::testing::random_config(rng));
+        engine.install(vorn::testing::random_network(rng));
+        const EntanglementRequest request = vorn::testing::random_request(rng);
+        const std::uint64_t runs = rng() % 25;
+        const std::uint64_t seed = i < 200 ? seeds[i % 4] : rng();
+        const EnsembleOutcome actual = vorn::run_ensemble(engine, request, runs, seed);
+        mismatches += same_outcome(actual, per_run_reference(engine, request, runs, seed)) ? 0 : 1;
+        mixed += actual.empirical_success_rate > 0.0 && actual.empirical_success_rate < 1.0 ? 1 : 0;
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(mixed > 50);  // some ensembles mix successes and failures
+}
+
+TEST(ensemble_with_zero_runs_has_nan_rate_and_latency) {
+    const EnsembleOutcome out = vorn::run_ensemble(chain_engine(0.12), {"N0", "N3", 0.9, 100.0, {}}, 0, 5);
+    EXPECT_EQ(out.total_runs, std::uint64_t{0});
+    EXPECT_TRUE(std::isnan(out.empirical_success_rate) && std::isnan(out.mean_latency_ms));
+    EXPECT_EQ(out.mean_fidelity, 0.0);
+    EXPECT_EQ(out.aggregate_congestion_drops, std::uint64_t{0});
+    EXPECT_TRUE(out.link_usage.empty());
+}
+
+TEST(ensemble_is_reproducible_and_prefix_stable) {
+    const Engine engine = chain_engine(0.12);
+    const EntanglementRequest request{"N0", "N3", 0.9, 100.0, {}};
+    const EnsembleOutcome a = vorn::run_ensemble(engine, request, 300, 42);
+    EXPECT_TRUE(same_outcome(a, vorn::run_ensemble(engine, request, 300, 42)));
+    EXPECT_TRUE(!same_outcome(a, vorn::run_ensemble(engine, request, 300, 43)));
+    EXPECT_TRUE(a.empirical_success_rate > 0.0 && a.empirical_success_rate < 1.0);
+    // Every run counts one attempt per hop per round on all three hops.
+    EXPECT_EQ(a.link_usage.size(), std::size_t{3});
+    EXPECT_TRUE(a.link_usage.at("N0->N1") == a.link_usage.at("N2->N3") && a.link_usage.at("N1->N2") >= 300);
+    // Runs 0..9 of seed 42 are the ten runs of seed 42 whatever the total;
+    // run 1 of seed 2^64 - 1 is run 0 of seed 0.
+    const EnsembleOutcome ten = vorn::run_ensemble(engine, request, 10, 42);
+    EXPECT_TRUE(same_outcome(ten, per_run_reference(engine, request, 10, 42)));
+    const EnsembleOutcome wrapped = vorn::run_ensemble(engine, request, 2, ~std::uint64_t{0});
+    const EnsembleOutcome last = vorn::run_ensemble(engine, request, 1, ~std::uint64_t{0});
+    const EnsembleOutcome first = vorn::run_ensemble(engine, request, 1, 0);
+    EXPECT_TRUE(same_real(wrapped.mean_latency_ms, (last.mean_latency_ms + first.mean_latency_ms) / 2.0));
+    EXPECT_EQ(wrapped.aggregate_congestion_drops, last.aggregate_congestion_drops + first.aggregate_congestion_drops);
+}
+
+TEST(ensemble_without_successes_averages_failed_latencies) {
+    // A 1000 km link signals for 5 ms against a 4 ms budget: every run fails
+    // with latency 5 before drawing anything.
+    Engine engine;
+    engine.build_network({{"A", 1.0}, {"B", 1.0}}, {fiber("A", "B", 1000.0, 0.95, 100.0)});
+    const EnsembleOutcome out = vorn::run_ensemble(engine, {"A", "B", 0.9, 4.0, {}}, 7, std::nullopt);
+    EXPECT_EQ(out.empirical_success_rate, 0.0);
+    EXPECT_EQ(out.mean_latency_ms, 5.0);
+    EXPECT_EQ(out.mean_fidelity, 0.0);
+    EXPECT_TRUE(out.link_usage.empty());
+}
+
+TEST(ensemble_requires_a_network) {
+    EXPECT_THROW(vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1), vorn::InternalFault);
+    try {
+        vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1);
+    } catch (const vorn::InternalFault& fault) {
+        EXPECT_EQ(std::string(fault.what()), std::string("No network defined. Call define_network() first."));
+    }
+}

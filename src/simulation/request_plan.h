@@ -1,0 +1,49 @@
+// Everything about a request that is settled before its first round: the
+// strategy, the route (with the fallback to the lowest-latency route), the
+// feasibility and signalling checks, and the per-hop constants of the round
+// loop. None of it depends on a random generator, so an ensemble plans once
+// and replays only the rounds.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/network_graph.h"
+#include "engine/network_model.h"
+#include "simulation/request.h"
+
+namespace vorn {
+
+struct RequestPlan {
+    // The request ends before any round, unsuccessful, with this latency.
+    bool ends_early = false;
+    double early_latency_ms = 0.0;
+
+    // The route's nodes; empty when there is no route.
+    std::vector<std::string> path;
+    // Per hop: the success probability of one generation attempt.
+    std::vector<double> hop_probability;
+
+    double start_fidelity = 0.0;
+    // Paths of three or more nodes swap; a round that keeps every hop's pair
+    // sets the fidelity to swapped_fidelity (the product of the pairs'
+    // fidelities with G applied once per intermediate node).
+    bool swaps = false;
+    double swapped_fidelity = 0.0;
+
+    double fidelity_target = 0.0;
+    double max_latency_ms = 0.0;
+    double total_time_cutoff_ms = 0.0;
+    double baseline_purify_factor = 0.0;
+};
+
+// Strategy code of a request: the given one, else 1 (HighestFidelity).
+std::uint8_t strategy_code(const EntanglementRequest& request);
+
+RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request);
+
+// The outcome of a request that ended before any round.
+RequestOutcome early_outcome(const RequestPlan& plan);
+
+}  // namespace vorn

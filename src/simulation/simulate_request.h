@@ -1,0 +1,34 @@
+// One entanglement request over a network graph: plan (route and early
+// checks), then rounds; the outcome plus link-usage counts and drops left in
+// the context and tallies.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/network_graph.h"
+#include "simulation/chacha12.h"
+#include "simulation/request.h"
+#include "simulation/thread_generator.h"
+
+namespace vorn {
+
+// Reads the context's configuration, adds the request's attempts to its link
+// usage and leaves the failed-attempt count in `tallies.drops`. Generation
+// draws come from `request_generator`, memory-loss draws from
+// `loss_generator` (the thread generator for single requests).
+RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
+                                const EntanglementRequest& request, ChaCha12Generator& request_generator,
+                                ChaCha12Generator& loss_generator);
+RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
+                                const EntanglementRequest& request, ChaCha12Generator& request_generator,
+                                ThreadGenerator& loss_generator);
+
+// Adds `attempts` to the usage count of every hop of `path`, keyed "a->b".
+// Nothing is added (and no key created) for zero attempts.
+void add_link_usage(std::map<std::string, std::uint64_t>& usage, const std::vector<std::string>& path,
+                    std::uint64_t attempts);
+
+}  // namespace vorn
