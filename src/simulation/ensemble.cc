@@ -35,7 +35,9 @@ EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& re
     // request only; the runs differ in their random streams alone.
     const RequestPlan plan = plan_request(*graph, engine.config(), request);
 
-    std::int32_t successes = 0;  // a 32-bit counter, wrapping
+    // 64 bits: a 32-bit count would wrap past 2^31 successes and report a
+    // negative success rate.
+    std::uint64_t successes = 0;
     double fidelity_sum = 0.0;
     double latency_sum = 0.0;
     std::uint64_t drops = 0;
@@ -53,7 +55,7 @@ EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& re
         std::uint64_t run_drops = 0;
         const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator);
         if (result.success) {
-            successes = static_cast<std::int32_t>(static_cast<std::uint32_t>(successes) + 1U);
+            ++successes;
             fidelity_sum += result.fidelity;
         }
         latency_sum += result.latency_ms;
@@ -66,7 +68,7 @@ EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& re
     outcome.total_runs = runs;
     outcome.empirical_success_rate = static_cast<double>(successes) / static_cast<double>(runs);
     outcome.mean_latency_ms = latency_sum / static_cast<double>(runs);
-    outcome.mean_fidelity = successes >= 1 ? fidelity_sum / successes : 0.0;
+    outcome.mean_fidelity = successes >= 1 ? fidelity_sum / static_cast<double>(successes) : 0.0;
     outcome.aggregate_congestion_drops = drops;
     return outcome;
 }

@@ -1,0 +1,97 @@
+"""Throughput figures for the installed vorn_core: ensembles, sensitivity
+analysis and large network files. Prints figures and ratios; asserts nothing.
+
+    python bench/run.py
+"""
+import os
+import random
+import tempfile
+import time
+
+import vorn_core as vc
+
+
+def best_of(repeats, action):
+    """The fastest of `repeats` timings of `action()`, in seconds, and its result."""
+    best, result = float("inf"), None
+    for _ in range(repeats):
+        start = time.perf_counter()
+        result = action()
+        best = min(best, time.perf_counter() - start)
+    return best, result
+
+
+def engine_for(name):
+    payload = vc.generate_topology(name)
+    engine = vc.VornEngine()
+    engine.define_network(payload.nodes, payload.links)
+    return engine
+
+
+def bench_ensembles():
+    print("simulate (default engine, seeded):")
+    rows = [
+        ("repeater_chain", "N0", "N3", 0.9, 100.0, 20000),
+        ("repeater_chain", "N0", "N3", 0.9, 5000.0, 2000),
+        ("telecom_backbone", "A", "E", 0.8, 100.0, 20000),
+        ("telecom_backbone", "A", "E", 0.8, 5000.0, 2000),
+        ("telecom_backbone", "A", "E", 0.9, 5000.0, 20000),
+    ]
+    rates = {}
+    for name, source, target, fidelity, budget, runs in rows:
+        engine = engine_for(name)
+        seconds, stats = best_of(3, lambda: engine.simulate(source, target, fidelity, budget, runs, seed=2024))
+        rate = runs / seconds
+        rates[(name, fidelity, budget)] = rate
+        print(f"  {name:<17} {source}->{target} target {fidelity} budget {budget:>6.0f} ms: "
+              f"{rate:>12,.0f} runs/s  (success rate {stats.empirical_success_rate:.3f}, {runs} runs)")
+    chain = rates[("repeater_chain", 0.9, 100.0)] / rates[("repeater_chain", 0.9, 5000.0)]
+    backbone = rates[("telecom_backbone", 0.8, 100.0)] / rates[("telecom_backbone", 0.8, 5000.0)]
+    print(f"  ratio 100 ms / 5000 ms budget: repeater chain {chain:.1f}x, telecom backbone {backbone:.1f}x")
+
+
+def bench_sensitivity():
+    engine = engine_for("telecom_backbone")
+    stats = engine.simulate("A", "E", 0.8, 100.0, 1000, seed=1)
+    seconds, impacts = best_of(1, lambda: stats.sensitivity_analysis(7))
+    ensembles = 2 * len(impacts)
+    runs = max(200, 50 * len(stats._context.nodes))
+    print(f"sensitivity_analysis (telecom backbone A->E, target 0.8, 100 ms): {seconds * 1000:.1f} ms "
+          f"for {ensembles} ensembles of {runs} runs ({ensembles * runs / seconds:,.0f} runs/s)")
+
+
+def big_file(path, nodes=10_000, links=30_000):
+    rng = random.Random(5)
+    qf = vc.VornFile("bench")
+    for i in range(nodes):
+        qf.add_node(f"n{i}", 100.0 + i % 50, 4, vc.VornNodeType.Ground)
+    for i in range(1, nodes):  # a spanning chain keeps the graph connected
+        qf.add_link(f"l{i}", f"n{i - 1}", f"n{i}", 10.0 + i % 7, 0.95, 1000.0)
+    for i in range(nodes, links + 1):
+        a, b = rng.sample(range(nodes), 2)
+        qf.add_link(f"l{i}", f"n{a}", f"n{b}", rng.uniform(1, 500), rng.uniform(0.7, 1.0), 800.0)
+    qf.save(path)
+
+
+def bench_files():
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "big.vorn")
+        out = os.path.join(folder, "out.vorn")
+        big_file(path)
+        size = os.path.getsize(path)
+        load_s, loaded = best_of(3, lambda: vc.load_vorn_file(path))
+        validate_s, report = best_of(3, lambda: vc.validate(path))
+        save_s, _ = best_of(3, lambda: loaded.save(out))
+        engine_s, _ = best_of(3, lambda: vc.from_vorn_file(path))
+        assert report["valid"], report["errors"][:3]
+        print(f"10,000-node, 30,000-link file ({size / 1e6:.1f} MB):")
+        print(f"  load_vorn_file {load_s * 1000:7.1f} ms  ({size / load_s / 1e6:.0f} MB/s)")
+        print(f"  validate       {validate_s * 1000:7.1f} ms")
+        print(f"  save           {save_s * 1000:7.1f} ms  ({size / save_s / 1e6:.0f} MB/s)")
+        print(f"  from_vorn_file {engine_s * 1000:7.1f} ms")
+
+
+if __name__ == "__main__":
+    bench_ensembles()
+    bench_sensitivity()
+    bench_files()
