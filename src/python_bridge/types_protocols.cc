@@ -4,27 +4,11 @@
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/class_builder.h"
+#include "python_bridge/protocol_parameters.h"
 
 namespace vorn::py {
 
 namespace {
-
-QKDParameters make_qkd_parameters(std::string from_node, std::string to_node, double fidelity_target,
-                                  double max_latency_ms, std::optional<std::uint64_t> rounds,
-                                  std::optional<double> error_rate_tolerance,
-                                  std::optional<double> sifting_overhead_ratio,
-                                  std::optional<double> privacy_amplification_factor) {
-    QKDParameters params;
-    params.from_node = std::move(from_node);
-    params.to_node = std::move(to_node);
-    params.fidelity_target = fidelity_target;
-    params.max_latency_ms = max_latency_ms;
-    if (rounds) params.rounds = *rounds;
-    if (error_rate_tolerance) params.error_rate_tolerance = *error_rate_tolerance;
-    if (sifting_overhead_ratio) params.sifting_overhead_ratio = *sifting_overhead_ratio;
-    if (privacy_amplification_factor) params.privacy_amplification_factor = *privacy_amplification_factor;
-    return params;
-}
 
 QKDResult make_qkd_result(bool success, std::uint64_t secret_key_length_bits, double efficiency_rate, double qber,
                           double latency_ms, std::vector<std::string> execution_path, std::uint64_t rounds_completed,
@@ -36,17 +20,6 @@ QKDResult make_qkd_result(bool success, std::uint64_t secret_key_length_bits, do
 QKDStats make_qkd_stats(std::uint64_t total_runs, double success_rate, double mean_key_length_bits,
                         double mean_efficiency, double mean_qber) {
     return {total_runs, success_rate, mean_key_length_bits, mean_efficiency, mean_qber};
-}
-
-TeleportationParameters make_teleportation_parameters(std::string source_node, std::string target_node,
-                                                      std::optional<double> state_fidelity,
-                                                      std::optional<double> classical_bandwidth_ms) {
-    TeleportationParameters params;
-    params.source_node = std::move(source_node);
-    params.target_node = std::move(target_node);
-    if (state_fidelity) params.state_fidelity = *state_fidelity;
-    if (classical_bandwidth_ms) params.classical_bandwidth_ms = *classical_bandwidth_ms;
-    return params;
 }
 
 TeleportationOutcome make_teleportation_outcome(bool success, double teleportation_fidelity,
@@ -112,6 +85,34 @@ DistributedComputingStats make_distributed_stats(std::uint64_t total_runs, doubl
 }
 
 }  // namespace
+
+QKDParameters make_qkd_parameters(std::string from_node, std::string to_node, double fidelity_target,
+                                  double max_latency_ms, std::optional<std::uint64_t> rounds,
+                                  std::optional<double> error_rate_tolerance,
+                                  std::optional<double> sifting_overhead_ratio,
+                                  std::optional<double> privacy_amplification_factor) {
+    QKDParameters params;
+    params.from_node = std::move(from_node);
+    params.to_node = std::move(to_node);
+    params.fidelity_target = fidelity_target;
+    params.max_latency_ms = max_latency_ms;
+    if (rounds) params.rounds = *rounds;
+    if (error_rate_tolerance) params.error_rate_tolerance = *error_rate_tolerance;
+    if (sifting_overhead_ratio) params.sifting_overhead_ratio = *sifting_overhead_ratio;
+    if (privacy_amplification_factor) params.privacy_amplification_factor = *privacy_amplification_factor;
+    return params;
+}
+
+TeleportationParameters make_teleportation_parameters(std::string source_node, std::string target_node,
+                                                      std::optional<double> state_fidelity,
+                                                      std::optional<double> classical_bandwidth_ms) {
+    TeleportationParameters params;
+    params.source_node = std::move(source_node);
+    params.target_node = std::move(target_node);
+    if (state_fidelity) params.state_fidelity = *state_fidelity;
+    if (classical_bandwidth_ms) params.classical_bandwidth_ms = *classical_bandwidth_ms;
+    return params;
+}
 
 ClassSpec& qkd_parameters_class() {
     static ClassSpec& spec =
