@@ -43,13 +43,12 @@ def main() -> None:
             describe(label, engine.request_entanglement(source, target, fidelity, budget, strategy))
         print()
 
-    if hasattr(engine, "simulate"):
-        stats = engine.simulate("A", "C", 0.85, 100.0, runs=2000, seed=7)
-        print(f"Monte Carlo A -> C over {stats.total_runs} runs: success rate "
-              f"{stats.empirical_success_rate:.3f}, mean latency {stats.mean_latency_ms:.2f} ms, "
-              f"mean fidelity {stats.mean_fidelity:.4f}")
-        busiest = sorted(stats.link_utilization_heatmap.items(), key=lambda kv: -kv[1])[:3]
-        print("  busiest links:", ", ".join(f"{k} ({n})" for k, n in busiest))
+    stats = engine.simulate("A", "C", 0.85, 100.0, runs=2000, seed=7)
+    print(f"Monte Carlo A -> C over {stats.total_runs} runs: success rate "
+          f"{stats.empirical_success_rate:.3f}, mean latency {stats.mean_latency_ms:.2f} ms, "
+          f"mean fidelity {stats.mean_fidelity:.4f}")
+    busiest = sorted(stats.link_utilization_heatmap.items(), key=lambda kv: -kv[1])[:3]
+    print("  busiest links:", ", ".join(f"{k} ({n})" for k, n in busiest))
 
 
 if __name__ == "__main__":
