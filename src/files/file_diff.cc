@@ -82,23 +82,6 @@ bool extensions_differ(const std::optional<VornExtensions>& a, const std::option
     return a->custom && !(*a->custom == *b->custom);
 }
 
-template <class Value, class Differ>
-void compare_entries(const KeyedIndex<Value>& first, const KeyedIndex<Value>& second, Differ differ,
-                     std::vector<std::string>& added, std::vector<std::string>& removed,
-                     std::vector<std::string>& modified) {
-    for (const auto& [key, value] : first.entries()) {
-        const Value* other = second.find(key);
-        if (other == nullptr) {
-            removed.push_back(key);
-        } else if (differ(*value, *other)) {
-            modified.push_back(key);
-        }
-    }
-    for (const auto& [key, value] : second.entries()) {
-        if (first.find(key) == nullptr) added.push_back(key);
-    }
-}
-
 KeyedIndex<VornNode> index_nodes(const std::vector<VornNode>& nodes) {
     KeyedIndex<VornNode> index;
     for (const VornNode& node : nodes) index.put(node.id, &node);
@@ -179,9 +162,9 @@ FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFi
         file1.constraints, file2.constraints, [](const VornConstraints& c) { return c.fidelity_target; },
         same_constraints, &ConstraintsChange::fidelity_target);
     diff.extensions_changed = extensions_differ(file1.extensions, file2.extensions);
-    compare_entries(index_nodes(file1.nodes), index_nodes(file2.nodes), nodes_differ, diff.nodes_added,
+    compare_indexes(index_nodes(file1.nodes), index_nodes(file2.nodes), nodes_differ, diff.nodes_added,
                     diff.nodes_removed, diff.nodes_modified);
-    compare_entries(index_links(file1.links), index_links(file2.links), links_differ, diff.links_added,
+    compare_indexes(index_links(file1.links), index_links(file2.links), links_differ, diff.links_added,
                     diff.links_removed, diff.links_modified);
     diff.summary = summary_text(path1, path2, diff);
     return diff;

@@ -37,6 +37,26 @@ private:
     std::unordered_map<std::string, std::size_t> position_;
 };
 
+// Sorts the keys of two indexes into removed (only in `first`), modified (in
+// both, and `differ` says they differ) and added (only in `second`), each in
+// the order in which the keys first appeared in their index.
+template <class Value, class Differ>
+void compare_indexes(const KeyedIndex<Value>& first, const KeyedIndex<Value>& second, Differ differ,
+                     std::vector<std::string>& added, std::vector<std::string>& removed,
+                     std::vector<std::string>& modified) {
+    for (const auto& [key, value] : first.entries()) {
+        const Value* other = second.find(key);
+        if (other == nullptr) {
+            removed.push_back(key);
+        } else if (differ(*value, *other)) {
+            modified.push_back(key);
+        }
+    }
+    for (const auto& [key, value] : second.entries()) {
+        if (first.find(key) == nullptr) added.push_back(key);
+    }
+}
+
 // from, "->", to: the identity of a link in both diffs.
 inline std::string link_key(std::string_view from, std::string_view to) {
     std::string key;

@@ -38,23 +38,6 @@ KeyedIndex<LinkDefinition> index_links(const std::vector<LinkDefinition>& links)
     return index;
 }
 
-// Fills added/removed/modified from two indexes; `differ` decides modification.
-template <class Value, class Differ>
-void compare(const KeyedIndex<Value>& first, const KeyedIndex<Value>& second, Differ differ,
-             std::vector<std::string>& added, std::vector<std::string>& removed, std::vector<std::string>& modified) {
-    for (const auto& [key, value] : first.entries()) {
-        const Value* other = second.find(key);
-        if (other == nullptr) {
-            removed.push_back(key);
-        } else if (differ(*value, *other)) {
-            modified.push_back(key);
-        }
-    }
-    for (const auto& [key, value] : second.entries()) {
-        if (first.find(key) == nullptr) added.push_back(key);
-    }
-}
-
 std::string summary_text(const TopologyDiff& diff) {
     std::string text = "Diff for '";
     text.append(diff.name).append("': ");
@@ -72,13 +55,13 @@ std::string summary_text(const TopologyDiff& diff) {
 TopologyDiff diff_topologies(const TopologySnapshot& first, const TopologySnapshot& second) {
     TopologyDiff diff;
     diff.name = first.metadata.name + " vs " + second.metadata.name;
-    compare(
+    compare_indexes(
         index_nodes(first.nodes), index_nodes(second.nodes),
         [](const NodeDefinition& a, const NodeDefinition& b) {
             return lifetime_changed(a.memory_lifetime_t2, b.memory_lifetime_t2);
         },
         diff.nodes_added, diff.nodes_removed, diff.nodes_modified);
-    compare(
+    compare_indexes(
         index_links(first.links), index_links(second.links),
         [](const LinkDefinition& a, const LinkDefinition& b) { return !same_link(a, b); }, diff.links_added,
         diff.links_removed, diff.links_modified);
