@@ -43,7 +43,8 @@ def _describe_class(cls, lines):
         elif inspect.isgetsetdescriptor(member) or inspect.ismemberdescriptor(member):
             lines.append(f"  attribute {name}; doc {_doc(member)}")
         elif isinstance(member, staticmethod) or inspect.isbuiltin(member):
-            lines.append(f"  static {name}{_signature(member)}; doc {_doc(member)}")
+            function = getattr(cls, name)  # the function itself, not its staticmethod wrapper
+            lines.append(f"  static {name}{_signature(function)}; doc {_doc(function)}")
         else:
             lines.append(f"  method {name}{_signature(member)}; doc {_doc(member)}")
     flags = [name for name in ("__eq__", "__hash__", "__repr__") if name in vars(cls)]
