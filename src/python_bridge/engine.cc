@@ -8,6 +8,7 @@
 #include "protocols/qkd.h"
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
 #include "python_bridge/vorn_objects.h"
 #include "simulation/ensemble.h"
@@ -16,12 +17,6 @@ namespace vorn::py {
 
 namespace {
 
-constexpr const char* kFromVornDoc =
-    "Load a topology from a loaded .vorn file directly into the engine.\n"
-    "Bridges both type systems \u2014 no manual NodeDefinition / LinkDefinition needed.";
-constexpr const char* kQkdDoc = "Run BB84-style quantum key distribution between two nodes.";
-constexpr const char* kTeleportationDoc = "Execute entanglement-based quantum state teleportation between two nodes.";
-constexpr const char* kDistributedDoc = "Run a distributed quantum computing protocol across participating nodes.";
 
 Engine make_engine(std::optional<SimulationConfig> config) {
     return config ? Engine(EngineConfig::from(*config)) : Engine();
@@ -83,14 +78,14 @@ ClassSpec& vorn_engine_class() {
                                            {"from_node", "to", "fidelity_target", "max_latency_ms", "strategy"})
             .method<&simulate>("simulate", {"from_node", "to", "fidelity_target", "max_latency_ms", "runs",
                                             "strategy", "seed"})
-            .method<&engine_define_network_from_vorn>("define_network_from_vorn", {"qf"}, kFromVornDoc)
-            .method<&engine_run_qkd>("run_qkd", {"params"}, kQkdDoc)
-            .method<&engine_execute_teleportation>("execute_teleportation", {"params"}, kTeleportationDoc)
+            .method<&engine_define_network_from_vorn>("define_network_from_vorn", {"qf"}, doc::kFromVornDoc)
+            .method<&engine_run_qkd>("run_qkd", {"params"}, doc::kQkdDoc)
+            .method<&engine_execute_teleportation>("execute_teleportation", {"params"}, doc::kTeleportationDoc)
             .method<&engine_run_distributed_computation>(
                 "run_distributed_computation",
                 {"participants", "coordination_topology", "basis_type", "correlation_strength",
                  "classical_relay_latency_ms"},
-                kDistributedDoc)
+                doc::kDistributedDoc)
             .done();
     return spec;
 }

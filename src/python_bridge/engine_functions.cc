@@ -4,6 +4,7 @@
 #include "protocols/qkd.h"
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/function_builder.h"
 #include "python_bridge/protocol_parameters.h"
 #include "topologies/builtin_topologies.h"
@@ -13,33 +14,6 @@ namespace vorn::py {
 
 namespace {
 
-constexpr const char* kQkdDoc = "Run BB84-style quantum key distribution between two nodes.";
-constexpr const char* kTeleportationDoc = "Execute entanglement-based quantum state teleportation between two nodes.";
-constexpr const char* kDistributedDoc = "Run a distributed quantum computing protocol across participating nodes.";
-constexpr const char* kCompareDoc =
-    "Compare multiple network topologies for the same entanglement request\n"
-    "\n"
-    "This function runs simulations across different topologies and returns\n"
-    "a comprehensive comparison report.\n"
-    "\n"
-    "# Arguments\n"
-    "* `endpoints` - List of (topology_name, from_node, to_node) entries, for example\n"
-    "  \"telecom_backbone\" with (\"A\", \"C\") and \"hybrid_satellite_fiber\" with (\"Toronto\", \"London\")\n"
-    "* `fidelity_target` - Required fidelity threshold for all simulations\n"
-    "* `max_latency_ms` - Maximum allowed latency for all simulations\n"
-    "* `runs` - Number of Monte Carlo runs per topology\n"
-    "* `strategy` - Optional routing strategy (None for default)\n"
-    "\n"
-    "# Example\n"
-    "```python\n"
-    "endpoints = [\n"
-    "    TopologyEndpoints(\"telecom_backbone\", \"A\", \"C\"),\n"
-    "    TopologyEndpoints(\"hybrid_satellite_fiber\", \"Toronto\", \"London\"),\n"
-    "]\n"
-    "report = compare_topologies(endpoints, fidelity_target=0.75, max_latency_ms=5000.0,\n"
-    "                            runs=1000, strategy=StrategyType.HighestFidelity)\n"
-    "print(\"Recommended: \", report.recommended_topology)\n"
-    "```";
 
 NetworkTopologyPayload generate_topology_function(std::string name) { return generate_topology(name); }
 
@@ -84,27 +58,27 @@ FunctionSpec generate_topology_spec() { return make_function<&generate_topology_
 
 FunctionSpec compare_topologies_spec() {
     return make_function<&compare_topologies_function>(
-        "compare_topologies", {"endpoints", "fidelity_target", "max_latency_ms", "runs", "strategy"}, kCompareDoc);
+        "compare_topologies", {"endpoints", "fidelity_target", "max_latency_ms", "runs", "strategy"}, doc::kCompareDoc);
 }
 
 FunctionSpec qkd_spec() {
     return make_function<&qkd_function>("qkd",
                                         {"engine", "from_node", "to_node", "fidelity_target", "max_latency_ms",
                                          "rounds", "error_rate_tolerance"},
-                                        kQkdDoc);
+                                        doc::kQkdDoc);
 }
 
 FunctionSpec teleportation_spec() {
     return make_function<&teleportation_function>(
         "teleportation", {"engine", "source_node", "target_node", "state_fidelity", "classical_bandwidth_ms"},
-        kTeleportationDoc);
+        doc::kTeleportationDoc);
 }
 
 FunctionSpec distributed_computation_spec() {
     return make_function<&distributed_computation_function>(
         "distributed_computation",
         {"engine", "participants", "coordination_topology", "measurement_basis", "classical_relay_latency_ms"},
-        kDistributedDoc);
+        doc::kDistributedDoc);
 }
 
 }  // namespace vorn::py

@@ -4,18 +4,13 @@
 #include "common/errors.h"
 #include "common/messages.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
 
 namespace vorn::py {
 
 namespace {
 
-constexpr const char* kSensitivityDoc =
-    "Perturb each simulation parameter \u00b110 %, re-run the ensemble, and report\n"
-    "which parameters most influence `empirical_success_rate`.\n"
-    "\n"
-    "Returns a dict sorted by absolute impact (descending):\n"
-    "  {\"memory_lifetime_t2:node_A\": 0.34, \"base_fidelity:link_0->link_B\": 0.28, ...}";
 
 MonteCarloStats make_stats(std::uint64_t total_runs, double empirical_success_rate, double mean_latency_ms,
                            double mean_fidelity, std::uint64_t aggregate_congestion_drops,
@@ -44,8 +39,8 @@ ClassSpec& monte_carlo_stats_class() {
             .field<&MonteCarloStats::aggregate_congestion_drops>("aggregate_congestion_drops")
             .field<&MonteCarloStats::link_utilization_heatmap>("link_utilization_heatmap")
             .field<&MonteCarloStats::context>(
-                "_context", "Optional context for post-hoc analysis (perturbation-based sensitivity).")
-            .method<&stats_sensitivity_analysis>("sensitivity_analysis", {"seed_base"}, kSensitivityDoc)
+                "_context", doc::kContextDoc)
+            .method<&stats_sensitivity_analysis>("sensitivity_analysis", {"seed_base"}, doc::kSensitivityDoc)
             .done();
     return spec;
 }

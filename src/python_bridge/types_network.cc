@@ -1,6 +1,7 @@
 // Bindings of the network-model records.
 #include "engine/network_model.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
 
 namespace vorn::py {
@@ -82,7 +83,7 @@ ClassSpec& satellite_conditions_class() {
             .field<&SatelliteConditions::visibility>("visibility")
             .field<&SatelliteConditions::weather_factor>("weather_factor")
             .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
-                                               "Calculate effective generation rate based on conditions")
+                                               doc::kEffectiveRateDoc)
             .done();
     return spec;
 }

@@ -3,6 +3,7 @@
 #include "protocols/qkd.h"
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
 #include "python_bridge/protocol_parameters.h"
 
@@ -222,16 +223,16 @@ ClassSpec& basis_type_class() {
 
 ClassSpec& coordination_topology_class() {
     static ClassSpec& spec =
-        ClassBuilder<CoordinationTopology>("CoordinationTopology", "Python-visible coordination topology wrapper.")
+        ClassBuilder<CoordinationTopology>("CoordinationTopology", doc::kCoordinationTopologyDoc)
             .constructor<&make_coordination_topology>({"kind", "center_node", "edges"})
             .field<&CoordinationTopology::kind>("kind")
             .field<&CoordinationTopology::center_node>("center_node")
             .field<&CoordinationTopology::edges>("edges")
-            .static_method<&star_topology>("star", {"center_node"}, "Create a star topology with the given center node.")
-            .static_method<&ring_topology>("ring", {}, "Create a ring topology.")
-            .static_method<&mesh_topology>("mesh", {}, "Create a mesh (all-to-all) topology.")
+            .static_method<&star_topology>("star", {"center_node"}, doc::kStarDoc)
+            .static_method<&ring_topology>("ring", {}, doc::kRingDoc)
+            .static_method<&mesh_topology>("mesh", {}, doc::kMeshDoc)
             .static_method<&arbitrary_topology>("arbitrary", {"edges"},
-                                                "Create an arbitrary topology with explicit edges.")
+                                                doc::kArbitraryDoc)
             .done();
     return spec;
 }

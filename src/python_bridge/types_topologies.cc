@@ -1,5 +1,6 @@
 // Bindings of the topology-comparison records.
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
 #include "topologies/comparison_records.h"
 
@@ -15,7 +16,7 @@ TopologyEndpoints make_endpoints(std::string topology_name, std::string from_nod
 
 ClassSpec& topology_endpoints_class() {
     static ClassSpec& spec =
-        ClassBuilder<TopologyEndpoints>("TopologyEndpoints", "Per-topology endpoint mapping for comparison")
+        ClassBuilder<TopologyEndpoints>("TopologyEndpoints", doc::kTopologyEndpointsDoc)
             .constructor<&make_endpoints>({"topology_name", "from_node", "to_node"})
             .field<&TopologyEndpoints::topology_name>("topology_name")
             .field<&TopologyEndpoints::from_node>("from_node")
@@ -26,7 +27,7 @@ ClassSpec& topology_endpoints_class() {
 
 ClassSpec& topology_comparison_result_class() {
     static ClassSpec& spec =
-        ClassBuilder<TopologyComparisonResult>("TopologyComparisonResult", "Comparison result for multiple topologies")
+        ClassBuilder<TopologyComparisonResult>("TopologyComparisonResult", doc::kComparisonResultDoc)
             .field<&TopologyComparisonResult::topology_name>("topology_name")
             .field<&TopologyComparisonResult::success_rate>("success_rate")
             .field<&TopologyComparisonResult::mean_latency_ms>("mean_latency_ms")
@@ -39,7 +40,7 @@ ClassSpec& topology_comparison_result_class() {
 ClassSpec& topology_comparison_report_class() {
     static ClassSpec& spec =
         ClassBuilder<TopologyComparisonReport>("TopologyComparisonReport",
-                                               "Detailed comparison report for multiple topologies")
+                                               doc::kComparisonReportDoc)
             .field<&TopologyComparisonReport::source_node>("source_node")
             .field<&TopologyComparisonReport::target_node>("target_node")
             .field<&TopologyComparisonReport::fidelity_target>("fidelity_target")

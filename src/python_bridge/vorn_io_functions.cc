@@ -6,6 +6,7 @@
 #include "files/save_file.h"
 #include "files/vorn_engine_bridge.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/dict_builder.h"
 #include "python_bridge/function_builder.h"
 #include "python_bridge/vorn_objects.h"
@@ -14,24 +15,6 @@ namespace vorn::py {
 
 namespace {
 
-constexpr const char* kLoadDoc =
-    "Load a .vorn file from disk and return it as a VornFile object.\n"
-    "\n"
-    "Validates version (must be \"1.0\") and graph connectivity before returning.\n"
-    "Raises RuntimeError on IO errors, parse errors, or validation failures.";
-constexpr const char* kValidateDoc =
-    "Validate a .vorn file and return structured results as a Python dict.\n"
-    "\n"
-    "Returns:\n"
-    "    dict with keys:\n"
-    "        - \"valid\" (bool): True if the file is valid\n"
-    "        - \"filepath\" (str): The path that was validated\n"
-    "        - \"errors\" (list[dict]): List of error dicts with \"type\" and \"message\" keys\n"
-    "        - \"warnings\" (list[dict]): List of warning dicts with \"message\" and optional \"path\" keys";
-constexpr const char* kFromFileDoc =
-    "Classmethod alternative to `VornEngine(config?)`: load a .vorn file and return an initialized engine.\n"
-    "This is the \"from_file\" pattern \u2014 one call to start simulating.";
-constexpr const char* kSaveWrapperDoc = "Save a PyVornFile to disk (module-level save alias for PyVornFile.save())";
 
 [[noreturn]] void fail_to_load(const std::string& path, const LoadError& error) {
     throw OperationError(failed_to_load_message(path, error));
@@ -108,16 +91,16 @@ void save_vorn_file_wrapper(const VornFileObject& qf, std::string filepath) {
 
 }  // namespace
 
-FunctionSpec validate_spec() { return make_function<&validate>("validate", {"filepath"}, kValidateDoc); }
+FunctionSpec validate_spec() { return make_function<&validate>("validate", {"filepath"}, doc::kValidateDoc); }
 FunctionSpec load_vorn_file_spec() {
-    return make_function<&load_vorn_file>("load_vorn_file", {"filepath"}, kLoadDoc);
+    return make_function<&load_vorn_file>("load_vorn_file", {"filepath"}, doc::kLoadDoc);
 }
 FunctionSpec diff_spec() { return make_function<&diff>("diff", {"file1", "file2"}); }
 FunctionSpec from_vorn_file_spec() {
-    return make_function<&from_vorn_file>("from_vorn_file", {"filepath"}, kFromFileDoc);
+    return make_function<&from_vorn_file>("from_vorn_file", {"filepath"}, doc::kFromFileDoc);
 }
 FunctionSpec save_vorn_file_wrapper_spec() {
-    return make_function<&save_vorn_file_wrapper>("save_vorn_file_wrapper", {"qf", "filepath"}, kSaveWrapperDoc);
+    return make_function<&save_vorn_file_wrapper>("save_vorn_file_wrapper", {"qf", "filepath"}, doc::kSaveWrapperDoc);
 }
 
 }  // namespace vorn::py

@@ -3,6 +3,7 @@
 #include "files/load_file.h"
 #include "files/save_file.h"
 #include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
 #include "python_bridge/vorn_objects.h"
 
@@ -10,13 +11,6 @@ namespace vorn::py {
 
 namespace {
 
-constexpr const char* kAddNodeDoc =
-    "Add a node with optional fields.\nIf optional args are None, the .vorn file will write null for that field.";
-constexpr const char* kAddLinkDoc =
-    "Add a link with optional fields.\nlink_type and satellite default to None (writes null in .vorn JSON).";
-constexpr const char* kSaveDoc = "Save this .vorn file to disk as pretty-printed JSON.";
-constexpr const char* kSrcDoc =
-    "Link source node (Python kwarg is \"src\" to avoid Python keyword conflict with \"from\")";
 
 VornFileObject make_file(std::string name) {
     VornFileObject file;
@@ -94,12 +88,12 @@ ClassSpec& vorn_file_class() {
             .field<&VornFileObject::config>("config")
             .field<&VornFileObject::constraints>("constraints")
             .field<&VornFileObject::extensions>("extensions")
-            .method<&add_node>("add_node", {"id", "memory_lifetime_ms", "memory_capacity", "node_type"}, kAddNodeDoc)
+            .method<&add_node>("add_node", {"id", "memory_lifetime_ms", "memory_capacity", "node_type"}, doc::kAddNodeDoc)
             .method<&add_link>("add_link",
                                {"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz", "link_type",
                                 "satellite"},
-                               kAddLinkDoc)
-            .method<&save>("save", {"filepath"}, kSaveDoc)
+                               doc::kAddLinkDoc)
+            .method<&save>("save", {"filepath"}, doc::kSaveDoc)
             .repr<&file_repr>()
             .done();
     return spec;
@@ -124,7 +118,7 @@ ClassSpec& vorn_link_class() {
             .constructor<&make_link>({"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz",
                                       "link_type", "satellite"})
             .property<&link_id, &set_link_id>("id")
-            .field<&VornLink::from>("src", kSrcDoc)
+            .field<&VornLink::from>("src", doc::kSrcDoc)
             .field<&VornLink::to>("to")
             .field<&VornLink::distance_km>("distance_km")
             .field<&VornLink::base_fidelity>("base_fidelity")
@@ -197,7 +191,7 @@ ClassSpec& vorn_satellite_extension_class() {
             .field<&VornSatelliteExtension::visibility>("visibility")
             .field<&VornSatelliteExtension::weather_factor>("weather_factor")
             .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
-                                               "Calculate effective generation rate based on conditions")
+                                               doc::kEffectiveRateDoc)
             .done();
     return spec;
 }
