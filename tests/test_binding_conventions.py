@@ -154,3 +154,18 @@ def test_borrow_conflict_during_argument_conversion():
         engine.define_network(Seq(), [])
     # every borrow was released: the engine works again
     assert engine.request_entanglement("A", "A", 0.5, 1.0).success is True
+
+
+def test_cycle_through_file_extensions_is_collected():
+    import gc
+
+    class Marker:
+        pass
+
+    marker = Marker()
+    alive = weakref.ref(marker)
+    qf = v.VornFile("cycle")
+    qf.extensions = {"custom": [qf, marker]}  # the file refers to itself through its extensions
+    del qf, marker
+    gc.collect()
+    assert alive() is None

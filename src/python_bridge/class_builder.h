@@ -99,6 +99,29 @@ void dealloc_slot(PyObject* self) {
     destroy_instance<T>(self);
 }
 
+// Classes whose values hold Python objects take part in cyclic garbage
+// collection, so a cycle through such a member is collected, not leaked.
+template <class T>
+void gc_dealloc_slot(PyObject* self) {
+    PyObject_GC_UnTrack(self);
+    destroy_instance<T>(self);
+}
+
+template <class T, auto... Refs>
+int traverse_slot(PyObject* self, visitproc visit, void* arg) {
+    Py_VISIT(reinterpret_cast<PyObject*>(Py_TYPE(self)));
+    T& value = value_of<T>(self);
+    for (PyObject* object : {(value.*Refs).get()...}) Py_VISIT(object);
+    return 0;
+}
+
+template <class T, auto... Refs>
+int clear_slot(PyObject* self) {
+    T& value = value_of<T>(self);
+    ((value.*Refs = Ref()), ...);
+    return 0;
+}
+
 template <class T>
 class ClassBuilder {
 public:
@@ -161,6 +184,18 @@ public:
     ClassBuilder& equality() {
         spec_->slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(&richcompare_slot<T, Equal>)});
         spec_->slots.push_back({Py_tp_hash, reinterpret_cast<void*>(&PyObject_HashNotImplemented)});
+        return *this;
+    }
+
+    // Declares the members that hold Python objects (of type Ref).
+    template <auto... Refs>
+    ClassBuilder& python_references() {
+        spec_->flags |= Py_TPFLAGS_HAVE_GC;
+        for (PyType_Slot& slot : spec_->slots) {
+            if (slot.slot == Py_tp_dealloc) slot.pfunc = reinterpret_cast<void*>(&gc_dealloc_slot<T>);
+        }
+        spec_->slots.push_back({Py_tp_traverse, reinterpret_cast<void*>(&traverse_slot<T, Refs...>)});
+        spec_->slots.push_back({Py_tp_clear, reinterpret_cast<void*>(&clear_slot<T, Refs...>)});
         return *this;
     }
 

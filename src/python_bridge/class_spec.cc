@@ -21,7 +21,7 @@ PyTypeObject* create_type(ClassSpec& spec) {
     // A dotted spec name gives the class its __module__ without a warning;
     // "builtins" keeps the name unprefixed in reprs and signatures.
     const char* qualified = spec.keep("builtins." + spec.name);
-    PyType_Spec type_spec{qualified, spec.basicsize, 0, Py_TPFLAGS_DEFAULT, slots.data()};
+    PyType_Spec type_spec{qualified, spec.basicsize, 0, spec.flags, slots.data()};
     PyObject* type = PyType_FromSpec(&type_spec);
     if (!type) return nullptr;
     for (auto& [name, make] : spec.class_attributes) {

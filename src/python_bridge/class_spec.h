@@ -15,6 +15,7 @@ namespace vorn::py {
 struct ClassSpec {
     std::string name;  // as Python reports __name__, e.g. "NodeDefinition"
     int basicsize = 0;
+    unsigned int flags = Py_TPFLAGS_DEFAULT;
     std::vector<PyType_Slot> slots;  // tp_new, tp_dealloc, tp_repr, ... (without getset/methods/doc)
     std::vector<PyGetSetDef> getset;
     std::vector<PyMethodDef> methods;

@@ -88,6 +88,7 @@ ClassSpec& vorn_file_class() {
             .field<&VornFileObject::config>("config")
             .field<&VornFileObject::constraints>("constraints")
             .field<&VornFileObject::extensions>("extensions")
+            .python_references<&VornFileObject::extensions>()
             .method<&add_node>("add_node", {"id", "memory_lifetime_ms", "memory_capacity", "node_type"}, doc::kAddNodeDoc)
             .method<&add_link>("add_link",
                                {"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz", "link_type",
