@@ -83,15 +83,11 @@ bool extensions_differ(const std::optional<VornExtensions>& a, const std::option
 }
 
 KeyedIndex<VornNode> index_nodes(const std::vector<VornNode>& nodes) {
-    KeyedIndex<VornNode> index;
-    for (const VornNode& node : nodes) index.put(node.id, &node);
-    return index;
+    return index_by(nodes, [](const VornNode& node) { return node.id; });
 }
 
 KeyedIndex<VornLink> index_links(const std::vector<VornLink>& links) {
-    KeyedIndex<VornLink> index;
-    for (const VornLink& link : links) index.put(link_key(link.from, link.to), &link);
-    return index;
+    return index_by(links, [](const VornLink& link) { return link_key(link.from, link.to); });
 }
 
 // "None", or "Some(" and the float's debug form and ")".

@@ -37,6 +37,14 @@ private:
     std::unordered_map<std::string, std::size_t> position_;
 };
 
+// Indexes `items` by `key_of(item)`; a later item with the same key wins.
+template <class Value, class KeyOf>
+KeyedIndex<Value> index_by(const std::vector<Value>& items, KeyOf key_of) {
+    KeyedIndex<Value> index;
+    for (const Value& item : items) index.put(key_of(item), &item);
+    return index;
+}
+
 // Sorts the keys of two indexes into removed (only in `first`), modified (in
 // both, and `differ` says they differ) and added (only in `second`), each in
 // the order in which the keys first appeared in their index.

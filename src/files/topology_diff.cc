@@ -27,15 +27,11 @@ bool same_link(const LinkDefinition& a, const LinkDefinition& b) {
 bool lifetime_changed(double a, double b) { return std::fabs(a - b) > kNodeLifetimeTolerance; }
 
 KeyedIndex<NodeDefinition> index_nodes(const std::vector<NodeDefinition>& nodes) {
-    KeyedIndex<NodeDefinition> index;
-    for (const NodeDefinition& node : nodes) index.put(node.id, &node);
-    return index;
+    return index_by(nodes, [](const NodeDefinition& node) { return node.id; });
 }
 
 KeyedIndex<LinkDefinition> index_links(const std::vector<LinkDefinition>& links) {
-    KeyedIndex<LinkDefinition> index;
-    for (const LinkDefinition& link : links) index.put(link_key(link.from_node, link.to), &link);
-    return index;
+    return index_by(links, [](const LinkDefinition& link) { return link_key(link.from_node, link.to); });
 }
 
 std::string summary_text(const TopologyDiff& diff) {

@@ -34,6 +34,19 @@ ValidationIssue ValidationIssue::unknown_node_reference(std::string node_id, std
     return issue;
 }
 
+namespace {
+
+// The three link checks that report the offending value with the link.
+ValidationIssue link_value_issue(ValidationIssueKind kind, std::string link, double value) {
+    ValidationIssue issue;
+    issue.kind = kind;
+    issue.subject = std::move(link);
+    issue.value = value;
+    return issue;
+}
+
+}  // namespace
+
 ValidationIssue ValidationIssue::self_loop(std::string link) {
     ValidationIssue issue;
     issue.kind = ValidationIssueKind::SelfLoop;
@@ -42,27 +55,15 @@ ValidationIssue ValidationIssue::self_loop(std::string link) {
 }
 
 ValidationIssue ValidationIssue::invalid_distance(std::string link, double distance_km) {
-    ValidationIssue issue;
-    issue.kind = ValidationIssueKind::InvalidDistance;
-    issue.subject = std::move(link);
-    issue.value = distance_km;
-    return issue;
+    return link_value_issue(ValidationIssueKind::InvalidDistance, std::move(link), distance_km);
 }
 
 ValidationIssue ValidationIssue::invalid_fidelity(std::string link, double base_fidelity) {
-    ValidationIssue issue;
-    issue.kind = ValidationIssueKind::InvalidFidelity;
-    issue.subject = std::move(link);
-    issue.value = base_fidelity;
-    return issue;
+    return link_value_issue(ValidationIssueKind::InvalidFidelity, std::move(link), base_fidelity);
 }
 
 ValidationIssue ValidationIssue::invalid_generation_rate(std::string link, double generation_rate_hz) {
-    ValidationIssue issue;
-    issue.kind = ValidationIssueKind::InvalidGenerationRate;
-    issue.subject = std::move(link);
-    issue.value = generation_rate_hz;
-    return issue;
+    return link_value_issue(ValidationIssueKind::InvalidGenerationRate, std::move(link), generation_rate_hz);
 }
 
 ValidationIssue ValidationIssue::graph_disconnected(std::uint64_t components) {
