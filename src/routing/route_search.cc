@@ -136,7 +136,8 @@ std::optional<std::vector<std::uint32_t>> choose_path(SearchGraph& search, const
 }  // namespace
 
 std::optional<Route> find_route(const NetworkGraph& graph, std::string_view from_node, std::string_view to,
-                                std::uint8_t strategy_code) {
+                                std::uint8_t strategy_code, const StopCheck& stop) {
+    stop.poll();
     if (!endpoints_known(graph, from_node, to)) return std::nullopt;
     SearchGraph search(graph, from_node, to);
     const std::vector<double> values = hop_values(graph, search, strategy_code);

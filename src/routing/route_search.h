@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/stop_check.h"
 #include "engine/network_graph.h"
 
 namespace vorn {
@@ -29,9 +30,9 @@ struct Route {
 // of hop fidelities, any other code maximises the summed fidelity x rate. A
 // hop is valued by the first link that touches its far node. No route when
 // the node table is empty, either endpoint has no node entry, or no path
-// joins them.
+// joins them. The search polls `stop` as it works (throws Stopped).
 std::optional<Route> find_route(const NetworkGraph& graph, std::string_view from_node, std::string_view to,
-                                std::uint8_t strategy_code);
+                                std::uint8_t strategy_code, const StopCheck& stop = never_stop());
 
 // Every candidate path in the order in which the search reaches it, repeats
 // included (the order that decides ties). Empty where find_route has no route.
