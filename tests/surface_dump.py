@@ -28,8 +28,11 @@ def _hidden_classes():
     """Classes that exist only as the types of returned objects."""
     engine = vorn_core.VornEngine()
     engine.define_network([vorn_core.NodeDefinition("A", 1.0)], [])
+    snapshot = vorn_core.snapshot_topology(engine)
     return [type(engine.request_entanglement("A", "A", 0.5, 1.0)),
-            type(engine.simulate("A", "A", 0.5, 1.0, 1, seed=0)._context)]
+            type(engine.simulate("A", "A", 0.5, 1.0, 1, seed=0)._context),
+            type(snapshot), type(snapshot.metadata), type(snapshot.config),
+            type(vorn_core.diff_topologies(snapshot, snapshot))]
 
 
 def _describe_class(cls, lines):

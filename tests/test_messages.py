@@ -65,6 +65,12 @@ CASES = [
     (lambda: E().define_network([], [N("A", 1.0)]), TypeError, "argument 'links': 'NodeDefinition' object cannot be converted to 'LinkDefinition'"),
     (lambda: v.NetworkTopologyPayload([], [N("A", 1.0)]), TypeError, "argument 'links': 'NodeDefinition' object cannot be converted to 'LinkDefinition'"),
     (lambda: E().request_entanglement("A", "B", 0.9, 1.0, strategy=1), TypeError, "argument 'strategy': 'int' object cannot be converted to 'StrategyType'"),
+    # snapshots as objects
+    (lambda: v.snapshot_topology(E()), RuntimeError, "No network topology to save"),
+    (lambda: v.snapshot_topology("e"), TypeError, "argument 'engine': 'str' object cannot be converted to 'VornEngine'"),
+    (lambda: v.read_topology(None), TypeError, "argument 'filepath': 'NoneType' object cannot be converted to 'PyString'"),
+    (lambda: v.read_topology(), TypeError, "read_topology() missing 1 required positional argument: 'filepath'"),
+    (lambda: v.snapshot_topology(E(), E()), TypeError, "snapshot_topology() takes 1 positional arguments but 2 were given"),
     # classes without a constructor
     (lambda: v.LinkType(), TypeError, "No constructor defined"),
     (lambda: v.StrategyType(), TypeError, "No constructor defined"),

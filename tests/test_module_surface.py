@@ -25,7 +25,7 @@ CLASSES = [
 FUNCTIONS = [
     "generate_topology", "compare_topologies", "save_topology", "load_topology", "validate", "load_vorn_file",
     "diff", "diff_topologies", "from_vorn_file", "load", "save_vorn_file_wrapper", "save", "qkd",
-    "teleportation", "distributed_computation",
+    "teleportation", "distributed_computation", "read_topology", "snapshot_topology",
 ]
 
 
@@ -35,7 +35,7 @@ def test_golden_surface_matches():
 
 def test_all_lists_classes_then_functions_in_order():
     assert vorn_core.__all__ == CLASSES + FUNCTIONS
-    assert len(vorn_core.__all__) == 51
+    assert len(vorn_core.__all__) == 53
 
 
 def test_aliases_are_the_same_objects():

@@ -386,3 +386,85 @@ def test_argument_conversion(call, message):
     with pytest.raises(TypeError) as info:
         call()
     assert str(info.value) == message
+
+
+# ---------------------------------------------------------------- snapshots as objects
+
+def conditions(c):
+    return None if c is None else (c.visibility, c.weather_factor)
+
+
+def snapshot_values(s):
+    """A comparable projection of a TopologySnapshot (the node table has no order)."""
+    return (s.metadata.name, s.metadata.version, sorted((n.id, n.memory_lifetime_t2) for n in s.nodes),
+            [(x.from_node, x.to, x.distance_km, x.base_fidelity, x.generation_rate_hz, repr(x.link_type),
+              conditions(x.satellite_conditions)) for x in s.links],
+            (s.config.alpha_loss, s.config.gamma_swapping))
+
+
+def diff_values(d):
+    return (d.name, d.summary) + tuple(sorted(getattr(d, k)) for k in (
+        "nodes_added", "nodes_removed", "nodes_modified", "links_added", "links_removed", "links_modified"))
+
+
+def builtin_engine(name, config=None):
+    topology = v.generate_topology(name)
+    return engine_with(topology.nodes, topology.links, config)
+
+
+@pytest.mark.parametrize("name", ["telecom_backbone", "repeater_chain", "hybrid_satellite_fiber"])
+def test_snapshot_topology_is_what_save_topology_writes(tmp_path, name):
+    engine = builtin_engine(name, v.SimulationConfig(alpha_loss_db_km=0.3))
+    path = str(tmp_path / "snap.json")
+    v.save_topology(engine, path)
+    snapshot = v.snapshot_topology(engine)
+    assert snapshot_values(snapshot) == snapshot_values(v.read_topology(path))
+    assert (snapshot.metadata.name, snapshot.config.gamma_swapping) == ("exported_topology", 0.03)
+    # A saved-and-reloaded engine has the same snapshot: the diff is empty.
+    reloaded_engine = v.VornEngine()
+    v.load_topology(reloaded_engine, path)
+    assert v.diff_topologies(snapshot, v.snapshot_topology(reloaded_engine)).summary == (
+        "Diff for 'exported_topology vs exported_topology': 0 nodes added, 0 nodes removed, 0 nodes modified. "
+        "0 links added, 0 links removed, 0 links modified.")
+
+
+def test_diff_of_snapshot_objects_agrees_with_saved_files(tmp_path):
+    topology = v.generate_topology("telecom_backbone")
+    nodes, links = topology.nodes, topology.links
+    nodes[0].memory_lifetime_t2 += 1.0
+    links[1].distance_km *= 2
+    changed = engine_with(nodes[:-1] + [N("Z", 1.0)], links[:-1] + [L(nodes[0].id, "Z", 5.0, 0.9, 10.0)])
+    original = builtin_engine("telecom_backbone")
+    a, b = str(tmp_path / "a.json"), str(tmp_path / "b.json")
+    v.save_topology(original, a)
+    v.save_topology(changed, b)
+    from_files = diff_values(v.diff_topologies(v.read_topology(a), v.read_topology(b)))
+    assert diff_values(v.diff_topologies(v.snapshot_topology(original), v.read_topology(b))) == from_files
+    assert diff_values(v.diff_topologies(v.snapshot_topology(original), v.snapshot_topology(changed))) == from_files
+    removed_link = f"{links[-1].from_node}->{links[-1].to}"
+    assert from_files[2:] == (["Z"], [nodes[-1].id], [nodes[0].id], [f"{nodes[0].id}->Z"], [removed_link],
+                              [f"{links[1].from_node}->{links[1].to}"])
+
+
+def test_read_topology_keeps_the_file_metadata_and_config(tmp_path):
+    path = tmp_path / "in.json"
+    path.write_text(json.dumps([["m", "7"], [["A", 3]], [["A", "Z", 2, 0.5, 1, "Satellite", [0.5, 0.25]]], [1, 2]]))
+    snapshot = v.read_topology(str(path))
+    assert snapshot_values(snapshot) == ("m", "7", [("A", 3.0)],
+                                         [("A", "Z", 2.0, 0.5, 1.0, "LinkType.Satellite", (0.5, 0.25))], (1.0, 2.0))
+
+
+@pytest.mark.parametrize("content", [b[1] for b in BAD_SNAPSHOTS] + [None, b'{"metadata": "\xff"}'],
+                         ids=[b[0] for b in BAD_SNAPSHOTS] + ["missing file", "not UTF-8"])
+def test_read_topology_fails_as_load_topology_does(tmp_path, content):
+    path = tmp_path / "bad.json"
+    if isinstance(content, bytes):
+        path.write_bytes(content)
+    elif content is not None:
+        path.write_text(content if isinstance(content, str) else json.dumps(content), encoding="utf-8")
+    with pytest.raises(RuntimeError) as read_info:
+        v.read_topology(str(path))
+    with pytest.raises(RuntimeError) as load_info:
+        v.load_topology(v.VornEngine(), str(path))
+    assert str(read_info.value) == str(load_info.value)
+    assert str(read_info.value).startswith(("Failed to parse topology JSON: ", "Failed to read topology file: "))

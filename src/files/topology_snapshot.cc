@@ -45,19 +45,22 @@ void save_topology(const Engine& engine, std::string_view path) {
     }
 }
 
-void load_topology(Engine& engine, std::string_view path) {
+TopologySnapshot read_topology(std::string_view path) {
     std::string text;
     try {
         text = read_text_file(path);
     } catch (const FileAccessError& error) {
         fail(msg::kTopologyReadFailedPrefix, error.what());
     }
-    TopologySnapshot snapshot;
     try {
-        snapshot = parse_snapshot_text(text);
+        return parse_snapshot_text(text);
     } catch (const JsonError& error) {
         fail(msg::kTopologyParseFailedPrefix, error.what());
     }
+}
+
+void load_topology(Engine& engine, std::string_view path) {
+    const TopologySnapshot snapshot = read_topology(path);
     // Built completely before it replaces the engine's previous network.
     engine.install(build_graph(snapshot.nodes, snapshot.links));
 }

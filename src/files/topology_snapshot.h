@@ -41,10 +41,13 @@ TopologySnapshot snapshot_from_engine(const Engine& engine);
 // "Failed to write topology file: " and the system text.
 void save_topology(const Engine& engine, std::string_view path);
 
-// Reads a snapshot file and installs its nodes and links as the engine's new
-// network; metadata and config are not used. Throws OperationError "Failed to
-// read topology file: ..." or "Failed to parse topology JSON: ..."; on any
-// failure the engine keeps its previous network.
+// Reads and parses a snapshot file. Throws OperationError "Failed to read
+// topology file: ..." or "Failed to parse topology JSON: ...".
+TopologySnapshot read_topology(std::string_view path);
+
+// Reads a snapshot file (as read_topology) and installs its nodes and links as
+// the engine's new network; metadata and config are not used. On any failure
+// the engine keeps its previous network.
 void load_topology(Engine& engine, std::string_view path);
 
 }  // namespace vorn

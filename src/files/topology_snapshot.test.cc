@@ -120,6 +120,10 @@ TEST(snapshot_save_and_load_report_file_failures) {
               std::string("Failed to write topology file: file name contained an unexpected NUL byte"));
     EXPECT_EQ(error_text([&] { vorn::load_topology(engine, nul_path); }),
               std::string("Failed to read topology file: file name contained an unexpected NUL byte"));
+    // read_topology reports the same failures as load_topology.
+    EXPECT_EQ(error_text([] { vorn::read_topology("/tmp/vorn_no_dir/x.json"); }), read_failure);
+    EXPECT_EQ(error_text([&] { vorn::read_topology(nul_path); }),
+              std::string("Failed to read topology file: file name contained an unexpected NUL byte"));
     // The previous network survives a failed load.
     EXPECT_TRUE(engine.graph() != nullptr && engine.graph()->links.size() == 1);
 }
@@ -150,6 +154,8 @@ TEST(snapshot_round_trip_through_engine) {
     const std::string first = vorn::read_text_file(path.str());
     const std::string second = vorn::read_text_file(again.str());
     EXPECT_EQ(first.substr(0, first.find("\"config\"")), second.substr(0, second.find("\"config\"")));
+    // Reading the file gives back the whole document, metadata and config included.
+    EXPECT_EQ(vorn::snapshot_json_text(vorn::read_topology(path.str())), first);
 }
 
 TEST(snapshot_from_engine_config_values) {

@@ -77,5 +77,7 @@ FunctionSpec save_vorn_file_wrapper_spec();
 FunctionSpec qkd_spec();
 FunctionSpec teleportation_spec();
 FunctionSpec distributed_computation_spec();
+FunctionSpec read_topology_spec();
+FunctionSpec snapshot_topology_spec();
 
 }  // namespace vorn::py

@@ -80,5 +80,11 @@ inline constexpr const char* kArbitraryDoc = "Create an arbitrary topology with 
 inline constexpr const char* kTopologyEndpointsDoc = "Per-topology endpoint mapping for comparison";
 inline constexpr const char* kComparisonResultDoc = "Comparison result for multiple topologies";
 inline constexpr const char* kComparisonReportDoc = "Detailed comparison report for multiple topologies";
+inline constexpr const char* kReadTopologyDoc =
+    "Read a topology snapshot file (as load_topology does) and return it as a TopologySnapshot.\n"
+    "Raises RuntimeError when the file cannot be read or parsed.";
+inline constexpr const char* kSnapshotTopologyDoc =
+    "Return the snapshot of the engine's network that save_topology would write, as a TopologySnapshot.\n"
+    "Raises RuntimeError when the engine has no network.";
 
 }  // namespace vorn::py::doc

@@ -80,6 +80,8 @@ const std::vector<ModuleEntry>& module_entries() {
         function(&qkd_spec),
         function(&teleportation_spec),
         function(&distributed_computation_spec),
+        function(&read_topology_spec),
+        function(&snapshot_topology_spec),
     };
     return entries;
 }

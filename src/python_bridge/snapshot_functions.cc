@@ -1,0 +1,25 @@
+// Module functions that hand topology snapshots to Python as objects: the
+// snapshot of an engine's network, and the snapshot stored in a file.
+#include "files/topology_snapshot.h"
+#include "python_bridge/bindings.h"
+#include "python_bridge/docstrings.h"
+#include "python_bridge/function_builder.h"
+
+namespace vorn::py {
+
+namespace {
+
+TopologySnapshot read_topology_function(std::string filepath) { return read_topology(filepath); }
+TopologySnapshot snapshot_topology_function(const Engine& engine) { return snapshot_from_engine(engine); }
+
+}  // namespace
+
+FunctionSpec read_topology_spec() {
+    return make_function<&read_topology_function>("read_topology", {"filepath"}, doc::kReadTopologyDoc);
+}
+
+FunctionSpec snapshot_topology_spec() {
+    return make_function<&snapshot_topology_function>("snapshot_topology", {"engine"}, doc::kSnapshotTopologyDoc);
+}
+
+}  // namespace vorn::py
