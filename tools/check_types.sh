@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Type checks of the installed package: the stubs match the module's runtime
+# surface (stubtest), the generated file is up to date, and strict mypy
+# accepts the examples, the typed user script and the Python package.
+# Run from anywhere with the interpreter that has vorn_core and mypy installed
+# (the project's `test` extra): bash tools/check_types.sh [python]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+python=${1:-python}
+cache=$(mktemp -d)
+trap 'rm -rf "$cache"' EXIT
+
+echo "== stubs up to date"
+"$python" tools/make_stubs.py --check
+echo "== stubtest"
+"$python" -m mypy.stubtest vorn_core --allowlist tools/stubtest_allowlist.txt
+echo "== mypy --strict"
+targets=(examples tests/typed_user_script.py)
+[ -d python/vorn ] && targets+=(python/vorn)
+"$python" -m mypy --strict --cache-dir "$cache" "${targets[@]}"
