@@ -66,6 +66,9 @@ class TypeTable:
                       for key in table if (id(table), key) not in self.used)
 
 
+TYPES = TypeTable()
+
+
 def union_members(annotation):
     """The top-level members of `a | b | c` (brackets respected)."""
     members, depth, start = [], 0, 0
@@ -202,9 +205,6 @@ def render():
     if unused:
         raise SystemExit("entries of tools/stub_types.py that the module no longer has: " + ", ".join(unused))
     return "\n".join(out)
-
-
-TYPES = TypeTable()
 
 
 def main(argv):
