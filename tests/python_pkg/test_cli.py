@@ -1,0 +1,125 @@
+"""The `vorn` command line, run in-process through main(argv)."""
+import json
+
+import pytest
+
+import vorn
+from vorn import cli
+
+BAD = """{
+  "version": "1.0",
+  "metadata": {"name": "bad"},
+  "nodes": [
+    {"id": "A"},
+    {"id": "B"},
+    {"id": "A"},
+    {"id": "C"}
+  ],
+  "links": [
+    {"id": "L1", "from": "A", "to": "A", "distance_km": 5, "base_fidelity": 0.9, "generation_rate_hz": 10},
+    {"from": "A", "to": "X", "distance_km": -5, "base_fidelity": 1.2, "generation_rate_hz": 0},
+    ["L3", "B", "Y", 3.0, 0.9, 10.0, null, null]
+  ]
+}"""
+
+
+@pytest.fixture
+def files(tmp_path):
+    good = tmp_path / "good.vorn"
+    vorn.builtin("telecom_backbone").save(good)
+    changed = tmp_path / "changed.vorn"
+    changed.write_text(good.read_text().replace('"distance_km": 80.0', '"distance_km": 85.0'))
+    (tmp_path / "bad.vorn").write_text(BAD)
+    (tmp_path / "parse.vorn").write_text('{\n  "version": "1.0",\n  "metadata": {"name": 3}\n}')
+    (tmp_path / "v2.vorn").write_text(good.read_text().replace('"version": "1.0"', '"version": "2.0"'))
+    return {name: str(tmp_path / f"{name}.vorn") for name in ("good", "changed", "bad", "parse", "v2", "missing")}
+
+
+def run(argv, files, capsys):
+    code = cli.main([arg.format(**files) for arg in argv])
+    out, err = capsys.readouterr()
+    return code, out, err
+
+
+REQUEST = ["--fidelity", "0.9", "--budget", "50", "--runs", "200", "--seed", "1"]
+CASES = [
+    (["validate", "{good}"], 0, ["good.vorn: valid"]),
+    (["validate", "{parse}"], 1, ["parse.vorn:3:24: JSON parse error: invalid type: integer `3`"]),
+    (["validate", "{v2}"], 1, ["v2.vorn:2:14: Unsupported vorn version: 2.0"]),
+    (["validate", "{missing}"], 1, ["missing.vorn: IO error: "]),
+    (["info", "{good}"], 0, ["6 nodes, 7 links (0 satellite)", "F - E"]),
+    (["info", "builtin:hybrid_satellite_fiber"], 0, ["4 nodes, 4 links (2 satellite)"]),
+    (["route", "{good}", "A", "E"], 0, ["route A -> B -> F -> E", "3 hops, 6005 km"]),
+    (["route", "{good}", "A", "E", "--fidelity", "0.8"], 0, ["route A -> B -> C -> D -> E", "falls back"]),
+    (["route", "{good}", "A", "E", "--strategy", "HighestSuccess"], 0, ["A -> B -> F -> C -> D -> E"]),
+    (["route", "{good}", "A", "Q"], 2, ["unknown node 'Q'"]),
+    (["simulate", "{good}", "A", "C", *REQUEST], 0, ["runs             200 (seeds 1 to 200)", "success rate"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--json"], 0, ['"total_runs": 200']),
+    (["simulate", "{good}", "A", "C", "--fidelity", "0.9", "--budget", "5"], 2, ["required: --runs"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--runs", "-1"], 2, ["-1 is not a run count"]),
+    (["simulate", "{bad}", "A", "C", *REQUEST], 1, ["Failed to load", "Validation failed."]),
+    (["simulate", "builtin:nope", "A", "C", *REQUEST], 2, ["Invalid topology name"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--strategy", "Fastest"], 2, ["invalid choice: 'Fastest'"]),
+    (["diff", "{good}", "{changed}"], 0, ["Links modified: 1 (B->C)"]),
+    (["diff", "{good}", "{changed}", "--json"], 0, ['"links_modified": [\n    "B->C"']),
+    (["diff", "{good}", "{bad}"], 1, ["Failed to load", "bad.vorn"]),
+    (["compare", "repeater_chain", "telecom_backbone:A:C", "--runs", "50"], 0, ["N0->N3", "Evaluated 2 topologies"]),
+    (["compare", "telecom_backbone:A:Z", "--runs", "10"], 1, ["Target node 'Z' not found"]),
+    (["compare", "nonsense"], 2, ["no default endpoints for 'nonsense'"]),
+    (["frobnicate"], 2, ["invalid choice: 'frobnicate'"]),
+    ([], 2, ["required: COMMAND"]),
+]
+
+
+@pytest.mark.parametrize("argv, code, fragments", CASES, ids=[" ".join(c[0][:2]) for c in CASES])
+def test_command(argv, code, fragments, files, capsys):
+    got, out, err = run(argv, files, capsys)
+    assert got == code, (out, err)
+    for fragment in fragments:
+        assert fragment in out + err
+    assert "Traceback" not in out + err
+    if code == 2:  # usage errors: one line on stderr, nothing on stdout
+        assert out == "" and len(err.strip().splitlines()) == 1
+
+
+def test_validate_places_every_finding(files, capsys):
+    code, out, _ = run(["validate", "{good}", "{bad}"], files, capsys)
+    bad = files["bad"]
+    assert code == 1
+    assert out.splitlines() == [
+        f"{files['good']}: valid",
+        f"{bad}:7:5: Duplicate node ID: A",
+        f"{bad}:11:5: Self-loop detected in link 'L1'",
+        f"{bad}:12:5: Unknown node reference 'X'",
+        f"{bad}:12:5: Invalid distance -5 km for link 'unknown' (must be > 0)",
+        f"{bad}:12:5: Invalid fidelity 1.2 for link 'unknown' (must be 0 < x <= 1)",
+        f"{bad}:12:5: Invalid generation rate 0 Hz for link 'unknown' (must be > 0)",
+        f"{bad}:13:5: Unknown node reference 'Y' in link 'L3'",
+        f"{bad}:4:12: Graph is disconnected with 4 components",
+    ]
+
+
+@pytest.mark.parametrize("command", [None, "validate", "info", "route", "simulate", "sweep", "diff", "compare"])
+def test_help(command, capsys):
+    assert cli.main([command, "--help"] if command else ["--help"]) == 0
+    assert f"usage: vorn {command or ''}".strip() in capsys.readouterr().out
+
+
+def test_sliced_ensemble_runs_the_same_seeds(monkeypatch):
+    # One link whose fidelity meets the target: each run is decided by its
+    # seeded first draw alone, so a sliced ensemble must match one call.
+    network = vorn.Network((vorn.Node("A"), vorn.Node("B")), (vorn.Link("A", "B", 150.0, 0.95, 100.0),))
+    args = cli.build_parser().parse_args(["simulate", "x", "A", "B", "--fidelity", "0.9", "--budget", "20",
+                                          "--runs", "350", "--seed", str(2**64 - 100)])
+    whole = network.simulate("A", "B", 0.9, 20.0, 350, seed=2**64 - 100)
+    monkeypatch.setattr(cli, "SLICE_RUNS", 50)
+    monkeypatch.setattr(cli, "bar_wanted", lambda: True)
+    monkeypatch.setattr(cli, "progress", lambda items, total, description: items)
+    sliced = cli.run_ensemble(network, args, 2**64 - 100)
+    assert 0.0 < whole.empirical_success_rate < 1.0
+    assert sliced.total_runs == 350
+    assert sliced.empirical_success_rate == whole.empirical_success_rate
+    assert sliced.aggregate_congestion_drops == whole.aggregate_congestion_drops
+    assert sliced.link_utilization_heatmap == whole.link_utilization_heatmap
+    assert sliced.mean_latency_ms == pytest.approx(whole.mean_latency_ms, rel=1e-12)
+    assert sliced.mean_fidelity == pytest.approx(whole.mean_fidelity, rel=1e-12)
