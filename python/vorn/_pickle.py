@@ -35,7 +35,7 @@ def _tiny_engine() -> vorn_core.VornEngine:
 
 
 def _comparison_report() -> Any:
-    return vorn_core.compare_topologies([], 0.0, 0.0, 0)
+    return vorn_core.compare_topologies([], 0.0, 0.0, 1)
 
 
 def _comparison_result() -> Any:
@@ -58,6 +58,12 @@ _BLANK_FACTORIES: dict[str, Callable[[], Any]] = {
     "TopologyComparisonResult": _comparison_result,
     "PyMonteCarloContext": _ensemble_context,
     "SimulationResult": _simulation_result,
+}
+
+# Constructor arguments that are not attributes of the same name (the
+# attributes are all set afterwards; the arguments only have to be valid).
+_ARGUMENTS: dict[str, Callable[[Any], tuple[Any, ...]]] = {
+    "VornFile": lambda value: (value.metadata.name,),
 }
 
 _classes: dict[str, type] = {}
@@ -103,7 +109,9 @@ def _reduce_record(value: Any) -> tuple[Any, ...]:
     cls = type(value)
     attributes = record_attributes(cls)
     arguments: tuple[Any, ...] = ()
-    if _constructible(cls):
+    if cls.__name__ in _ARGUMENTS:
+        arguments = _ARGUMENTS[cls.__name__](value)
+    elif _constructible(cls):
         available = set(attributes)
         arguments = tuple(getattr(value, name if name in available else "_" + name)
                           for name in _required_parameters(cls))

@@ -154,4 +154,7 @@ def wilson_interval(successes: int, runs: int, z: float = 1.959963984540054) -> 
     denominator = 1.0 + z * z / runs
     centre = (p + z * z / (2 * runs)) / denominator
     half = z * math.sqrt(p * (1 - p) / runs + z * z / (4 * runs * runs)) / denominator
-    return max(0.0, centre - half), min(1.0, centre + half)
+    # At 0 or `runs` successes one end is exactly 0 or 1; rounding would move it.
+    low = 0.0 if successes == 0 else max(0.0, centre - half)
+    high = 1.0 if successes == runs else min(1.0, centre + half)
+    return low, high

@@ -85,15 +85,19 @@ def _optional_real(value: object, name: str) -> float | None:
 
 
 def _scaled_for(target: float, scale: float) -> float:
-    """A value v with v / scale == target exactly, for file fields that the
-    loader divides (milliseconds to seconds, alpha loss to purify factor)."""
+    """A value v with v / scale == target, for file fields that the loader
+    divides (milliseconds to seconds, alpha loss to purify factor). Not every
+    target is a quotient of that form; then v / scale is the nearest one."""
     guess = target * scale
     if not math.isfinite(guess):
         return guess
-    for candidate in (guess, math.nextafter(guess, math.inf), math.nextafter(guess, -math.inf)):
-        if candidate / scale == target:
-            return candidate
-    return guess
+    candidates = [guess]
+    for direction in (math.inf, -math.inf):
+        value = guess
+        for _ in range(2):
+            value = math.nextafter(value, direction)
+            candidates.append(value)
+    return min(candidates, key=lambda candidate: abs(candidate / scale - target))
 
 
 @dataclass(frozen=True)
@@ -391,6 +395,9 @@ class Network:
 
     def to_vorn_file(self, name: str = "network") -> vorn_core.VornFile:
         """A `VornFile` that loads back as this network (links get ids L0, L1, ...).
+
+        Files hold T2 in milliseconds and the loader divides by 1000, so a T2
+        that no such quotient reaches comes back one unit in the last place off.
 
         Raises ValueError when the configuration cannot be expressed in a file
         (see `Config.vorn_config`).
