@@ -13,16 +13,28 @@ from typing import TYPE_CHECKING, Any
 import vorn_core
 
 from vorn import _pickle
+from vorn.comparison import compare
+from vorn.data import to_dict, to_frame
+from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
+from vorn.parallel import worker_initializer
+from vorn.sweep import sweep
 
 __all__ = [
     "Config",
+    "EnsembleStats",
     "Link",
     "Network",
     "Node",
     "builtin",
+    "compare",
     "from_networkx",
     "read",
+    "simulate",
+    "sweep",
+    "to_dict",
+    "to_frame",
+    "worker_initializer",
 ]
 
 if TYPE_CHECKING:

@@ -22,7 +22,7 @@ from typing import Any
 
 import vorn_core
 
-from vorn.data import is_enumeration, record_attributes
+from vorn.data import record_attributes
 from vorn.network import member_name
 
 _ENUMERATION_CLASSES = ("LinkType", "StrategyType", "BasisType", "VornNodeType", "VornLinkType")
@@ -93,6 +93,12 @@ def _constructible(cls: type) -> bool:
     return True
 
 
+def blank_instance(name: str) -> Any:
+    """A new instance of a vorn_core class that has no Python constructor
+    (its attribute values are placeholders, to be overwritten)."""
+    return _BLANK_FACTORIES[name]()
+
+
 def _rebuild(name: str, arguments: tuple[Any, ...], state: dict[str, Any]) -> Any:
     cls = _classes[name]
     value = cls(*arguments) if _constructible(cls) else _BLANK_FACTORIES[name]()
@@ -154,4 +160,4 @@ def register() -> None:
             _classes[name] = cls
 
 
-__all__ = ["register", "picklable_classes", "is_enumeration"]
+__all__ = ["register", "picklable_classes", "blank_instance"]
