@@ -180,9 +180,10 @@ def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | N
 
     xs = [layout[node][0] for node in ids]
     ys = [layout[node][1] for node in ids]
-    ax.scatter(xs, ys, s=380, c="white", edgecolors="0.2", linewidths=1.5, zorder=2)
+    ax.scatter(xs, ys, s=0)  # lets autoscaling see the nodes
     for node, x, y in zip(ids, xs, ys):
-        ax.annotate(node, (x, y), ha="center", va="center", fontsize=8, zorder=3)
+        ax.annotate(node, (x, y), ha="center", va="center", fontsize=8, zorder=3,
+                    bbox={"boxstyle": "round,pad=0.3", "fc": "white", "ec": "0.2", "lw": 1.2})
     if counts is not None:
         bar = ax.figure.colorbar(ScalarMappable(norm=norm, cmap=colours), ax=ax, shrink=0.6)
         bar.set_label("generation attempts per link")
@@ -208,8 +209,10 @@ def plot_success(sweep_frame: pd.DataFrame, x: str = "max_latency_ms", ax: Axes 
                          f"columns: {', '.join(map(str, sweep_frame.columns))}")
     labels = {c: sweep_frame[c].map(_text) for c in sweep_frame.columns if c not in _RESULT_COLUMNS and c != x}
     keys = [c for c, values in labels.items() if values.nunique(dropna=False) > 1]
+    pandas = require("pandas", "frames")
+    combination = pandas.Series(list(zip(*(labels[c] for c in keys))), index=sweep_frame.index)
     groups: Iterable[tuple[Any, pd.DataFrame]] = (
-        sweep_frame.groupby(list(zip(*(labels[c] for c in keys))), sort=False) if keys else [((), sweep_frame)])
+        sweep_frame.groupby(combination, sort=False) if keys else [((), sweep_frame)])
     for key, group in groups:
         group = group.sort_values(x)
         label = ", ".join(f"{k}={v}" for k, v in zip(keys, key)) or None
