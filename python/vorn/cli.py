@@ -15,19 +15,18 @@ success, 1 when a file fails (invalid, unreadable) or a route does not exist,
 from __future__ import annotations
 
 import argparse
+import contextlib
 import json
 import math
 import os
 import sys
-import time
-from collections.abc import Callable, Sequence
-from concurrent.futures import Executor
+from collections.abc import Callable, Iterator, Sequence
+from concurrent.futures import Executor, ProcessPoolExecutor, ThreadPoolExecutor
 from typing import Any, NoReturn, TextIO
 
 import vorn_core
 
 from vorn import _positions
-from vorn._progress import bar_wanted, progress
 from vorn.network import Link, Network, strategy_name
 
 STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
@@ -38,8 +37,7 @@ DEFAULT_ENDPOINTS = {
     "repeater_chain": ("N0", "N3"),
     "hybrid_satellite_fiber": ("Toronto", "London"), "hybrid": ("Toronto", "London"),
 }
-# Ensembles longer than this many runs are run in slices to show progress.
-SLICE_RUNS = 20_000
+WORKERS_HELP = "worker processes (default: one per CPU; 1 runs everything in this process)"
 
 
 class CommandError(Exception):
@@ -143,6 +141,23 @@ def _write_json(value: Any, out: TextIO) -> None:
 def _save_figure(ax: Any, path: str) -> None:
     ax.figure.savefig(path, dpi=100, bbox_inches="tight")
     print(f"wrote {path}", file=sys.stderr)
+
+
+@contextlib.contextmanager
+def _executor(workers: int | None) -> Iterator[Executor | None]:
+    """None (the package's default process pool, one worker per CPU), one
+    thread in this process for 1, or a process pool of `workers`."""
+    if workers is None:
+        yield None
+        return
+    if workers == 1:
+        pool: Executor = ThreadPoolExecutor(max_workers=1)
+    else:
+        from vorn.parallel import worker_initializer
+
+        pool = ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
+    with pool:
+        yield pool
 
 
 def _use_agg() -> None:
@@ -259,45 +274,14 @@ def cmd_route(args: argparse.Namespace) -> int:
 # --------------------------------------------------------------------------- simulate
 
 
-def _merge(parts: Sequence[vorn_core.MonteCarloStats], total: int) -> vorn_core.MonteCarloStats:
-    """One ensemble from consecutive slices (slice k started where k-1 ended,
-    so together they ran exactly the seeds of the whole ensemble)."""
-    successes = [round(p.empirical_success_rate * p.total_runs) for p in parts]
-    won = sum(successes)
-    heat: dict[str, int] = {}
-    for part in parts:
-        for key, count in part.link_utilization_heatmap.items():
-            heat[key] = heat.get(key, 0) + count
-    return vorn_core.MonteCarloStats(
-        total, won / total if total else math.nan,
-        sum(p.mean_latency_ms * p.total_runs for p in parts) / total if total else math.nan,
-        sum(p.mean_fidelity * s for p, s in zip(parts, successes)) / won if won else 0.0,
-        sum(p.aggregate_congestion_drops for p in parts), heat, parts[0]._context)
-
-
-def run_ensemble(network: Network, args: argparse.Namespace, base_seed: int) -> vorn_core.MonteCarloStats:
-    """`Network.simulate`, in slices of consecutive seeds when a progress bar is
-    shown (the figures then agree with one call up to float rounding)."""
-    def one(count: int, start: int) -> vorn_core.MonteCarloStats:
-        return network.simulate(args.source, args.target, args.fidelity, args.budget, count,
-                                seed=start % 2**64, strategy=args.strategy)
-
-    if args.runs <= SLICE_RUNS or not bar_wanted():
-        return one(args.runs, base_seed)
-    sizes = [SLICE_RUNS] * (args.runs // SLICE_RUNS) + ([args.runs % SLICE_RUNS] if args.runs % SLICE_RUNS else [])
-    parts, start = [], base_seed
-    for size in progress(sizes, total=len(sizes), description="ensemble"):
-        parts.append(one(size, start))
-        start += size
-    return _merge(parts, args.runs)
-
-
 def cmd_simulate(args: argparse.Namespace) -> int:
+    from vorn.ensemble import simulate
+
     network = load_network(args.file)
     check_nodes(network, args.source, args.target)
-    # The clock seeds an ensemble without a seed; taking it here lets us print it.
-    base_seed = args.seed if args.seed is not None else time.time_ns() % 2**64
-    stats = run_ensemble(network, args, base_seed)
+    with _executor(args.workers) as executor:
+        stats = simulate(network, args.source, args.target, args.fidelity, args.budget, args.runs,
+                         seed=args.seed, strategy=args.strategy, executor=executor)
     if args.json:
         from vorn.data import to_dict
 
@@ -305,12 +289,12 @@ def cmd_simulate(args: argparse.Namespace) -> int:
     else:
         from vorn.data import wilson_interval
 
-        rate = stats.empirical_success_rate
-        low, high = wilson_interval(round(rate * stats.total_runs), stats.total_runs)
+        low, high = wilson_interval(stats.successes, stats.total_runs)
+        last = (stats.seed + stats.total_runs - 1) % 2**64
         print(f"{args.source} -> {args.target}, fidelity target {args.fidelity:g}, budget {args.budget:g} ms, "
               f"strategy {_strategy_label(args.strategy)}")
-        print(f"runs             {stats.total_runs} (seeds {base_seed} to {base_seed + stats.total_runs - 1})")
-        print(f"success rate     {rate:.4f}  (95 % interval {low:.4f} to {high:.4f})")
+        print(f"runs             {stats.total_runs} (seeds {stats.seed} to {last})")
+        print(f"success rate     {stats.empirical_success_rate:.4f}  (95 % interval {low:.4f} to {high:.4f})")
         print(f"mean latency     {stats.mean_latency_ms:.3f} ms (over all runs)")
         print(f"mean fidelity    {stats.mean_fidelity:.4f} (over successful runs)")
         print(f"congestion drops {stats.aggregate_congestion_drops}")
@@ -338,22 +322,8 @@ def cmd_sweep(args: argparse.Namespace) -> int:
         "fidelity_target": args.fidelity, "max_latency_ms": args.budget,
         "strategy": args.strategy or [None],
     }
-    executor: Executor | None = None
-    if args.workers == 1:
-        from concurrent.futures import ThreadPoolExecutor
-
-        executor = ThreadPoolExecutor(max_workers=1)
-    elif args.workers is not None:
-        from concurrent.futures import ProcessPoolExecutor
-
-        from vorn.parallel import worker_initializer
-
-        executor = ProcessPoolExecutor(max_workers=args.workers, initializer=worker_initializer)
-    try:
-        frame = sweep(network, grid, args.runs, args.seed, executor=executor, progress=None)
-    finally:
-        if executor is not None:
-            executor.shutdown()
+    with _executor(args.workers) as executor:
+        frame = sweep(network, grid, args.runs, args.seed, executor=executor)
     if args.output in (None, "-"):
         frame.to_csv(sys.stdout, index=False)
     else:
@@ -421,13 +391,14 @@ def _endpoint(text: str) -> vorn_core.TopologyEndpoints:
 
 
 def cmd_compare(args: argparse.Namespace) -> int:
+    from vorn.comparison import compare
+
     names = args.endpoints or ["telecom_backbone", "repeater_chain", "hybrid_satellite_fiber"]
     endpoints = [_endpoint(text) for text in names]
-    from vorn.network import strategy_type
-
     try:
-        report = vorn_core.compare_topologies(endpoints, args.fidelity, args.budget, args.runs,
-                                              strategy_type(args.strategy))
+        with _executor(args.workers) as executor:
+            report = compare(endpoints, args.fidelity, args.budget, args.runs, args.strategy, args.seed,
+                             executor=executor)
     except ValueError as error:  # unknown topology or node: the engine's message
         raise CommandError(str(error)) from None
     if args.json:
@@ -498,9 +469,11 @@ def build_parser() -> argparse.ArgumentParser:
     p.set_defaults(run=cmd_route)
 
     p = commands.add_parser("simulate", help="run a Monte Carlo ensemble", description=(
-        "Run N requests; run i uses seed S + i. Without --seed the clock gives S, which is printed."))
+        "Run N requests; run i uses seed S + i. Long ensembles run in chunks on several processes "
+        "and show a progress bar on a terminal; the counts equal those of one engine call."))
     _request_arguments(p)
-    p.add_argument("--seed", type=seed, metavar="S", help="base seed")
+    p.add_argument("--seed", type=seed, metavar="S", help="base seed (default: drawn at random and printed)")
+    p.add_argument("--workers", type=workers, metavar="W", help=WORKERS_HELP)
     p.add_argument("--json", action="store_true", help="print the statistics as JSON")
     p.add_argument("--plot", metavar="PNG", help="also draw the network with its link usage")
     p.set_defaults(run=cmd_simulate)
@@ -510,8 +483,7 @@ def build_parser() -> argparse.ArgumentParser:
         "and write one CSV row per point. Point k uses seeds S + k*N to S + k*N + N - 1."))
     _request_arguments(p, many=True)
     p.add_argument("--seed", type=seed, default=0, metavar="S", help="base seed (default 0)")
-    p.add_argument("--workers", type=workers, metavar="W",
-                   help="worker processes (default: one per CPU; 1 runs in this process)")
+    p.add_argument("--workers", type=workers, metavar="W", help=WORKERS_HELP)
     p.add_argument("-o", "--output", metavar="CSV", help="output file (default: standard output)")
     p.add_argument("--plot", metavar="PNG", help="also draw success rate against the budget")
     p.set_defaults(run=cmd_sweep)
@@ -525,14 +497,17 @@ def build_parser() -> argparse.ArgumentParser:
 
     p = commands.add_parser("compare", help="one request on several built-in topologies", description=(
         "Evaluate one request on built-in topologies and recommend one. Each ENDPOINT is NAME:FROM:TO, "
-        "or a NAME alone with its usual endpoints; default: all three built-in networks. The "
-        "ensembles are seeded from the clock, so repeated comparisons differ."))
+        "or a NAME alone with its usual endpoints; default: all three built-in networks. Each "
+        "topology gets its own seeded ensemble, so the same command gives the same report."))
     p.add_argument("endpoints", nargs="*", metavar="ENDPOINT")
     p.add_argument("--fidelity", type=fidelity, default=0.8, metavar="F", help="fidelity target (default 0.8)")
     p.add_argument("--budget", type=milliseconds, default=100.0, metavar="MS",
                    help="latency budget in ms (default 100)")
     p.add_argument("--runs", type=runs, default=1000, metavar="N", help="runs per topology (default 1000)")
     p.add_argument("--strategy", choices=STRATEGIES, metavar="S")
+    p.add_argument("--seed", type=seed, default=0, metavar="S",
+                   help="base seed; topology k uses seeds S + k*N onwards (default 0)")
+    p.add_argument("--workers", type=workers, metavar="W", help=WORKERS_HELP)
     p.add_argument("--json", action="store_true", help="print the report as JSON")
     p.add_argument("--plot", metavar="PNG", help="also draw the comparison")
     p.set_defaults(run=cmd_compare)
