@@ -13,6 +13,7 @@ from __future__ import annotations
 import concurrent.futures
 import functools
 import os
+import signal
 from collections.abc import Callable, Iterable, Sequence
 from typing import Any, TypeVar
 
@@ -27,11 +28,13 @@ R = TypeVar("R")
 
 
 def worker_initializer() -> None:
-    """Initializer for process-pool workers: one engine thread per process.
+    """Initializer for process-pool workers: one engine thread per process,
+    and Ctrl-C left to the parent, which cancels the outstanding tasks.
 
     Pass it as `initializer=` when you create your own ProcessPoolExecutor.
     """
     os.environ["VORN_NUM_THREADS"] = "1"
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
 
 
 def default_workers() -> int:
@@ -65,8 +68,14 @@ def run_tasks(function: Callable[..., R], shared: Sequence[Any], arguments: Sequ
         if workers <= 1:
             return [function(*shared, *args) for args in progress_bar(arguments, len(arguments), progress,
                                                                       description)]
-        with concurrent.futures.ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer) as pool:
-            return _run_on_executor(pool, function, shared, arguments, progress, description)
+        pool = concurrent.futures.ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
+        try:
+            results = _run_on_executor(pool, function, shared, arguments, progress, description)
+        except BaseException:
+            pool.shutdown(wait=False, cancel_futures=True)
+            raise
+        pool.shutdown()
+        return results
     if is_dask_client(executor):
         return _run_on_dask(executor, function, shared, arguments, progress, description)
     if isinstance(executor, concurrent.futures.Executor):
@@ -95,11 +104,14 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
     import distributed as distributed_module
 
     distributed: Any = distributed_module
-    shared_futures = [client.scatter(value, broadcast=True, hash=False) for value in shared]
-    futures = [client.submit(function, *shared_futures, *args, pure=False) for args in arguments]
-    index = {future.key: position for position, future in enumerate(futures)}
+    futures: list[Any] = []
+    shared_futures: list[Any] = []
     results: list[Any] = [None] * len(arguments)
     try:
+        shared_futures = [client.scatter(value, broadcast=True, hash=False) for value in shared]
+        columns = [[future] * len(arguments) for future in shared_futures] + [list(c) for c in zip(*arguments)]
+        futures = client.map(function, *columns, pure=False)
+        index = {future.key: position for position, future in enumerate(futures)}
         if _in_notebook() and bar_wanted(progress):
             distributed.progress(futures, notebook=True)
             completed: Iterable[Any] = distributed.as_completed(futures)

@@ -77,3 +77,17 @@ def test_killed_worker_does_not_change_the_result(client):
         killer.cancel()
     assert set(client.run(os.getpid).values()) != set(pids)  # the nanny restarted the killed worker
     assert merged == vorn.simulate(CHAIN, *REQUEST, 400000, executor=ThreadPoolExecutor(1), **arguments)
+
+
+def test_ctrl_c_cancels_outstanding_tasks(client):
+    interrupt = threading.Timer(0.5, signal.raise_signal, (signal.SIGINT,))
+    interrupt.start()
+    with pytest.raises(KeyboardInterrupt):
+        vorn.simulate(CHAIN, *REQUEST, 10**7, seed=1, executor=client, chunk_runs=20000, progress=False)
+    left = client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
+    for _ in range(10):  # a second; the uncancelled ensemble would run for seconds more
+        if left == 0:
+            break
+        threading.Event().wait(0.1)
+        left = client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
+    assert left == 0
