@@ -80,10 +80,20 @@ def test_killed_worker_does_not_change_the_result(client):
 
 
 def test_ctrl_c_cancels_outstanding_tasks(client):
-    interrupt = threading.Timer(0.5, signal.raise_signal, (signal.SIGINT,))
-    interrupt.start()
-    with pytest.raises(KeyboardInterrupt):
-        vorn.simulate(CHAIN, *REQUEST, 10**7, seed=1, executor=client, chunk_runs=20000, progress=False)
+    caught = threading.Event()
+
+    def press_ctrl_c():  # again if the first one landed where Python drops it (a __del__)
+        while not caught.wait(1.0):
+            signal.raise_signal(signal.SIGINT)
+
+    presser = threading.Thread(target=press_ctrl_c)
+    presser.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            vorn.simulate(CHAIN, *REQUEST, 10**7, seed=1, executor=client, chunk_runs=20000, progress=False)
+    finally:
+        caught.set()
+        presser.join()
     left = client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
     for _ in range(10):  # a second; the uncancelled ensemble would run for seconds more
         if left == 0:
