@@ -67,14 +67,14 @@ def _run_chunk(network: Network, request: tuple[str, str, float, float, str | No
 def _outcome(stats: Any, start: int, runs: int) -> ChunkOutcome:
     # The engine's rate is successes / runs in double precision, which recovers
     # the count exactly for any realistic runs (below 2**53).
-    return ChunkOutcome(start, runs, round(stats.empirical_success_rate * runs), stats.mean_latency_ms,
-                        stats.mean_fidelity, stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap))
+    successes = round(stats.empirical_success_rate * runs) if runs else 0
+    return ChunkOutcome(start, runs, successes, stats.mean_latency_ms, stats.mean_fidelity,
+                        stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap))
 
 
 def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) -> EnsembleStats:
     """Merge chunk outcomes: counts add exactly; the means are weighted by
-    runs (latency) and successes (fidelity), so they agree with one process
-    to about 1e-15 relative (the sums are formed in another order)."""
+    runs (latency) and successes (fidelity) and summed with `math.fsum`."""
     chunks = sorted(chunks, key=lambda chunk: chunk.start)
     runs = sum(chunk.runs for chunk in chunks)
     successes = sum(chunk.successes for chunk in chunks)
@@ -82,7 +82,7 @@ def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) ->
     for chunk in chunks:
         for link, uses in chunk.heatmap.items():
             heatmap[link] = heatmap.get(link, 0) + uses
-    latency_sum = math.fsum(chunk.mean_latency_ms * chunk.runs for chunk in chunks)
+    latency_sum = math.fsum(chunk.mean_latency_ms * chunk.runs for chunk in chunks if chunk.runs)
     fidelity_sum = math.fsum(chunk.mean_fidelity * chunk.successes for chunk in chunks if chunk.successes)
     return EnsembleStats(
         total_runs=runs,
@@ -111,10 +111,16 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     Chunk [a, b) is `VornEngine.simulate(seed=seed + a, runs=b - a)` on an
     engine each worker builds once from the Network. The merged result
     covers exactly the runs of `network.simulate(..., runs, seed)`: the
-    success count, the drops and every heat-map count are equal to it, and
-    the success rate, mean latency and mean fidelity are equal within 1e-12
-    relative (they are merged from per-chunk means). Without `seed` one base
-    seed is drawn at random for the whole ensemble and reported in `.seed`.
+    success count, the drops, every heat-map count and the success rate are
+    equal to it. Mean latency and mean fidelity are merged from per-chunk
+    means (weighted, compensated sum), so they agree with the single call
+    within 1e-12 relative as long as that call's own running sums are that
+    accurate: the engine adds one run at a time in double precision, which
+    drifts by roughly 1e-12 relative per 10^5 runs (measured: 5e-12 at 10^6
+    runs, 1e-10 at 10^7). Beyond that the merged means are the more accurate
+    ones: they change by less than 1e-13 between chunk sizes of 500 and 50,000.
+    Without `seed` one base seed is drawn at random for the whole ensemble
+    and reported in `.seed`.
 
     `executor`: a concurrent.futures.Executor or a dask.distributed.Client;
     default a process pool sized to the CPUs. `chunk_runs`: runs per chunk;

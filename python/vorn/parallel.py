@@ -112,13 +112,14 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
         columns = [[future] * len(arguments) for future in shared_futures] + [list(c) for c in zip(*arguments)]
         futures = client.map(function, *columns, pure=False)
         index = {future.key: position for position, future in enumerate(futures)}
+        # with_results fetches results in batches rather than one round trip each
+        completed: Iterable[Any] = distributed.as_completed(futures, with_results=True)
         if _in_notebook() and bar_wanted(progress):
             distributed.progress(futures, notebook=True)
-            completed: Iterable[Any] = distributed.as_completed(futures)
         else:
-            completed = progress_bar(distributed.as_completed(futures), len(futures), progress, description)
-        for future in completed:
-            results[index[future.key]] = future.result()
+            completed = progress_bar(completed, len(futures), progress, description)
+        for future, result in completed:
+            results[index[future.key]] = result
     except BaseException:
         client.cancel(futures + shared_futures)
         raise
