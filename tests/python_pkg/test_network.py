@@ -80,6 +80,8 @@ def test_value_semantics_and_repr():
     net.request("N0", "N3", 0.8, 100.0)  # builds and caches the engine
     assert pickle.loads(pickle.dumps(net)) == net and len({net, copy.copy(net)}) == 1
     assert Network(list(net.nodes), list(net.links)) == net
+    assert [Link(**row) for row in net.links_frame().to_dict("records")] == list(net.links)
+    assert [Node(**row) for row in net.nodes_frame().to_dict("records")] == list(net.nodes)
     with pytest.raises(ValueError, match="link_type"):
         Link("A", "B", 1.0, 0.9, 10.0, "Copper")
     with pytest.raises(ValueError, match="strategy"):
