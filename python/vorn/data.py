@@ -37,9 +37,7 @@ def record_attributes(cls: type) -> list[str]:
 
 def _is_record(value: object) -> bool:
     cls = type(value)
-    return cls.__module__ == "builtins" and getattr(vorn_core, cls.__name__, None) is cls or (
-        cls.__module__ == "builtins" and bool(record_attributes(cls)) and not isinstance(value, type)
-    )
+    return cls.__module__ == "builtins" and not isinstance(value, BaseException) and bool(record_attributes(cls))
 
 
 def to_dict(value: Any) -> Any:

@@ -21,7 +21,7 @@ REQUEST = ("N0", "N3", 0.8, 100.0)
 @pytest.fixture(scope="module")
 def client():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
-                                  silence_logs=50) as cluster, distributed.Client(cluster) as dask_client:
+                                  silence_logs=50, env={"VORN_NUM_THREADS": "1"}) as cluster, distributed.Client(cluster) as dask_client:
         yield dask_client
 
 
