@@ -10,7 +10,6 @@ import argparse
 
 import vorn
 from vorn.plot import plot_success
-from vorn.sweep import sweep
 
 
 def main() -> None:
@@ -23,7 +22,7 @@ def main() -> None:
     targets = [0.6, 0.8] if args.small else [0.5 + 0.025 * i for i in range(19)]
     grid = {"from_node": "A", "to": "E", "max_latency_ms": 100.0,
             "strategy": ["LowestLatency", "HighestFidelity", "HighestSuccess"], "fidelity_target": targets}
-    frame = sweep(network, grid, runs=50 if args.small else 2000, seed=0)
+    frame = vorn.sweep(network, grid, runs=50 if args.small else 2000, seed=0)
     print(frame[["strategy", "fidelity_target", "success_rate", "ci_low", "ci_high", "seed"]]
           .to_string(index=False, max_rows=12))
 

@@ -48,22 +48,28 @@ def _classical_scaling(distances: _Array) -> _Array:
 
 
 def _majorise(coords: _Array, distances: _Array, iterations: int) -> _Array:
+    """Guttman-transform steps of weighted stress majorisation (weights 1/d^2)."""
     count = distances.shape[0]
     off_diagonal = ~np.eye(count, dtype=bool)
     weights = np.zeros_like(distances)
     weights[off_diagonal] = 1.0 / distances[off_diagonal] ** 2
+    pull = np.zeros_like(distances)  # weight x target distance = 1/d
+    pull[off_diagonal] = 1.0 / distances[off_diagonal]
     laplacian = -weights
     np.fill_diagonal(laplacian, weights.sum(axis=1))
     inverse = np.linalg.pinv(laplacian)
+    scale = float(np.abs(coords).max()) or 1.0
     for _ in range(iterations):
-        delta = coords[:, None, :] - coords[None, :, :]
-        current = np.sqrt((delta ** 2).sum(axis=2))
-        ratio = np.zeros_like(distances)
-        mask = off_diagonal & (current > 1e-12)
-        ratio[mask] = weights[mask] * distances[mask] / current[mask]
-        guttman = -ratio
-        np.fill_diagonal(guttman, ratio.sum(axis=1))
-        coords = inverse @ guttman @ coords
+        x, y = coords[:, 0], coords[:, 1]
+        current = np.hypot(x[:, None] - x[None, :], y[:, None] - y[None, :])
+        ratio = np.divide(pull, current, out=np.zeros_like(pull), where=current > 1e-12)
+        # (diag(row sums) - ratio) @ coords without building the matrix
+        step = ratio.sum(axis=1)[:, None] * coords - ratio @ coords
+        updated: _Array = inverse @ step
+        moved = float(np.abs(updated - coords).max())
+        coords = updated
+        if moved < 1e-4 * scale:  # converged: further steps move nothing by a visible amount
+            break
     return coords
 
 

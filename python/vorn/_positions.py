@@ -8,14 +8,16 @@ with a given text goes to the k-th element that would produce it).
 """
 from __future__ import annotations
 
+import bisect
 import json
 import re
-from collections.abc import Mapping, Sequence
+from collections import deque
+from collections.abc import Callable, Mapping, Sequence
 from typing import Any
 
 Position = tuple[int, int]  # 1-based line and column
 
-_WHITESPACE = " \t\r\n"
+_SPACE = re.compile(r"[ \t\r\n]*")
 _DECODER = json.JSONDecoder()
 # Array forms of the records list their members in declaration order.
 _NODE_FIELDS = ("id", "memory_lifetime_ms", "memory_capacity", "node_type")
@@ -28,51 +30,60 @@ _PARSE_POSITION = re.compile(r" at line (\d+) column (\d+)$")
 class _Walker:
     def __init__(self, text: str) -> None:
         self.text = text
-        self.line_starts = [0] + [i + 1 for i, c in enumerate(text) if c == "\n"]
+        self.line_starts = [0] + [match.end() for match in re.finditer("\n", text)]
 
     def position(self, offset: int) -> Position:
-        line = _bisect_right(self.line_starts, offset)
+        line = bisect.bisect_right(self.line_starts, offset)
         return line, offset - self.line_starts[line - 1] + 1
 
     def skip(self, offset: int) -> int:
-        while offset < len(self.text) and self.text[offset] in _WHITESPACE:
-            offset += 1
-        return offset
+        match = _SPACE.match(self.text, offset)
+        return match.end() if match else offset
 
     def value(self, offset: int) -> tuple[Any, int]:
         return _DECODER.raw_decode(self.text, offset)
 
-    def members(self, offset: int) -> list[tuple[str | int, int, int]]:
-        """(name or index, start, end) of each member of the object or array at `offset`."""
+    def elements(self, offset: int) -> tuple[list[tuple[Any, int]], int]:
+        """(value, start) of each element of the array at `offset`, and the end."""
+        found: list[tuple[Any, int]] = []
+        offset = self.skip(offset + 1)
+        if self.text[offset] == "]":
+            return found, offset + 1
+        while True:
+            value, end = self.value(offset)
+            found.append((value, offset))
+            offset = self.skip(end)
+            if self.text[offset] != ",":
+                return found, offset + 1
+            offset = self.skip(offset + 1)
+
+    def top_level(self) -> tuple[dict[str, int], dict[str, list[tuple[Any, int]]]]:
+        """Start of each top-level member's value, and the elements of the
+        "nodes" and "links" arrays (the document may be an object or, as any
+        record, an array of its members in declaration order)."""
+        offset = self.skip(0)
         opening = self.text[offset]
         closing = "}" if opening == "{" else "]"
-        found: list[tuple[str | int, int, int]] = []
+        starts: dict[str, int] = {}
+        arrays: dict[str, list[tuple[Any, int]]] = {}
         offset = self.skip(offset + 1)
         index = 0
         while offset < len(self.text) and self.text[offset] != closing:
-            name: str | int = index
+            name = _FILE_FIELDS[index] if index < len(_FILE_FIELDS) else ""
             if opening == "{":
                 key, offset = self.value(offset)
                 offset = self.skip(self.skip(offset) + 1)  # past the colon
                 name = str(key)
-            _, end = self.value(offset)
-            found.append((name, offset, end))
+            starts[name] = offset
+            if name in ("nodes", "links") and self.text[offset] == "[":
+                arrays[name], end = self.elements(offset)
+            else:
+                end = self.value(offset)[1]
             offset = self.skip(end)
             if offset < len(self.text) and self.text[offset] == ",":
                 offset = self.skip(offset + 1)
             index += 1
-        return found
-
-
-def _bisect_right(values: Sequence[int], target: int) -> int:
-    low, high = 0, len(values)
-    while low < high:
-        middle = (low + high) // 2
-        if values[middle] <= target:
-            low = middle + 1
-        else:
-            high = middle
-    return low
+        return starts, arrays
 
 
 def _record(value: Any, fields: Sequence[str]) -> Mapping[str, Any]:
@@ -81,31 +92,28 @@ def _record(value: Any, fields: Sequence[str]) -> Mapping[str, Any]:
     return value if isinstance(value, dict) else {}
 
 
-def _expected_findings(text: str) -> tuple[list[tuple[str, Position]], dict[str, Position]]:
-    """Every finding key the validation rules would raise, with the position of
-    the record causing it, in the rules' order; plus the top-level member positions."""
-    walker = _Walker(text)
-    start = walker.skip(0)
-    top: dict[str, Position] = {}
-    arrays: dict[str, int] = {}
-    for name, begin, _ in walker.members(start):
-        key = _FILE_FIELDS[name] if isinstance(name, int) and name < len(_FILE_FIELDS) else name
-        if isinstance(key, str):
-            top[key] = walker.position(begin)
-            if key in ("nodes", "links") and text[begin] == "[":
-                arrays[key] = begin
-    nodes = [(_record(walker.value(b)[0], _NODE_FIELDS), walker.position(b))
-             for _, b, _ in (walker.members(arrays["nodes"]) if "nodes" in arrays else [])]
-    links = [(_record(walker.value(b)[0], _LINK_FIELDS), walker.position(b))
-             for _, b, _ in (walker.members(arrays["links"]) if "links" in arrays else [])]
+# The value rules of a link, in the validator's order.
+_LINK_CHECKS: tuple[tuple[str, str, Callable[[float], bool]], ...] = (
+    ("InvalidDistance", "distance_km", lambda v: v <= 0),
+    ("InvalidFidelity", "base_fidelity", lambda v: not 0 < v <= 1),
+    ("InvalidGenerationRate", "generation_rate_hz", lambda v: v <= 0),
+)
 
-    findings: list[tuple[str, Position]] = []
+
+def _expected_findings(text: str) -> tuple[list[tuple[str, int]], dict[str, int], _Walker]:
+    """Every finding key the validation rules would raise, with the offset of
+    the record causing it, in the rules' order; plus the top-level member offsets."""
+    walker = _Walker(text)
+    starts, arrays = walker.top_level()
+    findings: list[tuple[str, int]] = []
     seen: set[Any] = set()
-    for node, where in nodes:
-        if node.get("id") in seen:
-            findings.append((f"DuplicateNodeId: {node.get('id')}", where))
-        seen.add(node.get("id"))
-    for link, where in links:
+    for value, where in arrays.get("nodes", []):
+        node_id = _record(value, _NODE_FIELDS).get("id")
+        if node_id in seen:
+            findings.append((f"DuplicateNodeId: {node_id}", where))
+        seen.add(node_id)
+    for value, where in arrays.get("links", []):
+        link = _record(value, _LINK_FIELDS)
         link_id = link.get("id")
         label = "unknown" if link_id is None else str(link_id)
         ends = (link.get("from"), link.get("to"))
@@ -115,14 +123,11 @@ def _expected_findings(text: str) -> tuple[list[tuple[str, Position]], dict[str,
             if end not in seen:
                 suffix = "" if link_id is None else f"[{link_id}]"
                 findings.append((f"UnknownNodeReference: {end}{suffix}", where))
-        checks = (("InvalidDistance", "distance_km", lambda v: v <= 0),
-                  ("InvalidFidelity", "base_fidelity", lambda v: not 0 < v <= 1),
-                  ("InvalidGenerationRate", "generation_rate_hz", lambda v: v <= 0))
-        for kind, field, broken in checks:
-            value = link.get(field)
-            if isinstance(value, (int, float)) and broken(value):
+        for kind, field, broken in _LINK_CHECKS:
+            number = link.get(field)
+            if isinstance(number, (int, float)) and broken(number):
                 findings.append((f"{kind} {label}", where))
-    return findings, top
+    return findings, starts, walker
 
 
 def _finding_key(type_text: str) -> str:
@@ -140,32 +145,32 @@ def finding_positions(text: str, type_texts: Sequence[str]) -> list[Position | N
     """The position of each finding (by its "type" text from `vorn_core.validate`),
     or None where no record could be matched."""
     try:
-        expected, top = _expected_findings(text)
+        expected, starts, walker = _expected_findings(text)
     except (ValueError, IndexError, KeyError):
         return [None] * len(type_texts)
+    remaining: dict[str, deque[int]] = {}
+    for key, start in expected:
+        remaining.setdefault(key, deque()).append(start)
     result: list[Position | None] = []
-    used = [False] * len(expected)
     for type_text in type_texts:
+        offset: int | None
         if type_text.startswith("GraphDisconnected"):
-            result.append(top.get("nodes") or top.get("links"))
-            continue
-        key = _finding_key(type_text)
-        where = None
-        for i, (candidate, position) in enumerate(expected):
-            if not used[i] and candidate == key:
-                used[i] = True
-                where = position
-                break
-        result.append(where)
+            offset = starts.get("nodes", starts.get("links"))
+        else:
+            candidates = remaining.get(_finding_key(type_text))
+            offset = candidates.popleft() if candidates else None
+        result.append(None if offset is None else walker.position(offset))
     return result
 
 
 def member_position(text: str, member: str) -> Position | None:
-    """Where the top-level member `member` starts, if the text gets that far."""
+    """Where the value of the top-level member `member` starts, if the text gets that far."""
+    walker = _Walker(text)
     try:
-        return _expected_findings(text)[1].get(member)
+        starts = walker.top_level()[0]
     except (ValueError, IndexError, KeyError):
-        return None
+        starts = {}
+    return walker.position(starts[member]) if member in starts else None
 
 
 def parse_error_position(message: str) -> Position | None:

@@ -266,7 +266,8 @@ def cmd_route(args: argparse.Namespace) -> int:
         print(f"  {a} -> {b}: {link.distance_km:g} km, fidelity {link.base_fidelity:g}, "
               f"{link.generation_rate_hz:g} Hz, {link.link_type}")
     signalling = total_km / network.config.speed_of_light_in_fiber_km_ms
-    print(f"{len(path) - 1} hops, {total_km:g} km, path fidelity {fidelity_product:.6g}, "
+    hops = len(path) - 1
+    print(f"{hops} hop{'' if hops == 1 else 's'}, {total_km:g} km, path fidelity {fidelity_product:.6g}, "
           f"signalling time {signalling:.6g} ms")
     return 0
 
