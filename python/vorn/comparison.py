@@ -15,12 +15,12 @@ from typing import Any, Union
 import vorn_core
 
 from vorn._pickle import blank_instance
+from vorn._seeds import SEED_MODULUS, checked_seed
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
 
 __all__ = ["compare", "summary_text", "recommended_index", "TOPOLOGY_ALIASES"]
 
-SEED_MODULUS = 2**64
 
 # Comparison names of the built-in networks and the generator each one uses.
 TOPOLOGY_ALIASES = {
@@ -92,6 +92,7 @@ def compare(endpoints: Sequence[EndpointLike], fidelity_target: float, max_laten
     function the numbers are reproducible and independent of the executor.
     """
     records = [_endpoint(endpoint) for endpoint in endpoints]
+    seed = checked_seed(seed)
     checked_strategy = strategy_type(strategy)
     # Let the engine reject bad names, nodes and run counts with its own
     # messages; one run per topology costs nothing.
@@ -100,7 +101,7 @@ def compare(endpoints: Sequence[EndpointLike], fidelity_target: float, max_laten
     name = strategy_name(strategy)
     tasks = [
         (Network.builtin(TOPOLOGY_ALIASES[record.topology_name]), record.from_node, record.to_node,
-         float(fidelity_target), float(max_latency_ms), runs, name, (seed + index * runs) % SEED_MODULUS)
+         fidelity_target, max_latency_ms, runs, name, (seed + index * runs) % SEED_MODULUS)
         for index, record in enumerate(records)
     ]
     outcomes = run_tasks(_run_topology, [], tasks, executor, progress, "topologies")

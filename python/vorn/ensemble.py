@@ -15,12 +15,12 @@ from collections.abc import Mapping
 from dataclasses import dataclass, field
 from typing import Any
 
+from vorn._seeds import SEED_MODULUS, checked_count, checked_seed
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
 
 __all__ = ["EnsembleStats", "ChunkOutcome", "simulate", "chunk_bounds", "merge"]
 
-SEED_MODULUS = 2**64
 TARGET_CHUNK_SECONDS = 1.0
 _PROBE_SECONDS = 0.05
 
@@ -130,13 +130,12 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     """
     if not isinstance(network, Network):
         raise TypeError(f"simulate takes a vorn.Network, not {type(network).__name__}")
-    if runs < 0:
-        raise ValueError("runs must not be negative")
-    if chunk_runs is not None and chunk_runs < 1:
+    runs = checked_count(runs)
+    if chunk_runs is not None and checked_count(chunk_runs, "chunk_runs") < 1:
         raise ValueError("chunk_runs must be at least 1")
-    base = secrets.randbits(64) if seed is None else seed % SEED_MODULUS
+    base = secrets.randbits(64) if seed is None else checked_seed(seed)
     name = strategy_name(strategy)
-    request = (from_node, to, float(fidelity_target), float(max_latency_ms), name)
+    request = (from_node, to, fidelity_target, max_latency_ms, name)
     chunks: list[ChunkOutcome] = []
     first = 0
     if chunk_runs is None:

@@ -15,6 +15,7 @@ from collections.abc import Callable, Iterable, Mapping, Sequence
 from typing import TYPE_CHECKING, Any, Union
 
 from vorn._optional import require
+from vorn._seeds import SEED_MODULUS, checked_count, checked_seed
 from vorn.data import wilson_interval
 from vorn.network import Network, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
@@ -25,7 +26,6 @@ if TYPE_CHECKING:
 __all__ = ["sweep", "grid_points", "REQUEST_PARAMETERS", "Variation"]
 
 REQUEST_PARAMETERS = ("from_node", "to", "fidelity_target", "max_latency_ms", "strategy")
-SEED_MODULUS = 2**64
 
 Variation = Union[Callable[[Network], Network], Mapping[str, float]]
 
@@ -108,8 +108,7 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     pd = require("pandas", "frames")
     if not isinstance(network, Network):
         raise TypeError(f"sweep takes a vorn.Network, not {type(network).__name__}")
-    if runs < 0:
-        raise ValueError("runs must not be negative")
+    runs, seed = checked_count(runs), checked_seed(seed)
     points = grid_points(grid)
     named: list[tuple[str | None, Variation | None]] = list((variations or {}).items()) or [(None, None)]
     tasks: list[tuple[Network, dict[str, Any], int, int]] = []

@@ -48,3 +48,7 @@ def test_variations(net):
         sweep(net, {"source": "A"}, runs=1)
     with pytest.raises(ValueError, match="unknown strategy"):
         sweep(net, dict(GRID, strategy="Fast"), runs=1)
+    for call in (lambda: sweep(net, GRID, runs=1, seed=-1), lambda: vorn.simulate(net, "A", "E", 0.8, 9.0, 2**64),
+                 lambda: vorn.compare([], 0.8, 9.0, 5, seed=2**64)):
+        with pytest.raises(OverflowError):
+            call()
