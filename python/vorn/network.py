@@ -12,7 +12,7 @@ import math
 import os
 from collections.abc import Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
-from typing import TYPE_CHECKING, Any, Union
+from typing import TYPE_CHECKING, Any, Union, cast
 
 import vorn_core
 
@@ -323,7 +323,8 @@ class Network:
         """
         nodes = tuple(Node(str(name), data.get("memory_lifetime_t2_s", 1.0)) for name, data in graph.nodes(data=True))
         if graph.is_multigraph():
-            edges = list(graph.edges(keys=True, data=True))
+            multigraph = cast("networkx.MultiGraph[Any]", graph)
+            edges = list(multigraph.edges(keys=True, data=True))
             keys = [key for _, _, key, _ in edges]
             if sorted(k for k in keys if isinstance(k, int) and not isinstance(k, bool)) == list(range(len(edges))):
                 edges.sort(key=lambda edge: edge[2])
