@@ -311,7 +311,9 @@ class Network:
     def from_networkx(cls, graph: networkx.Graph[Any]) -> Network:
         """From a networkx graph of any kind.
 
-        Node attribute: "memory_lifetime_t2_s" (default 1.0). Edge attributes:
+        Node attributes: "memory_lifetime_t2_s" (default 1.0); "undefined"
+        (default False) leaves the node out, for links that name nodes the
+        network does not define. Edge attributes:
         "distance_km", "base_fidelity", "generation_rate_hz" (required),
         "link_type" ("Fiber" or "Satellite", default "Fiber"),
         "satellite_visibility", "satellite_weather_factor" (default None).
@@ -321,7 +323,8 @@ class Network:
         keys are exactly 0..n-1 (as `to_networkx` writes them) the keys give
         the link order, otherwise the graph's edge order is used.
         """
-        nodes = tuple(Node(str(name), data.get("memory_lifetime_t2_s", 1.0)) for name, data in graph.nodes(data=True))
+        nodes = tuple(Node(str(name), data.get("memory_lifetime_t2_s", 1.0)) for name, data in graph.nodes(data=True)
+                      if not data.get("undefined", False))
         if graph.is_multigraph():
             multigraph = cast("networkx.MultiGraph[Any]", graph)
             edges = list(multigraph.edges(keys=True, data=True))
@@ -391,6 +394,12 @@ class Network:
             if link.satellite_weather_factor is not None:
                 attributes["satellite_weather_factor"] = link.satellite_weather_factor
             graph.add_edge(link.from_node, link.to, key=index, **attributes)
+        # Links may name nodes the network does not define; networkx adds them
+        # as nodes, marked so that from_networkx leaves them out again.
+        defined = {node.id for node in self.nodes}
+        for name in graph.nodes:
+            if name not in defined:
+                graph.nodes[name]["undefined"] = True
         result: networkx.MultiDiGraph[Any] = graph
         return result
 

@@ -25,7 +25,7 @@ def networks(draw):
     for _ in range(draw(st.integers(0, 6))):
         satellite = draw(st.booleans())
         links.append(Link(
-            draw(st.sampled_from(node_ids)), draw(st.sampled_from(node_ids)), draw(reals),
+            draw(st.sampled_from(node_ids)), draw(st.sampled_from(node_ids + ["undefined"])), draw(reals),
             draw(st.floats(0.0, 1.0)), draw(reals), "Satellite" if satellite else "Fiber",
             draw(st.none() | st.floats(0.0, 1.0)) if satellite else None,
             draw(st.none() | st.floats(0.0, 1.0)) if satellite else None,
