@@ -114,9 +114,7 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
         index = {future.key: position for position, future in enumerate(futures)}
         # with_results fetches results in batches rather than one round trip each
         completed: Iterable[Any] = distributed.as_completed(futures, with_results=True)
-        if _in_notebook() and bar_wanted(progress):
-            distributed.progress(futures, notebook=True)
-        else:
+        if not (_in_notebook() and bar_wanted(progress) and _dask_widget(distributed, futures)):
             completed = progress_bar(completed, len(futures), progress, description)
         for future, result in completed:
             results[index[future.key]] = result
@@ -124,3 +122,13 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
         client.cancel(futures + shared_futures)
         raise
     return results
+
+
+def _dask_widget(distributed: Any, futures: list[Any]) -> bool:
+    """Show Dask's own progress widget in a notebook; False if it cannot
+    (it needs ipywidgets), so that the tqdm bar is used instead."""
+    try:
+        distributed.progress(futures, notebook=True)
+    except ImportError:
+        return False
+    return True
