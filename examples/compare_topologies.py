@@ -9,6 +9,7 @@ each success rate.
 """
 import argparse
 
+import matplotlib.pyplot as plt
 import vorn_core as vc
 
 import vorn
@@ -30,8 +31,9 @@ def main() -> None:
                           runs=100 if args.small else 5000, seed=0)
     print(report.summary)
 
-    ax = plot_comparison(report)
-    ax.figure.savefig(args.out, dpi=80, bbox_inches="tight")
+    figure, ax = plt.subplots()
+    plot_comparison(report, ax=ax)
+    figure.savefig(args.out, dpi=80, bbox_inches="tight")
     print(f"wrote {args.out}")
 
 

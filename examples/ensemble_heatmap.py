@@ -4,6 +4,8 @@
 """
 import argparse
 
+import matplotlib.pyplot as plt
+
 import vorn
 from vorn.data import to_frame
 from vorn.plot import plot_network
@@ -24,8 +26,9 @@ def main() -> None:
           f"mean latency {stats.mean_latency_ms:.2f} ms, mean fidelity {stats.mean_fidelity:.4f}")
     print(to_frame(stats).sort_values("uses", ascending=False).to_string(index=False))
 
-    ax = plot_network(network, stats, title=f"telecom_backbone A -> E, target 0.8, {runs} runs")
-    ax.figure.savefig(args.out, dpi=80, bbox_inches="tight")
+    figure, ax = plt.subplots()
+    plot_network(network, stats, ax=ax, title=f"telecom_backbone A -> E, target 0.8, {runs} runs")
+    figure.savefig(args.out, dpi=80, bbox_inches="tight")
     print(f"wrote {args.out}")
 
 

@@ -10,14 +10,15 @@ two nodes.
 """
 import argparse
 
+import matplotlib.pyplot as plt
 import networkx as nx
 
 import vorn
 from vorn.plot import plot_network
 
 
-def metro_graph() -> "nx.MultiDiGraph":
-    graph = nx.MultiDiGraph()
+def metro_graph() -> "nx.MultiDiGraph[str]":
+    graph: nx.MultiDiGraph[str] = nx.MultiDiGraph()
     ring = ["Nord", "Ost", "Sued", "West"]
     for name in ring + ["Hub", "Remote"]:
         graph.add_node(name, memory_lifetime_t2_s=1.5)
@@ -52,8 +53,9 @@ def main() -> None:
     assert vorn.from_networkx(network.to_networkx()) == network
 
     stats = network.simulate("West", "Remote", 0.85, 200.0, runs, seed=11, strategy="HighestSuccess")
-    ax = plot_network(network, stats, title=f"West -> Remote, HighestSuccess, {runs} runs")
-    ax.figure.savefig(args.out, dpi=80, bbox_inches="tight")
+    figure, ax = plt.subplots()
+    plot_network(network, stats, ax=ax, title=f"West -> Remote, HighestSuccess, {runs} runs")
+    figure.savefig(args.out, dpi=80, bbox_inches="tight")
     print(f"wrote {args.out}")
 
 

@@ -2,6 +2,8 @@
 
 Run after installing the package:  python examples/quickstart.py
 """
+from __future__ import annotations
+
 import vorn_core as vc
 
 
@@ -24,7 +26,7 @@ def build_engine() -> vc.VornEngine:
     return engine
 
 
-def describe(label: str, result) -> None:
+def describe(label: str, result: vc.SimulationResult) -> None:
     status = "success" if result.success else "failed "
     path = " -> ".join(result.execution_path) or "(no route)"
     print(f"  {label:<16} {status}  latency {result.latency_ms:8.2f} ms  "

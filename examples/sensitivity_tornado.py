@@ -9,6 +9,8 @@ sampling noise: the plot draws the largest of them as the noise floor.
 """
 import argparse
 
+import matplotlib.pyplot as plt
+
 import vorn
 from vorn.plot import plot_sensitivity
 
@@ -27,9 +29,9 @@ def main() -> None:
     for name, impact in list(impacts.items())[:8]:
         print(f"  {name:<34} {impact:.4f}")
 
-    ax = plot_sensitivity(impacts, top=14)
-    ax.figure.set_size_inches(7, 4.5)
-    ax.figure.savefig(args.out, dpi=80, bbox_inches="tight")
+    figure, ax = plt.subplots(figsize=(7, 4.5))
+    plot_sensitivity(impacts, ax=ax, top=14)
+    figure.savefig(args.out, dpi=80, bbox_inches="tight")
     print(f"wrote {args.out}")
 
 

@@ -8,6 +8,8 @@ pool; the frame is the same for any number of workers.
 """
 import argparse
 
+import matplotlib.pyplot as plt
+
 import vorn
 from vorn.plot import plot_success
 
@@ -28,9 +30,10 @@ def main() -> None:
 
     # HighestSuccess maximises a sum over hops and so prefers the longest route;
     # every strategy fails outright once the target is out of reach of its route.
-    ax = plot_success(frame, x="fidelity_target")
+    figure, ax = plt.subplots()
+    plot_success(frame, x="fidelity_target", ax=ax)
     ax.set_title("telecom_backbone A -> E, budget 100 ms")
-    ax.figure.savefig(args.out, dpi=80, bbox_inches="tight")
+    figure.savefig(args.out, dpi=80, bbox_inches="tight")
     print(f"wrote {args.out}")
 
 
