@@ -209,10 +209,11 @@ def plot_success(sweep_frame: pd.DataFrame, x: str = "max_latency_ms", ax: Axes 
                          f"columns: {', '.join(map(str, sweep_frame.columns))}")
     labels = {c: sweep_frame[c].map(_text) for c in sweep_frame.columns if c not in _RESULT_COLUMNS and c != x}
     keys = [c for c, values in labels.items() if values.nunique(dropna=False) > 1]
-    pandas = require("pandas", "frames")
-    combination = pandas.Series(list(zip(*(labels[c] for c in keys))), index=sweep_frame.index)
-    groups: Iterable[tuple[Any, pd.DataFrame]] = (
-        sweep_frame.groupby(combination, sort=False) if keys else [((), sweep_frame)])
+    groups: Iterable[tuple[Any, pd.DataFrame]] = [((), sweep_frame)]
+    if keys:
+        pandas = require("pandas", "frames")
+        combination = pandas.Series(list(zip(*(labels[c] for c in keys))), index=sweep_frame.index)
+        groups = sweep_frame.groupby(combination, sort=False)
     for key, group in groups:
         group = group.sort_values(x)
         label = ", ".join(f"{k}={v}" for k, v in zip(keys, key)) or None

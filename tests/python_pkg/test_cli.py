@@ -32,7 +32,8 @@ def files(tmp_path):
     (tmp_path / "bad.vorn").write_text(BAD)
     (tmp_path / "parse.vorn").write_text('{\n  "version": "1.0",\n  "metadata": {"name": 3}\n}')
     (tmp_path / "v2.vorn").write_text(good.read_text().replace('"version": "1.0"', '"version": "2.0"'))
-    return {name: str(tmp_path / f"{name}.vorn") for name in ("good", "changed", "bad", "parse", "v2", "missing")}
+    paths = {name: str(tmp_path / f"{name}.vorn") for name in ("good", "changed", "bad", "parse", "v2", "missing")}
+    return {**paths, "png": str(tmp_path / "out.png")}
 
 
 def run(argv, files, capsys):
@@ -63,6 +64,10 @@ CASES = [
     (["simulate", "{good}", "A", "C", *REQUEST, "--strategy", "Fastest"], 2, ["invalid choice: 'Fastest'"]),
     (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "0.9", "--budget", "50", "--runs", "20", "--workers", "1"], 0,
      ["from_node,to,fidelity_target,max_latency_ms,strategy,success_rate", "\nA,C,0.9,50.0,,"]),
+    (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "0.9", "--budget", "50", "--runs", "20", "--workers", "1",
+      "--plot", "{png}"], 0, ["wrote {png}"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{png}"], 0, ["wrote {png}"]),
+    (["compare", "repeater_chain", "--runs", "20", "--workers", "1", "--plot", "{png}"], 0, ["wrote {png}"]),
     (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "--budget", "50"], 2, ["required: --runs"]),
     (["diff", "{good}", "{changed}"], 0, ["Links modified: 1 (B->C)"]),
     (["diff", "{good}", "{changed}", "--json"], 0, ['"links_modified": [\n    "B->C"']),
@@ -81,7 +86,7 @@ def test_command(argv, code, fragments, files, capsys):
     got, out, err = run(argv, files, capsys)
     assert got == code, (out, err)
     for fragment in fragments:
-        assert fragment in out + err
+        assert fragment.format(**files) in out + err
     assert "Traceback" not in out + err
     if code == 2:  # usage errors: one line on stderr, nothing on stdout
         assert out == "" and len(err.strip().splitlines()) == 1

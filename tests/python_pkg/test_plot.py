@@ -35,6 +35,7 @@ DRAWINGS = {
     "network": lambda: plot.plot_network(chain()),
     "network usage": lambda: plot.plot_network(chain(), chain().simulate("A", "C", 0.9, 50.0, 200, seed=1)),
     "success": lambda: plot.plot_success(sweep_frame()),
+    "success one line": lambda: plot.plot_success(sweep_frame().query("strategy == 'LowestLatency'")),
     "sensitivity": lambda: plot.plot_sensitivity(chain().simulate("A", "C", 0.9, 50.0, 200, seed=1)
                                                  .sensitivity_analysis(3)),
     "comparison": lambda: plot.plot_comparison(vorn_core.compare_topologies(
