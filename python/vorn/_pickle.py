@@ -51,6 +51,15 @@ def _simulation_result() -> Any:
     return _tiny_engine().request_entanglement("A", "A", 1.0, 0.0)
 
 
+def _snapshot() -> Any:
+    return getattr(vorn_core, "snapshot_topology")(_tiny_engine())
+
+
+def _topology_diff() -> Any:
+    snapshot = _snapshot()
+    return vorn_core.diff_topologies(snapshot, snapshot)
+
+
 # Blank instances of the classes that Python cannot construct directly (or
 # that the module does not expose), made through the public operations.
 _BLANK_FACTORIES: dict[str, Callable[[], Any]] = {
@@ -59,6 +68,14 @@ _BLANK_FACTORIES: dict[str, Callable[[], Any]] = {
     "PyMonteCarloContext": _ensemble_context,
     "SimulationResult": _simulation_result,
 }
+# Snapshot objects exist in Python only where the module can produce them.
+if hasattr(vorn_core, "snapshot_topology"):
+    _BLANK_FACTORIES.update({
+        "TopologySnapshot": _snapshot,
+        "TopologyMetadata": lambda: _snapshot().metadata,
+        "TopologyConfig": lambda: _snapshot().config,
+        "TopologyDiff": _topology_diff,
+    })
 
 # Constructor arguments that are not attributes of the same name (the
 # attributes are all set afterwards; the arguments only have to be valid).
