@@ -432,7 +432,7 @@ def _request_arguments(parser: argparse.ArgumentParser, many: bool = False) -> N
     parser.add_argument("--fidelity", type=fidelity, required=True, nargs=nargs, metavar="F",
                         help="fidelity target" + ("(s)" if many else ""))
     parser.add_argument("--budget", type=milliseconds, required=True, nargs=nargs, metavar="MS",
-                        help="latency budget in ms" + ("(s)" if many else ""))
+                        help="latency budget" + ("(s)" if many else "") + " in ms")
     parser.add_argument("--runs", type=runs, required=True, metavar="N", help="runs per ensemble")
     parser.add_argument("--strategy", choices=STRATEGIES, nargs=nargs, metavar="S",
                         help=f"routing strategy: {', '.join(STRATEGIES)} (default: HighestFidelity "
