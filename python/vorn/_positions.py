@@ -146,7 +146,7 @@ def finding_positions(text: str, type_texts: Sequence[str]) -> list[Position | N
     or None where no record could be matched."""
     try:
         expected, starts, walker = _expected_findings(text)
-    except (ValueError, IndexError, KeyError):
+    except (ValueError, IndexError, KeyError, RecursionError):
         return [None] * len(type_texts)
     remaining: dict[str, deque[int]] = {}
     for key, start in expected:
@@ -168,7 +168,7 @@ def member_position(text: str, member: str) -> Position | None:
     walker = _Walker(text)
     try:
         starts = walker.top_level()[0]
-    except (ValueError, IndexError, KeyError):
+    except (ValueError, IndexError, KeyError, RecursionError):
         starts = {}
     return walker.position(starts[member]) if member in starts else None
 
