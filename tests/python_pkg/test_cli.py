@@ -2,9 +2,11 @@
 import json
 
 import pytest
+from hypothesis import given, settings, strategies as st
 
 import vorn
-from vorn import cli
+import vorn_core
+from vorn import _positions, cli
 
 BAD = """{
   "version": "1.0",
@@ -113,3 +115,58 @@ def test_validate_places_every_finding(files, capsys):
 def test_help(command, capsys):
     assert cli.main([command, "--help"] if command else ["--help"]) == 0
     assert f"usage: vorn {command or ''}".strip() in capsys.readouterr().out
+
+
+NODE = st.fixed_dictionaries({"id": st.sampled_from("ABC")})
+LINK = st.fixed_dictionaries({
+    "id": st.sampled_from([None, "L1", "L2"]), "from": st.sampled_from("ABCX"), "to": st.sampled_from("ABCX"),
+    "distance_km": st.sampled_from([5.0, 0.0, -1.0]), "base_fidelity": st.sampled_from([0.9, 1.0, 1.2, 0.0]),
+    "generation_rate_hz": st.sampled_from([10.0, 0.0]),
+})
+
+
+def could_cause(finding, record, kind, earlier_ids, node_ids):
+    """Whether this record, by the validation rules, raises this finding text."""
+    if kind == "node":
+        return finding == f"DuplicateNodeId: {record['id']}" and record["id"] in earlier_ids
+    label = record["id"] or "unknown"
+    suffix = f"[{record['id']}]" if record["id"] else ""
+    return (finding == f"SelfLoop: {label}" and record["from"] == record["to"]
+            or any(finding == f"UnknownNodeReference: {end}{suffix}" and end not in node_ids
+                   for end in (record["from"], record["to"]))
+            or finding.startswith("InvalidDistance") and finding.endswith(f"'{label}'") and record["distance_km"] <= 0
+            or finding.startswith("InvalidFidelity") and finding.endswith(f"'{label}'")
+            and not 0 < record["base_fidelity"] <= 1
+            or finding.startswith("InvalidGenerationRate") and finding.endswith(f"'{label}'")
+            and record["generation_rate_hz"] <= 0)
+
+
+@settings(max_examples=40, deadline=None)
+@given(nodes=st.lists(NODE, max_size=4), links=st.lists(LINK, max_size=5))
+def test_every_finding_points_at_a_record_that_causes_it(nodes, links, tmp_path_factory):
+    # One record per line: line 5 + i is node i, the links follow the nodes.
+    lines = ['{', '  "version": "1.0",', '  "metadata": {"name": "p"},', '  "nodes": [']
+    lines += [json.dumps(node) + ("," if i < len(nodes) - 1 else "") for i, node in enumerate(nodes)]
+    lines += ['  ],', '  "links": [']
+    lines += [json.dumps({k: v for k, v in link.items() if v is not None}) + ("," if i < len(links) - 1 else "")
+              for i, link in enumerate(links)]
+    lines += ['  ]', '}']
+    path = tmp_path_factory.mktemp("p") / "p.vorn"
+    path.write_text("\n".join(lines))
+    records = {5 + i: ("node", node) for i, node in enumerate(nodes)}
+    records.update({7 + len(nodes) + i: ("link", link) for i, link in enumerate(links)})
+    node_ids = {node["id"] for node in nodes}
+    findings = [error["type"] for error in vorn_core.validate(str(path))["errors"]]
+    places = _positions.finding_positions(path.read_text(), findings)
+    used = {}
+    for finding, place in zip(findings, places):
+        assert place is not None, finding
+        if finding.startswith("GraphDisconnected"):
+            assert place[0] == 4
+            continue
+        kind, record = records[place[0]]
+        earlier = {n["id"] for line, (k, n) in records.items() if k == "node" and line < place[0]}
+        assert could_cause(finding, record, kind, earlier, node_ids), (finding, record)
+        used[(finding, place)] = used.get((finding, place), 0) + 1
+        twice = finding.startswith("UnknownNodeReference") and record.get("from") == record.get("to")
+        assert used[(finding, place)] <= (2 if twice else 1)
