@@ -4,6 +4,7 @@ overhead per task. Prints figures; asserts nothing but equal counts.
 
     python bench/dask_bench.py [runs]      # default 10**7 runs
 """
+import os
 import sys
 import time
 from concurrent.futures import ProcessPoolExecutor
@@ -26,20 +27,21 @@ def timed(action):
 
 def main(runs=10**7):
     network = vorn.builtin("repeater_chain")
+    print(f"machine: {os.cpu_count()} CPUs, load average {os.getloadavg()[0]:.1f}")
     print(f"ensemble of {runs:,} runs, repeater_chain N0->N3, target 0.8, budget 100 ms, seed {SEED}:")
     one_s, one = timed(lambda: network.simulate(*REQUEST, runs, seed=SEED, store_context=False))
-    print(f"  1 process (VornEngine.simulate)      {runs / one_s:>12,.0f} runs/s  ({one_s:.2f} s)")
+    print(f"  {'1 process (VornEngine.simulate)':<38}{runs / one_s:>12,.0f} runs/s  ({one_s:.2f} s)")
     with ProcessPoolExecutor(2, initializer=worker_initializer) as pool:
         pool_s, pooled = timed(lambda: vorn.simulate(network, *REQUEST, runs, seed=SEED, executor=pool,
                                                      progress=False))
-    print(f"  2-process pool (vorn.simulate)       {runs / pool_s:>12,.0f} runs/s  ({pool_s:.2f} s, "
+    print(f"  {'2-process pool (vorn.simulate)':<38}{runs / pool_s:>12,.0f} runs/s  ({pool_s:.2f} s, "
           f"{pooled.chunks} chunks, x{one_s / pool_s:.2f})")
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
                                   silence_logs=50, env={"VORN_NUM_THREADS": "1"}) as cluster, distributed.Client(cluster) as client:
         vorn.simulate(network, *REQUEST, 1000, seed=SEED, executor=client, chunk_runs=500, progress=False)  # warm
         dask_s, merged = timed(lambda: vorn.simulate(network, *REQUEST, runs, seed=SEED, executor=client,
                                                      progress=False))
-        print(f"  2-worker LocalCluster (vorn.simulate) {runs / dask_s:>11,.0f} runs/s  ({dask_s:.2f} s, "
+        print(f"  {'2-worker LocalCluster (vorn.simulate)':<38}{runs / dask_s:>12,.0f} runs/s  ({dask_s:.2f} s, "
               f"{merged.chunks} chunks, x{one_s / dask_s:.2f})")
         assert merged.successes == round(one.empirical_success_rate * runs) == pooled.successes
         assert merged.link_utilization_heatmap == one.link_utilization_heatmap
