@@ -95,3 +95,4 @@ if __name__ == "__main__":
     bench_ensembles()
     bench_sensitivity()
     bench_files()
+    print("sharded ensembles on a 2-worker Dask cluster: python bench/dask_bench.py  (needs the dask extra)")

@@ -2,6 +2,8 @@
 
 Run after installing the package:  python examples/quickstart.py
 """
+from __future__ import annotations
+
 import vorn_core as vc
 
 

@@ -1,0 +1,166 @@
+"""Sharded Monte Carlo ensembles: one ensemble split into chunks of runs that
+run on any executor or a Dask cluster, merged into the one-process result.
+
+Run i of a seeded ensemble depends only on seed + i, so chunk [a, b) is the
+engine's `simulate(seed=seed + a, runs=b - a)` and the chunks together cover
+exactly the runs of a single call.
+"""
+
+from __future__ import annotations
+
+import math
+import secrets
+import time
+from collections.abc import Mapping
+from dataclasses import dataclass, field
+from typing import Any
+
+from vorn._seeds import SEED_MODULUS, checked_count, checked_seed
+from vorn.network import Network, StrategyLike, strategy_name, strategy_type
+from vorn.parallel import run_tasks, worker_engine
+
+__all__ = ["EnsembleStats", "ChunkOutcome", "simulate", "chunk_bounds", "merge"]
+
+TARGET_CHUNK_SECONDS = 1.0
+_PROBE_SECONDS = 0.05
+
+
+@dataclass(frozen=True)
+class ChunkOutcome:
+    """The exact counts and per-chunk means of runs [start, start + runs)."""
+
+    start: int
+    runs: int
+    successes: int
+    mean_latency_ms: float
+    mean_fidelity: float
+    drops: int
+    heatmap: Mapping[str, int]
+
+
+@dataclass(frozen=True)
+class EnsembleStats:
+    """The merged statistics of a sharded ensemble (the fields of
+    `vorn_core.MonteCarloStats`, plus the success count, the base seed that
+    was used and the number of chunks). `to_dict` and `to_frame` accept it."""
+
+    total_runs: int
+    successes: int
+    empirical_success_rate: float
+    mean_latency_ms: float
+    mean_fidelity: float
+    aggregate_congestion_drops: int
+    link_utilization_heatmap: dict[str, int]
+    seed: int
+    chunks: int = 1
+    strategy: str | None = field(default=None)
+
+
+def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
+               seed: int) -> ChunkOutcome:
+    from_node, to, fidelity_target, max_latency_ms, strategy = request
+    stats = worker_engine(network).simulate(from_node, to, fidelity_target, max_latency_ms, runs,
+                                            strategy_type(strategy), (seed + start) % SEED_MODULUS)
+    return _outcome(stats, start, runs)
+
+
+def _outcome(stats: Any, start: int, runs: int) -> ChunkOutcome:
+    # The engine's rate is successes / runs in double precision, which recovers
+    # the count exactly for any realistic runs (below 2**53).
+    successes = round(stats.empirical_success_rate * runs) if runs else 0
+    return ChunkOutcome(start, runs, successes, stats.mean_latency_ms, stats.mean_fidelity,
+                        stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap))
+
+
+def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) -> EnsembleStats:
+    """Merge chunk outcomes: counts add exactly; the means are weighted by
+    runs (latency) and successes (fidelity) and summed with `math.fsum`."""
+    chunks = sorted(chunks, key=lambda chunk: chunk.start)
+    runs = sum(chunk.runs for chunk in chunks)
+    successes = sum(chunk.successes for chunk in chunks)
+    heatmap: dict[str, int] = {}
+    for chunk in chunks:
+        for link, uses in chunk.heatmap.items():
+            heatmap[link] = heatmap.get(link, 0) + uses
+    latency_sum = math.fsum(chunk.mean_latency_ms * chunk.runs for chunk in chunks if chunk.runs)
+    fidelity_sum = math.fsum(chunk.mean_fidelity * chunk.successes for chunk in chunks if chunk.successes)
+    return EnsembleStats(
+        total_runs=runs,
+        successes=successes,
+        empirical_success_rate=successes / runs if runs else math.nan,
+        mean_latency_ms=latency_sum / runs if runs else math.nan,
+        mean_fidelity=fidelity_sum / successes if successes else 0.0,
+        aggregate_congestion_drops=sum(chunk.drops for chunk in chunks),
+        link_utilization_heatmap=heatmap,
+        seed=seed,
+        chunks=len(chunks),
+        strategy=strategy,
+    )
+
+
+def chunk_bounds(runs: int, chunk_runs: int, first: int = 0) -> list[tuple[int, int]]:
+    """[(start, count)] covering runs [first, runs) in chunks of `chunk_runs`."""
+    return [(start, min(chunk_runs, runs - start)) for start in range(first, runs, chunk_runs)]
+
+
+def simulate(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
+             seed: int | None = None, strategy: StrategyLike = None, executor: Any = None,
+             chunk_runs: int | None = None, progress: bool | None = None) -> EnsembleStats:
+    """A Monte Carlo ensemble of `runs` runs, split into chunks run in parallel.
+
+    Chunk [a, b) is `VornEngine.simulate(seed=seed + a, runs=b - a)` on an
+    engine each worker builds once from the Network. The merged result
+    covers exactly the runs of `network.simulate(..., runs, seed)`: the
+    success count, the drops, every heat-map count and the success rate are
+    equal to it. Mean latency and mean fidelity are merged from per-chunk
+    means (weighted, compensated sum), so they agree with the single call
+    within 1e-12 relative as long as that call's own running sums are that
+    accurate: the engine adds one run at a time in double precision, which
+    drifts by roughly 1e-12 relative per 10^5 runs (measured: 5e-12 at 10^6
+    runs, 1e-10 at 10^7). Beyond that the merged means are the more accurate
+    ones: they change by less than 1e-13 between chunk sizes of 500 and 50,000.
+    Without `seed` one base seed is drawn at random for the whole ensemble
+    and reported in `.seed`.
+
+    `executor`: a concurrent.futures.Executor or a dask.distributed.Client;
+    default a process pool sized to the CPUs. `chunk_runs`: runs per chunk;
+    by default the runs/s of this network and request are measured here
+    (the measuring runs are the first chunk and count towards the result)
+    and chunks are sized to take about a second each.
+    """
+    if not isinstance(network, Network):
+        raise TypeError(f"simulate takes a vorn.Network, not {type(network).__name__}")
+    runs = checked_count(runs)
+    if chunk_runs is not None and checked_count(chunk_runs, "chunk_runs") < 1:
+        raise ValueError("chunk_runs must be at least 1")
+    base = secrets.randbits(64) if seed is None else checked_seed(seed)
+    name = strategy_name(strategy)
+    request = (from_node, to, fidelity_target, max_latency_ms, name)
+    chunks: list[ChunkOutcome] = []
+    first = 0
+    if chunk_runs is None:
+        measured, chunk_runs = _measure(network, request, runs, base)
+        chunks.append(measured)
+        first = measured.runs
+    bounds = chunk_bounds(runs, chunk_runs, first)
+    chunks += run_tasks(_run_chunk, [network, request], [(start, count, base) for start, count in bounds],
+                        executor, progress, "ensemble")
+    if not chunks:  # zero runs: the engine's own empty ensemble
+        chunks.append(_run_chunk(network, request, 0, 0, base))
+    return merge(chunks, base, name)
+
+
+def _measure(network: Network, request: tuple[str, str, float, float, str | None], runs: int,
+             base: int) -> tuple[ChunkOutcome, int]:
+    """Run the first runs here, doubling until the time is measurable, and
+    return them with the chunk size that takes about TARGET_CHUNK_SECONDS."""
+    count = min(runs, 16)
+    while True:
+        started = time.perf_counter()
+        outcome = _run_chunk(network, request, 0, count, base)
+        seconds = time.perf_counter() - started
+        if seconds >= _PROBE_SECONDS or count >= runs:
+            break
+        count = min(runs, count * 4)
+    rate = count / seconds if seconds > 0 else float(count) / _PROBE_SECONDS
+    return outcome, max(1, int(rate * TARGET_CHUNK_SECONDS))

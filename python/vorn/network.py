@@ -1,0 +1,544 @@
+"""`Network`: one immutable value for a whole network and its engine configuration.
+
+A `Network` holds nodes, links and the four configuration values as plain
+Python values (units in the field names). It compares and hashes by value,
+pickles, and is what parallel code ships to other processes; an engine is
+built from it where the work runs.
+"""
+
+from __future__ import annotations
+
+import math
+import os
+from collections.abc import Iterable, Mapping, Sequence
+from dataclasses import dataclass, field
+from typing import TYPE_CHECKING, Any, Union, cast
+
+import vorn_core
+
+from vorn._optional import require
+
+if TYPE_CHECKING:
+    import networkx
+    import pandas
+
+__all__ = [
+    "Node",
+    "Link",
+    "Config",
+    "Network",
+    "StrategyLike",
+    "strategy_type",
+    "strategy_name",
+    "LINK_TYPES",
+]
+
+LINK_TYPES = ("Fiber", "Satellite")
+_STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
+
+StrategyLike = Union["vorn_core.StrategyType", str, None]
+
+
+def strategy_type(strategy: StrategyLike) -> vorn_core.StrategyType | None:
+    """A `StrategyType` member from a member, its name ("HighestFidelity") or None."""
+    if strategy is None or isinstance(strategy, vorn_core.StrategyType):
+        return strategy
+    if isinstance(strategy, str):
+        if strategy not in _STRATEGIES:
+            raise ValueError(f"unknown strategy {strategy!r}; use one of {', '.join(_STRATEGIES)}")
+        member: vorn_core.StrategyType = getattr(vorn_core.StrategyType, strategy)
+        return member
+    raise TypeError(f"strategy must be a StrategyType, its name or None, not {type(strategy).__name__}")
+
+
+def strategy_name(strategy: StrategyLike) -> str | None:
+    """The member name of a strategy argument ("HighestSuccess"), or None."""
+    member = strategy_type(strategy)
+    return None if member is None else _STRATEGIES[member.to_u8()]
+
+
+def member_name(member: object) -> str:
+    """The name of a vorn_core enumeration member ("Fiber" for LinkType.Fiber).
+
+    The members have no equality or name attribute of their own; the repr
+    "LinkType.Fiber" carries the name.
+    """
+    return repr(member).rsplit(".", 1)[-1]
+
+
+def _link_type_name(value: object) -> str:
+    if isinstance(value, (vorn_core.LinkType, vorn_core.VornLinkType)):
+        value = member_name(value)
+    if value not in LINK_TYPES:
+        raise ValueError(f"link_type must be 'Fiber' or 'Satellite', not {value!r}")
+    return str(value)
+
+
+def _real(value: object, name: str) -> float:
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
+    return float(value)
+
+
+def _optional_real(value: object, name: str) -> float | None:
+    return None if value is None else _real(value, name)
+
+
+def _scaled_for(target: float, scale: float) -> float:
+    """A value v with v / scale == target, for file fields that the loader
+    divides (milliseconds to seconds, alpha loss to purify factor). Not every
+    target is a quotient of that form; then v / scale is the nearest one."""
+    guess = target * scale
+    if not math.isfinite(guess):
+        return guess
+    candidates = [guess]
+    for direction in (math.inf, -math.inf):
+        value = guess
+        for _ in range(2):
+            value = math.nextafter(value, direction)
+            candidates.append(value)
+    return min(candidates, key=lambda candidate: abs(candidate / scale - target))
+
+
+@dataclass(frozen=True)
+class Node:
+    """A node: its id and the coherence time T2 of its memory, in seconds."""
+
+    id: str
+    memory_lifetime_t2_s: float = 1.0
+
+    def __post_init__(self) -> None:
+        if not isinstance(self.id, str):
+            raise TypeError(f"node id must be a str, not {type(self.id).__name__}")
+        object.__setattr__(self, "memory_lifetime_t2_s", _real(self.memory_lifetime_t2_s, "memory_lifetime_t2_s"))
+
+
+@dataclass(frozen=True)
+class Link:
+    """A link between two nodes. Links have no direction; their order matters
+    because the engine takes the first link joining two nodes. Satellite
+    conditions are both None or both set (a half given alone gets 1.0 for
+    the other)."""
+
+    from_node: str
+    to: str
+    distance_km: float
+    base_fidelity: float
+    generation_rate_hz: float
+    link_type: str = "Fiber"
+    satellite_visibility: float | None = None
+    satellite_weather_factor: float | None = None
+
+    def __post_init__(self) -> None:
+        for name in ("from_node", "to"):
+            if not isinstance(getattr(self, name), str):
+                raise TypeError(f"{name} must be a str, not {type(getattr(self, name)).__name__}")
+        for name in ("distance_km", "base_fidelity", "generation_rate_hz"):
+            object.__setattr__(self, name, _real(getattr(self, name), name))
+        for name in ("satellite_visibility", "satellite_weather_factor"):
+            object.__setattr__(self, name, _optional_real(getattr(self, name), name))
+        object.__setattr__(self, "link_type", _link_type_name(self.link_type))
+        # Satellite conditions exist as a pair; a missing half means 1.0, as in
+        # vorn_core.SatelliteConditions, so equal links compare equal.
+        if self.has_satellite_conditions:
+            for name in ("satellite_visibility", "satellite_weather_factor"):
+                if getattr(self, name) is None:
+                    object.__setattr__(self, name, 1.0)
+
+    @property
+    def has_satellite_conditions(self) -> bool:
+        return self.satellite_visibility is not None or self.satellite_weather_factor is not None
+
+
+@dataclass(frozen=True)
+class Config:
+    """The engine configuration. The defaults are those of `VornEngine()`
+    (note: `vorn_core.SimulationConfig()` defaults to a purify factor of 0.022)."""
+
+    baseline_purify_factor: float = 0.12
+    speed_of_light_in_fiber_km_ms: float = 200.0
+    total_time_cutoff_ms: float = 5000.0
+    step_resolution_ms: float = 0.1
+
+    def __post_init__(self) -> None:
+        for name in ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms",
+                     "step_resolution_ms"):
+            object.__setattr__(self, name, _real(getattr(self, name), name))
+
+    @classmethod
+    def from_simulation_config(cls, config: vorn_core.SimulationConfig) -> Config:
+        physical = config.physical
+        return cls(physical.baseline_purify_factor, physical.speed_of_light_in_fiber_km_ms,
+                   config.total_time_cutoff_ms, config.step_resolution_ms)
+
+    @classmethod
+    def from_vorn_config(cls, config: vorn_core.VornConfig | None) -> Config:
+        """The configuration an engine loaded from a file with this config section gets."""
+        if config is None:
+            return cls()
+        alpha = config.alpha_loss
+        attempts = config.max_attempts
+        return cls(
+            baseline_purify_factor=0.22 if alpha is None else alpha / 10.0,
+            total_time_cutoff_ms=5000.0 if attempts is None else attempts * 50.0,
+        )
+
+    def simulation_config(self) -> vorn_core.SimulationConfig:
+        """A `SimulationConfig` holding exactly these four values."""
+        config = vorn_core.SimulationConfig(self.total_time_cutoff_ms, self.step_resolution_ms)
+        physical = config.physical
+        physical.baseline_purify_factor = self.baseline_purify_factor
+        physical.speed_of_light_in_fiber_km_ms = self.speed_of_light_in_fiber_km_ms
+        config.physical = physical
+        return config
+
+    def vorn_config(self) -> vorn_core.VornConfig | None:
+        """The file config section that loads back as this configuration.
+
+        Raises ValueError for a configuration the file format cannot express
+        (a file fixes the speed of light and the step resolution, and states
+        the time cutoff in attempts of 50 ms), rather than saving another one.
+        The purify factor is stored as alpha_loss / 10 and may come back one
+        unit in the last place off.
+        """
+        if self == Config():
+            return None
+        default = Config()
+        lost = [name for name in ("speed_of_light_in_fiber_km_ms", "step_resolution_ms")
+                if getattr(self, name) != getattr(default, name)]
+        attempts = self.total_time_cutoff_ms / 50.0
+        if not (attempts.is_integer() and 0 <= attempts < 2**32):
+            lost.append("total_time_cutoff_ms")
+        # The file holds alpha_loss = 10 x the factor; about one factor in
+        # eight has no exact alpha and comes back one unit in the last place off.
+        alpha = _scaled_for(self.baseline_purify_factor, 10.0)
+        if lost:
+            raise ValueError("a .vorn file cannot hold this configuration: " + ", ".join(lost)
+                             + " would change on loading")
+        return vorn_core.VornConfig(
+            alpha_loss=alpha,
+            max_attempts=None if self.total_time_cutoff_ms == 5000.0 else int(attempts),
+        )
+
+
+def _tuple_of(items: Iterable[Any], kind: type, name: str) -> tuple[Any, ...]:
+    if isinstance(items, (str, bytes)):
+        raise TypeError(f"{name} must be a sequence of {kind.__name__}, not {type(items).__name__}")
+    values = tuple(items)
+    for item in values:
+        if not isinstance(item, kind):
+            raise TypeError(f"{name} must hold {kind.__name__} values, not {type(item).__name__}")
+    return values
+
+
+@dataclass(frozen=True)
+class Network:
+    """Nodes, links and the engine configuration of one network.
+
+    Frozen, hashable and equal by value; pickles without any engine. The
+    engine used by `request` and `simulate` is built on first use and kept
+    privately (it takes no part in equality, hashing or pickling).
+    """
+
+    nodes: tuple[Node, ...]
+    links: tuple[Link, ...]
+    config: Config = field(default_factory=Config)
+    _engine: vorn_core.VornEngine | None = field(default=None, init=False, repr=False, compare=False,
+                                                 hash=False)
+
+    def __post_init__(self) -> None:
+        object.__setattr__(self, "nodes", _tuple_of(self.nodes, Node, "nodes"))
+        object.__setattr__(self, "links", _tuple_of(self.links, Link, "links"))
+        if not isinstance(self.config, Config):
+            raise TypeError(f"config must be a vorn.Config, not {type(self.config).__name__}")
+
+    def __repr__(self) -> str:
+        return f"Network({len(self.nodes)} nodes, {len(self.links)} links)"
+
+    def __reduce__(self) -> tuple[Any, ...]:
+        return (Network, (self.nodes, self.links, self.config))
+
+    # -- construction -----------------------------------------------------
+
+    @classmethod
+    def from_definitions(cls, nodes: Iterable[vorn_core.NodeDefinition], links: Iterable[vorn_core.LinkDefinition],
+                         config: vorn_core.SimulationConfig | None = None) -> Network:
+        """From vorn_core records; without `config`, the `VornEngine()` defaults."""
+        link_values = []
+        for link in links:
+            conditions = link.satellite_conditions
+            link_values.append(Link(
+                link.from_node, link.to, link.distance_km, link.base_fidelity, link.generation_rate_hz,
+                member_name(link.link_type),
+                None if conditions is None else conditions.visibility,
+                None if conditions is None else conditions.weather_factor,
+            ))
+        return cls(
+            tuple(Node(node.id, node.memory_lifetime_t2) for node in nodes),
+            tuple(link_values),
+            Config() if config is None else Config.from_simulation_config(config),
+        )
+
+    @classmethod
+    def builtin(cls, name: str) -> Network:
+        """A built-in reference network ("telecom_backbone", "repeater_chain",
+        "hybrid_satellite_fiber") with the `VornEngine()` configuration."""
+        payload = vorn_core.generate_topology(name)
+        return cls.from_definitions(payload.nodes, payload.links)
+
+    @classmethod
+    def from_file(cls, source: str | os.PathLike[str] | vorn_core.VornFile) -> Network:
+        """From a .vorn file path (loaded and validated) or a `VornFile` object.
+
+        Nodes without a memory lifetime get T2 = 1 s; the configuration is the
+        one `vorn_core.from_vorn_file` gives an engine for this file.
+        """
+        vorn_file = source if isinstance(source, vorn_core.VornFile) else vorn_core.load_vorn_file(os.fspath(source))
+        nodes = tuple(
+            Node(node.id, 1.0 if node.memory_lifetime_ms is None else node.memory_lifetime_ms / 1000.0)
+            for node in vorn_file.nodes
+        )
+        links = []
+        for link in vorn_file.links:
+            satellite = link.satellite
+            links.append(Link(
+                link.src, link.to, link.distance_km, link.base_fidelity, link.generation_rate_hz,
+                "Fiber" if link.link_type is None else member_name(link.link_type),
+                None if satellite is None else satellite.visibility,
+                None if satellite is None else satellite.weather_factor,
+            ))
+        return cls(nodes, tuple(links), Config.from_vorn_config(vorn_file.config))
+
+    @classmethod
+    def from_networkx(cls, graph: networkx.Graph[Any]) -> Network:
+        """From a networkx graph of any kind.
+
+        Node attributes: "memory_lifetime_t2_s" (default 1.0); "undefined"
+        (default False) leaves the node out, for links that name nodes the
+        network does not define. Edge attributes:
+        "distance_km", "base_fidelity", "generation_rate_hz" (required),
+        "link_type" ("Fiber" or "Satellite", default "Fiber"),
+        "satellite_visibility", "satellite_weather_factor" (default None).
+        Graph attributes named like the `Config` fields set the configuration
+        (missing ones take the `VornEngine()` defaults). Nodes keep the
+        graph's order and edges their orientation; in a multigraph whose edge
+        keys are exactly 0..n-1 (as `to_networkx` writes them) the keys give
+        the link order, otherwise the graph's edge order is used.
+        """
+        nodes = tuple(Node(str(name), data.get("memory_lifetime_t2_s", 1.0)) for name, data in graph.nodes(data=True)
+                      if not data.get("undefined", False))
+        if graph.is_multigraph():
+            multigraph = cast("networkx.MultiGraph[Any]", graph)
+            edges = list(multigraph.edges(keys=True, data=True))
+            keys = [key for _, _, key, _ in edges]
+            if sorted(k for k in keys if isinstance(k, int) and not isinstance(k, bool)) == list(range(len(edges))):
+                edges.sort(key=lambda edge: edge[2])
+            triples = [(u, v, data) for u, v, _, data in edges]
+        else:
+            triples = list(graph.edges(data=True))
+        links = []
+        for u, v, data in triples:
+            missing = [name for name in ("distance_km", "base_fidelity", "generation_rate_hz") if name not in data]
+            if missing:
+                raise ValueError(f"edge {u!r}-{v!r} lacks the attribute(s) {', '.join(missing)}")
+            links.append(Link(
+                str(u), str(v), data["distance_km"], data["base_fidelity"], data["generation_rate_hz"],
+                data.get("link_type", "Fiber"), data.get("satellite_visibility"),
+                data.get("satellite_weather_factor"),
+            ))
+        defaults = Config()
+        config = Config(**{name: graph.graph.get(name, getattr(defaults, name))
+                           for name in ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms",
+                                        "total_time_cutoff_ms", "step_resolution_ms")})
+        return cls(nodes, tuple(links), config)
+
+    # -- conversion ---------------------------------------------------------
+
+    def definitions(self) -> tuple[list[vorn_core.NodeDefinition], list[vorn_core.LinkDefinition]]:
+        """The vorn_core node and link records, in order."""
+        nodes = [vorn_core.NodeDefinition(node.id, node.memory_lifetime_t2_s) for node in self.nodes]
+        links = []
+        for link in self.links:
+            conditions = None
+            if link.has_satellite_conditions:
+                conditions = vorn_core.SatelliteConditions(link.satellite_visibility, link.satellite_weather_factor)
+            links.append(vorn_core.LinkDefinition(
+                link.from_node, link.to, link.distance_km, link.base_fidelity, link.generation_rate_hz,
+                getattr(vorn_core.LinkType, link.link_type), conditions,
+            ))
+        return nodes, links
+
+    def simulation_config(self) -> vorn_core.SimulationConfig:
+        return self.config.simulation_config()
+
+    def engine(self) -> vorn_core.VornEngine:
+        """A new engine with this configuration and network."""
+        engine = vorn_core.VornEngine(self.config.simulation_config())
+        engine.define_network(*self.definitions())
+        return engine
+
+    def to_networkx(self) -> networkx.MultiDiGraph[Any]:
+        """A MultiDiGraph that `from_networkx` turns back into this network
+        (edge key = link index, configuration in the graph attributes)."""
+        nx = require("networkx", "networkx")
+        graph = nx.MultiDiGraph(**_config_dict(self.config))
+        for node in self.nodes:
+            graph.add_node(node.id, memory_lifetime_t2_s=node.memory_lifetime_t2_s)
+        for index, link in enumerate(self.links):
+            attributes: dict[str, Any] = {
+                "distance_km": link.distance_km,
+                "base_fidelity": link.base_fidelity,
+                "generation_rate_hz": link.generation_rate_hz,
+                "link_type": link.link_type,
+            }
+            if link.satellite_visibility is not None:
+                attributes["satellite_visibility"] = link.satellite_visibility
+            if link.satellite_weather_factor is not None:
+                attributes["satellite_weather_factor"] = link.satellite_weather_factor
+            graph.add_edge(link.from_node, link.to, key=index, **attributes)
+        # Links may name nodes the network does not define; networkx adds them
+        # as nodes, marked so that from_networkx leaves them out again.
+        defined = {node.id for node in self.nodes}
+        for name in graph.nodes:
+            if name not in defined:
+                graph.nodes[name]["undefined"] = True
+        result: networkx.MultiDiGraph[Any] = graph
+        return result
+
+    def to_vorn_file(self, name: str = "network") -> vorn_core.VornFile:
+        """A `VornFile` that loads back as this network (links get ids L0, L1, ...).
+
+        Files hold T2 in milliseconds and the loader divides by 1000, so a T2
+        that no such quotient reaches comes back one unit in the last place off.
+
+        Raises ValueError when the configuration cannot be expressed in a file
+        (see `Config.vorn_config`).
+        """
+        vorn_file = vorn_core.VornFile(name)
+        vorn_file.config = self.config.vorn_config()
+        vorn_file.nodes = [vorn_core.VornNode(node.id, _scaled_for(node.memory_lifetime_t2_s, 1000.0))
+                           for node in self.nodes]
+        links = []
+        for index, link in enumerate(self.links):
+            satellite = None
+            if link.has_satellite_conditions:
+                satellite = vorn_core.VornSatelliteExtension(link.satellite_visibility, link.satellite_weather_factor)
+            links.append(vorn_core.VornLink(
+                f"L{index}", link.from_node, link.to, link.distance_km, link.base_fidelity,
+                link.generation_rate_hz, getattr(vorn_core.VornLinkType, link.link_type), satellite,
+            ))
+        vorn_file.links = links
+        return vorn_file
+
+    def save(self, path: str | os.PathLike[str], name: str | None = None) -> None:
+        """Write a .vorn file (metadata name: `name`, or the file's stem)."""
+        path = os.fspath(path)
+        stem = os.path.splitext(os.path.basename(path))[0]
+        self.to_vorn_file(name or stem or "network").save(path)
+
+    def nodes_frame(self) -> pandas.DataFrame:
+        """One row per node: id, memory_lifetime_t2_s."""
+        pd = require("pandas", "frames")
+        frame: pandas.DataFrame = pd.DataFrame([_fields(node) for node in self.nodes],
+                                               columns=["id", "memory_lifetime_t2_s"])
+        return frame
+
+    def links_frame(self) -> pandas.DataFrame:
+        """One row per link, in link order, with the `Link` fields as columns."""
+        pd = require("pandas", "frames")
+        columns = ["from_node", "to", "distance_km", "base_fidelity", "generation_rate_hz", "link_type",
+                   "satellite_visibility", "satellite_weather_factor"]
+        frame: pandas.DataFrame = pd.DataFrame([_fields(link) for link in self.links], columns=columns)
+        return frame
+
+    def node_ids(self) -> list[str]:
+        return [node.id for node in self.nodes]
+
+    # -- running --------------------------------------------------------------
+
+    def _cached_engine(self) -> vorn_core.VornEngine:
+        if self._engine is None:
+            object.__setattr__(self, "_engine", self.engine())
+        assert self._engine is not None
+        return self._engine
+
+    def request(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
+                strategy: StrategyLike = None) -> vorn_core.SimulationResult:
+        """One entanglement request (`VornEngine.request_entanglement`)."""
+        return self._cached_engine().request_entanglement(from_node, to, fidelity_target, max_latency_ms,
+                                                          strategy_type(strategy))
+
+    def simulate(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
+                 seed: int | None = None, strategy: StrategyLike = None,
+                 store_context: bool = True) -> vorn_core.MonteCarloStats:
+        """A Monte Carlo ensemble (`VornEngine.simulate`); run i uses seed + i.
+
+        With `store_context=False` the copy of the network kept for
+        sensitivity analysis is dropped from the result.
+        """
+        stats = self._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs,
+                                               strategy_type(strategy), seed)
+        if not store_context:
+            stats._context = None
+        return stats
+
+    def qkd(self, from_node: str, to_node: str, fidelity_target: float, max_latency_ms: float,
+            rounds: int | None = None, error_rate_tolerance: float | None = None) -> vorn_core.QKDResult:
+        """BB84-style key distribution (`vorn_core.qkd`)."""
+        return vorn_core.qkd(self._cached_engine(), from_node, to_node, fidelity_target, max_latency_ms, rounds,
+                             error_rate_tolerance)
+
+    def teleportation(self, source_node: str, target_node: str, state_fidelity: float | None = None,
+                      classical_bandwidth_ms: float | None = None) -> vorn_core.TeleportationOutcome:
+        """Entanglement-based teleportation (`vorn_core.teleportation`)."""
+        return vorn_core.teleportation(self._cached_engine(), source_node, target_node, state_fidelity,
+                                       classical_bandwidth_ms)
+
+    def distributed_computation(self, participants: Sequence[str],
+                                coordination_topology: vorn_core.CoordinationTopology,
+                                measurement_basis: vorn_core.MeasurementBasis,
+                                classical_relay_latency_ms: float | None = None,
+                                ) -> vorn_core.DistributedComputingResult:
+        """A distributed computation among `participants` (`vorn_core.distributed_computation`)."""
+        return vorn_core.distributed_computation(self._cached_engine(), list(participants), coordination_topology,
+                                                 measurement_basis, classical_relay_latency_ms)
+
+    # -- variations -------------------------------------------------------------
+
+    def scaled(self, factors: Mapping[str, float]) -> Network:
+        """A copy with link, node or configuration fields multiplied by factors,
+        e.g. {"distance_km": 1.1, "memory_lifetime_t2_s": 0.5}."""
+        link_fields = {"distance_km", "base_fidelity", "generation_rate_hz"}
+        node_fields = {"memory_lifetime_t2_s"}
+        config_fields = {"baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms",
+                         "step_resolution_ms"}
+        unknown = set(factors) - link_fields - node_fields - config_fields
+        if unknown:
+            raise ValueError(f"cannot scale {', '.join(sorted(unknown))}; scalable fields: "
+                             + ", ".join(sorted(link_fields | node_fields | config_fields)))
+
+        def scale(record: Any, names: set[str]) -> Any:
+            changes = {name: getattr(record, name) * float(factors[name]) for name in names if name in factors}
+            return _replace(record, changes) if changes else record
+
+        return Network(
+            tuple(scale(node, node_fields) for node in self.nodes),
+            tuple(scale(link, link_fields) for link in self.links),
+            scale(self.config, config_fields),
+        )
+
+
+def _replace(record: Any, changes: Mapping[str, Any]) -> Any:
+    import dataclasses
+
+    return dataclasses.replace(record, **changes)
+
+
+def _fields(record: Any) -> dict[str, Any]:
+    import dataclasses
+
+    return {f.name: getattr(record, f.name) for f in dataclasses.fields(record) if not f.name.startswith("_")}
+
+
+def _config_dict(config: Config) -> dict[str, float]:
+    return _fields(config)

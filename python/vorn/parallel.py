@@ -1,0 +1,134 @@
+"""Running independent tasks on a concurrent.futures executor or a Dask client.
+
+`run_tasks` submits one task per argument tuple, shows a bar over completed
+tasks, returns the results in submission order, re-raises a failed task's own
+exception (after cancelling the others) and cancels everything outstanding on
+Ctrl-C. Without an executor it starts a process pool sized to the CPUs whose
+workers run the engine single-threaded (VORN_NUM_THREADS=1), so processes and
+the engine's own threads do not compete for the same cores.
+"""
+
+from __future__ import annotations
+
+import concurrent.futures
+import functools
+import os
+import signal
+from collections.abc import Callable, Iterable, Sequence
+from typing import Any, TypeVar
+
+import vorn_core
+
+from vorn._progress import _in_notebook, bar_wanted, progress as progress_bar
+from vorn.network import Network
+
+__all__ = ["run_tasks", "worker_initializer", "is_dask_client", "worker_engine", "default_workers"]
+
+R = TypeVar("R")
+
+
+def worker_initializer() -> None:
+    """Initializer for process-pool workers: one engine thread per process,
+    and Ctrl-C left to the parent, which cancels the outstanding tasks.
+
+    Pass it as `initializer=` when you create your own ProcessPoolExecutor.
+    """
+    os.environ["VORN_NUM_THREADS"] = "1"
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+
+
+def default_workers() -> int:
+    return os.cpu_count() or 1
+
+
+@functools.lru_cache(maxsize=8)
+def worker_engine(network: Network) -> vorn_core.VornEngine:
+    """The engine for `network` in this process, built once and reused by
+    every later task for an equal network."""
+    return network.engine()
+
+
+def is_dask_client(executor: object) -> bool:
+    """True for a dask.distributed.Client (checked without importing dask)."""
+    cls = type(executor)
+    return any(base.__module__.startswith("distributed") and base.__name__ == "Client" for base in cls.__mro__)
+
+
+def run_tasks(function: Callable[..., R], shared: Sequence[Any], arguments: Sequence[tuple[Any, ...]],
+              executor: Any = None, progress: bool | None = None, description: str | None = None) -> list[R]:
+    """`[function(*shared, *args) for args in arguments]`, run in parallel.
+
+    `shared` values (typically the Network) are sent to a Dask cluster once
+    and referenced by every task; executors receive them with each task.
+    """
+    if not arguments:
+        return []
+    if executor is None:
+        workers = min(default_workers(), len(arguments))
+        if workers <= 1:
+            return [function(*shared, *args) for args in progress_bar(arguments, len(arguments), progress,
+                                                                      description)]
+        pool = concurrent.futures.ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
+        try:
+            results = _run_on_executor(pool, function, shared, arguments, progress, description)
+        except BaseException:
+            pool.shutdown(wait=False, cancel_futures=True)
+            raise
+        pool.shutdown()
+        return results
+    if is_dask_client(executor):
+        return _run_on_dask(executor, function, shared, arguments, progress, description)
+    if isinstance(executor, concurrent.futures.Executor):
+        return _run_on_executor(executor, function, shared, arguments, progress, description)
+    raise TypeError("executor must be a concurrent.futures.Executor or a dask.distributed.Client, "
+                    f"not {type(executor).__name__}")
+
+
+def _run_on_executor(executor: concurrent.futures.Executor, function: Callable[..., R], shared: Sequence[Any],
+                     arguments: Sequence[tuple[Any, ...]], progress: bool | None,
+                     description: str | None) -> list[R]:
+    futures = {executor.submit(function, *shared, *args): index for index, args in enumerate(arguments)}
+    results: list[Any] = [None] * len(arguments)
+    try:
+        for future in progress_bar(concurrent.futures.as_completed(futures), len(futures), progress, description):
+            results[futures[future]] = future.result()
+    except BaseException:
+        for future in futures:
+            future.cancel()
+        raise
+    return results
+
+
+def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
+                 arguments: Sequence[tuple[Any, ...]], progress: bool | None, description: str | None) -> list[R]:
+    import distributed as distributed_module
+
+    distributed: Any = distributed_module
+    futures: list[Any] = []
+    shared_futures: list[Any] = []
+    results: list[Any] = [None] * len(arguments)
+    try:
+        shared_futures = [client.scatter(value, broadcast=True, hash=False) for value in shared]
+        columns = [[future] * len(arguments) for future in shared_futures] + [list(c) for c in zip(*arguments)]
+        futures = client.map(function, *columns, pure=False)
+        index = {future.key: position for position, future in enumerate(futures)}
+        # with_results fetches results in batches rather than one round trip each
+        completed: Iterable[Any] = distributed.as_completed(futures, with_results=True)
+        if not (_in_notebook() and bar_wanted(progress) and _dask_widget(distributed, futures)):
+            completed = progress_bar(completed, len(futures), progress, description)
+        for future, result in completed:
+            results[index[future.key]] = result
+    except BaseException:
+        client.cancel(futures + shared_futures)
+        raise
+    return results
+
+
+def _dask_widget(distributed: Any, futures: list[Any]) -> bool:
+    """Show Dask's own progress widget in a notebook; False if it cannot
+    (it needs ipywidgets), so that the tqdm bar is used instead."""
+    try:
+        distributed.progress(futures, notebook=True)
+    except ImportError:
+        return False
+    return True

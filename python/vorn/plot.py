@@ -1,0 +1,335 @@
+"""Pictures of networks, sweeps, sensitivity analyses and topology comparisons.
+
+Every function draws into `ax` (a matplotlib Axes) or, when `ax` is None, into
+a new figure, and returns the Axes it drew on. matplotlib is an optional
+dependency: ``pip install "vorn_core[plot]"``.
+"""
+from __future__ import annotations
+
+import math
+from collections.abc import Iterable, Mapping, Sequence
+from typing import TYPE_CHECKING, Any, Literal, Protocol, Union
+
+from vorn._optional import require
+
+if TYPE_CHECKING:
+    import pandas as pd
+    from matplotlib.axes import Axes
+
+__all__ = ["plot_network", "plot_success", "plot_sensitivity", "plot_comparison"]
+
+
+class _NodeLike(Protocol):
+    @property
+    def id(self) -> str: ...
+
+
+class _LinkLike(Protocol):
+    @property
+    def from_node(self) -> str: ...
+    @property
+    def to(self) -> str: ...
+
+
+class _NetworkLike(Protocol):
+    """vorn.Network, a NetworkTopologyPayload, or anything else with node records
+    carrying `id` and link records carrying `from_node` and `to`."""
+
+    @property
+    def nodes(self) -> Sequence[_NodeLike]: ...
+    @property
+    def links(self) -> Sequence[_LinkLike]: ...
+
+
+class _HeatMapCarrier(Protocol):
+    @property
+    def link_utilization_heatmap(self) -> Mapping[str, int]: ...
+
+
+Usage = Union[_HeatMapCarrier, Mapping[str, int]]
+
+# Columns of a sweep frame that are results, not grid parameters.
+_RESULT_COLUMNS = frozenset({"success_rate", "ci_low", "ci_high", "mean_latency_ms",
+                             "mean_fidelity", "drops", "runs", "seed"})
+_AXIS_LABELS = {"max_latency_ms": "latency budget (ms)", "fidelity_target": "fidelity target"}
+_T2_PREFIX = "memory_lifetime_t2:"
+
+
+def _new_axes(ax: Axes | None) -> Axes:
+    require("matplotlib", "plot")
+    if ax is not None:
+        return ax
+    import matplotlib.pyplot as plt
+
+    _, created = plt.subplots()
+    return created
+
+
+def _text(value: object) -> str:
+    """A readable cell value: enumeration members print without their class name."""
+    text = str(value)
+    return text.split(".", 1)[1] if text.startswith(("StrategyType.", "LinkType.")) else text
+
+
+# --------------------------------------------------------------------------- network
+
+
+def _link_usage(network: _NetworkLike, usage: Usage | None) -> list[float] | None:
+    """Attempts per link. The heat map counts attempts per ordered node pair, and
+    every hop uses the first link joining its two nodes, so a pair's count (both
+    directions) belongs to its first link and parallel links after it get 0."""
+    if usage is None:
+        return None
+    heat: Mapping[str, int] = (usage if isinstance(usage, Mapping)
+                               else usage.link_utilization_heatmap)
+    seen: set[frozenset[str]] = set()
+    counts: list[float] = []
+    for link in network.links:
+        pair = frozenset((link.from_node, link.to))
+        if pair in seen:
+            counts.append(0.0)
+            continue
+        seen.add(pair)
+        forward = heat.get(f"{link.from_node}->{link.to}", 0)
+        backward = heat.get(f"{link.to}->{link.from_node}", 0) if link.from_node != link.to else 0
+        counts.append(float(forward + backward))
+    return counts
+
+
+def _curve(start: tuple[float, float], end: tuple[float, float], bend: float,
+           steps: int = 24) -> list[tuple[float, float]]:
+    """A quadratic Bezier from start to end whose middle is pushed sideways by
+    `bend` times the chord length (0 gives the straight segment)."""
+    (x0, y0), (x1, y1) = start, end
+    if bend == 0.0:
+        return [start, end]
+    cx = (x0 + x1) / 2 - bend * (y1 - y0)
+    cy = (y0 + y1) / 2 + bend * (x1 - x0)
+    points = []
+    for i in range(steps + 1):
+        t = i / steps
+        points.append(((1 - t) ** 2 * x0 + 2 * (1 - t) * t * cx + t * t * x1,
+                       (1 - t) ** 2 * y0 + 2 * (1 - t) * t * cy + t * t * y1))
+    return points
+
+
+def _node_ids(network: _NetworkLike) -> list[str]:
+    ids = [node.id for node in network.nodes]
+    for link in network.links:  # link ends without a node record still get drawn
+        ids.extend((link.from_node, link.to))
+    return list(dict.fromkeys(ids))
+
+
+def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | None = None,
+                 *, pos: Mapping[str, tuple[float, float]] | None = None,
+                 cmap: str = "plasma", title: str | None = None) -> Axes:
+    """Draw the network: nodes with their ids, links as lines (satellite links
+    dashed, parallel links bent apart).
+
+    With `stats` (a MonteCarloStats, a comparison result's `link_utilization`
+    or any heat-map dict "a->b" -> attempts) each link's colour and width show
+    how many generation attempts it carried, both directions together; links
+    that carried none are drawn thin and grey. `pos` overrides the computed
+    positions (node id -> (x, y)).
+    """
+    ax = _new_axes(ax)
+    from matplotlib import colormaps
+    from matplotlib.cm import ScalarMappable
+    from matplotlib.collections import LineCollection
+    from matplotlib.colors import ListedColormap, Normalize
+    import numpy as np
+
+    from vorn._layout import stress_layout
+
+    ids = _node_ids(network)
+    links = list(network.links)
+    layout: dict[str, tuple[float, float]] = dict(pos) if pos is not None else stress_layout(
+        ids, ((link.from_node, link.to) for link in links))
+    for node in ids:
+        layout.setdefault(node, (0.0, 0.0))
+    counts = _link_usage(network, stats)
+    busiest = max(counts, default=0.0) if counts else 0.0
+    norm = Normalize(vmin=0.0, vmax=busiest if busiest > 0 else 1.0)
+    # The top of most colour maps is too pale to read as a line on white.
+    colours = ListedColormap(colormaps[cmap](np.linspace(0.0, 0.85, 256)))
+
+    segments, colors, widths, styles = [], [], [], []
+    parallel: dict[frozenset[str], int] = {}
+    for i, link in enumerate(links):
+        if link.from_node == link.to:
+            continue
+        pair = frozenset((link.from_node, link.to))
+        rank = parallel.get(pair, 0)
+        parallel[pair] = rank + 1
+        # 0, +0.15, -0.15, +0.3, ... keeps the first link straight.
+        bend = 0.0 if rank == 0 else 0.15 * ((rank + 1) // 2) * (1 if rank % 2 else -1)
+        segments.append(_curve(layout[link.from_node], layout[link.to], bend))
+        satellite = "satellite" in str(getattr(link, "link_type", "")).lower()
+        styles.append((0, (4, 3)) if satellite else "solid")
+        if counts is None:
+            colors.append((0.35, 0.45, 0.6, 1.0))
+            widths.append(2.0)
+        elif counts[i] > 0:
+            colors.append(colours(norm(counts[i])))
+            widths.append(1.5 + 6.0 * counts[i] / busiest)
+        else:
+            colors.append((0.75, 0.75, 0.75, 1.0))
+            widths.append(0.8)
+    ax.add_collection(LineCollection(segments, colors=colors, linewidths=widths,
+                                     linestyles=styles, zorder=1))
+
+    xs = [layout[node][0] for node in ids]
+    ys = [layout[node][1] for node in ids]
+    ax.scatter(xs, ys, s=0)  # lets autoscaling see the nodes
+    for node, x, y in zip(ids, xs, ys):
+        ax.annotate(node, (x, y), ha="center", va="center", fontsize=8, zorder=3,
+                    bbox={"boxstyle": "round,pad=0.3", "fc": "white", "ec": "0.2", "lw": 1.2})
+    if counts is not None:
+        bar = ax.figure.colorbar(ScalarMappable(norm=norm, cmap=colours), ax=ax, shrink=0.6)
+        bar.set_label("generation attempts per link")
+    ax.set_aspect("equal")
+    ax.margins(0.15)
+    ax.autoscale_view()
+    ax.set_axis_off()
+    if title is not None:
+        ax.set_title(title)
+    return ax
+
+
+# --------------------------------------------------------------------------- sweeps
+
+
+def plot_success(sweep_frame: pd.DataFrame, x: str = "max_latency_ms", ax: Axes | None = None) -> Axes:
+    """Success rate against one grid column of a sweep, with the 95 % confidence
+    band. One line per combination of the other grid columns that vary."""
+    ax = _new_axes(ax)
+    missing = [c for c in (x, "success_rate", "ci_low", "ci_high") if c not in sweep_frame.columns]
+    if missing:
+        raise ValueError(f"sweep frame has no column {', '.join(map(repr, missing))}; "
+                         f"columns: {', '.join(map(str, sweep_frame.columns))}")
+    labels = {c: sweep_frame[c].map(_text) for c in sweep_frame.columns if c not in _RESULT_COLUMNS and c != x}
+    keys = [c for c, values in labels.items() if values.nunique(dropna=False) > 1]
+    groups: Iterable[tuple[Any, pd.DataFrame]] = [((), sweep_frame)]
+    if keys:
+        pandas = require("pandas", "frames")
+        combination = pandas.Series(list(zip(*(labels[c] for c in keys))), index=sweep_frame.index)
+        groups = sweep_frame.groupby(combination, sort=False)
+    for key, group in groups:
+        group = group.sort_values(x)
+        label = ", ".join(f"{k}={v}" for k, v in zip(keys, key)) or None
+        (line,) = ax.plot(group[x], group["success_rate"], marker="o", markersize=3, label=label)
+        ax.fill_between(group[x], group["ci_low"], group["ci_high"], color=line.get_color(),
+                        alpha=0.2, linewidth=0)
+    ax.set_xlabel(_AXIS_LABELS.get(x, x))
+    ax.set_ylabel("success rate (95 % CI)")
+    ax.set_ylim(-0.02, 1.02)
+    ax.grid(alpha=0.3)
+    if keys:
+        ax.legend(fontsize=8)
+    return ax
+
+
+# --------------------------------------------------------------------------- sensitivity
+
+
+def plot_sensitivity(sensitivity: Mapping[str, float], ax: Axes | None = None, *, top: int | None = 15,
+                     noise_floor: float | Literal["auto"] | None = "auto") -> Axes:
+    """Tornado chart of `MonteCarloStats.sensitivity_analysis`: one bar per
+    parameter, the largest impact on top (at most `top` bars).
+
+    An impact is (|rate at +10 %| - b| + |rate at -10 %| - b|) / b for the stored
+    success rate b, so it is never negative and even a parameter without effect
+    scores the sampling noise of two reruns. Memory lifetimes (T2) do not enter
+    the round model, so with `noise_floor="auto"` the largest T2 impact is drawn
+    as the noise floor; bars at or below it are grey. A float sets the floor,
+    None draws none. Non-finite impacts (a NaN baseline) are left out.
+    """
+    ax = _new_axes(ax)
+    items = [(name, float(value)) for name, value in sensitivity.items() if math.isfinite(value)]
+    items.sort(key=lambda item: -item[1])
+    floor: float | None
+    if noise_floor == "auto":
+        t2 = [value for name, value in items if name.startswith(_T2_PREFIX)]
+        floor = max(t2) if t2 else None
+    else:
+        floor = noise_floor
+    shown = items[:top] if top is not None else items
+    names = [name for name, _ in shown][::-1]
+    values = [value for _, value in shown][::-1]
+    colours = ["0.7" if floor is not None and value <= floor else "tab:red" for value in values]
+    ax.barh(range(len(values)), values, color=colours)
+    ax.set_yticks(range(len(values)), names, fontsize=8)
+    ax.set_xlabel("impact on success rate (sum of both deviations / baseline)")
+    if floor is not None:
+        ax.axvline(floor, color="0.3", linestyle="--", linewidth=1,
+                   label="noise floor" + (" (largest T2 impact)" if noise_floor == "auto" else ""))
+        ax.legend(fontsize=8, loc="lower right")
+    if shown and all(value == 0.0 for _, value in shown):
+        ax.text(0.5, 0.5, "all impacts are 0 (baseline success rate below 0.01?)",
+                transform=ax.transAxes, ha="center", va="center", fontsize=9)
+    ax.set_title("sensitivity to ±10 % parameter changes", fontsize=10)
+    ax.grid(axis="x", alpha=0.3)
+    return ax
+
+
+# --------------------------------------------------------------------------- comparison
+
+
+class _ComparisonResult(Protocol):
+    @property
+    def topology_name(self) -> str: ...
+    @property
+    def success_rate(self) -> float: ...
+    @property
+    def mean_latency_ms(self) -> float: ...
+    @property
+    def mean_fidelity(self) -> float: ...
+
+
+class _ComparisonReport(Protocol):
+    @property
+    def results(self) -> Sequence[_ComparisonResult]: ...
+    @property
+    def recommended_topology(self) -> str: ...
+    @property
+    def fidelity_target(self) -> float: ...
+    @property
+    def max_latency_ms(self) -> float: ...
+    @property
+    def runs(self) -> int: ...
+
+
+def plot_comparison(report: _ComparisonReport, ax: Axes | None = None) -> Axes:
+    """Bars of success rate (with its 95 % interval) and mean fidelity per
+    topology of a `compare_topologies` report, mean latency written above each
+    pair; the recommended topology's name is bold."""
+    ax = _new_axes(ax)
+    results = list(report.results)
+    positions = list(range(len(results)))
+    width = 0.38
+    rates = [r.success_rate for r in results]
+    from vorn.data import wilson_interval
+
+    intervals = [wilson_interval(round(rate * report.runs), report.runs) for rate in rates]
+    errors = [[max(0.0, rate - low) for rate, (low, _) in zip(rates, intervals)],
+              [max(0.0, high - rate) for rate, (_, high) in zip(rates, intervals)]]
+    ax.bar([p - width / 2 for p in positions], rates, width, yerr=errors, capsize=3,
+           label="success rate", color="tab:blue")
+    ax.bar([p + width / 2 for p in positions], [r.mean_fidelity for r in results], width,
+           label="mean fidelity (successful runs)", color="tab:green")
+    for p, result in zip(positions, results):
+        ax.text(p, 1.04, f"{result.mean_latency_ms:.1f} ms", ha="center", fontsize=8)
+    recommended = [r.topology_name == report.recommended_topology for r in results]
+    ax.set_xticks(positions, [r.topology_name + ("\n(recommended)" if best else "")
+                              for r, best in zip(results, recommended)], fontsize=8)
+    for label, best in zip(ax.get_xticklabels(), recommended):
+        if best:
+            label.set_fontweight("bold")
+    ax.axhline(report.fidelity_target, color="0.4", linestyle=":", linewidth=1, label="fidelity target")
+    ax.set_ylim(0.0, 1.3)
+    ax.set_yticks([0.0, 0.2, 0.4, 0.6, 0.8, 1.0])
+    ax.set_ylabel("rate / fidelity (mean latency above)")
+    ax.set_title(f"target {report.fidelity_target:g}, budget {report.max_latency_ms:g} ms, "
+                 f"{report.runs} runs per topology", fontsize=10)
+    ax.legend(fontsize=7, loc="upper center", ncols=3, frameon=False)
+    return ax

@@ -1,0 +1,172 @@
+"""The `vorn` command line, run in-process through main(argv)."""
+import json
+
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import vorn
+import vorn_core
+from vorn import _positions, cli
+
+BAD = """{
+  "version": "1.0",
+  "metadata": {"name": "bad"},
+  "nodes": [
+    {"id": "A"},
+    {"id": "B"},
+    {"id": "A"},
+    {"id": "C"}
+  ],
+  "links": [
+    {"id": "L1", "from": "A", "to": "A", "distance_km": 5, "base_fidelity": 0.9, "generation_rate_hz": 10},
+    {"from": "A", "to": "X", "distance_km": -5, "base_fidelity": 1.2, "generation_rate_hz": 0},
+    ["L3", "B", "Y", 3.0, 0.9, 10.0, null, null]
+  ]
+}"""
+
+
+@pytest.fixture
+def files(tmp_path):
+    good = tmp_path / "good.vorn"
+    vorn.builtin("telecom_backbone").save(good)
+    changed = tmp_path / "changed.vorn"
+    changed.write_text(good.read_text().replace('"distance_km": 80.0', '"distance_km": 85.0'))
+    (tmp_path / "bad.vorn").write_text(BAD)
+    (tmp_path / "parse.vorn").write_text('{\n  "version": "1.0",\n  "metadata": {"name": 3}\n}')
+    (tmp_path / "v2.vorn").write_text(good.read_text().replace('"version": "1.0"', '"version": "2.0"'))
+    paths = {name: str(tmp_path / f"{name}.vorn") for name in ("good", "changed", "bad", "parse", "v2", "missing")}
+    return {**paths, "png": str(tmp_path / "out.png")}
+
+
+def run(argv, files, capsys):
+    code = cli.main([arg.format(**files) for arg in argv])
+    out, err = capsys.readouterr()
+    return code, out, err
+
+
+REQUEST = ["--fidelity", "0.9", "--budget", "50", "--runs", "200", "--seed", "1"]
+CASES = [
+    (["validate", "{good}"], 0, ["good.vorn: valid"]),
+    (["validate", "{parse}"], 1, ["parse.vorn:3:24: JSON parse error: invalid type: integer `3`"]),
+    (["validate", "{v2}"], 1, ["v2.vorn:2:14: Unsupported vorn version: 2.0"]),
+    (["validate", "{missing}"], 1, ["missing.vorn: IO error: "]),
+    (["info", "{good}"], 0, ["6 nodes, 7 links (0 satellite)", "F - E"]),
+    (["info", "builtin:hybrid_satellite_fiber"], 0, ["4 nodes, 4 links (2 satellite)"]),
+    (["route", "{good}", "A", "E"], 0, ["route A -> B -> F -> E", "3 hops, 6005 km"]),
+    (["route", "{good}", "A", "E", "--fidelity", "0.8"], 0, ["route A -> B -> C -> D -> E", "falls back"]),
+    (["route", "{good}", "A", "E", "--strategy", "HighestSuccess"], 0, ["A -> B -> F -> C -> D -> E"]),
+    (["route", "{good}", "A", "Q"], 2, ["unknown node 'Q'"]),
+    (["simulate", "{good}", "A", "C", *REQUEST], 0, ["runs             200 (seeds 1 to 200)", "success rate"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--seed", str(2**64 - 1)], 0, [f"(seeds {2**64 - 1} to 198)"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--json"], 0, ['"total_runs": 200']),
+    (["simulate", "{good}", "A", "C", "--fidelity", "0.9", "--budget", "5"], 2, ["required: --runs"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--runs", "-1"], 2, ["-1 is not a run count"]),
+    (["simulate", "{bad}", "A", "C", *REQUEST], 1, ["Failed to load", "Validation failed."]),
+    (["simulate", "builtin:nope", "A", "C", *REQUEST], 2, ["Invalid topology name"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--strategy", "Fastest"], 2, ["invalid choice: 'Fastest'"]),
+    (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "0.9", "--budget", "50", "--runs", "20", "--workers", "1"], 0,
+     ["from_node,to,fidelity_target,max_latency_ms,strategy,success_rate", "\nA,C,0.9,50.0,,"]),
+    (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "0.9", "--budget", "50", "--runs", "20", "--workers", "1",
+      "--plot", "{png}"], 0, ["wrote {png}"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{png}"], 0, ["wrote {png}"]),
+    (["compare", "repeater_chain", "--runs", "20", "--workers", "1", "--plot", "{png}"], 0, ["wrote {png}"]),
+    (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "--budget", "50"], 2, ["required: --runs"]),
+    (["diff", "{good}", "{changed}"], 0, ["Links modified: 1 (B->C)"]),
+    (["diff", "{good}", "{changed}", "--json"], 0, ['"links_modified": [\n    "B->C"']),
+    (["diff", "{good}", "{bad}"], 1, ["Failed to load", "bad.vorn"]),
+    (["compare", "repeater_chain", "telecom_backbone:A:C", "--runs", "50", "--workers", "1"], 0,
+     ["N0->N3", "Evaluated 2 topologies"]),
+    (["compare", "telecom_backbone:A:Z", "--runs", "10"], 1, ["Target node 'Z' not found"]),
+    (["compare", "nonsense"], 2, ["no default endpoints for 'nonsense'"]),
+    (["frobnicate"], 2, ["invalid choice: 'frobnicate'"]),
+    ([], 2, ["required: COMMAND"]),
+]
+
+
+@pytest.mark.parametrize("argv, code, fragments", CASES, ids=[" ".join(c[0][:2]) for c in CASES])
+def test_command(argv, code, fragments, files, capsys):
+    got, out, err = run(argv, files, capsys)
+    assert got == code, (out, err)
+    for fragment in fragments:
+        assert fragment.format(**files) in out + err
+    assert "Traceback" not in out + err
+    if code == 2:  # usage errors: one line on stderr, nothing on stdout
+        assert out == "" and len(err.strip().splitlines()) == 1
+
+
+def test_validate_places_every_finding(files, capsys):
+    code, out, _ = run(["validate", "{good}", "{bad}"], files, capsys)
+    bad = files["bad"]
+    assert code == 1
+    assert out.splitlines() == [
+        f"{files['good']}: valid",
+        f"{bad}:7:5: Duplicate node ID: A",
+        f"{bad}:11:5: Self-loop detected in link 'L1'",
+        f"{bad}:12:5: Unknown node reference 'X'",
+        f"{bad}:12:5: Invalid distance -5 km for link 'unknown' (must be > 0)",
+        f"{bad}:12:5: Invalid fidelity 1.2 for link 'unknown' (must be 0 < x <= 1)",
+        f"{bad}:12:5: Invalid generation rate 0 Hz for link 'unknown' (must be > 0)",
+        f"{bad}:13:5: Unknown node reference 'Y' in link 'L3'",
+        f"{bad}:4:12: Graph is disconnected with 4 components",
+    ]
+
+
+@pytest.mark.parametrize("command", [None, "validate", "info", "route", "simulate", "sweep", "diff", "compare"])
+def test_help(command, capsys):
+    assert cli.main([command, "--help"] if command else ["--help"]) == 0
+    assert f"usage: vorn {command or ''}".strip() in capsys.readouterr().out
+
+
+NODE = st.fixed_dictionaries({"id": st.sampled_from("ABC")})
+LINK = st.fixed_dictionaries({
+    "id": st.sampled_from([None, "L1", "L2"]), "from": st.sampled_from("ABCX"), "to": st.sampled_from("ABCX"),
+    "distance_km": st.sampled_from([5.0, 0.0, -1.0]), "base_fidelity": st.sampled_from([0.9, 1.0, 1.2, 0.0]),
+    "generation_rate_hz": st.sampled_from([10.0, 0.0]),
+})
+
+
+def could_cause(finding, record, kind, earlier_ids, node_ids):
+    """Whether this record, by the validation rules, raises this finding text."""
+    if kind == "node":
+        return finding == f"DuplicateNodeId: {record['id']}" and record["id"] in earlier_ids
+    label = record["id"] or "unknown"
+    suffix = f"[{record['id']}]" if record["id"] else ""
+    return (finding == f"SelfLoop: {label}" and record["from"] == record["to"]
+            or any(finding == f"UnknownNodeReference: {end}{suffix}" and end not in node_ids
+                   for end in (record["from"], record["to"]))
+            or finding.startswith("InvalidDistance") and finding.endswith(f"'{label}'") and record["distance_km"] <= 0
+            or finding.startswith("InvalidFidelity") and finding.endswith(f"'{label}'")
+            and not 0 < record["base_fidelity"] <= 1
+            or finding.startswith("InvalidGenerationRate") and finding.endswith(f"'{label}'")
+            and record["generation_rate_hz"] <= 0)
+
+
+@settings(max_examples=40, deadline=None)
+@given(nodes=st.lists(NODE, max_size=4), links=st.lists(LINK, max_size=5))
+def test_every_finding_points_at_a_record_that_causes_it(nodes, links, tmp_path_factory):
+    # One record per line: line 5 + i is node i, the links follow the nodes.
+    lines = ['{', '  "version": "1.0",', '  "metadata": {"name": "p"},', '  "nodes": [']
+    lines += [json.dumps(node) + ("," if i < len(nodes) - 1 else "") for i, node in enumerate(nodes)]
+    lines += ['  ],', '  "links": [']
+    lines += [json.dumps({k: v for k, v in link.items() if v is not None}) + ("," if i < len(links) - 1 else "")
+              for i, link in enumerate(links)]
+    lines += ['  ]', '}']
+    path = tmp_path_factory.mktemp("p") / "p.vorn"
+    path.write_text("\n".join(lines))
+    records = {5 + i: ("node", node) for i, node in enumerate(nodes)}
+    records.update({7 + len(nodes) + i: ("link", link) for i, link in enumerate(links)})
+    node_ids = {node["id"] for node in nodes}
+    findings = [error["type"] for error in vorn_core.validate(str(path))["errors"]]
+    places = _positions.finding_positions(path.read_text(), findings)
+    used = {}
+    for finding, place in zip(findings, places):
+        assert place is not None, finding
+        if finding.startswith("GraphDisconnected"):
+            assert place[0] == 4
+            continue
+        kind, record = records[place[0]]
+        earlier = {n["id"] for line, (k, n) in records.items() if k == "node" and line < place[0]}
+        assert could_cause(finding, record, kind, earlier, node_ids), (finding, record)
+        used[(finding, place)] = used.get((finding, place), 0) + 1
+        twice = finding.startswith("UnknownNodeReference") and record.get("from") == record.get("to")
+        assert used[(finding, place)] <= (2 if twice else 1)
