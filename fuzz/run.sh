@@ -1,43 +1,62 @@
 #!/usr/bin/env bash
-# Builds the .vorn reader fuzz target with libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer against the src/api sources and runs it for a
-# bounded time, starting from the seed documents in fuzz/corpus/. New inputs
-# go to fuzz/corpus-run/ (not kept in the repository); a finding leaves a
-# crash-*/timeout-*/leak-* file in build/fuzz/ and makes the script fail.
+# Builds the libFuzzer targets (one per fuzz/<name>.fuzz.cc, linked against
+# the core library, all compiled by Clang with AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build/fuzz and runs each for a bounded time,
+# starting from its seed corpus fuzz/corpus/<name>/ with the dictionary
+# fuzz/<name>.dict. New inputs go to fuzz/corpus-run/<name>/ (not kept in the
+# repository); a finding leaves a crash-*/timeout-*/leak-*/oom-* file in
+# build/fuzz/findings/<name>/ and makes the script fail.
 #
-# Usage: fuzz/run.sh [seconds]        (default 120)
+# Needs clang++ with libFuzzer (Debian: clang and libclang-rt-<major>-dev;
+# .ci/run installs them when missing). VORN_WERROR=ON in the environment
+# turns compiler warnings into errors, as in CI.
+#
+# Usage: fuzz/run.sh [seconds] [name...]   (default: 120 s, every target)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(dirname "$here")"
 seconds="${1:-120}"
-out="$root/build/fuzz"
-mkdir -p "$out" "$here/corpus-run"
+shift || true
+build="$root/build/fuzz"
 
-# clang brings libFuzzer; Debian ships its runtime in the compiler-rt
-# development package, which is installed only when a probe cannot link.
 if ! command -v clang++ >/dev/null 2>&1; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang >/dev/null
-fi
-probe="$out/probe.cc"
-echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' >"$probe"
-if ! clang++ -fsanitize=fuzzer "$probe" -o "$out/probe" >/dev/null 2>&1; then
-    major="$(clang++ -dumpversion | cut -d. -f1)"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "libclang-rt-${major}-dev" >/dev/null
+    echo "fuzz/run.sh: clang++ not found (Debian: apt-get install clang libclang-rt-<major>-dev)" >&2
+    exit 1
 fi
 
-sources=()
-for source in "$root"/src/api/*.cc; do
-    case "$source" in *.test.cc | *.perf.cc) continue ;; esac
-    sources+=("$source")
+names=("$@")
+if [ "${#names[@]}" -eq 0 ]; then
+    for source in "$here"/*.fuzz.cc; do
+        names+=("$(basename "$source" .fuzz.cc)")
+    done
+fi
+
+generator=()
+if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DVORN_BUILD_FUZZ=ON \
+    -DVORN_BUILD_MODULE=OFF -DVORN_BUILD_TESTS=OFF -DVORN_WERROR="${VORN_WERROR:-OFF}" >/dev/null
+targets=()
+for name in "${names[@]}"; do targets+=("${name}_fuzz"); done
+cmake --build "$build" -j2 --target "${targets[@]}"
+
+for name in "${names[@]}"; do
+    echo "== fuzzing $name for ${seconds}s"
+    findings="$build/findings/$name"
+    mkdir -p "$findings" "$here/corpus-run/$name"
+    dict=()
+    if [ -f "$here/$name.dict" ]; then dict=(-dict="$here/$name.dict"); fi
+    # libFuzzer's progress goes to a log; the end of it is shown, and more of
+    # it (the report and the input's stack) when the run finds something.
+    log="$findings/fuzz.log"
+    status=0
+    (cd "$findings" && "$build/${name}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -print_funcs=0 -print_final_stats=1 "${dict[@]}" "$here/corpus-run/$name" "$here/corpus/$name") \
+        >"$log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        tail -n 80 "$log"
+        echo "fuzz/run.sh: $name found a fault (exit $status); the input is in $findings" >&2
+        exit 1
+    fi
+    grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::' "$log"
 done
-
-clang++ -std=c++20 -O1 -g -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I "$root/src" "$here/vorn_reader.fuzz.cc" "${sources[@]}" -o "$out/vorn_reader_fuzz"
-
-cd "$out"
-./vorn_reader_fuzz -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -dict="$here/vorn.dict" \
-    "$here/corpus-run" "$here/corpus"

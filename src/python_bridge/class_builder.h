@@ -215,7 +215,8 @@ public:
                                     for (const auto& [name, value] : table) {
                                         if (value == value_of<T>(self)) {
                                             std::string text = class_name + "." + name;
-                                            return PyUnicode_FromStringAndSize(text.data(), (Py_ssize_t)text.size());
+                                            return PyUnicode_FromStringAndSize(
+                                                text.data(), static_cast<Py_ssize_t>(text.size()));
                                         }
                                     }
                                     return PyUnicode_FromString(class_name.c_str());

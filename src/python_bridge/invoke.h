@@ -103,13 +103,12 @@ struct FunctionTraits<R (*)(P...)> {
 template <auto Fn>
 PyObject* function_trampoline(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        return []<class R, class... P>(R (*fn)(P...), PyObject* const* args, Py_ssize_t nargs,
-                                       PyObject* kwnames) -> PyObject* {
+        return [&]<class R, class... P>(R (*fn)(P...)) -> PyObject* {
             const CallSignature& signature = CallMeta<Fn>::signature;
             PyObject* slots[sizeof...(P) + 1];
             if (!bind_arguments(signature, args, static_cast<std::size_t>(nargs), kwnames, slots)) return nullptr;
             return call_with_slots<R, P...>(signature, slots, fn);
-        }(Fn, args, nargs, kwnames);
+        }(Fn);
     });
 }
 
@@ -118,8 +117,7 @@ PyObject* function_trampoline(PyObject*, PyObject* const* args, Py_ssize_t nargs
 template <auto Fn>
 PyObject* method_trampoline(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        return []<class R, class S, class... P>(R (*fn)(S&, P...), PyObject* self, PyObject* const* args,
-                                                Py_ssize_t nargs, PyObject* kwnames) -> PyObject* {
+        return [&]<class R, class S, class... P>(R (*fn)(S&, P...)) -> PyObject* {
             using Self = std::remove_const_t<S>;
             const CallSignature& signature = CallMeta<Fn>::signature;
             BorrowGuard guard(self, std::is_const_v<S> ? Access::Shared : Access::Exclusive);
@@ -130,7 +128,7 @@ PyObject* method_trampoline(PyObject* self, PyObject* const* args, Py_ssize_t na
                                             [&](auto&&... values) -> decltype(auto) {
                                                 return fn(receiver, std::forward<decltype(values)>(values)...);
                                             });
-        }(Fn, self, args, nargs, kwnames);
+        }(Fn);
     });
 }
 
@@ -139,8 +137,7 @@ PyObject* method_trampoline(PyObject* self, PyObject* const* args, Py_ssize_t na
 template <auto Factory>
 PyObject* constructor_trampoline(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
-        return []<class R, class... P>(R (*factory)(P...), PyTypeObject* type, PyObject* args,
-                                       PyObject* kwargs) -> PyObject* {
+        return [&]<class R, class... P>(R (*factory)(P...)) -> PyObject* {
             const CallSignature& signature = CallMeta<Factory>::signature;
             PyObject* slots[sizeof...(P) + 1];
             if (!bind_arguments(signature, args, kwargs, slots)) return nullptr;
@@ -148,7 +145,7 @@ PyObject* constructor_trampoline(PyTypeObject* type, PyObject* args, PyObject* k
             if (!load_arguments(holders, slots, signature, std::index_sequence_for<P...>{})) return nullptr;
             R value = std::apply([&](auto&... holder) { return factory(holder.get()...); }, holders);
             return make_instance<R>(type, std::move(value));
-        }(Factory, type, args, kwargs);
+        }(Factory);
     });
 }
 
