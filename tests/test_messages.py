@@ -18,6 +18,18 @@ def result():
     return engine.request_entanglement("A", "B", 0.9, 10.0)
 
 
+def non_finite_file():
+    f = v.VornFile("x")
+    f.add_link("L", "A", "B", float("inf"), 0.9, 10.0)
+    return f
+
+
+def non_finite_engine():
+    engine = E()
+    engine.define_network([N("A", float("nan"))], [])
+    return engine
+
+
 CASES = [
     # arity and keywords
     (lambda: N("A"), TypeError, "NodeDefinition.__new__() missing 1 required positional argument: 'memory_lifetime_t2'"),
@@ -65,6 +77,9 @@ CASES = [
     (lambda: E().define_network([], [N("A", 1.0)]), TypeError, "argument 'links': 'NodeDefinition' object cannot be converted to 'LinkDefinition'"),
     (lambda: v.NetworkTopologyPayload([], [N("A", 1.0)]), TypeError, "argument 'links': 'NodeDefinition' object cannot be converted to 'LinkDefinition'"),
     (lambda: E().request_entanglement("A", "B", 0.9, 1.0, strategy=1), TypeError, "argument 'strategy': 'int' object cannot be converted to 'StrategyType'"),
+    # reals that JSON cannot hold, refused before the (here unreachable) target is opened
+    (lambda: non_finite_file().save("/nonexistent-dir/x.vorn"), RuntimeError, "JSON parse error: cannot write VornLink member `distance_km`: inf is not a finite number"),
+    (lambda: v.save_topology(non_finite_engine(), "/nonexistent-dir/x.json"), RuntimeError, "Failed to write topology file: cannot write NodeDefinition member `memoryLifetimeT2`: NaN is not a finite number"),
     # classes without a constructor
     (lambda: v.LinkType(), TypeError, "No constructor defined"),
     (lambda: v.StrategyType(), TypeError, "No constructor defined"),

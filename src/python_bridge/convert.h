@@ -8,8 +8,8 @@
 // and the like), and that code may change or free the objects being
 // converted. So every container is held by a strong reference while it is
 // walked, and every item taken from it is held by its own: a dict is walked
-// over a snapshot of its items, a sequence through an iterator, and a
-// sequence's length is only a hint for the reservation.
+// over a private copy, a sequence through an iterator, and a sequence's
+// length is only a hint for the reservation.
 #pragma once
 
 #include <concepts>
@@ -178,19 +178,17 @@ template <class K, class V>
 struct Converter<std::map<K, V>> : PlainKind {
     static bool load(PyObject* src, std::map<K, V>& out) {
         if (!PyDict_Check(src)) return msg::conversion_error(src, msg::kTargetDict);
-        // A list of (key, value) tuples that only this call can reach: the
-        // item conversions may change the dict, not what is being walked.
-        Ref items = Ref::steal(PyDict_Items(src));
+        // A copy that only this call can reach holds every key and value:
+        // the item conversions may change the dict, not what is walked.
+        Ref items = Ref::steal(PyDict_Copy(src));
         if (!items) return false;
         std::map<K, V> result;
-        const Py_ssize_t count = PyList_Size(items.get());
-        for (Py_ssize_t i = 0; i < count; ++i) {
-            PyObject* pair = PyList_GetItem(items.get(), i);
+        Py_ssize_t position = 0;
+        PyObject *key, *value;
+        while (PyDict_Next(items.get(), &position, &key, &value)) {
             K k{};
             V v{};
-            if (!Converter<K>::load(PyTuple_GetItem(pair, 0), k) || !Converter<V>::load(PyTuple_GetItem(pair, 1), v)) {
-                return false;
-            }
+            if (!Converter<K>::load(key, k) || !Converter<V>::load(value, v)) return false;
             result.insert_or_assign(std::move(k), std::move(v));
         }
         out = std::move(result);

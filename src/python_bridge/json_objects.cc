@@ -28,8 +28,8 @@ std::string type_name_of(PyObject* object) {
 }
 
 // `object` is held by the caller for the whole call (an item reference or a
-// snapshot entry). Containers are walked over what only this call can
-// reach: a dict over a snapshot of its items, a list or tuple through an
+// private copy's entry). Containers are walked over what only this call can
+// reach: a dict over a private copy, a list or tuple through an
 // iterator, each item held by its own reference. So code that runs during
 // the walk (a subclass's __iter__, a metaclass's __name__) may change or
 // free the containers without pulling anything from under the walk.
@@ -58,15 +58,14 @@ JsonValue to_json(PyObject* object, int depth) {
     if (container && depth > kMaxDepth) throw LoadError::json(msg::kJsonTooDeep);
     if (PyDict_Check(object)) {
         JsonValue::Object members;
-        Ref items = checked(PyDict_Items(object));
-        const Py_ssize_t count = PyList_Size(items.get());
-        for (Py_ssize_t i = 0; i < count; ++i) {
-            PyObject* pair = PyList_GetItem(items.get(), i);
-            PyObject* key = PyTuple_GetItem(pair, 0);
+        Ref items = checked(PyDict_Copy(object));
+        Py_ssize_t position = 0;
+        PyObject *key, *value;
+        while (PyDict_Next(items.get(), &position, &key, &value)) {
             if (!PyUnicode_Check(key)) throw LoadError::json(msg::kJsonKeyNotStr);
             std::string name;
             if (!Converter<std::string>::load(key, name)) throw ErrorAlreadySet{};
-            members.push_back({std::move(name), to_json(PyTuple_GetItem(pair, 1), depth + 1)});
+            members.push_back({std::move(name), to_json(value, depth + 1)});
         }
         return JsonValue(std::move(members));
     }

@@ -45,22 +45,21 @@ VornFile vorn_network_record(const VornFileObject& object) {
 
 VornFile vorn_record_from_object(const VornFileObject& object) {
     VornFile record = vorn_network_record(object);
-    // Held here, and walked over a snapshot of its items, for the whole
-    // conversion: the walk may run code that changes or drops the dict.
-    const Ref extensions = object.extensions;
-    if (!extensions || extensions.get() == Py_None) return record;
-    if (!PyDict_Check(extensions.get())) throw LoadError::json(msg::kExtensionsNotDict);
+    // Walked over a private copy, which holds every key and value for the
+    // whole conversion: the walk may run code that changes or drops the dict.
+    PyObject* extensions = object.extensions.get();
+    if (!extensions || extensions == Py_None) return record;
+    if (!PyDict_Check(extensions)) throw LoadError::json(msg::kExtensionsNotDict);
     VornExtensions written;
-    Ref items = Ref::steal(PyDict_Items(extensions.get()));
+    Ref items = Ref::steal(PyDict_Copy(extensions));
     if (!items) throw ErrorAlreadySet{};
-    const Py_ssize_t count = PyList_Size(items.get());
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* pair = PyList_GetItem(items.get(), i);
-        PyObject* key = PyTuple_GetItem(pair, 0);
+    Py_ssize_t position = 0;
+    PyObject *key, *value;
+    while (PyDict_Next(items.get(), &position, &key, &value)) {
         if (!PyUnicode_Check(key) || PyUnicode_CompareWithASCIIString(key, "custom") != 0) {
             throw LoadError::json(msg::kExtensionsKeys);
         }
-        written.custom = python_to_json(PyTuple_GetItem(pair, 1));
+        written.custom = python_to_json(value);
     }
     record.extensions = std::move(written);
     return record;
