@@ -205,7 +205,16 @@ void replace_file_contents(const std::string& path, std::string_view bytes) {
         temporary = temporary_name(target, attempt);
         // 0666 under the caller's umask: the mode a newly created target gets.
         descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (descriptor < 0 && errno != EEXIST) fail_with_errno(errno);
+        if (descriptor < 0 && errno != EEXIST) {
+            // A writable file in a directory that takes no new files can
+            // still be saved, in place, as it could be before.
+            const int code = errno;
+            if ((code == EACCES || code == EPERM) && exists && ::access(target.c_str(), W_OK) == 0) {
+                write_in_place(target, bytes);
+                return;
+            }
+            fail_with_errno(code);
+        }
     }
     if (descriptor < 0) fail_with_errno(EEXIST);
     TemporaryFile file(temporary, descriptor);

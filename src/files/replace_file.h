@@ -13,7 +13,8 @@ namespace vorn {
 // missing). A symbolic link is followed to the file it names, which is the
 // one replaced; an existing file keeps its permission bits. A target that
 // exists but is not a regular file (a device, a pipe) is written in place,
-// as it cannot be renamed over. On any failure the temporary file is
+// as it cannot be renamed over; so is a writable file in a directory where
+// no new file may be created (without the guarantees above). On any failure the temporary file is
 // removed and FileAccessError carries the operating system's text.
 void replace_file_contents(const std::string& path, std::string_view bytes);
 
