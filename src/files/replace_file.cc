@@ -43,8 +43,10 @@ std::string temporary_name(const std::string& target, unsigned attempt) {
     static std::uint64_t counter = 0;
     const long process = static_cast<long>(::getpid());
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    return directory_of(target) + "." + base_name_of(target) + ".tmp-" + std::to_string(process) + "-" +
-           std::to_string(ticks % 1000000007u) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt);
+    // The target's name is shortened so that a long one still leaves room
+    // for the suffix within the system's limit on one name.
+    return directory_of(target) + "." + base_name_of(target).substr(0, 128) + ".tmp-" + std::to_string(process) +
+           "-" + std::to_string(ticks % 1000000007u) + "-" + std::to_string(counter++) + "-" + std::to_string(attempt);
 }
 #endif
 
@@ -91,7 +93,7 @@ void replace_file_contents(const std::string& path, std::string_view bytes) {
     std::wstring temporary;
     std::FILE* file = nullptr;
     for (unsigned attempt = 0; attempt < 100 && !file; ++attempt) {
-        temporary = directory + L"." + base + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        temporary = directory + L"." + base.substr(0, 128) + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                     std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(attempt);
         file = _wfopen(temporary.c_str(), L"wxb");
         if (!file && errno != EEXIST) fail_with_errno(errno);
