@@ -98,27 +98,6 @@ ODD_OBJECTS = [None, b"A", bytearray(b"A"), object(), set(), frozenset(), {}, []
                Lie(2**62, ["A"]), Lie(2**31), Lie(-1, ["A"]), Lie(2**100), RaisingSequence(["A", "B"])]
 
 
-def build_pool():
-    """One instance of every class that can be reached: constructed by
-    guessed arguments, made by operations, or an enumeration member."""
-    pool = {}
-    for cls in module_classes():
-        members = [m for m in vars(cls).values() if isinstance(m, cls)]
-        if members:
-            pool[cls] = members
-    for make in OPERATION_SAMPLES:
-        for obj in make():
-            pool.setdefault(type(obj), []).append(obj)
-    for cls in module_classes():
-        if cls not in pool and has_signature(cls):
-            args = solve(cls, parameters(cls), pool)
-            try:
-                pool[cls] = [cls(**args)]
-            except Exception:
-                pass
-    return pool
-
-
 def chain_engine():
     engine = v.VornEngine()
     engine.define_network([v.NodeDefinition(n, 1.0) for n in "ABC"],
@@ -126,14 +105,6 @@ def chain_engine():
                            v.LinkDefinition("B", "C", 10.0, 0.97, 1000.0, v.LinkType.Satellite,
                                             v.SatelliteConditions(0.9, 0.8))])
     return engine
-
-
-def engine_samples():
-    return [chain_engine()]
-
-
-def request_samples():
-    return [chain_engine().request_entanglement("A", "C", 0.5, 100.0)]
 
 
 def ensemble_samples():
@@ -146,55 +117,87 @@ def comparison_samples():
     return [report] + list(report.results)
 
 
-# Objects that only operations make (receivers are made afresh per example
-# from the same list, so one adversarial call never sees another's changes).
-OPERATION_SAMPLES = [engine_samples, request_samples, ensemble_samples, comparison_samples]
+# Objects that operations make (including classes that are not attributes of
+# the module). Receivers are made afresh for every example, so one
+# adversarial call never sees another's changes.
+OPERATION_SAMPLES = [lambda: [chain_engine()], lambda: [chain_engine().request_entanglement("A", "C", 0.5, 100.0)],
+                     ensemble_samples, comparison_samples]
+MAKERS = {type(obj): make for make in OPERATION_SAMPLES for obj in make()}
+
+
+def members_of(cls):
+    return [m for m in vars(cls).values() if isinstance(m, cls)]
 
 
 def module_classes():
     return [getattr(v, n) for n in v.__all__ if isinstance(getattr(v, n), type)]
 
 
-def module_functions():
-    seen, result = set(), []
-    for name in v.__all__:
-        obj = getattr(v, name)
-        if not isinstance(obj, type) and id(obj) not in seen:
-            seen.add(id(obj))
-            result.append((name, obj))
-    return result
-
-
-def has_signature(obj):
+def signature_of(obj):
     try:
-        inspect.signature(obj)
-        return True
+        return list(inspect.signature(obj).parameters.values())
     except (TypeError, ValueError):
-        return False
+        return None
 
 
-def parameters(obj, skip_self=False):
-    params = list(inspect.signature(obj).parameters.values())
-    return params[1:] if skip_self and params and params[0].name == "self" else params
+def surface_targets():
+    """(kind, owner, attribute) of every function, constructor, method and
+    attribute setter, from the module's own listing."""
+    functions = {id(getattr(v, n)): n for n in reversed(v.__all__) if not isinstance(getattr(v, n), type)}
+    targets = [("function", name, None) for name in v.__all__ if functions.get(id(getattr(v, name))) == name]
+    for cls in module_classes() + [c for c in MAKERS if c not in module_classes()]:
+        if signature_of(cls) is not None:
+            targets.append(("construct", cls.__name__, None))
+        for attr, member in vars(cls).items():
+            if not attr.startswith("__") and not isinstance(member, cls):
+                kind = "set" if inspect.isgetsetdescriptor(member) else "method"
+                targets.append((kind, cls.__name__, attr))
+    return targets
+
+
+TARGETS = surface_targets()
+CLASSES = {cls.__name__: cls for cls in module_classes() + list(MAKERS)}
+
+
+def fresh(cls, plausible, pool):
+    """A new instance of `cls` for one example (the shared sample when the
+    plausible arguments do not make one)."""
+    if cls in MAKERS:
+        return next(obj for obj in MAKERS[cls]() if type(obj) is cls)
+    if members_of(cls):
+        return members_of(cls)[0]
+    try:
+        return cls(**plausible[("construct", cls.__name__, None)])
+    except Exception:
+        return pool[cls][0]
+
+
+def target_callable(target, plausible, pool):
+    """The target as a callable, and its parameters."""
+    kind, owner, attr = target
+    if kind == "function":
+        return getattr(v, owner), signature_of(getattr(v, owner))
+    cls = CLASSES[owner]
+    if kind == "construct":
+        return cls, signature_of(cls)
+    if kind == "set":
+        def set_one(value):
+            obj = fresh(cls, plausible, pool)
+            setattr(obj, attr, value)
+            return getattr(obj, attr), obj  # read back and shown
+        return set_one, [inspect.Parameter("value", inspect.Parameter.POSITIONAL_OR_KEYWORD)]
+    return (lambda *args, **kwargs: getattr(fresh(cls, plausible, pool), attr)(*args, **kwargs),
+            signature_of(getattr(fresh(cls, plausible, pool), attr)))
 
 
 # ---------------------------------------------------------------- arguments that get past conversion
 
-def candidates(pool, tmp):
-    values = ["A", 1.0, 1, True, ["A", "B"], {"A->B": 1}, [("A", "B")], "star", "ghz", "repeater_chain",
-              os.path.join(tmp, "sample.vorn")]
-    for objs in pool.values():
-        values.append(objs[0])
-        values.append([objs[0]])
-    values.append(None)
-    return values
-
-
-def solve(call, params, pool, tmp=None):
+def solve(call, params, pool, tmp):
     """Arguments of the right types for `call`, found by trying candidates
     for the parameter that each conversion error names."""
-    tmp = tmp or os.getcwd()
-    choices = candidates(pool, tmp)
+    choices = ["A", 1.0, 1, True, ["A", "B"], {"A->B": 1}, [("A", "B")], "star", "ghz", "repeater_chain",
+               os.path.join(tmp, "sample.vorn")]
+    choices += [item for objs in pool.values() for item in (objs[0], [objs[0]])] + [None]
     chosen = {p.name: choices.index(SEMANTIC[p.name]) if p.name in SEMANTIC else 0 for p in params}
     for _ in range(60 * max(1, len(params))):
         args = {name: choices[i] for name, i in chosen.items()}
@@ -203,9 +206,12 @@ def solve(call, params, pool, tmp=None):
             return args
         except Exception as error:
             named = re.match(r"argument '(\w+)'", str(error))
-            if not named or named.group(1) not in chosen or chosen[named.group(1)] + 1 >= len(choices):
+            name = named.group(1) if named else None
+            if name is None and len(chosen) == 1 and isinstance(error, (TypeError, OverflowError)):
+                name = next(iter(chosen))  # a setter's errors name no argument
+            if name not in chosen or chosen[name] + 1 >= len(choices):
                 return args  # failed for a reason other than a type: the types are right
-            chosen[named.group(1)] += 1
+            chosen[name] += 1
     return args
 
 
@@ -273,109 +279,52 @@ def argument_strategy(params, plausible, pool, tmp):
                      st.booleans()), leaves
 
 
-# ---------------------------------------------------------------- the surface as targets
-
-def fresh(cls):
-    """A new instance of `cls` for one example."""
-    if cls in SURFACE.makers:
-        return next(obj for obj in SURFACE.makers[cls]() if type(obj) is cls)
-    members = [m for m in vars(cls).values() if isinstance(m, cls)]
-    if members:
-        return members[0]
-    try:
-        return cls(**SURFACE.plausible[("construct", cls.__name__)])
-    except Exception:
-        return SURFACE.pool[cls][0]
-
-
-class Surface:
-    def __init__(self):
-        self.tmp = None
-        self.pool = None
-        self.plausible = {}
-        self.makers = {}
-
-    def setup(self, tmp):
-        self.tmp = tmp
-        os.makedirs(os.path.join(tmp, "dir"), exist_ok=True)
-        with open(os.path.join(tmp, "garbage.txt"), "w") as out:
-            out.write("{not json")
-        self.pool = build_pool()
-        self.makers = {type(obj): make for make in OPERATION_SAMPLES for obj in make()}
-        f = v.VornFile("sample")
-        f.add_node("A")
-        f.add_node("B")
-        f.add_link("L", "A", "B", 1.0, 0.9, 10.0)
-        f.save(os.path.join(tmp, "sample.vorn"))
-        v.save_topology(chain_engine(), os.path.join(tmp, "snapshot.json"))
-        if not os.path.lexists(os.path.join(tmp, "link.vorn")):
-            os.symlink("sample.vorn", os.path.join(tmp, "link.vorn"))
-        for kind, owner, name, call, params in self.enumerate():
-            self.plausible[(kind, owner, name) if name else (kind, owner)] = solve(call, params, self.pool, tmp)
-
-    def enumerate(self):
-        """(kind, owner, name, a callable taking keyword arguments, its parameters) for every target."""
-        for name, function in module_functions():
-            yield "function", name, None, function, parameters(function)
-        classes = module_classes() + [cls for cls in self.pool if cls not in module_classes()]
-        for cls in classes:
-            if has_signature(cls):
-                yield "construct", cls.__name__, None, cls, parameters(cls)
-            for attr, member in vars(cls).items():
-                if attr.startswith("__") or isinstance(member, cls):
-                    continue
-                if inspect.isgetsetdescriptor(member) or inspect.ismemberdescriptor(member):
-                    def set_one(value, cls=cls, attr=attr):
-                        obj = fresh(cls)
-                        setattr(obj, attr, value)
-                        return getattr(obj, attr), obj  # read back and shown
-                    yield "set", cls.__name__, attr, set_one, [inspect.Parameter("value", inspect.Parameter.KEYWORD_ONLY)]
-                else:
-                    bound = getattr(fresh(cls), attr)
-
-                    def call_one(*args, cls=cls, attr=attr, **kwargs):
-                        return getattr(fresh(cls), attr)(*args, **kwargs)
-                    yield "method", cls.__name__, attr, call_one, parameters(bound)
-
-
-SURFACE = Surface()
-
-
-def target_ids():
-    # Collected before the fixtures run: names only, from the module's own listing.
-    ids = [("function", name, None) for name, _ in module_functions()]
-    hidden = [type(obj) for make in OPERATION_SAMPLES for obj in make()]
-    for cls in module_classes() + [c for c in dict.fromkeys(hidden) if c not in module_classes()]:
-        if has_signature(cls):
-            ids.append(("construct", cls.__name__, None))
-        for attr, member in vars(cls).items():
-            if attr.startswith("__") or isinstance(member, cls):
-                continue
-            kind = "set" if inspect.isgetsetdescriptor(member) or inspect.ismemberdescriptor(member) else "method"
-            ids.append((kind, cls.__name__, attr))
-    return ids
-
-
-TARGETS = target_ids()
-
+# ---------------------------------------------------------------- the run
 
 @pytest.fixture(scope="module")
 def surface(tmp_path_factory):
+    """Sample files, one instance of every reachable class, and plausible
+    arguments for every target."""
     tmp = str(tmp_path_factory.mktemp("adversarial"))
     before = os.getcwd()
     os.chdir(tmp)  # relative paths that any string argument may form land here
     try:
-        SURFACE.setup(tmp)
-        SURFACE.callables = {(k, o, n): (c, p) for k, o, n, c, p in SURFACE.enumerate()}
-        yield SURFACE
+        os.makedirs("dir")
+        with open("garbage.txt", "w") as out:
+            out.write("{not json")
+        f = v.VornFile("sample")
+        f.add_node("A")
+        f.add_node("B")
+        f.add_link("L", "A", "B", 1.0, 0.9, 10.0)
+        f.save("sample.vorn")
+        v.save_topology(chain_engine(), "snapshot.json")
+        os.symlink("sample.vorn", "link.vorn")
+        pool = {cls: members_of(cls) for cls in module_classes() if members_of(cls)}
+        for make in OPERATION_SAMPLES:
+            for obj in make():
+                pool.setdefault(type(obj), [obj])
+        plausible = {}
+        for cls in module_classes():  # in module order: later classes take earlier ones
+            if cls not in pool and signature_of(cls) is not None:
+                target = ("construct", cls.__name__, None)
+                plausible[target] = solve(cls, signature_of(cls), pool, tmp)
+                try:
+                    pool[cls] = [cls(**plausible[target])]
+                except Exception:
+                    pass
+        for target in TARGETS:
+            if target not in plausible:
+                call, params = target_callable(target, plausible, pool)
+                plausible[target] = solve(call, params, pool, tmp)
+        yield tmp, pool, plausible
     finally:
         os.chdir(before)
 
 
 def test_every_class_has_a_sample(surface):
     """A class added later must be reachable here, or it goes untested."""
-    missing = [cls.__name__ for cls in module_classes() if cls not in surface.pool]
-    assert missing == []
+    _, pool, _ = surface
+    assert [cls.__name__ for cls in module_classes() if cls not in pool] == []
 
 
 def ordinary(call):
@@ -391,21 +340,19 @@ def ordinary(call):
         pass
 
 
-@pytest.mark.parametrize("kind,owner,name", TARGETS, ids=[":".join(filter(None, t)) for t in TARGETS])
-def test_only_ordinary_exceptions(surface, kind, owner, name):
-    call, params = surface.callables[(kind, owner, name)]
-    plausible = surface.plausible[(kind, owner, name) if name else (kind, owner)]
-
-    strategy, leaves = argument_strategy(params, plausible, surface.pool, surface.tmp)
+@pytest.mark.parametrize("target", TARGETS, ids=[":".join(filter(None, t)) for t in TARGETS])
+def test_only_ordinary_exceptions(surface, target):
+    tmp, pool, plausible = surface
+    call, params = target_callable(target, plausible, pool)
+    strategy, leaves = argument_strategy(params, plausible[target], pool, tmp)
 
     @PROFILE
     @given(strategy)
     def run(drawn):
         recipes, extra, positional = drawn
+        extra = {} if target[0] == "set" else extra
         kwargs = {name: build(recipe, leaves) for name, recipe in recipes.items()}
-        if kind == "set":
-            ordinary(lambda: call(kwargs["value"]))
-        elif positional:
+        if positional:
             ordinary(lambda: call(*kwargs.values(), *extra.values()))
         else:
             ordinary(lambda: call(**kwargs, **extra))
