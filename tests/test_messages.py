@@ -18,6 +18,18 @@ def result():
     return engine.request_entanglement("A", "B", 0.9, 10.0)
 
 
+def non_finite_file():
+    f = v.VornFile("x")
+    f.add_link("L", "A", "B", float("inf"), 0.9, 10.0)
+    return f
+
+
+def non_finite_engine():
+    engine = E()
+    engine.define_network([N("A", float("nan"))], [])
+    return engine
+
+
 CASES = [
     # arity and keywords
     (lambda: N("A"), TypeError, "NodeDefinition.__new__() missing 1 required positional argument: 'memory_lifetime_t2'"),
@@ -71,6 +83,9 @@ CASES = [
     (lambda: v.read_topology(None), TypeError, "argument 'filepath': 'NoneType' object cannot be converted to 'PyString'"),
     (lambda: v.read_topology(), TypeError, "read_topology() missing 1 required positional argument: 'filepath'"),
     (lambda: v.snapshot_topology(E(), E()), TypeError, "snapshot_topology() takes 1 positional arguments but 2 were given"),
+    # reals that JSON cannot hold, refused before the (here unreachable) target is opened
+    (lambda: non_finite_file().save("/nonexistent-dir/x.vorn"), RuntimeError, "JSON parse error: cannot write VornLink member `distance_km`: inf is not a finite number"),
+    (lambda: v.save_topology(non_finite_engine(), "/nonexistent-dir/x.json"), RuntimeError, "Failed to write topology file: cannot write NodeDefinition member `memoryLifetimeT2`: NaN is not a finite number"),
     # classes without a constructor
     (lambda: v.LinkType(), TypeError, "No constructor defined"),
     (lambda: v.StrategyType(), TypeError, "No constructor defined"),

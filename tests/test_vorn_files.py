@@ -272,10 +272,10 @@ def full_file():
     f.metadata = v.VornMetadata(name, "desc", None, "2024-01-01")
     f.add_node("A", 2, 4, NT.Ground)
     f.add_node("B", 0.00001, None, NT.Satellite)
-    f.add_node("C", float("inf"))
+    f.add_node("C", 1e300)
     f.add_node("D", node_type=NT.Repeater)
     f.add_link("L1", "A", "B", 1e16, 0.95, 1e-7, LT.Satellite, v.VornSatelliteExtension(0.5, 1))
-    f.add_link("", "B", "C", 1e15, 1e-6, float("nan"), LT.Fiber)
+    f.add_link("", "B", "C", 1e15, 1e-6, 2.5, LT.Fiber)
     f.config = v.VornConfig()
     f.constraints = v.VornConstraints(0.9)
     return f
@@ -303,7 +303,7 @@ FULL_TEXT = (
     '    },\n'
     '    {\n'
     '      "id": "C",\n'
-    '      "memory_lifetime_ms": null\n'
+    '      "memory_lifetime_ms": 1e300\n'
     '    },\n'
     '    {\n'
     '      "id": "D",\n'
@@ -330,7 +330,7 @@ FULL_TEXT = (
     '      "to": "C",\n'
     '      "distance_km": 1000000000000000.0,\n'
     '      "base_fidelity": 1e-6,\n'
-    '      "generation_rate_hz": null,\n'
+    '      "generation_rate_hz": 2.5,\n'
     '      "link_type": "fiber"\n'
     '    }\n'
     '  ],\n'
@@ -733,11 +733,10 @@ def test_from_vorn_file_docstring():
         "This is the \"from_file\" pattern \u2014 one call to start simulating.")
 
 
-def test_saved_non_finite_numbers_read_back_as_not_given(tmp_path):
+def test_non_finite_optional_numbers_are_refused_not_lost(tmp_path):
     f = v.VornFile("x")
-    f.add_node("A", math.inf)
+    f.add_node("A", 1.0)
     f.constraints = v.VornConstraints(-math.inf, math.nan)
-    saved_text(f, tmp_path)
-    g = v.load_vorn_file(str(tmp_path / "out.vorn"))
-    assert g.nodes[0].memory_lifetime_ms is None
-    assert (g.constraints.fidelity_target, g.constraints.max_latency_ms) == (None, None)
+    with pytest.raises(RuntimeError, match="^JSON parse error: cannot write VornConstraints member `fidelity_target`"):
+        saved_text(f, tmp_path)
+    assert not (tmp_path / "out.vorn").exists()

@@ -36,12 +36,14 @@
 //   nullable_field  read like optional_field; a std::optional member that is
 //                   not given is written as null instead of being left out.
 // Value types come from Codec<T>: std::string, double ("f64", integers
-// accepted), std::uint32_t ("u32"), JsonValue (any value), std::vector<T>
+// accepted; a NaN or infinity is not written: NonFiniteMemberError names the
+// record and member), std::uint32_t ("u32"), JsonValue (any value), std::vector<T>
 // ("a sequence"), records (RecordCodec) and enumerations (EnumCodec, whose
 // JSON strings are listed in enumerator order).
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -52,6 +54,7 @@
 
 #include "api/json_reader.h"
 #include "api/json_writer.h"
+#include "api/non_finite_number.h"
 #include "common/messages.h"
 
 namespace vorn::json {
@@ -70,7 +73,11 @@ struct Codec<std::string> {
 template <>
 struct Codec<double> {
     static double read(JsonReader& reader) { return reader.read_f64(); }
-    static void write(JsonWriter& writer, double value) { writer.number(value); }
+    // JSON has no non-finite numbers: the enclosing record reports the member.
+    static void write(JsonWriter& writer, double value) {
+        if (!std::isfinite(value)) throw NonFiniteValue{value};
+        writer.number(value);
+    }
 };
 
 template <>
@@ -170,7 +177,13 @@ Record read_record(JsonReader& reader, const RecordSpec<Record>& spec) {
 template <class Record>
 void write_record(JsonWriter& writer, const RecordSpec<Record>& spec, const Record& record) {
     writer.begin_object();
-    for (const FieldSpec<Record>& field : spec.fields) field.write(writer, field.name, record);
+    for (const FieldSpec<Record>& field : spec.fields) {
+        try {
+            field.write(writer, field.name, record);
+        } catch (const NonFiniteValue& refused) {
+            throw NonFiniteMemberError(spec.name, field.name, refused.value);
+        }
+    }
     writer.end_object();
 }
 

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "api/non_finite_number.h"
 #include "api/vorn_reader.h"
 #include "testing/unit_test.h"
 
@@ -138,9 +139,41 @@ TEST(vorn_writer_leaves_out_what_is_not_given) {
     EXPECT_TRUE(text.find("null") == std::string::npos);
     EXPECT_TRUE(text.find("\"nodes\": [\n    {\n      \"id\": \"A\"\n    }\n  ]") != std::string::npos);
     EXPECT_TRUE(text.find("\"extensions\": {}") != std::string::npos);
-    // A float that is not finite has no JSON form and is written as null.
-    file.links.push_back({std::nullopt, "A", "A", std::numeric_limits<double>::quiet_NaN(),
-                          std::numeric_limits<double>::infinity(), 1.0, std::nullopt, std::nullopt});
-    const std::string with_nan = write_file_text(file);
-    EXPECT_TRUE(with_nan.find("\"distance_km\": null,\n      \"base_fidelity\": null,") != std::string::npos);
+}
+
+TEST(vorn_writer_refuses_non_finite_reals_naming_the_innermost_record) {
+    // JSON has no form for them; null would not read back as what was saved.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        void (*place)(VornFile&, double);
+        const char* record;
+        const char* member;
+    };
+    const Case cases[] = {
+        {[](VornFile& f, double x) { f.links.push_back({"L", "A", "B", x, 0.5, 1.0, std::nullopt, std::nullopt}); },
+         "VornLink", "distance_km"},
+        {[](VornFile& f, double x) {
+             f.links.push_back({"L", "A", "B", 1.0, 0.5, 1.0, std::nullopt, VornSatelliteExtension{1.0, x}});
+         },
+         "VornSatelliteExtension", "weather_factor"},
+        {[](VornFile& f, double x) { f.nodes.push_back({"A", x, std::nullopt, std::nullopt}); }, "VornNode",
+         "memory_lifetime_ms"},
+        {[](VornFile& f, double x) { f.config = VornConfig{std::nullopt, x, std::nullopt, std::nullopt}; },
+         "VornConfig", "beta_fidelity_decay"},
+    };
+    for (const Case& c : cases) {
+        for (const double value : {nan, inf, -inf}) {
+            VornFile file;
+            c.place(file, value);
+            try {
+                write_file_text(file);
+                EXPECT_TRUE(false);
+            } catch (const vorn::NonFiniteMemberError& error) {
+                const std::string text = error.what();
+                EXPECT_EQ(text.substr(0, text.find(':')), std::string("cannot write ") + c.record + " member `" +
+                                                              c.member + "`");
+            }
+        }
+    }
 }

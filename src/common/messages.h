@@ -194,4 +194,14 @@ inline constexpr std::string_view kTopologyParseFailedPrefix = "Failed to parse 
 inline constexpr std::string_view kSnapshotExportName = "exported_topology";
 inline constexpr std::string_view kSnapshotVersion = "1.0";
 
+// ---- writing JSON records ----
+// A real that JSON has no form for, found in a member of a record being
+// written; `value` is "NaN", "inf" or "-inf".
+inline std::string non_finite_member(std::string_view record, std::string_view member, std::string_view value) {
+    std::string text = "cannot write ";
+    text.append(record).append(" member `").append(member).append("`: ");
+    text.append(value).append(" is not a finite number");
+    return text;
+}
+
 }  // namespace vorn::msg

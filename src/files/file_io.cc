@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/messages.h"
+#include "files/replace_file.h"
 
 namespace vorn {
 
@@ -92,17 +93,7 @@ std::string read_text_file(std::string_view path) {
 }
 
 void write_bytes_file(std::string_view path, std::string_view bytes) {
-    const std::string name = checked_path(path);
-    errno = 0;
-    FileHandle file(std::fopen(name.c_str(), "wb"));
-    if (!file) fail_with_errno(errno);
-    errno = 0;
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        fail_with_errno(errno != 0 ? errno : EIO);
-    }
-    // Closing flushes the buffer: a full disk is reported here.
-    errno = 0;
-    if (std::fclose(file.release()) != 0) fail_with_errno(errno != 0 ? errno : EIO);
+    replace_file_contents(checked_path(path), bytes);
 }
 
 }  // namespace vorn

@@ -1,5 +1,5 @@
-// Whole-file access by path: read a file as UTF-8 text, write bytes with
-// create-or-truncate. Failures carry the operating system's text in the form
+// Whole-file access by path: read a file as UTF-8 text, write bytes by
+// replacing the file whole (replace_file.h). Failures carry the operating system's text in the form
 // "<description> (os error <code>)", or a fixed text for the two failures the
 // system does not report itself (a NUL inside the path, text that is not UTF-8).
 #pragma once
@@ -19,7 +19,8 @@ struct FileAccessError : std::runtime_error {
 // its bytes are not valid UTF-8.
 std::string read_text_file(std::string_view path);
 
-// Creates or truncates the file and writes the bytes. Throws FileAccessError.
+// Makes the bytes the file's contents, all at once: the previous contents
+// stay intact until the new ones are on disk. Throws FileAccessError.
 void write_bytes_file(std::string_view path, std::string_view bytes);
 
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,

@@ -1,6 +1,7 @@
 #include "files/save_file.h"
 
 #include "api/json_error.h"
+#include "api/non_finite_number.h"
 #include "api/vorn_writer.h"
 #include "files/file_io.h"
 
@@ -11,6 +12,8 @@ void save_file(const VornFile& file, std::string_view path) {
     try {
         text = write_file_text(file);
     } catch (const JsonError& error) {
+        throw LoadError::json(error.what());
+    } catch (const NonFiniteMemberError& error) {
         throw LoadError::json(error.what());
     }
     try {

@@ -9,8 +9,10 @@
 namespace vorn {
 
 // Serialises the record with the file writer and writes it to the path,
-// creating or truncating the file. Throws LoadError: Io when the file cannot
-// be written, Json when serialisation fails. Its text form is the whole
+// replacing the file whole (a failure leaves any previous file intact).
+// Throws LoadError: Io when the file cannot be written, Json when
+// serialisation fails (a NaN or infinity in a real member included), in
+// which case no file is touched. Its text form is the whole
 // message of a failed save (no "Failed to load" prefix).
 void save_file(const VornFile& file, std::string_view path);
 

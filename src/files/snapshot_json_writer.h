@@ -1,6 +1,7 @@
 // The exact JSON text of a topology snapshot: two-space indentation, keys in
 // the order metadata, nodes, links, config, reals in shortest round-trip form
-// (whole numbers keep ".0", non-finite values become null), no final newline.
+// (whole numbers keep ".0"), no final newline. A NaN or infinity in a real
+// member throws NonFiniteMemberError naming the record and member.
 #pragma once
 
 #include <string>

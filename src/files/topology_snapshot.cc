@@ -1,6 +1,7 @@
 #include "files/topology_snapshot.h"
 
 #include "api/json_error.h"
+#include "api/non_finite_number.h"
 #include "common/errors.h"
 #include "common/messages.h"
 #include "files/file_io.h"
@@ -37,7 +38,13 @@ TopologySnapshot snapshot_from_engine(const Engine& engine) {
 }
 
 void save_topology(const Engine& engine, std::string_view path) {
-    const std::string text = snapshot_json_text(snapshot_from_engine(engine));
+    const TopologySnapshot snapshot = snapshot_from_engine(engine);
+    std::string text;
+    try {
+        text = snapshot_json_text(snapshot);
+    } catch (const NonFiniteMemberError& error) {
+        fail(msg::kTopologyWriteFailedPrefix, error.what());
+    }
     try {
         write_bytes_file(path, text);
     } catch (const FileAccessError& error) {

@@ -36,9 +36,11 @@ struct TopologySnapshot {
 // save" when the engine has no network.
 TopologySnapshot snapshot_from_engine(const Engine& engine);
 
-// Writes the engine's snapshot to the file (create or truncate). Throws
-// OperationError: "No network topology to save" (no file is touched), or
-// "Failed to write topology file: " and the system text.
+// Writes the engine's snapshot to the file, replacing it whole (a failure
+// leaves any previous file intact). Throws OperationError: "No network
+// topology to save" or "Failed to write topology file: " and the writer's
+// text for a NaN or infinity in a real member (in both cases no file is
+// touched), or that prefix and the system text.
 void save_topology(const Engine& engine, std::string_view path);
 
 // Reads and parses a snapshot file. Throws OperationError "Failed to read

@@ -90,10 +90,14 @@ TEST(snapshot_writer_empty_lists_conditions_and_non_finite) {
     vorn::TopologySnapshot snapshot;
     snapshot.metadata = {"n\"q", "v"};
     snapshot.config = {std::numeric_limits<double>::infinity(), 1e-7};
+    // A real that JSON cannot hold is refused, naming the record and member.
+    EXPECT_EQ(error_text([&] { vorn::snapshot_json_text(snapshot); }),
+              std::string("cannot write TopologyConfig member `alphaLoss`: inf is not a finite number"));
+    snapshot.config.alpha_loss = 1.5;
     EXPECT_EQ(vorn::snapshot_json_text(snapshot), std::string("{\n  \"metadata\": {\n    \"name\": \"n\\\"q\",\n"
                                                               "    \"version\": \"v\"\n  },\n  \"nodes\": [],\n"
                                                               "  \"links\": [],\n  \"config\": {\n"
-                                                              "    \"alphaLoss\": null,\n    \"gammaSwapping\": 1e-7\n"
+                                                              "    \"alphaLoss\": 1.5,\n    \"gammaSwapping\": 1e-7\n"
                                                               "  }\n}"));
     snapshot.links.push_back({"A", "B", 120.0, 1.0, 5.0, LinkType::Fiber, SatelliteConditions{0.5, 2.0}});
     const std::string text = vorn::snapshot_json_text(snapshot);

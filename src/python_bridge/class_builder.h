@@ -17,6 +17,7 @@
 
 #include "python_bridge/class_spec.h"
 #include "python_bridge/convert.h"
+#include "python_bridge/deferred_release.h"
 #include "python_bridge/invoke.h"
 
 namespace vorn::py {
@@ -101,10 +102,12 @@ void dealloc_slot(PyObject* self) {
 
 // Classes whose values hold Python objects take part in cyclic garbage
 // collection, so a cycle through such a member is collected, not leaked.
+// Their values may hold each other in long chains, which are released one
+// after another instead of recursively.
 template <class T>
 void gc_dealloc_slot(PyObject* self) {
     PyObject_GC_UnTrack(self);
-    destroy_instance<T>(self);
+    release_without_recursion(self, &destroy_instance<T>);
 }
 
 template <class T, auto... Refs>

@@ -3,6 +3,13 @@
 // tuple, any object, and bound classes (records and enumerations, copied).
 // `load` returns false and leaves a Python error set; `cast` returns a new
 // reference or null with an error set.
+//
+// Conversions can run Python code (__len__, __iter__, __index__, __float__
+// and the like), and that code may change or free the objects being
+// converted. So every container is held by a strong reference while it is
+// walked, and every item taken from it is held by its own: a dict is walked
+// over a private copy, a sequence through an iterator, and a sequence's
+// length is only a hint for the reservation.
 #pragma once
 
 #include <concepts>
@@ -13,7 +20,6 @@
 #include <string>
 #include <tuple>
 #include <type_traits>
-#include <utility>
 #include <utility>
 #include <vector>
 
@@ -127,6 +133,11 @@ struct Converter<std::optional<T>> : PlainKind {
     }
 };
 
+// The most items reserved up front from a sequence's own length: a length
+// that lies (or is simply huge) must not decide the allocation; the items
+// that the iterator really yields do.
+inline constexpr Py_ssize_t kMaxReservedItems = 4096;
+
 template <class T>
 struct Converter<std::vector<T>> : PlainKind {
     static bool load(PyObject* src, std::vector<T>& out) {
@@ -140,7 +151,7 @@ struct Converter<std::vector<T>> : PlainKind {
         Ref iterator = Ref::steal(PyObject_GetIter(src));
         if (!iterator) return false;
         std::vector<T> items;
-        if (size > 0) items.reserve(static_cast<std::size_t>(size));
+        if (size > 0) items.reserve(static_cast<std::size_t>(size < kMaxReservedItems ? size : kMaxReservedItems));
         while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
             T value{};
             if (!Converter<T>::load(item.get(), value)) return false;
@@ -167,10 +178,14 @@ template <class K, class V>
 struct Converter<std::map<K, V>> : PlainKind {
     static bool load(PyObject* src, std::map<K, V>& out) {
         if (!PyDict_Check(src)) return msg::conversion_error(src, msg::kTargetDict);
+        // A copy that only this call can reach holds every key and value:
+        // the item conversions may change the dict, not what is walked.
+        Ref items = Ref::steal(PyDict_Copy(src));
+        if (!items) return false;
         std::map<K, V> result;
         Py_ssize_t position = 0;
         PyObject *key, *value;
-        while (PyDict_Next(src, &position, &key, &value)) {
+        while (PyDict_Next(items.get(), &position, &key, &value)) {
             K k{};
             V v{};
             if (!Converter<K>::load(key, k) || !Converter<V>::load(value, v)) return false;
@@ -219,7 +234,9 @@ struct Converter<std::tuple<T...>> : PlainKind {
         if (!PyTuple_Check(src)) return msg::conversion_error(src, msg::kTargetTuple);
         Py_ssize_t size = PyTuple_Size(src);
         if (size != static_cast<Py_ssize_t>(sizeof...(T))) return msg::tuple_length_error(sizeof...(T), size);
-        return load_items(src, out, std::index_sequence_for<T...>{});
+        // The tuple keeps its items alive; it is itself kept for the walk.
+        Ref keep = Ref::borrow(src);
+        return load_items(keep.get(), out, std::index_sequence_for<T...>{});
     }
     static PyObject* cast(const std::tuple<T...>& value) { return cast_items(value, std::index_sequence_for<T...>{}); }
 

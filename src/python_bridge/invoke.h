@@ -141,6 +141,10 @@ PyObject* constructor_trampoline(PyTypeObject* type, PyObject* args, PyObject* k
             const CallSignature& signature = CallMeta<Factory>::signature;
             PyObject* slots[sizeof...(P) + 1];
             if (!bind_arguments(signature, args, kwargs, slots)) return nullptr;
+            // Keyword values are borrowed from a dict that code run by the
+            // conversions could reach; they are held for the whole call.
+            Ref held[sizeof...(P) + 1];
+            for (std::size_t i = 0; i < sizeof...(P); ++i) held[i] = Ref::borrow(slots[i]);
             std::tuple<ArgHolder<P>...> holders;
             if (!load_arguments(holders, slots, signature, std::index_sequence_for<P...>{})) return nullptr;
             R value = std::apply([&](auto&... holder) { return factory(holder.get()...); }, holders);

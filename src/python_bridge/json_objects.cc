@@ -27,6 +27,12 @@ std::string type_name_of(PyObject* object) {
     return "object";
 }
 
+// `object` is held by the caller for the whole call (an item reference or a
+// private copy's entry). Containers are walked over what only this call can
+// reach: a dict over a private copy, a list or tuple through an
+// iterator, each item held by its own reference. So code that runs during
+// the walk (a subclass's __iter__, a metaclass's __name__) may change or
+// free the containers without pulling anything from under the walk.
 JsonValue to_json(PyObject* object, int depth) {
     if (object == Py_None) return JsonValue();
     if (PyBool_Check(object)) return JsonValue(object == Py_True);
@@ -52,9 +58,10 @@ JsonValue to_json(PyObject* object, int depth) {
     if (container && depth > kMaxDepth) throw LoadError::json(msg::kJsonTooDeep);
     if (PyDict_Check(object)) {
         JsonValue::Object members;
+        Ref items = checked(PyDict_Copy(object));
         Py_ssize_t position = 0;
         PyObject *key, *value;
-        while (PyDict_Next(object, &position, &key, &value)) {
+        while (PyDict_Next(items.get(), &position, &key, &value)) {
             if (!PyUnicode_Check(key)) throw LoadError::json(msg::kJsonKeyNotStr);
             std::string name;
             if (!Converter<std::string>::load(key, name)) throw ErrorAlreadySet{};
@@ -64,11 +71,9 @@ JsonValue to_json(PyObject* object, int depth) {
     }
     if (PyList_Check(object) || PyTuple_Check(object)) {
         JsonValue::Array items;
-        Py_ssize_t size = PySequence_Size(object);
-        for (Py_ssize_t i = 0; i < size; ++i) {
-            Ref item = checked(PySequence_GetItem(object, i));
-            items.push_back(to_json(item.get(), depth + 1));
-        }
+        Ref iterator = checked(PyObject_GetIter(object));
+        while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) items.push_back(to_json(item.get(), depth + 1));
+        if (PyErr_Occurred()) throw ErrorAlreadySet{};
         return JsonValue(std::move(items));
     }
     throw LoadError::json(std::string(msg::kJsonUnsupportedPrefix) + type_name_of(object) +

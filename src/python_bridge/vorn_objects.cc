@@ -45,13 +45,17 @@ VornFile vorn_network_record(const VornFileObject& object) {
 
 VornFile vorn_record_from_object(const VornFileObject& object) {
     VornFile record = vorn_network_record(object);
+    // Walked over a private copy, which holds every key and value for the
+    // whole conversion: the walk may run code that changes or drops the dict.
     PyObject* extensions = object.extensions.get();
     if (!extensions || extensions == Py_None) return record;
     if (!PyDict_Check(extensions)) throw LoadError::json(msg::kExtensionsNotDict);
     VornExtensions written;
+    Ref items = Ref::steal(PyDict_Copy(extensions));
+    if (!items) throw ErrorAlreadySet{};
     Py_ssize_t position = 0;
     PyObject *key, *value;
-    while (PyDict_Next(extensions, &position, &key, &value)) {
+    while (PyDict_Next(items.get(), &position, &key, &value)) {
         if (!PyUnicode_Check(key) || PyUnicode_CompareWithASCIIString(key, "custom") != 0) {
             throw LoadError::json(msg::kExtensionsKeys);
         }
