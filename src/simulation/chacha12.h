@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "simulation/keystream_kernel.h"
+
 namespace vorn {
 
 using ChaChaState = std::array<std::uint32_t, 16>;
@@ -29,19 +31,26 @@ class ChaCha12Generator {
 public:
     using Key = std::array<std::uint8_t, 32>;
     static constexpr int kDoubleRounds = 6;
-    static constexpr std::size_t kBlocksPerRefill = 4;
-    static constexpr std::size_t kBufferWords = 16 * kBlocksPerRefill;
+    static constexpr std::size_t kBufferWords = 16 * kMaxKernelLanes;
 
-    // Counter starts at 0; the first draw computes block 0.
-    explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0);
+    // Counter starts at 0; the first draw computes block 0 alone (a short
+    // ensemble run reads only a few words), later draws refill with the
+    // widest keystream kernel of this CPU.
+    explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0)
+        : ChaCha12Generator(key, stream, best_keystream_kernel()) {}
+    // The same stream computed by a given kernel (which the CPU must support).
+    ChaCha12Generator(const Key& key, std::uint64_t stream, const KeystreamKernel& kernel);
 
     // Expands a 64-bit seed into a key with the PCG32 output function.
     static Key key_from_u64(std::uint64_t seed);
     static ChaCha12Generator seed_from_u64(std::uint64_t seed) { return ChaCha12Generator(key_from_u64(seed)); }
 
     std::uint32_t next_u32() {
-        if (index_ == kBufferWords) refill();
-        return buffer_[index_++];
+        if (index_ == available_) refill();
+        const std::uint32_t i = index_++;
+        // The buffer is lane-major: word w of the n-th buffered block sits at
+        // w * lanes + n.
+        return buffer_[((i & 15u) << lane_shift_) + (i >> 4)];
     }
 
     // Two consecutive keystream words; the first is the low half.
@@ -66,15 +75,21 @@ public:
     }
 
     // Number of keystream blocks computed so far (buffered ones included).
-    std::uint64_t blocks_generated() const;
+    std::uint64_t blocks_generated() const { return counter_; }
+    // Number of keystream words handed out so far.
+    std::uint64_t words_drawn() const { return 16 * counter_ - (available_ - index_); }
 
 private:
     void refill();
     [[noreturn]] static void throw_bad_range(double a, double b);
 
     ChaChaState input_;
-    std::array<std::uint32_t, kBufferWords> buffer_;
-    std::size_t index_ = kBufferWords;
+    const KeystreamKernel* kernel_;
+    std::uint64_t counter_ = 0;  // next block to compute
+    std::uint32_t index_ = 0;      // next buffered word
+    std::uint32_t available_ = 0;  // buffered words
+    std::uint32_t lane_shift_ = 0;
+    alignas(64) std::array<std::uint32_t, kBufferWords> buffer_;
 };
 
 }  // namespace vorn

@@ -17,7 +17,8 @@ std::uint8_t strategy_code(const EntanglementRequest& request) {
     return request.strategy ? static_cast<std::uint8_t>(*request.strategy) : std::uint8_t{1};
 }
 
-RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request) {
+RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                         const StopCheck& stop) {
     RequestPlan plan;
     plan.fidelity_target = request.fidelity_target;
     plan.max_latency_ms = request.max_latency_ms;
@@ -28,11 +29,11 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
     const double beta = config.baseline_purify_factor;
 
     const std::uint8_t code = strategy_code(request);
-    std::optional<Route> route = find_route(graph, request.from_node, request.to, code);
+    std::optional<Route> route = find_route(graph, request.from_node, request.to, code, stop);
     if (!route) return plan;
     // The fidelity route cannot reach the target: use the fastest route.
     if (code == 1 && target > route->fidelity) {
-        route = find_route(graph, request.from_node, request.to, 0);
+        route = find_route(graph, request.from_node, request.to, 0, stop);
         if (!route) return plan;
     }
     plan.path = std::move(route->path);

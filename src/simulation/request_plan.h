@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stop_check.h"
 #include "engine/network_graph.h"
 #include "engine/network_model.h"
 #include "simulation/request.h"
@@ -41,7 +42,9 @@ struct RequestPlan {
 // Strategy code of a request: the given one, else 1 (HighestFidelity).
 std::uint8_t strategy_code(const EntanglementRequest& request);
 
-RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request);
+// The route searches poll `stop`.
+RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                         const StopCheck& stop = never_stop());
 
 // The outcome of a request that ended before any round.
 RequestOutcome early_outcome(const RequestPlan& plan);
