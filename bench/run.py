@@ -95,3 +95,4 @@ if __name__ == "__main__":
     bench_ensembles()
     bench_sensitivity()
     bench_files()
+    __import__("ensembles").main()

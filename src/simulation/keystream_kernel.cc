@@ -1,6 +1,7 @@
 #include "simulation/keystream_kernel.h"
 
 #include <array>
+#include <atomic>
 
 #include "simulation/chacha_lanes.h"
 
@@ -61,10 +62,17 @@ const Registry& registry() {
     return instance;
 }
 
+std::atomic<const KeystreamKernel*>& chosen() {
+    static std::atomic<const KeystreamKernel*> kernel{registry().best};
+    return kernel;
+}
+
 }  // namespace
 
 std::span<const KeystreamKernel> keystream_kernels() { return {registry().kernels.data(), registry().count}; }
 
-const KeystreamKernel& best_keystream_kernel() { return *registry().best; }
+const KeystreamKernel& best_keystream_kernel() { return *chosen().load(std::memory_order_relaxed); }
+
+void use_keystream_kernel(const KeystreamKernel& kernel) { chosen().store(&kernel, std::memory_order_relaxed); }
 
 }  // namespace vorn

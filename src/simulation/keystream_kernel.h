@@ -26,8 +26,13 @@ inline constexpr unsigned kMaxKernelLanes = 16;
 // Every kernel built into this module, portable first (it runs anywhere).
 std::span<const KeystreamKernel> keystream_kernels();
 
-// The widest kernel this CPU supports (decided once per process).
+// The kernel that new generators use: the widest this CPU supports, decided
+// once per process.
 const KeystreamKernel& best_keystream_kernel();
+
+// Benchmarks only: makes generators created from now on use `kernel`, which
+// the CPU must support (one process compares the kernels this way).
+void use_keystream_kernel(const KeystreamKernel& kernel);
 
 // Kernels for x86-64, each in its own file compiled for its instruction set;
 // null when the build has none. Their `supported` member is left null: the
