@@ -1,6 +1,7 @@
 #include "simulation/chacha12.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "common/errors.h"
@@ -47,17 +48,41 @@ void chacha_block(const ChaChaState& input, int double_round_count, ChaChaState&
     for (int i = 0; i < 16; ++i) out[i] = x[i] + input[i];
 }
 
-ChaCha12Generator::ChaCha12Generator(const Key& key, std::uint64_t stream, const KeystreamKernel& kernel)
-    : kernel_(&kernel) {
-    for (int i = 0; i < 4; ++i) input_[i] = kSigma[i];
-    for (int i = 0; i < 8; ++i) {
-        input_[4 + i] = std::uint32_t{key[4 * i]} | (std::uint32_t{key[4 * i + 1]} << 8) |
-                        (std::uint32_t{key[4 * i + 2]} << 16) | (std::uint32_t{key[4 * i + 3]} << 24);
+std::uint64_t closed01_win_bound(double p) {
+    // The first top-52-bit value whose draw the trial loses, by bisection.
+    std::uint64_t low = 0;
+    std::uint64_t high = std::uint64_t{1} << 52;  // treated as "loses" (no such draw)
+    while (low < high) {
+        const std::uint64_t middle = low + (high - low) / 2;
+        if (p > closed01_from_bits(middle << 12)) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
     }
-    input_[12] = 0;
-    input_[13] = 0;
-    input_[14] = static_cast<std::uint32_t>(stream);
-    input_[15] = static_cast<std::uint32_t>(stream >> 32);
+    return low;
+}
+
+ChaChaState ChaCha12Generator::input_state(const Key& key, std::uint64_t stream) {
+    ChaChaState input;
+    for (int i = 0; i < 4; ++i) input[i] = kSigma[i];
+    for (int i = 0; i < 8; ++i) {
+        input[4 + i] = std::uint32_t{key[4 * i]} | (std::uint32_t{key[4 * i + 1]} << 8) |
+                       (std::uint32_t{key[4 * i + 2]} << 16) | (std::uint32_t{key[4 * i + 3]} << 24);
+    }
+    input[12] = 0;
+    input[13] = 0;
+    input[14] = static_cast<std::uint32_t>(stream);
+    input[15] = static_cast<std::uint32_t>(stream >> 32);
+    return input;
+}
+
+ChaCha12Generator::ChaCha12Generator(const Key& key, std::uint64_t stream, const KeystreamKernel& kernel)
+    : input_(input_state(key, stream)), kernel_(&kernel) {}
+
+ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block)
+    : input_(input), kernel_(&best_keystream_kernel()), counter_(1), available_(16) {
+    std::memcpy(buffer_.data(), first_block, 16 * sizeof(std::uint32_t));
 }
 
 ChaCha12Generator::Key ChaCha12Generator::key_from_u64(std::uint64_t seed) {
@@ -87,12 +112,10 @@ void ChaCha12Generator::refill() {
         chacha_block(input_, kDoubleRounds, block);
         std::copy(block.begin(), block.end(), buffer_.begin());
         counter_ = 1;
-        lane_shift_ = 0;
         available_ = 16;
     } else {
         kernel_->blocks(input_.data(), counter_, kDoubleRounds, buffer_.data());
         counter_ += kernel_->lanes;  // wraps like the cipher's 64-bit counter
-        lane_shift_ = kernel_->lane_shift;
         available_ = 16 * kernel_->lanes;
     }
     index_ = 0;

@@ -9,6 +9,7 @@
 #include "common/messages.h"
 #include "simulation/call_workers.h"
 #include "simulation/chacha12.h"
+#include "simulation/keystream_kernel.h"
 #include "simulation/request_plan.h"
 #include "simulation/round_loop.h"
 #include "simulation/simulate_request.h"
@@ -58,12 +59,45 @@ struct Chunk {
         : latency(new double[capacity]), fidelity(new double[capacity]), success(new bool[capacity]) {}
 };
 
+// The first keystream block of both generators of `lanes` consecutive runs,
+// computed side by side in one kernel call per stream: most runs read only a
+// few words, so this block is much of their keystream.
+struct FirstBlocks {
+    alignas(64) std::uint32_t request_inputs[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t loss_inputs[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t request_blocks[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t loss_blocks[16 * kMaxKernelLanes];
+    ChaChaState request_states[kMaxKernelLanes];
+    ChaChaState loss_states[kMaxKernelLanes];
+
+    // Runs first .. first + count - 1 (count <= kernel lanes); unused lanes
+    // compute a block nobody reads.
+    void compute(const KeystreamKernel& kernel, std::uint64_t first_seed, unsigned count) {
+        const unsigned lanes = kernel.lanes;
+        for (unsigned l = 0; l < lanes; ++l) {
+            const ChaCha12Generator::Key key = ChaCha12Generator::key_from_u64(first_seed + (l < count ? l : 0));
+            // Run i: generation draws from seed base + i, stream 0; memory-loss
+            // draws from the same key on stream 1.
+            request_states[l] = ChaCha12Generator::input_state(key, 0);
+            loss_states[l] = ChaCha12Generator::input_state(key, 1);
+            for (unsigned i = 0; i < 16; ++i) {
+                request_inputs[i * lanes + l] = request_states[l][i];
+                loss_inputs[i * lanes + l] = loss_states[l][i];
+            }
+        }
+        kernel.states(request_inputs, ChaCha12Generator::kDoubleRounds, request_blocks);
+        kernel.states(loss_inputs, ChaCha12Generator::kDoubleRounds, loss_blocks);
+    }
+};
+
 // Runs [first, first + count) of the ensemble into `chunk`.
 void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first, std::uint64_t count, Chunk& chunk,
                const StopCheck& stop) {
     chunk.first = first;
     chunk.count = count;
     chunk.totals = {};
+    const KeystreamKernel& kernel = best_keystream_kernel();
+    FirstBlocks blocks;
     for (std::uint64_t j = 0; j < count; ++j) {
         stop.poll();
         if (plan.ends_early) {
@@ -72,11 +106,14 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
             chunk.success[j] = false;
             continue;
         }
-        // Run i: generation draws from seed base + i, stream 0; memory-loss
-        // draws from the same key on stream 1, so seeded ensembles repeat exactly.
-        const ChaCha12Generator::Key key = ChaCha12Generator::key_from_u64(base + first + j);
-        ChaCha12Generator request_generator(key, 0);
-        ChaCha12Generator loss_generator(key, 1);
+        const unsigned lane = static_cast<unsigned>(j % kernel.lanes);
+        if (lane == 0) {
+            const std::uint64_t left = count - j;
+            blocks.compute(kernel, base + first + j, left < kernel.lanes ? static_cast<unsigned>(left) : kernel.lanes);
+        }
+        // Seeded ensembles repeat exactly: run i's streams depend on base + i only.
+        ChaCha12Generator request_generator(blocks.request_states[lane], blocks.request_blocks + 16 * lane);
+        ChaCha12Generator loss_generator(blocks.loss_states[lane], blocks.loss_blocks + 16 * lane);
         std::uint64_t run_drops = 0;
         const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop);
         chunk.latency[j] = result.latency_ms;

@@ -15,8 +15,12 @@ void avx2_blocks(const std::uint32_t* input, std::uint64_t counter, int double_r
     lanes_blocks<Lanes8, 8>(input, counter, double_rounds, out);
 }
 
+void avx2_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out) {
+    lanes_states<Lanes8, 8>(inputs, double_rounds, out);
+}
 
-constexpr KeystreamKernel kKernel{"avx2", 8, 3, &avx2_blocks, nullptr};
+
+constexpr KeystreamKernel kKernel{"avx2", 8, &avx2_blocks, &avx2_states, nullptr};
 
 }  // namespace
 

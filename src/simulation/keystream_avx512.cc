@@ -15,8 +15,12 @@ void avx512_blocks(const std::uint32_t* input, std::uint64_t counter, int double
     lanes_blocks<Lanes16, 16>(input, counter, double_rounds, out);
 }
 
+void avx512_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out) {
+    lanes_states<Lanes16, 16>(inputs, double_rounds, out);
+}
 
-constexpr KeystreamKernel kKernel{"avx512", 16, 4, &avx512_blocks, nullptr};
+
+constexpr KeystreamKernel kKernel{"avx512", 16, &avx512_blocks, &avx512_states, nullptr};
 
 }  // namespace
 

@@ -16,6 +16,10 @@ void portable_blocks(const std::uint32_t* input, std::uint64_t counter, int doub
     lanes_blocks<Lanes4, 4>(input, counter, double_rounds, out);
 }
 
+void portable_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out) {
+    lanes_states<Lanes4, 4>(inputs, double_rounds, out);
+}
+
 bool always() { return true; }
 
 // CPU checks for the wide kernels, compiled for the baseline instruction set.
@@ -33,7 +37,7 @@ bool has_avx2() { return false; }
 bool has_avx512() { return false; }
 #endif
 
-constexpr KeystreamKernel kPortable{"portable", 4, 2, &portable_blocks, &always};
+constexpr KeystreamKernel kPortable{"portable", 4, &portable_blocks, &portable_states, &always};
 
 struct Registry {
     std::array<KeystreamKernel, 3> kernels{};

@@ -12,11 +12,14 @@ struct KeystreamKernel {
     const char* name;
     // Blocks per call (a power of two, at most kMaxKernelLanes).
     unsigned lanes;
-    unsigned lane_shift;  // log2(lanes)
     // Blocks counter .. counter + lanes - 1 of the 16-word input state
-    // (whose words 12-13 are ignored), lane-major: word i of block counter + l
-    // at out[i * lanes + l]. `double_rounds` 6 is ChaCha12.
+    // (whose words 12-13 are ignored), block after block: word i of block
+    // counter + l at out[16 * l + i]. `double_rounds` 6 is ChaCha12.
     void (*blocks)(const std::uint32_t* input, std::uint64_t counter, int double_rounds, std::uint32_t* out);
+    // One block of each of `lanes` input states given lane-major (word i of
+    // state l at inputs[i * lanes + l]), block l at out[16 * l ..]: the first
+    // blocks of several generators at the cost of one kernel call.
+    void (*states)(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out);
     // Whether this CPU can run the kernel.
     bool (*supported)();
 };

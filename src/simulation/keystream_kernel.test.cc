@@ -22,7 +22,7 @@ bool kernel_matches_scalar(const KeystreamKernel& kernel, ChaChaState input, std
         ChaChaState expected;
         vorn::chacha_block(input, double_rounds, expected);
         for (int i = 0; i < 16; ++i) {
-            if (out[i * kernel.lanes + l] != expected[i]) return false;
+            if (out[16 * l + i] != expected[i]) return false;
         }
     }
     return true;
@@ -35,7 +35,7 @@ TEST(keystream_kernels_include_a_portable_one_and_pick_a_supported_best) {
     EXPECT_EQ(std::string(vorn::keystream_kernels()[0].name), std::string("portable"));
     EXPECT_TRUE(vorn::best_keystream_kernel().supported());
     for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
-        EXPECT_EQ(1u << kernel.lane_shift, kernel.lanes);
+        EXPECT_TRUE(kernel.lanes >= 1 && kernel.lanes <= vorn::kMaxKernelLanes && (kernel.lanes & (kernel.lanes - 1)) == 0);
         if (kernel.supported()) EXPECT_TRUE(kernel.lanes <= vorn::best_keystream_kernel().lanes);
     }
 }
@@ -60,7 +60,7 @@ TEST(every_supported_kernel_is_bit_identical_to_the_block_function) {
         std::uint32_t out[16 * vorn::kMaxKernelLanes];
         kernel.blocks(rfc_input.data(), 1 | (std::uint64_t{0x09000000} << 32), 10, out);
         bool rfc_equal = true;
-        for (int i = 0; i < 16; ++i) rfc_equal = rfc_equal && out[i * kernel.lanes] == rfc_expected[i];
+        for (int i = 0; i < 16; ++i) rfc_equal = rfc_equal && out[i] == rfc_expected[i];
         EXPECT_TRUE(rfc_equal);
 
         std::mt19937_64 rng(kernel.lanes);
@@ -73,6 +73,21 @@ TEST(every_supported_kernel_is_bit_identical_to_the_block_function) {
             all_equal = all_equal && kernel_matches_scalar(kernel, input, counter, 6);
         }
         EXPECT_TRUE(all_equal);
+
+        // Several states at once (the first blocks of several generators).
+        std::uint32_t inputs[16 * vorn::kMaxKernelLanes];
+        ChaChaState states[vorn::kMaxKernelLanes];
+        for (unsigned l = 0; l < kernel.lanes; ++l) {
+            for (int i = 0; i < 16; ++i) inputs[i * kernel.lanes + l] = states[l][i] = static_cast<std::uint32_t>(rng());
+        }
+        kernel.states(inputs, 6, out);
+        bool states_equal = true;
+        for (unsigned l = 0; l < kernel.lanes; ++l) {
+            ChaChaState expected;
+            vorn::chacha_block(states[l], 6, expected);
+            for (int i = 0; i < 16; ++i) states_equal = states_equal && out[16 * l + i] == expected[i];
+        }
+        EXPECT_TRUE(states_equal);
 
         vorn::ChaCha12Generator on_kernel(vorn::ChaCha12Generator::Key{}, 0, kernel);
         for (std::uint32_t word : zero_key_first_words) EXPECT_EQ(on_kernel.next_u32(), word);

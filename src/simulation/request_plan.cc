@@ -1,6 +1,7 @@
 #include "simulation/request_plan.h"
 
 #include "routing/route_search.h"
+#include "simulation/chacha12.h"
 #include "simulation/request_physics.h"
 
 namespace vorn {
@@ -63,6 +64,8 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
                                             : 0.0);
         swapped *= link ? link->base_fidelity : 0.0;
     }
+    plan.hop_win_bound.reserve(hops);
+    for (const double p : plan.hop_probability) plan.hop_win_bound.push_back(closed01_win_bound(p));
     plan.swaps = plan.path.size() >= 3;
     if (plan.swaps) {
         for (std::size_t i = 0; i + 2 < plan.path.size(); ++i) swapped = purify_fidelity(swapped, beta);

@@ -23,8 +23,10 @@ struct RequestPlan {
 
     // The route's nodes; empty when there is no route.
     std::vector<std::string> path;
-    // Per hop: the success probability of one generation attempt.
+    // Per hop: the success probability of one generation attempt, and the
+    // same as a bound on the top 52 bits of the draw (closed01_win_bound).
     std::vector<double> hop_probability;
+    std::vector<std::uint64_t> hop_win_bound;
 
     double start_fidelity = 0.0;
     // Paths of three or more nodes swap; a round that keeps every hop's pair

@@ -20,8 +20,8 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
     const double target = plan.fidelity_target;
     const double budget = plan.max_latency_ms;
     const double cutoff = plan.total_time_cutoff_ms;
-    const double* probability = plan.hop_probability.data();
-    const std::size_t hops = plan.hop_probability.size();
+    const std::uint64_t* win_bound = plan.hop_win_bound.data();
+    const std::size_t hops = plan.hop_win_bound.size();
 
     RoundsResult result;
     double clock = start_clock_ms;
@@ -30,14 +30,24 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
         if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
         ++result.rounds;
         for (std::size_t h = 0; h < hops; ++h) {
-            // One draw per attempt, also when p is 0.
-            if (!(probability[h] > request_generator.uniform_closed01())) ++drops;
+            // One draw per attempt, also when p is 0; it wins when p exceeds
+            // its uniform_closed01 value.
+            if ((request_generator.next_u64() >> 12) >= win_bound[h]) ++drops;
         }
         if (drops != 0) {
-            const double next = clock + kRetryBackoffMs;
-            if (next == clock) break;  // the clock cannot advance: out of time
-            clock = next;
-            continue;
+            // Abandoned, and so is every later round (drops is only reset
+            // after a complete round): what remains is one draw per hop per
+            // round, the failed-attempt count and the clock, in a tight loop.
+            for (;;) {
+                const double next = clock + kRetryBackoffMs;
+                if (next == clock) break;  // the clock cannot advance: out of time
+                clock = next;
+                if (!(budget > clock && cutoff > clock)) break;
+                if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
+                ++result.rounds;
+                drops += request_generator.count_losing_draws(win_bound, hops);
+            }
+            break;
         }
         // Every hop generated a pair; each is now kept or lost. (A round that
         // is abandoned draws no loss: its pairs are discarded whatever the

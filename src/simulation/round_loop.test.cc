@@ -19,6 +19,7 @@ TEST(rounds_end_when_the_clock_stops_advancing) {
     // succeeds (every round complete, purification then back-off).
     for (const double p : {0.0, 2.0}) {
         plan.hop_probability = {p};
+        plan.hop_win_bound = {vorn::closed01_win_bound(p)};
         std::uint64_t drops = 0;
         vorn::ChaCha12Generator request(vorn::ChaCha12Generator::Key{}), loss(vorn::ChaCha12Generator::Key{}, 1);
         const vorn::RoundsResult result = vorn::run_rounds(plan, drops, request, loss, vorn::never_stop(), start);
