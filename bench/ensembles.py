@@ -21,7 +21,9 @@ import time
 import vorn_core as vc
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-PERF_DIR = os.path.join(ROOT, "build", "perf")
+# VORN_PERF_BUILD may name an existing build directory configured with
+# -DVORN_BUILD_BENCH=ON (for example the unit-test build) to reuse it.
+PERF_DIR = os.environ.get("VORN_PERF_BUILD", os.path.join(ROOT, "build", "perf"))
 
 ENSEMBLE_ROWS = [
     ("repeater_chain", "N0", "N3", 0.9, 100.0, 400_000),
@@ -71,8 +73,9 @@ def perf_lines():
     """The "ratio" lines of vorn_perf keystream_ratio, building it if needed."""
     binary = os.path.join(PERF_DIR, "vorn_perf")
     try:
-        subprocess.run(["cmake", "-S", ROOT, "-B", PERF_DIR, "-G", "Ninja", "-DVORN_BUILD_BENCH=ON",
-                        "-DVORN_BUILD_MODULE=OFF", "-DVORN_BUILD_TESTS=OFF"], check=True, capture_output=True)
+        if not os.path.exists(os.path.join(PERF_DIR, "CMakeCache.txt")):
+            subprocess.run(["cmake", "-S", ROOT, "-B", PERF_DIR, "-G", "Ninja", "-DVORN_BUILD_BENCH=ON",
+                            "-DVORN_BUILD_MODULE=OFF", "-DVORN_BUILD_TESTS=OFF"], check=True, capture_output=True)
         subprocess.run(["cmake", "--build", PERF_DIR, "-j2", "--target", "vorn_perf"], check=True,
                        capture_output=True)
         out = subprocess.run([binary, "keystream_ratio"], check=True, capture_output=True, text=True).stdout
