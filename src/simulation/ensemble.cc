@@ -52,7 +52,6 @@ struct Chunk {
     std::unique_ptr<double[]> fidelity;
     std::unique_ptr<bool[]> success;
     Totals totals;
-    std::uint64_t first = 0;
     std::uint64_t count = 0;
 
     explicit Chunk(std::uint64_t capacity)
@@ -70,8 +69,8 @@ struct FirstBlocks {
     ChaChaState request_states[kMaxKernelLanes];
     ChaChaState loss_states[kMaxKernelLanes];
 
-    // Runs first .. first + count - 1 (count <= kernel lanes); unused lanes
-    // compute a block nobody reads.
+    // The runs seeded first_seed .. first_seed + count - 1 (count <= kernel
+    // lanes); unused lanes compute a block nobody reads.
     void compute(const KeystreamKernel& kernel, std::uint64_t first_seed, unsigned count) {
         const unsigned lanes = kernel.lanes;
         for (unsigned l = 0; l < lanes; ++l) {
@@ -93,7 +92,6 @@ struct FirstBlocks {
 // Runs [first, first + count) of the ensemble into `chunk`.
 void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first, std::uint64_t count, Chunk& chunk,
                const StopCheck& stop) {
-    chunk.first = first;
     chunk.count = count;
     chunk.totals = {};
     const KeystreamKernel& kernel = best_keystream_kernel();
