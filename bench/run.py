@@ -96,3 +96,4 @@ if __name__ == "__main__":
     bench_sensitivity()
     bench_files()
     print("sharded ensembles on a 2-worker Dask cluster: python bench/dask_bench.py  (needs the dask extra)")
+    __import__("ensembles").main()

@@ -1,4 +1,6 @@
 """Exact texts of the binding layer's errors: one row per call."""
+import os
+
 import pytest
 
 import vorn_core as v
@@ -30,6 +32,21 @@ def non_finite_engine():
     return engine
 
 
+def with_threads(value, call):
+    """Runs `call` with VORN_NUM_THREADS set to `value`."""
+    def run():
+        saved = os.environ.get("VORN_NUM_THREADS")
+        os.environ["VORN_NUM_THREADS"] = value
+        try:
+            return call()
+        finally:
+            if saved is None:
+                del os.environ["VORN_NUM_THREADS"]
+            else:
+                os.environ["VORN_NUM_THREADS"] = saved
+    return run
+
+
 CASES = [
     # arity and keywords
     (lambda: N("A"), TypeError, "NodeDefinition.__new__() missing 1 required positional argument: 'memory_lifetime_t2'"),
@@ -52,6 +69,7 @@ CASES = [
     (lambda: v.compare_topologies([("telecom_backbone", "A", "B")], 0.9, 1.0, 1), TypeError, "argument 'endpoints': 'tuple' object cannot be converted to 'TopologyEndpoints'"),
     (lambda: v.compare_topologies([], 0.9, 1.0, -1), OverflowError, "can't convert negative int to unsigned"),
     (lambda: v.compare_topologies([], 0.9, 1.0, 0), ValueError, "runs must be at least 1"),
+    (with_threads("0", lambda: v.compare_topologies([], 0.9, 1.0, 1)), ValueError, "VORN_NUM_THREADS must be a whole number of threads from 1 to 1024, got '0'"),
     (lambda: v.compare_topologies([v.TopologyEndpoints("telecom_backbone", "A", "Z")], 0.9, 1.0, 1), ValueError, "Target node 'Z' not found in topology 'telecom_backbone'. Available nodes: [\"A\", \"B\", \"C\", \"D\", \"E\", \"F\"]"),
     (lambda: v.compare_topologies([v.TopologyEndpoints("repeater_chain", "Q", "Z")], 0.9, 1.0, 1), ValueError, "Source node 'Q' not found in topology 'repeater_chain'. Available nodes: [\"N0\", \"N1\", \"N2\", \"N3\"]"),
     (lambda: v.compare_topologies([v.TopologyEndpoints("telecom_backbone", "A", "Z"), v.TopologyEndpoints("Fiber_Only", "A", "B")], 0.9, 1.0, 1), ValueError, "Unknown topology in endpoints: 'Fiber_Only'. Supported: fiber_only, telecom_backbone, repeater_chain, hybrid_satellite_fiber, hybrid"),

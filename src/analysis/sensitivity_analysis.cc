@@ -3,6 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "simulation/call_workers.h"
+#include "simulation/thread_count.h"
+
 namespace vorn {
 
 namespace {
@@ -26,10 +29,14 @@ constexpr LinkField kLinkFields[] = {
     {"generation_rate_hz", &LinkDefinition::generation_rate_hz},
 };
 
-// One parameter to perturb: where its value lives in the rerun inputs and the
-// name under which its impact is reported.
+// One parameter to perturb: which value of the rerun inputs it scales (a
+// node's T2, a link field, or the purification factor when neither index is
+// set) and the name under which its impact is reported.
 struct Parameter {
-    double* value;
+    static constexpr std::size_t kNone = SIZE_MAX;
+    std::size_t node = kNone;
+    std::size_t link = kNone;
+    double LinkDefinition::*member = nullptr;
     std::string display_name;
 };
 
@@ -61,30 +68,48 @@ struct RerunInputs {
         }
     }
 
-    std::vector<Parameter> parameters() {
+    std::vector<Parameter> parameters() const {
         std::vector<Parameter> list;
         list.reserve(nodes.size() + 3 * links.size() + 1);
-        for (NodeDefinition& node : nodes) list.push_back({&node.memory_lifetime_t2, "memory_lifetime_t2:" + node.id});
-        for (LinkDefinition& link : links) {
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            list.push_back({i, Parameter::kNone, nullptr, "memory_lifetime_t2:" + nodes[i].id});
+        }
+        for (std::size_t i = 0; i < links.size(); ++i) {
             for (const LinkField& field : kLinkFields) {
-                list.push_back({&(link.*field.member),
-                                std::string(field.display_name) + ":" + link.from_node + "->" + link.to});
+                list.push_back({Parameter::kNone, i, field.member,
+                                std::string(field.display_name) + ":" + links[i].from_node + "->" + links[i].to});
             }
         }
-        list.push_back({&config.baseline_purify_factor, "alpha_loss_db_km"});
+        list.push_back({Parameter::kNone, Parameter::kNone, nullptr, "alpha_loss_db_km"});
         return list;
     }
 
-    double success_rate(const Parameter& parameter, double factor, std::uint64_t runs, std::uint64_t seed,
-                        const EnsembleRunner& run) {
-        const double original = *parameter.value;
-        *parameter.value = original * factor;
+    double& value(const Parameter& parameter) {
+        if (parameter.node != Parameter::kNone) return nodes[parameter.node].memory_lifetime_t2;
+        if (parameter.link != Parameter::kNone) return links[parameter.link].*parameter.member;
+        return config.baseline_purify_factor;
+    }
+
+    // A fresh engine over the inputs with one parameter scaled.
+    Engine perturbed_engine(const Parameter& parameter, double factor) {
+        double& scaled = value(parameter);
+        const double original = scaled;
+        scaled = original * factor;
         Engine engine{config};
-        engine.build_network(nodes, links);
-        *parameter.value = original;
-        return run(engine, request, runs, seed).empirical_success_rate;
+        try {
+            engine.build_network(nodes, links);
+        } catch (...) {
+            scaled = original;
+            throw;
+        }
+        scaled = original;
+        return engine;
     }
 };
+
+double impact_of(double baseline, double minus, double plus) {
+    return baseline < kMinimumBaseline ? 0.0 : (std::fabs(plus - baseline) + std::fabs(minus - baseline)) / baseline;
+}
 
 }  // namespace
 
@@ -94,8 +119,31 @@ std::uint64_t sensitivity_runs(std::size_t node_count) {
 }
 
 std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, double baseline_success_rate,
-                                              std::uint64_t seed_base) {
-    return sensitivity_analysis(context, baseline_success_rate, seed_base, run_ensemble);
+                                              std::uint64_t seed_base, const StopCheck& stop) {
+    const unsigned threads = call_thread_count();
+    const std::uint64_t runs = sensitivity_runs(context.nodes.size());
+    const RerunInputs inputs(context);
+    std::vector<Parameter> parameters = inputs.parameters();
+
+    // Rerun 2k scales parameter k by 0.9 with seed seed_base + 2k, rerun
+    // 2k + 1 by 1.1 with the next seed. Each task scales its own copy of the
+    // inputs, so the reruns share nothing.
+    std::vector<double> rates(2 * parameters.size());
+    run_tasks(rates.size(), threads, stop, [&](std::uint64_t task, const StopCheck& task_stop) {
+        RerunInputs own = inputs;
+        const Parameter& parameter = parameters[task / 2];
+        const Engine engine = own.perturbed_engine(parameter, task % 2 == 0 ? kScaleDown : kScaleUp);
+        rates[task] = run_ensemble(engine, own.request, runs, seed_base + task, task_stop, 1).empirical_success_rate;
+    });
+
+    std::vector<NamedImpact> impacts;
+    impacts.reserve(parameters.size());
+    for (std::size_t k = 0; k < parameters.size(); ++k) {
+        impacts.emplace_back(std::move(parameters[k].display_name),
+                             impact_of(baseline_success_rate, rates[2 * k], rates[2 * k + 1]));
+    }
+    sort_impacts_descending(impacts);
+    return merge_equal_names(impacts);
 }
 
 std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, double baseline_success_rate,
@@ -109,11 +157,12 @@ std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, 
     impacts.reserve(parameters.size());
     std::uint64_t seed = seed_base;  // unsigned arithmetic wraps
     for (Parameter& parameter : parameters) {
-        const double minus = inputs.success_rate(parameter, kScaleDown, runs, seed, run);
-        const double plus = inputs.success_rate(parameter, kScaleUp, runs, seed + 1, run);
+        const double minus = run(inputs.perturbed_engine(parameter, kScaleDown), inputs.request, runs, seed)
+                                 .empirical_success_rate;
+        const double plus = run(inputs.perturbed_engine(parameter, kScaleUp), inputs.request, runs, seed + 1)
+                                .empirical_success_rate;
         seed += 2;
-        const double impact = b < kMinimumBaseline ? 0.0 : (std::fabs(plus - b) + std::fabs(minus - b)) / b;
-        impacts.emplace_back(std::move(parameter.display_name), impact);
+        impacts.emplace_back(std::move(parameter.display_name), impact_of(b, minus, plus));
     }
     sort_impacts_descending(impacts);
     return merge_equal_names(impacts);

@@ -23,8 +23,12 @@ std::uint64_t sensitivity_runs(std::size_t node_count);
 // (wrapping). Impact = (|plus - b| + |minus - b|) / b, or 0.0 when the
 // baseline b is below 0.01. Result in descending impact order with unique
 // display names ("memory_lifetime_t2:A", "distance_km:A->B", ...).
+//
+// The reruns are independent seeded ensembles: they run side by side on up
+// to call_thread_count() threads, with the same rates as one after another.
+// `stop` is polled throughout (Stopped).
 std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, double baseline_success_rate,
-                                              std::uint64_t seed_base);
+                                              std::uint64_t seed_base, const StopCheck& stop = never_stop());
 std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, double baseline_success_rate,
                                               std::uint64_t seed_base, const EnsembleRunner& run);
 

@@ -22,6 +22,15 @@ inline constexpr std::string_view kUnboundedRange = "cannot sample a range of in
 inline constexpr std::string_view kNoSimulationContext =
     "No simulation context available. Pass store_context=True to simulate().";
 
+// ---- ensembles ----
+inline constexpr std::string_view kNumThreadsVariable = "VORN_NUM_THREADS";
+inline std::string invalid_thread_count(std::string_view value) {
+    std::string text = "VORN_NUM_THREADS must be a whole number of threads from 1 to 1024, got '";
+    text += value;
+    text += '\'';
+    return text;
+}
+
 // ---- protocols ----
 inline constexpr std::string_view kCoordinationTopologyChoices =
     "coordination_topology must be one of: 'star', 'ring', 'mesh'";

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/stop_check.h"
 #include "engine/network_graph.h"
 #include "engine/network_model.h"
 #include "simulation/request.h"
@@ -32,7 +33,8 @@ private:
 };
 
 // Runs one request with the all-zero-key request generator. Throws
-// InternalFault when the engine has no network.
-RequestOutcome run_request(const Engine& engine, const EntanglementRequest& request);
+// InternalFault when the engine has no network, Stopped when `stop` says so.
+RequestOutcome run_request(const Engine& engine, const EntanglementRequest& request,
+                           const StopCheck& stop = never_stop());
 
 }  // namespace vorn

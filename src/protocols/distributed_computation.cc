@@ -23,9 +23,11 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const std::vector<std::string>& participants,
                                                            const CoordinationShape& shape,
                                                            double correlation_strength,
-                                                           double classical_relay_latency_ms) {
-    return execute_distributed_computation(engine, participants, shape, correlation_strength,
-                                           classical_relay_latency_ms, run_request);
+                                                           double classical_relay_latency_ms,
+                                                           const StopCheck& stop) {
+    return execute_distributed_computation(
+        engine, participants, shape, correlation_strength, classical_relay_latency_ms,
+        [&stop](const Engine& e, const EntanglementRequest& r) { return run_request(e, r, stop); });
 }
 
 DistributedComputingResult execute_distributed_computation(const Engine& engine,
@@ -80,11 +82,12 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
     return result;
 }
 
-DistributedComputingResult distributed_computation(const Engine& engine, const DistributedComputingParameters& params) {
+DistributedComputingResult distributed_computation(const Engine& engine, const DistributedComputingParameters& params,
+                                                   const StopCheck& stop) {
     return execute_distributed_computation(engine, params.participants,
                                            to_coordination_shape(params.coordination_topology),
                                            params.measurement_basis.correlation_strength,
-                                           params.classical_relay_latency_ms);
+                                           params.classical_relay_latency_ms, stop);
 }
 
 CoordinationShape parse_coordination_topology(std::string_view text, const std::vector<std::string>& participants) {
@@ -106,12 +109,13 @@ DistributedComputingResult run_distributed_computation(const Engine& engine,
                                                        std::string_view coordination_topology,
                                                        std::string_view basis_type,
                                                        std::optional<double> correlation_strength,
-                                                       std::optional<double> classical_relay_latency_ms) {
+                                                       std::optional<double> classical_relay_latency_ms,
+                                                       const StopCheck& stop) {
     const CoordinationShape shape = parse_coordination_topology(coordination_topology, participants);
     (void)parse_basis_type(basis_type);  // validated only; the basis enters no computation
     return execute_distributed_computation(engine, participants, shape,
                                            correlation_strength.value_or(kDefaultCorrelation),
-                                           classical_relay_latency_ms.value_or(kDefaultRelayLatencyMs));
+                                           classical_relay_latency_ms.value_or(kDefaultRelayLatencyMs), stop);
 }
 
 std::string party_outcome_repr(const PartyOutcome& outcome) {

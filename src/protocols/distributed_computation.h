@@ -61,7 +61,8 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const std::vector<std::string>& participants,
                                                            const CoordinationShape& shape,
                                                            double correlation_strength,
-                                                           double classical_relay_latency_ms);
+                                                           double classical_relay_latency_ms,
+                                                           const StopCheck& stop = never_stop());
 DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const std::vector<std::string>& participants,
                                                            const CoordinationShape& shape,
@@ -71,7 +72,8 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
 
 // The value-record form: the topology record is converted to its shape (never
 // an error) and the correlation strength taken from the basis.
-DistributedComputingResult distributed_computation(const Engine& engine, const DistributedComputingParameters& params);
+DistributedComputingResult distributed_computation(const Engine& engine, const DistributedComputingParameters& params,
+                                                   const StopCheck& stop = never_stop());
 
 // The text form: `coordination_topology` must be exactly "star", "ring" or
 // "mesh" (a star is centred on the first participant, or the empty id when
@@ -83,7 +85,8 @@ DistributedComputingResult run_distributed_computation(const Engine& engine,
                                                        std::string_view coordination_topology,
                                                        std::string_view basis_type,
                                                        std::optional<double> correlation_strength,
-                                                       std::optional<double> classical_relay_latency_ms);
+                                                       std::optional<double> classical_relay_latency_ms,
+                                                       const StopCheck& stop = never_stop());
 CoordinationShape parse_coordination_topology(std::string_view text, const std::vector<std::string>& participants);
 BasisType parse_basis_type(std::string_view text);
 

@@ -13,7 +13,9 @@ constexpr double kFailedRoundCostMs = 2.5;
 
 }  // namespace
 
-QKDResult run_qkd(const Engine& engine, const QKDParameters& params) { return run_qkd(engine, params, run_request); }
+QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const StopCheck& stop) {
+    return run_qkd(engine, params, [&stop](const Engine& e, const EntanglementRequest& r) { return run_request(e, r, stop); });
+}
 
 QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const RequestRunner& run) {
     QKDResult result;

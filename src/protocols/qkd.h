@@ -46,7 +46,7 @@ struct QKDStats {
 // Each round is one request with the HighestFidelity strategy and the budget
 // left over; a failed round costs a fixed back-off. Without a network no
 // round runs and the result reports nothing completed.
-QKDResult run_qkd(const Engine& engine, const QKDParameters& params);
+QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const StopCheck& stop = never_stop());
 QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const RequestRunner& run);
 
 // "QKDResult(success=true, key_bits=40, qber=0.0250)"

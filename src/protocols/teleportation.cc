@@ -16,8 +16,10 @@ constexpr std::uint64_t kClassicalBitsPerTeleport = 2;
 
 }  // namespace
 
-TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params) {
-    return execute_teleportation(engine, params, run_request);
+TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params,
+                                           const StopCheck& stop) {
+    return execute_teleportation(engine, params,
+                                 [&stop](const Engine& e, const EntanglementRequest& r) { return run_request(e, r, stop); });
 }
 
 TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params,

@@ -40,7 +40,8 @@ struct TeleportationStats {
 
 // The reported path is the source, the relays and the target; relays never
 // influence routing. Without a network the path stops after the relays.
-TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params);
+TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params,
+                                           const StopCheck& stop = never_stop());
 TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params,
                                            const RequestRunner& run);
 

@@ -9,6 +9,7 @@
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
+#include "python_bridge/signal_stop.h"
 #include "python_bridge/class_builder.h"
 #include "python_bridge/vorn_objects.h"
 #include "simulation/ensemble.h"
@@ -29,7 +30,8 @@ void define_network(Engine& engine, std::vector<NodeDefinition> nodes, std::vect
 RequestOutcome request_entanglement(const Engine& engine, std::string from_node, std::string to,
                                     double fidelity_target, double max_latency_ms,
                                     std::optional<StrategyType> strategy) {
-    return run_request(engine, {std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy});
+    return run_request(engine, {std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy},
+                       SignalStop());
 }
 
 MonteCarloStats simulate(const Engine& engine, std::string from_node, std::string to, double fidelity_target,
@@ -37,7 +39,7 @@ MonteCarloStats simulate(const Engine& engine, std::string from_node, std::strin
                          std::optional<std::uint64_t> seed) {
     if (!engine.has_network()) throw OperationError(std::string(vorn::msg::kNoNetworkForEnsemble));
     EntanglementRequest request{std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy};
-    EnsembleOutcome outcome = run_ensemble(engine, request, runs, seed);
+    EnsembleOutcome outcome = run_ensemble(engine, request, runs, seed, SignalStop());
     return {outcome.total_runs,
             outcome.empirical_success_rate,
             outcome.mean_latency_ms,
@@ -51,10 +53,10 @@ void engine_define_network_from_vorn(Engine& engine, const VornFileObject& qf) {
     define_network_from_vorn(engine, vorn_network_record(qf));
 }
 
-QKDResult engine_run_qkd(const Engine& engine, QKDParameters params) { return run_qkd(engine, params); }
+QKDResult engine_run_qkd(const Engine& engine, QKDParameters params) { return run_qkd(engine, params, SignalStop()); }
 
 TeleportationOutcome engine_execute_teleportation(const Engine& engine, TeleportationParameters params) {
-    return execute_teleportation(engine, params);
+    return execute_teleportation(engine, params, SignalStop());
 }
 
 DistributedComputingResult engine_run_distributed_computation(const Engine& engine,
@@ -64,7 +66,7 @@ DistributedComputingResult engine_run_distributed_computation(const Engine& engi
                                                               std::optional<double> correlation_strength,
                                                               std::optional<double> classical_relay_latency_ms) {
     return run_distributed_computation(engine, participants, coordination_topology, basis_type, correlation_strength,
-                                       classical_relay_latency_ms);
+                                       classical_relay_latency_ms, SignalStop());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "protocols/teleportation.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
+#include "python_bridge/signal_stop.h"
 #include "python_bridge/function_builder.h"
 #include "python_bridge/protocol_parameters.h"
 #include "topologies/builtin_topologies.h"
@@ -20,7 +21,7 @@ NetworkTopologyPayload generate_topology_function(std::string name) { return gen
 TopologyComparisonReport compare_topologies_function(std::vector<TopologyEndpoints> endpoints,
                                                      double fidelity_target, double max_latency_ms,
                                                      std::uint64_t runs, std::optional<StrategyType> strategy) {
-    return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy);
+    return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy, SignalStop());
 }
 
 QKDResult qkd_function(const Engine& engine, std::string from_node, std::string to_node, double fidelity_target,
@@ -29,14 +30,16 @@ QKDResult qkd_function(const Engine& engine, std::string from_node, std::string 
     // The module function fixes sifting and privacy amplification at their defaults.
     return run_qkd(engine, make_qkd_parameters(std::move(from_node), std::move(to_node), fidelity_target,
                                                max_latency_ms, rounds, error_rate_tolerance, std::nullopt,
-                                               std::nullopt));
+                                               std::nullopt),
+                   SignalStop());
 }
 
 TeleportationOutcome teleportation_function(const Engine& engine, std::string source_node, std::string target_node,
                                             std::optional<double> state_fidelity,
                                             std::optional<double> classical_bandwidth_ms) {
     return execute_teleportation(engine, make_teleportation_parameters(std::move(source_node), std::move(target_node),
-                                                                       state_fidelity, classical_bandwidth_ms));
+                                                                       state_fidelity, classical_bandwidth_ms),
+                                 SignalStop());
 }
 
 DistributedComputingResult distributed_computation_function(const Engine& engine,
@@ -49,7 +52,7 @@ DistributedComputingResult distributed_computation_function(const Engine& engine
     params.coordination_topology = std::move(coordination_topology);
     params.measurement_basis = measurement_basis;
     if (classical_relay_latency_ms) params.classical_relay_latency_ms = *classical_relay_latency_ms;
-    return distributed_computation(engine, params);
+    return distributed_computation(engine, params, SignalStop());
 }
 
 }  // namespace

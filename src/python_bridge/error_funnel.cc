@@ -3,6 +3,7 @@
 #include <new>
 
 #include "common/errors.h"
+#include "common/stop_check.h"
 #include "python_bridge/instance.h"
 #include "python_bridge/messages.h"
 
@@ -42,6 +43,9 @@ void translate_current_exception() {
         throw;
     } catch (const ErrorAlreadySet&) {
         if (!PyErr_Occurred()) raise_fault(msg::kUnknownCxxException);
+    } catch (const vorn::Stopped& stopped) {
+        // A signal handler's exception ended the call: it stays as raised.
+        if (!PyErr_Occurred()) raise_fault(stopped.what());
     } catch (const vorn::ValueError& error) {
         set_error(PyExc_ValueError, error.message);
     } catch (const vorn::OperationError& error) {

@@ -5,6 +5,7 @@
 #include "common/messages.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
+#include "python_bridge/signal_stop.h"
 #include "python_bridge/class_builder.h"
 
 namespace vorn::py {
@@ -22,7 +23,7 @@ MonteCarloStats make_stats(std::uint64_t total_runs, double empirical_success_ra
 
 DictItems<std::string, double> stats_sensitivity_analysis(const MonteCarloStats& stats, std::uint64_t seed_base) {
     if (!stats.context) throw ValueError(std::string(vorn::msg::kNoSimulationContext));
-    return {sensitivity_analysis(*stats.context, stats.empirical_success_rate, seed_base)};
+    return {sensitivity_analysis(*stats.context, stats.empirical_success_rate, seed_base, SignalStop())};
 }
 
 }  // namespace

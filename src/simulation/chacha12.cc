@@ -1,6 +1,7 @@
 #include "simulation/chacha12.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "common/errors.h"
@@ -13,12 +14,6 @@ namespace {
 constexpr std::array<std::uint32_t, 4> kSigma = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
 
 constexpr std::uint32_t rotl(std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
-
-#if defined(__GNUC__)
-// Four blocks side by side, one vector lane each.
-typedef std::uint32_t Lanes4 __attribute__((vector_size(16)));
-inline Lanes4 rotl(Lanes4 v, int n) { return (v << n) | (v >> (32 - n)); }
-#endif
 
 #define VORN_QUARTER_ROUND(a, b, c, d) \
     a += b; d = rotl(d ^ a, 16);         \
@@ -44,13 +39,6 @@ inline void double_rounds(Word (&x)[16], int count) {
 
 #undef VORN_QUARTER_ROUND
 
-std::uint64_t counter_of(const ChaChaState& state) { return state[12] | (std::uint64_t{state[13]} << 32); }
-
-void set_counter(ChaChaState& state, std::uint64_t counter) {
-    state[12] = static_cast<std::uint32_t>(counter);
-    state[13] = static_cast<std::uint32_t>(counter >> 32);
-}
-
 }  // namespace
 
 void chacha_block(const ChaChaState& input, int double_round_count, ChaChaState& out) {
@@ -60,15 +48,41 @@ void chacha_block(const ChaChaState& input, int double_round_count, ChaChaState&
     for (int i = 0; i < 16; ++i) out[i] = x[i] + input[i];
 }
 
-ChaCha12Generator::ChaCha12Generator(const Key& key, std::uint64_t stream) {
-    for (int i = 0; i < 4; ++i) input_[i] = kSigma[i];
-    for (int i = 0; i < 8; ++i) {
-        input_[4 + i] = std::uint32_t{key[4 * i]} | (std::uint32_t{key[4 * i + 1]} << 8) |
-                        (std::uint32_t{key[4 * i + 2]} << 16) | (std::uint32_t{key[4 * i + 3]} << 24);
+std::uint64_t closed01_win_bound(double p) {
+    // The first top-52-bit value whose draw the trial loses, by bisection.
+    std::uint64_t low = 0;
+    std::uint64_t high = std::uint64_t{1} << 52;  // treated as "loses" (no such draw)
+    while (low < high) {
+        const std::uint64_t middle = low + (high - low) / 2;
+        if (p > closed01_from_bits(middle << 12)) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
     }
-    set_counter(input_, 0);
-    input_[14] = static_cast<std::uint32_t>(stream);
-    input_[15] = static_cast<std::uint32_t>(stream >> 32);
+    return low;
+}
+
+ChaChaState ChaCha12Generator::input_state(const Key& key, std::uint64_t stream) {
+    ChaChaState input;
+    for (int i = 0; i < 4; ++i) input[i] = kSigma[i];
+    for (int i = 0; i < 8; ++i) {
+        input[4 + i] = std::uint32_t{key[4 * i]} | (std::uint32_t{key[4 * i + 1]} << 8) |
+                       (std::uint32_t{key[4 * i + 2]} << 16) | (std::uint32_t{key[4 * i + 3]} << 24);
+    }
+    input[12] = 0;
+    input[13] = 0;
+    input[14] = static_cast<std::uint32_t>(stream);
+    input[15] = static_cast<std::uint32_t>(stream >> 32);
+    return input;
+}
+
+ChaCha12Generator::ChaCha12Generator(const Key& key, std::uint64_t stream, const KeystreamKernel& kernel)
+    : input_(input_state(key, stream)), kernel_(&kernel) {}
+
+ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block)
+    : input_(input), kernel_(&best_keystream_kernel()), counter_(1), available_(16) {
+    std::memcpy(buffer_.data(), first_block, 16 * sizeof(std::uint32_t));
 }
 
 ChaCha12Generator::Key ChaCha12Generator::key_from_u64(std::uint64_t seed) {
@@ -90,46 +104,20 @@ void ChaCha12Generator::throw_bad_range(double a, double b) {
     throw InternalFault(std::string(msg::kUnboundedRange));
 }
 
-std::uint64_t ChaCha12Generator::blocks_generated() const { return counter_of(input_); }
-
 void ChaCha12Generator::refill() {
-    const std::uint64_t counter = counter_of(input_);
-    // A fresh generator computes one block first: many users (a short
-    // ensemble run) need only a few words.
-    if (counter == 0) {
+    if (counter_ == 0) {
+        // A fresh generator computes one block first: many users (a short
+        // ensemble run) need only a few words.
         ChaChaState block;
         chacha_block(input_, kDoubleRounds, block);
-        std::copy(block.begin(), block.end(), buffer_.end() - 16);
-        set_counter(input_, 1);
-        index_ = kBufferWords - 16;
-        return;
+        std::copy(block.begin(), block.end(), buffer_.begin());
+        counter_ = 1;
+        available_ = 16;
+    } else {
+        kernel_->blocks(input_.data(), counter_, kDoubleRounds, buffer_.data());
+        counter_ += kernel_->lanes;  // wraps like the cipher's 64-bit counter
+        available_ = 16 * kernel_->lanes;
     }
-    static_assert(kBlocksPerRefill == 4);
-#if defined(__GNUC__)
-    Lanes4 start[16];
-    for (int i = 0; i < 16; ++i) start[i] = Lanes4{input_[i], input_[i], input_[i], input_[i]};
-    // The 64-bit block counter of each lane (it wraps like the cipher's).
-    for (std::uint32_t l = 0; l < 4; ++l) {
-        start[12][l] = static_cast<std::uint32_t>(counter + l);
-        start[13][l] = static_cast<std::uint32_t>((counter + l) >> 32);
-    }
-    Lanes4 x[16];
-    for (int i = 0; i < 16; ++i) x[i] = start[i];
-    double_rounds(x, kDoubleRounds);
-    for (int i = 0; i < 16; ++i) {
-        const Lanes4 sum = x[i] + start[i];
-        for (int l = 0; l < 4; ++l) buffer_[16 * l + i] = sum[l];
-    }
-#else
-    ChaChaState state = input_;
-    for (std::uint64_t l = 0; l < kBlocksPerRefill; ++l) {
-        set_counter(state, counter + l);
-        ChaChaState block;
-        chacha_block(state, kDoubleRounds, block);
-        std::copy(block.begin(), block.end(), buffer_.begin() + 16 * l);
-    }
-#endif
-    set_counter(input_, counter + kBlocksPerRefill);
     index_ = 0;
 }
 

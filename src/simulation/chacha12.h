@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "simulation/keystream_kernel.h"
 
 namespace vorn {
 
@@ -25,32 +28,76 @@ inline double closed01_from_bits(std::uint64_t bits) {
     return fraction * std::bit_cast<double>(0x3FF0000000000001ULL) + 0.0;
 }
 
+// The draws of uniform_closed01 that a trial of probability p wins
+// (p > draw) are exactly those whose top 52 bits are below this bound: 0 when
+// no draw wins (p <= 0, NaN), 2^52 when every draw wins. The map from bits to
+// draws never decreases, so one integer comparison replaces the conversion.
+std::uint64_t closed01_win_bound(double p);
+
 class ChaCha12Generator {
 public:
     using Key = std::array<std::uint8_t, 32>;
     static constexpr int kDoubleRounds = 6;
-    static constexpr std::size_t kBlocksPerRefill = 4;
-    static constexpr std::size_t kBufferWords = 16 * kBlocksPerRefill;
+    static constexpr std::size_t kBufferWords = 16 * kMaxKernelLanes;
 
-    // Counter starts at 0; the first draw computes block 0.
-    explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0);
+    // Counter starts at 0; the first draw computes block 0 alone (a short
+    // ensemble run reads only a few words), later draws refill with the
+    // widest keystream kernel of this CPU.
+    explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0)
+        : ChaCha12Generator(key, stream, best_keystream_kernel()) {}
+    // The same stream computed by a given kernel (which the CPU must support).
+    ChaCha12Generator(const Key& key, std::uint64_t stream, const KeystreamKernel& kernel);
+    // The stream whose block 0 input is `input` (see input_state), with
+    // block 0 already computed (16 words at `first_block`, for instance by
+    // KeystreamKernel::states for several generators at once).
+    ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block);
+
+    // The block function's input for block 0 of a key and stream.
+    static ChaChaState input_state(const Key& key, std::uint64_t stream);
 
     // Expands a 64-bit seed into a key with the PCG32 output function.
     static Key key_from_u64(std::uint64_t seed);
     static ChaCha12Generator seed_from_u64(std::uint64_t seed) { return ChaCha12Generator(key_from_u64(seed)); }
 
     std::uint32_t next_u32() {
-        if (index_ == kBufferWords) refill();
+        if (index_ == available_) refill();
         return buffer_[index_++];
     }
 
     // Two consecutive keystream words; the first is the low half.
     std::uint64_t next_u64() {
+        if constexpr (std::endian::native == std::endian::little) {
+            if (available_ - index_ >= 2) {
+                std::uint64_t both;
+                std::memcpy(&both, &buffer_[index_], sizeof both);
+                index_ += 2;
+                return both;
+            }
+        }
         const std::uint64_t low = next_u32();
         return low | (std::uint64_t{next_u32()} << 32);
     }
 
     double uniform_closed01() { return closed01_from_bits(next_u64()); }
+
+    // Draws one next_u64 per bound, in order, and returns how many have their
+    // top 52 bits at or above their bound (trials lost, see
+    // closed01_win_bound). The same draws as a loop of next_u64, with the
+    // buffer position kept in a register.
+    std::uint64_t count_losing_draws(const std::uint64_t* bounds, std::size_t count) {
+        std::uint64_t losses = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            std::uint64_t draw;
+            if (std::endian::native == std::endian::little && available_ - index_ >= 2) {
+                std::memcpy(&draw, &buffer_[index_], sizeof draw);
+                index_ += 2;
+            } else {
+                draw = next_u64();
+            }
+            losses += (draw >> 12) >= bounds[k] ? 1 : 0;
+        }
+        return losses;
+    }
 
     // A real in [a, b): the top 52 bits of a draw as a fraction of b - a,
     // drawn again while the result rounds up to b. Throws InternalFault when
@@ -66,15 +113,20 @@ public:
     }
 
     // Number of keystream blocks computed so far (buffered ones included).
-    std::uint64_t blocks_generated() const;
+    std::uint64_t blocks_generated() const { return counter_; }
+    // Number of keystream words handed out so far.
+    std::uint64_t words_drawn() const { return 16 * counter_ - (available_ - index_); }
 
 private:
     void refill();
     [[noreturn]] static void throw_bad_range(double a, double b);
 
     ChaChaState input_;
-    std::array<std::uint32_t, kBufferWords> buffer_;
-    std::size_t index_ = kBufferWords;
+    const KeystreamKernel* kernel_;
+    std::uint64_t counter_ = 0;  // next block to compute
+    std::uint32_t index_ = 0;      // next buffered word
+    std::uint32_t available_ = 0;  // buffered words, block after block
+    alignas(64) std::array<std::uint32_t, kBufferWords> buffer_;
 };
 
 }  // namespace vorn

@@ -1,6 +1,7 @@
 #include "simulation/chacha12.h"
 
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "common/errors.h"
@@ -76,8 +77,9 @@ TEST(generator_words_follow_block_counter_and_stream) {
             for (std::uint32_t word : out) all_equal = all_equal && generator.next_u32() == word;
         }
         EXPECT_TRUE(all_equal);
-        // One block first, then four at a time: 1, 5, 9, 13.
-        EXPECT_EQ(generator.blocks_generated(), std::uint64_t{13});
+        // One block first, then a kernel's width at a time.
+        const std::uint64_t lanes = vorn::best_keystream_kernel().lanes;
+        EXPECT_EQ(generator.blocks_generated(), 1 + lanes * ((9 + lanes - 1) / lanes));
     }
 }
 
@@ -189,4 +191,26 @@ TEST(uniform_range_rejects_bad_bounds) {
     } catch (const vorn::InternalFault& fault) {
         EXPECT_EQ(std::string(fault.what()), std::string("cannot sample empty range"));
     }
+}
+
+// The integer bound decides every trial exactly as p > uniform_closed01 does,
+// at the bound itself, around it, and for awkward probabilities.
+TEST(win_bound_agrees_with_the_closed01_comparison) {
+    std::mt19937_64 rng(5);
+    const double awkward[] = {0.0, -0.0, -1.0, 1.0, 0.5, 0.98, 1.0000000000000002, 2.0, 1e-300, NAN, INFINITY,
+                              -INFINITY, std::nextafter(1.0, 0.0), std::nextafter(0.5, 1.0)};
+    int mismatches = 0;
+    for (int trial = 0; trial < 4000; ++trial) {
+        const double p = trial < 14 ? awkward[trial] : std::ldexp(static_cast<double>(rng() >> 11), -53);
+        const std::uint64_t bound = vorn::closed01_win_bound(p);
+        const std::uint64_t around[] = {bound - 1, bound, bound + 1, rng() >> 12, 0, (std::uint64_t{1} << 52) - 1};
+        for (const std::uint64_t top : around) {
+            if (top >= (std::uint64_t{1} << 52)) continue;
+            const std::uint64_t bits = (top << 12) | (rng() & 0xFFF);
+            mismatches += (p > vorn::closed01_from_bits(bits)) != (top < bound) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(vorn::closed01_win_bound(NAN), std::uint64_t{0});
+    EXPECT_EQ(vorn::closed01_win_bound(2.0), std::uint64_t{1} << 52);
 }

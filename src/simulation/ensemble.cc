@@ -1,14 +1,19 @@
 #include "simulation/ensemble.h"
 
 #include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/errors.h"
 #include "common/messages.h"
+#include "simulation/call_workers.h"
 #include "simulation/chacha12.h"
+#include "simulation/keystream_kernel.h"
 #include "simulation/request_plan.h"
 #include "simulation/round_loop.h"
 #include "simulation/simulate_request.h"
+#include "simulation/thread_count.h"
 
 namespace vorn {
 namespace {
@@ -23,53 +28,221 @@ std::uint64_t clock_seed() {
     return static_cast<std::uint64_t>(seconds.count()) * 1'000'000'000ULL + static_cast<std::uint64_t>(subsecond.count());
 }
 
+// Runs per chunk: the unit of work of a worker and of the in-order sums.
+constexpr std::uint64_t kChunkRuns = 2048;
+
+// Whole-number totals: their sums do not depend on the order of the runs.
+struct Totals {
+    std::uint64_t successes = 0;
+    std::uint64_t drops = 0;
+    std::uint64_t attempts_per_hop = 0;
+    std::uint64_t keystream_words = 0;
+
+    void add(const Totals& other) {
+        successes += other.successes;
+        drops += other.drops;
+        attempts_per_hop += other.attempts_per_hop;
+        keystream_words += other.keystream_words;
+    }
+};
+
+// The per-run values of one chunk, kept until they are added in run order.
+struct Chunk {
+    std::unique_ptr<double[]> latency;
+    std::unique_ptr<double[]> fidelity;
+    std::unique_ptr<bool[]> success;
+    Totals totals;
+    std::uint64_t count = 0;
+
+    explicit Chunk(std::uint64_t capacity)
+        : latency(new double[capacity]), fidelity(new double[capacity]), success(new bool[capacity]) {}
+};
+
+// The first keystream block of both generators of `lanes` consecutive runs,
+// computed side by side in one kernel call per stream: most runs read only a
+// few words, so this block is much of their keystream.
+struct FirstBlocks {
+    alignas(64) std::uint32_t request_inputs[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t loss_inputs[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t request_blocks[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t loss_blocks[16 * kMaxKernelLanes];
+    ChaChaState request_states[kMaxKernelLanes];
+    ChaChaState loss_states[kMaxKernelLanes];
+
+    // The runs seeded first_seed .. first_seed + count - 1 (count <= kernel
+    // lanes); unused lanes compute a block nobody reads.
+    void compute(const KeystreamKernel& kernel, std::uint64_t first_seed, unsigned count) {
+        const unsigned lanes = kernel.lanes;
+        for (unsigned l = 0; l < lanes; ++l) {
+            const ChaCha12Generator::Key key = ChaCha12Generator::key_from_u64(first_seed + (l < count ? l : 0));
+            // Run i: generation draws from seed base + i, stream 0; memory-loss
+            // draws from the same key on stream 1.
+            request_states[l] = ChaCha12Generator::input_state(key, 0);
+            loss_states[l] = ChaCha12Generator::input_state(key, 1);
+            for (unsigned i = 0; i < 16; ++i) {
+                request_inputs[i * lanes + l] = request_states[l][i];
+                loss_inputs[i * lanes + l] = loss_states[l][i];
+            }
+        }
+        kernel.states(request_inputs, ChaCha12Generator::kDoubleRounds, request_blocks);
+        kernel.states(loss_inputs, ChaCha12Generator::kDoubleRounds, loss_blocks);
+    }
+};
+
+// Runs [first, first + count) of the ensemble into `chunk`.
+void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first, std::uint64_t count, Chunk& chunk,
+               const StopCheck& stop) {
+    chunk.count = count;
+    chunk.totals = {};
+    const KeystreamKernel& kernel = best_keystream_kernel();
+    FirstBlocks blocks;
+    for (std::uint64_t j = 0; j < count; ++j) {
+        stop.poll();
+        if (plan.ends_early) {
+            chunk.latency[j] = plan.early_latency_ms;
+            chunk.fidelity[j] = 0.0;
+            chunk.success[j] = false;
+            continue;
+        }
+        const unsigned lane = static_cast<unsigned>(j % kernel.lanes);
+        if (lane == 0) {
+            const std::uint64_t left = count - j;
+            blocks.compute(kernel, base + first + j, left < kernel.lanes ? static_cast<unsigned>(left) : kernel.lanes);
+        }
+        // Seeded ensembles repeat exactly: run i's streams depend on base + i only.
+        ChaCha12Generator request_generator(blocks.request_states[lane], blocks.request_blocks + 16 * lane);
+        ChaCha12Generator loss_generator(blocks.loss_states[lane], blocks.loss_blocks + 16 * lane);
+        std::uint64_t run_drops = 0;
+        const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop);
+        chunk.latency[j] = result.latency_ms;
+        chunk.fidelity[j] = result.fidelity;
+        chunk.success[j] = result.success;
+        chunk.totals.successes += result.success ? 1 : 0;
+        chunk.totals.drops += run_drops;
+        chunk.totals.attempts_per_hop += result.rounds;
+        chunk.totals.keystream_words += request_generator.words_drawn() + loss_generator.words_drawn();
+    }
+}
+
+// The running sums, fed chunk after chunk in run order.
+struct Sums {
+    Totals totals;
+    double fidelity_sum = 0.0;
+    double latency_sum = 0.0;
+
+    void add(const Chunk& chunk) {
+        for (std::uint64_t j = 0; j < chunk.count; ++j) {
+            if (chunk.success[j]) fidelity_sum += chunk.fidelity[j];
+            latency_sum += chunk.latency[j];
+        }
+        totals.add(chunk.totals);
+    }
+};
+
+std::uint64_t chunk_count(std::uint64_t runs) { return runs / kChunkRuns + (runs % kChunkRuns != 0 ? 1 : 0); }
+
+std::uint64_t chunk_size(std::uint64_t runs, std::uint64_t index) {
+    const std::uint64_t first = index * kChunkRuns;
+    return runs - first < kChunkRuns ? runs - first : kChunkRuns;
+}
+
+Sums run_on_calling_thread(const RequestPlan& plan, std::uint64_t base, std::uint64_t runs, const StopCheck& stop) {
+    Sums sums;
+    if (runs == 0) return sums;
+    Chunk chunk(runs < kChunkRuns ? runs : kChunkRuns);
+    const std::uint64_t chunks = chunk_count(runs);
+    for (std::uint64_t c = 0; c < chunks; ++c) {
+        run_chunk(plan, base, c * kChunkRuns, chunk_size(runs, c), chunk, stop);
+        sums.add(chunk);
+    }
+    return sums;
+}
+
+// Workers take chunks in order and fill a ring of slots; the calling thread
+// adds the slots in chunk order and frees them. A worker waits for its slot
+// only while the calling thread is more than a ring behind.
+Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t runs, unsigned threads,
+                    const StopCheck& stop) {
+    const std::uint64_t chunks = chunk_count(runs);
+    const std::uint64_t workers = threads < chunks ? threads : chunks;
+    const std::uint64_t slots = 2 * workers + 2;
+    constexpr std::uint64_t kFree = UINT64_MAX;
+
+    std::vector<Chunk> ring;
+    std::vector<std::uint64_t> filled(slots, kFree);  // chunk held by each slot; guarded by the team's mutex
+    ring.reserve(slots);
+    for (std::uint64_t s = 0; s < slots; ++s) ring.emplace_back(kChunkRuns);
+    std::uint64_t next = 0;      // next chunk to claim; guarded
+    std::uint64_t consumed = 0;  // chunks added so far; guarded
+
+    Sums sums;
+    CallWorkers team;
+    for (std::uint64_t w = 0; w < workers; ++w) {
+        team.spawn([&](const StopCheck& worker_stop) {
+            for (;;) {
+                std::uint64_t c;
+                {
+                    std::unique_lock<std::mutex> lock(team.mutex());
+                    if (next >= chunks) return;
+                    c = next++;
+                    team.worker_condition().wait(lock, [&] { return team.cancelled() || c < consumed + slots; });
+                    if (team.cancelled()) return;
+                }
+                Chunk& slot = ring[c % slots];
+                run_chunk(plan, base, c * kChunkRuns, chunk_size(runs, c), slot, worker_stop);
+                {
+                    std::lock_guard<std::mutex> lock(team.mutex());
+                    filled[c % slots] = c;
+                }
+                team.notify_caller();
+            }
+        });
+    }
+    team.wait(stop, [&] {
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(team.mutex());
+                if (consumed == chunks) return true;
+                if (filled[consumed % slots] != consumed) return false;
+            }
+            sums.add(ring[consumed % slots]);
+            {
+                std::lock_guard<std::mutex> lock(team.mutex());
+                filled[consumed % slots] = kFree;
+                ++consumed;
+            }
+            team.notify_workers();
+        }
+    });
+    return sums;
+}
+
 }  // namespace
 
 EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
-                             std::optional<std::uint64_t> seed) {
+                             std::optional<std::uint64_t> seed, const StopCheck& stop, unsigned threads) {
     const NetworkGraph* graph = engine.graph();
     if (graph == nullptr) throw InternalFault(std::string(msg::kNoNetworkForEnsemble));
+    if (threads == 0) threads = call_thread_count();
     const std::uint64_t base = seed ? *seed : clock_seed();
 
     // The route and every per-hop constant depend on the graph and the
     // request only; the runs differ in their random streams alone.
-    const RequestPlan plan = plan_request(*graph, engine.config(), request);
+    const RequestPlan plan = plan_request(*graph, engine.config(), request, stop);
 
-    // 64 bits: a 32-bit count would wrap past 2^31 successes and report a
-    // negative success rate.
-    std::uint64_t successes = 0;
-    double fidelity_sum = 0.0;
-    double latency_sum = 0.0;
-    std::uint64_t drops = 0;
-    std::uint64_t attempts_per_hop = 0;
-    for (std::uint64_t i = 0; i < runs; ++i) {
-        if (plan.ends_early) {
-            latency_sum += plan.early_latency_ms;
-            continue;
-        }
-        // Run i: generation draws from seed base + i, stream 0; memory-loss
-        // draws from the same key on stream 1, so seeded ensembles repeat exactly.
-        const ChaCha12Generator::Key key = ChaCha12Generator::key_from_u64(base + i);
-        ChaCha12Generator request_generator(key, 0);
-        ChaCha12Generator loss_generator(key, 1);
-        std::uint64_t run_drops = 0;
-        const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator);
-        if (result.success) {
-            ++successes;
-            fidelity_sum += result.fidelity;
-        }
-        latency_sum += result.latency_ms;
-        drops += run_drops;
-        attempts_per_hop += result.rounds;
-    }
+    const bool parallel = threads > 1 && !plan.ends_early && runs >= kParallelEnsembleRuns;
+    const Sums sums = parallel ? run_on_workers(plan, base, runs, threads, stop)
+                               : run_on_calling_thread(plan, base, runs, stop);
 
     EnsembleOutcome outcome;
-    add_link_usage(outcome.link_usage, plan.path, attempts_per_hop);
+    add_link_usage(outcome.link_usage, plan.path, sums.totals.attempts_per_hop);
     outcome.total_runs = runs;
-    outcome.empirical_success_rate = static_cast<double>(successes) / static_cast<double>(runs);
-    outcome.mean_latency_ms = latency_sum / static_cast<double>(runs);
-    outcome.mean_fidelity = successes >= 1 ? fidelity_sum / static_cast<double>(successes) : 0.0;
-    outcome.aggregate_congestion_drops = drops;
+    outcome.empirical_success_rate = static_cast<double>(sums.totals.successes) / static_cast<double>(runs);
+    outcome.mean_latency_ms = sums.latency_sum / static_cast<double>(runs);
+    outcome.mean_fidelity =
+        sums.totals.successes >= 1 ? sums.fidelity_sum / static_cast<double>(sums.totals.successes) : 0.0;
+    outcome.aggregate_congestion_drops = sums.totals.drops;
+    outcome.keystream_words = sums.totals.keystream_words;
     return outcome;
 }
 

@@ -1,12 +1,16 @@
 // Runs per second of run_ensemble on two reference networks, with both a
 // short and a long latency budget (long budgets make failed runs replay
 // every remaining round).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "simulation/ensemble.h"
+#include "simulation/chacha12.h"
+#include "simulation/keystream_kernel.h"
+#include "topologies/builtin_topologies.h"
 #include "testing/unit_test.h"
 
 namespace {
@@ -69,4 +73,77 @@ TEST(ensemble_runs_per_second) {
         measure("backbone A->E @0.9", backbone, {"A", "E", 0.9, budget, {}});
         measure("backbone A->E @0.8", backbone, {"A", "E", 0.8, budget, {}});
     }
+}
+
+namespace {
+
+vorn::Engine library_engine(const char* name) {
+    const vorn::NetworkTopologyPayload network = vorn::generate_topology(name);
+    vorn::Engine engine;
+    engine.build_network(network.nodes, network.links);
+    return engine;
+}
+
+template <class F>
+double best_seconds(int repeats, F&& action) {
+    double best = 1e300;
+    for (int i = 0; i < repeats; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        action();
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
+
+// Time of the bare kernel producing `words` keystream words.
+double keystream_seconds(const vorn::KeystreamKernel& kernel, std::uint64_t words) {
+    alignas(64) std::uint32_t out[16 * vorn::kMaxKernelLanes];
+    vorn::ChaChaState input{0x61707865, 0x3320646e, 0x79622d32, 0x6b206574, 1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0};
+    const std::uint64_t calls = (words + 16 * kernel.lanes - 1) / (16 * kernel.lanes);
+    volatile std::uint32_t sink = 0;
+    return best_seconds(5, [&] {
+        std::uint32_t mix = 0;
+        for (std::uint64_t c = 0; c < calls; ++c) {
+            kernel.blocks(input.data(), c * kernel.lanes, 6, out);
+            mix ^= out[c % (16 * kernel.lanes)];
+        }
+        sink = sink ^ mix;
+    });
+}
+
+}  // namespace
+
+// Single-threaded run_ensemble against the bare keystream of the words it
+// reads, per kernel, in one process. Lines starting with "ratio" are read by
+// bench/ensembles.py.
+TEST(keystream_ratio) {
+    struct Row {
+        const char* topology;
+        const char* from;
+        const char* to;
+        double fidelity, budget;
+        std::uint64_t runs;
+    } rows[] = {{"repeater_chain", "N0", "N3", 0.9, 100.0, 400000},
+                {"repeater_chain", "N0", "N3", 0.9, 5000.0, 40000},
+                {"telecom_backbone", "A", "E", 0.8, 100.0, 400000},
+                {"telecom_backbone", "A", "E", 0.8, 5000.0, 40000}};
+    const vorn::KeystreamKernel& best = vorn::best_keystream_kernel();
+    for (const vorn::KeystreamKernel& kernel : vorn::keystream_kernels()) {
+        if (!kernel.supported()) continue;
+        vorn::use_keystream_kernel(kernel);
+        for (const Row& row : rows) {
+            const vorn::Engine engine = library_engine(row.topology);
+            vorn::EnsembleOutcome outcome;
+            const double ensemble_s = best_seconds(3, [&] {
+                outcome = vorn::run_ensemble(engine, {row.from, row.to, row.fidelity, row.budget, {}}, row.runs, 2024,
+                                             vorn::never_stop(), 1);
+            });
+            const double stream_s = keystream_seconds(kernel, outcome.keystream_words);
+            std::printf("ratio %s %s->%s %.2f %.0f %s %llu %llu %.6f %.6f %.2f\n", row.topology, row.from, row.to,
+                        row.fidelity, row.budget, kernel.name, static_cast<unsigned long long>(row.runs),
+                        static_cast<unsigned long long>(outcome.keystream_words), ensemble_s, stream_s,
+                        ensemble_s / stream_s);
+        }
+    }
+    vorn::use_keystream_kernel(best);
 }

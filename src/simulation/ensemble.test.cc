@@ -139,3 +139,42 @@ TEST(ensemble_requires_a_network) {
         EXPECT_EQ(std::string(fault.what()), std::string("No network defined. Call define_network() first."));
     }
 }
+
+// Chunks run on worker threads but are added in run order: any thread count
+// gives the per-run reference bit for bit, also with a last partial chunk.
+TEST(ensemble_is_bit_identical_for_every_thread_count) {
+    const Engine chain = chain_engine(0.12);
+    std::mt19937_64 rng(99);
+    Engine random_engine(vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1});
+    random_engine.install(vorn::testing::random_network(rng));
+    struct Case {
+        const Engine* engine;
+        EntanglementRequest request;
+    } cases[] = {{&chain, {"N0", "N3", 0.9, 100.0, {}}}, {&chain, {"N0", "N3", 0.95, 40.0, {}}}};
+    const std::uint64_t runs = 2 * vorn::kParallelEnsembleRuns + 4099;
+    for (const Case& c : cases) {
+        const EnsembleOutcome reference = per_run_reference(*c.engine, c.request, runs, 31);
+        EXPECT_TRUE(reference.empirical_success_rate > 0.0 && reference.empirical_success_rate < 1.0);
+        for (unsigned threads : {1u, 2u, 3u, 8u}) {
+            EXPECT_TRUE(same_outcome(vorn::run_ensemble(*c.engine, c.request, runs, 31, vorn::never_stop(), threads),
+                                     reference));
+        }
+    }
+}
+
+namespace {
+bool stop_on_third_check(void* state) { return ++*static_cast<int*>(state) >= 3; }
+}  // namespace
+
+// A stop request ends a long ensemble on one thread and on several (the
+// workers are joined before Stopped leaves run_ensemble).
+TEST(ensemble_stops_when_its_check_says_so) {
+    const Engine chain = chain_engine(0.12);
+    for (unsigned threads : {1u, 2u, 4u}) {
+        int checks = 0;
+        vorn::StopCheck stop(&stop_on_third_check, &checks);
+        EXPECT_THROW(vorn::run_ensemble(chain, {"N0", "N3", 0.999, 1e12, {}}, std::uint64_t{1} << 40, 1, stop, threads),
+                     vorn::Stopped);
+        EXPECT_EQ(checks, 3);
+    }
+}

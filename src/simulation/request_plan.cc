@@ -1,6 +1,7 @@
 #include "simulation/request_plan.h"
 
 #include "routing/route_search.h"
+#include "simulation/chacha12.h"
 #include "simulation/request_physics.h"
 
 namespace vorn {
@@ -17,7 +18,8 @@ std::uint8_t strategy_code(const EntanglementRequest& request) {
     return request.strategy ? static_cast<std::uint8_t>(*request.strategy) : std::uint8_t{1};
 }
 
-RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request) {
+RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                         const StopCheck& stop) {
     RequestPlan plan;
     plan.fidelity_target = request.fidelity_target;
     plan.max_latency_ms = request.max_latency_ms;
@@ -28,11 +30,11 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
     const double beta = config.baseline_purify_factor;
 
     const std::uint8_t code = strategy_code(request);
-    std::optional<Route> route = find_route(graph, request.from_node, request.to, code);
+    std::optional<Route> route = find_route(graph, request.from_node, request.to, code, stop);
     if (!route) return plan;
     // The fidelity route cannot reach the target: use the fastest route.
     if (code == 1 && target > route->fidelity) {
-        route = find_route(graph, request.from_node, request.to, 0);
+        route = find_route(graph, request.from_node, request.to, 0, stop);
         if (!route) return plan;
     }
     plan.path = std::move(route->path);
@@ -62,6 +64,8 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
                                             : 0.0);
         swapped *= link ? link->base_fidelity : 0.0;
     }
+    plan.hop_win_bound.reserve(hops);
+    for (const double p : plan.hop_probability) plan.hop_win_bound.push_back(closed01_win_bound(p));
     plan.swaps = plan.path.size() >= 3;
     if (plan.swaps) {
         for (std::size_t i = 0; i + 2 < plan.path.size(); ++i) swapped = purify_fidelity(swapped, beta);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stop_check.h"
 #include "engine/network_graph.h"
 #include "engine/network_model.h"
 #include "simulation/request.h"
@@ -22,8 +23,10 @@ struct RequestPlan {
 
     // The route's nodes; empty when there is no route.
     std::vector<std::string> path;
-    // Per hop: the success probability of one generation attempt.
+    // Per hop: the success probability of one generation attempt, and the
+    // same as a bound on the top 52 bits of the draw (closed01_win_bound).
     std::vector<double> hop_probability;
+    std::vector<std::uint64_t> hop_win_bound;
 
     double start_fidelity = 0.0;
     // Paths of three or more nodes swap; a round that keeps every hop's pair
@@ -41,7 +44,9 @@ struct RequestPlan {
 // Strategy code of a request: the given one, else 1 (HighestFidelity).
 std::uint8_t strategy_code(const EntanglementRequest& request);
 
-RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request);
+// The route searches poll `stop`.
+RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                         const StopCheck& stop = never_stop());
 
 // The outcome of a request that ended before any round.
 RequestOutcome early_outcome(const RequestPlan& plan);

@@ -8,31 +8,46 @@ namespace {
 constexpr double kRetryBackoffMs = 2.5;
 constexpr double kPurificationMs = 0.85;
 constexpr double kMemoryLossProbability = 0.1;
+// Rounds between two polls of the stop check (a power of two).
+constexpr std::uint64_t kRoundsPerPoll = 16;
 
 }  // namespace
 
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCha12Generator& request_generator,
-                        LossGenerator& loss_generator) {
+                        LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms) {
     std::uint64_t drops = drops_out;  // kept in a register through the rounds
     const double target = plan.fidelity_target;
     const double budget = plan.max_latency_ms;
     const double cutoff = plan.total_time_cutoff_ms;
-    const double* probability = plan.hop_probability.data();
-    const std::size_t hops = plan.hop_probability.size();
+    const std::uint64_t* win_bound = plan.hop_win_bound.data();
+    const std::size_t hops = plan.hop_win_bound.size();
 
     RoundsResult result;
-    double clock = 0.0;
+    double clock = start_clock_ms;
     double fidelity = plan.start_fidelity;
     while (budget > clock && cutoff > clock) {
+        if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
         ++result.rounds;
         for (std::size_t h = 0; h < hops; ++h) {
-            // One draw per attempt, also when p is 0.
-            if (!(probability[h] > request_generator.uniform_closed01())) ++drops;
+            // One draw per attempt, also when p is 0; it wins when p exceeds
+            // its uniform_closed01 value.
+            if ((request_generator.next_u64() >> 12) >= win_bound[h]) ++drops;
         }
         if (drops != 0) {
-            clock += kRetryBackoffMs;
-            continue;
+            // Abandoned, and so is every later round (drops is only reset
+            // after a complete round): what remains is one draw per hop per
+            // round, the failed-attempt count and the clock, in a tight loop.
+            for (;;) {
+                const double next = clock + kRetryBackoffMs;
+                if (next == clock) break;  // the clock cannot advance: out of time
+                clock = next;
+                if (!(budget > clock && cutoff > clock)) break;
+                if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
+                ++result.rounds;
+                drops += request_generator.count_losing_draws(win_bound, hops);
+            }
+            break;
         }
         // Every hop generated a pair; each is now kept or lost. (A round that
         // is abandoned draws no loss: its pairs are discarded whatever the
@@ -56,14 +71,18 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
             return result;
         }
         drops = 0;
-        clock += kRetryBackoffMs;
+        const double next = clock + kRetryBackoffMs;
+        if (next == clock) break;  // the clock cannot advance: out of time
+        clock = next;
     }
     result.latency_ms = clock;
     drops_out = drops;
     return result;
 }
 
-template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&);
-template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&);
+template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
+                                 const StopCheck&, double);
+template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
+                                 const StopCheck&, double);
 
 }  // namespace vorn

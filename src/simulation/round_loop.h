@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "common/stop_check.h"
 #include "simulation/chacha12.h"
 #include "simulation/request_plan.h"
 #include "simulation/thread_generator.h"
@@ -29,11 +30,21 @@ struct RoundsResult {
 // round that is not abandoned each hop's pair draws one uniform_range(0, 1)
 // from `loss_generator`, in hop order, and is lost below 0.1; abandoned
 // rounds draw no loss, as their pairs are discarded anyway.
+//
+// The clock starts at `start_clock_ms` (0 for every request; tests start
+// later to reach the far end of the clock's range). A round that would not
+// advance the clock (past about 2^54 ms, adding the 2.5 ms back-off no longer
+// changes a double) ends the request as out of time at that clock, so an
+// unbounded budget and cutoff cannot make the loop run forever. `stop` is
+// polled every few rounds.
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops, ChaCha12Generator& request_generator,
-                        LossGenerator& loss_generator);
+                        LossGenerator& loss_generator, const StopCheck& stop = never_stop(),
+                        double start_clock_ms = 0.0);
 
-extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&);
-extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&);
+extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
+                                        const StopCheck&, double);
+extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
+                                        const StopCheck&, double);
 
 }  // namespace vorn

@@ -9,10 +9,10 @@ namespace {
 template <class LossGenerator>
 RequestOutcome simulate(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
                         const EntanglementRequest& request, ChaCha12Generator& request_generator,
-                        LossGenerator& loss_generator) {
-    RequestPlan plan = plan_request(graph, context.config, request);
+                        LossGenerator& loss_generator, const StopCheck& stop) {
+    RequestPlan plan = plan_request(graph, context.config, request, stop);
     if (plan.ends_early) return early_outcome(plan);
-    const RoundsResult rounds = run_rounds(plan, tallies.drops, request_generator, loss_generator);
+    const RoundsResult rounds = run_rounds(plan, tallies.drops, request_generator, loss_generator, stop);
     add_link_usage(context.link_usage, plan.path, rounds.rounds);
     return {rounds.success, rounds.latency_ms, rounds.fidelity, std::move(plan.path)};
 }
@@ -21,14 +21,14 @@ RequestOutcome simulate(const NetworkGraph& graph, RequestContext& context, Requ
 
 RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
                                 const EntanglementRequest& request, ChaCha12Generator& request_generator,
-                                ChaCha12Generator& loss_generator) {
-    return simulate(graph, context, tallies, request, request_generator, loss_generator);
+                                ChaCha12Generator& loss_generator, const StopCheck& stop) {
+    return simulate(graph, context, tallies, request, request_generator, loss_generator, stop);
 }
 
 RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
                                 const EntanglementRequest& request, ChaCha12Generator& request_generator,
-                                ThreadGenerator& loss_generator) {
-    return simulate(graph, context, tallies, request, request_generator, loss_generator);
+                                ThreadGenerator& loss_generator, const StopCheck& stop) {
+    return simulate(graph, context, tallies, request, request_generator, loss_generator, stop);
 }
 
 void add_link_usage(std::map<std::string, std::uint64_t>& usage, const std::vector<std::string>& path,

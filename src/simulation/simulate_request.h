@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stop_check.h"
 #include "engine/network_graph.h"
 #include "simulation/chacha12.h"
 #include "simulation/request.h"
@@ -18,13 +19,14 @@ namespace vorn {
 // Reads the context's configuration, adds the request's attempts to its link
 // usage and leaves the failed-attempt count in `tallies.drops`. Generation
 // draws come from `request_generator`, memory-loss draws from
-// `loss_generator` (the thread generator for single requests).
+// `loss_generator` (the thread generator for single requests). The route
+// search and the rounds poll `stop`.
 RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
                                 const EntanglementRequest& request, ChaCha12Generator& request_generator,
-                                ChaCha12Generator& loss_generator);
+                                ChaCha12Generator& loss_generator, const StopCheck& stop = never_stop());
 RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& context, RequestTallies& tallies,
                                 const EntanglementRequest& request, ChaCha12Generator& request_generator,
-                                ThreadGenerator& loss_generator);
+                                ThreadGenerator& loss_generator, const StopCheck& stop = never_stop());
 
 // Adds `attempts` to the usage count of every hop of `path`, keyed "a->b".
 // Nothing is added (and no key created) for zero attempts.

@@ -5,6 +5,8 @@
 
 #include "common/errors.h"
 #include "common/messages.h"
+#include "simulation/call_workers.h"
+#include "simulation/thread_count.h"
 #include "topologies/builtin_topologies.h"
 #include "topologies/comparison_summary.h"
 
@@ -36,8 +38,38 @@ bool has_node(const std::vector<NodeDefinition>& nodes, const std::string& id) {
 
 TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>& endpoints, double fidelity_target,
                                             double max_latency_ms, std::uint64_t runs,
-                                            std::optional<StrategyType> strategy) {
-    return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy, run_ensemble);
+                                            std::optional<StrategyType> strategy, const StopCheck& stop) {
+    const unsigned threads = call_thread_count();
+    // Ensembles too small to split run side by side, one per worker.
+    const bool side_by_side = threads > 1 && endpoints.size() > 1 && runs < kParallelEnsembleRuns;
+    if (!side_by_side) {
+        return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
+                                  [&stop](const Engine& engine, const EntanglementRequest& request, std::uint64_t n,
+                                          std::optional<std::uint64_t> seed) {
+                                      return run_ensemble(engine, request, n, seed, stop);
+                                  });
+    }
+    // Check every endpoint first (the runner below is only reached once all
+    // pass), then run the ensembles side by side and replay their outcomes
+    // in endpoint order.
+    (void)compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
+                             [](const Engine&, const EntanglementRequest&, std::uint64_t, std::optional<std::uint64_t>) {
+                                 return EnsembleOutcome{};
+                             });
+    std::vector<EnsembleOutcome> outcomes(endpoints.size());
+    run_tasks(endpoints.size(), threads, stop, [&](std::uint64_t e, const StopCheck& task_stop) {
+        const TopologyEndpoints& endpoint = endpoints[e];
+        const NetworkTopologyPayload network = *library_topology(endpoint.topology_name);
+        Engine engine{kComparisonEngineConfig};
+        engine.build_network(network.nodes, network.links);
+        outcomes[e] = run_ensemble(engine, {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy},
+                                   runs, std::nullopt, task_stop, 1);
+    });
+    std::size_t replayed = 0;
+    return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
+                              [&](const Engine&, const EntanglementRequest&, std::uint64_t, std::optional<std::uint64_t>) {
+                                  return outcomes[replayed++];
+                              });
 }
 
 TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>& endpoints, double fidelity_target,

@@ -16,9 +16,12 @@ namespace vorn {
 // ensemble of no runs has no rates to rank) or when any endpoint names a
 // topology outside the library table; raises ValueError when an endpoint's
 // source or target node is not in its topology (source checked first).
+// Every endpoint is checked before any ensemble runs. Small ensembles of
+// several endpoints run side by side on worker threads, large ones one after
+// another, each split over the threads. `stop` is polled throughout.
 TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>& endpoints, double fidelity_target,
                                             double max_latency_ms, std::uint64_t runs,
-                                            std::optional<StrategyType> strategy);
+                                            std::optional<StrategyType> strategy, const StopCheck& stop = never_stop());
 TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>& endpoints, double fidelity_target,
                                             double max_latency_ms, std::uint64_t runs,
                                             std::optional<StrategyType> strategy, const EnsembleRunner& run);

@@ -1,0 +1,206 @@
+"""Ensemble throughput of the installed vorn_core: runs per second on one
+thread, the cost against the bare ChaCha12 keystream of the draws the runs
+read, runs per second by thread count, and sensitivity analysis on random
+networks. Prints figures and ratios; asserts nothing.
+
+    python bench/ensembles.py            # everything
+    python bench/ensembles.py --quick    # shorter limits
+
+The keystream ratio comes from the C++ micro benchmark (vorn_perf
+keystream_ratio), which runs the ensemble and times the bare kernel for the
+same number of keystream words in one process, for every kernel the CPU can
+run. It is built here in build/perf when missing (CMake and Ninja needed).
+"""
+import math
+import os
+import random
+import subprocess
+import sys
+import time
+
+import vorn_core as vc
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# VORN_PERF_BUILD may name an existing build directory configured with
+# -DVORN_BUILD_BENCH=ON (for example the unit-test build) to reuse it.
+PERF_DIR = os.environ.get("VORN_PERF_BUILD", os.path.join(ROOT, "build", "perf"))
+
+ENSEMBLE_ROWS = [
+    ("repeater_chain", "N0", "N3", 0.9, 100.0, 400_000),
+    ("repeater_chain", "N0", "N3", 0.9, 5000.0, 40_000),
+    ("telecom_backbone", "A", "E", 0.8, 100.0, 400_000),
+    ("telecom_backbone", "A", "E", 0.8, 5000.0, 40_000),
+]
+
+
+def engine_for(name):
+    payload = vc.generate_topology(name)
+    engine = vc.VornEngine()
+    engine.define_network(payload.nodes, payload.links)
+    return engine
+
+
+def best_of(repeats, action):
+    best, result = float("inf"), None
+    for _ in range(repeats):
+        start = time.perf_counter()
+        result = action()
+        best = min(best, time.perf_counter() - start)
+    return best, result
+
+
+class Threads:
+    """Sets VORN_NUM_THREADS for a block (the module reads it on every call)."""
+
+    def __init__(self, value):
+        self.value = value
+
+    def __enter__(self):
+        self.saved = os.environ.get("VORN_NUM_THREADS")
+        if self.value is None:
+            os.environ.pop("VORN_NUM_THREADS", None)
+        else:
+            os.environ["VORN_NUM_THREADS"] = str(self.value)
+
+    def __exit__(self, *exc):
+        if self.saved is None:
+            os.environ.pop("VORN_NUM_THREADS", None)
+        else:
+            os.environ["VORN_NUM_THREADS"] = self.saved
+
+
+def perf_lines():
+    """The "ratio" lines of vorn_perf keystream_ratio, building it if needed."""
+    binary = os.path.join(PERF_DIR, "vorn_perf")
+    try:
+        if not os.path.exists(os.path.join(PERF_DIR, "CMakeCache.txt")):
+            subprocess.run(["cmake", "-S", ROOT, "-B", PERF_DIR, "-G", "Ninja", "-DVORN_BUILD_BENCH=ON",
+                            "-DVORN_BUILD_MODULE=OFF", "-DVORN_BUILD_TESTS=OFF"], check=True, capture_output=True)
+        subprocess.run(["cmake", "--build", PERF_DIR, "-j2", "--target", "vorn_perf"], check=True,
+                       capture_output=True)
+        out = subprocess.run([binary, "keystream_ratio"], check=True, capture_output=True, text=True).stdout
+    except (OSError, subprocess.CalledProcessError) as error:
+        print(f"  (C++ micro benchmark unavailable: {error})")
+        return []
+    return [line.split()[1:] for line in out.splitlines() if line.startswith("ratio ")]
+
+
+def bench_single_thread():
+    print("simulate on one thread (VORN_NUM_THREADS=1, seeded):")
+    python_seconds = {}
+    with Threads(1):
+        for name, source, target, fidelity, budget, runs in ENSEMBLE_ROWS:
+            engine = engine_for(name)
+            seconds, stats = best_of(3, lambda: engine.simulate(source, target, fidelity, budget, runs, seed=2024))
+            python_seconds[(name, budget)] = seconds
+            print(f"  {name:<17} {source}->{target} target {fidelity} budget {budget:>6.0f} ms: "
+                  f"{runs / seconds:>12,.0f} runs/s  (success rate {stats.empirical_success_rate:.3f}, {runs} runs)")
+    print("cost against the bare keystream of the words the runs read (one process per kernel row):")
+    print(f"  {'row':<38} {'kernel':<8} {'words/run':>9} {'run_ensemble':>13} {'keystream':>10} "
+          f"{'ratio':>6} {'simulate ratio':>15}")
+    for fields in perf_lines():
+        name, route, fidelity, budget, kernel, runs, words, ensemble_s, stream_s, ratio = fields
+        runs, words = int(runs), int(words)
+        ensemble_s, stream_s, budget = float(ensemble_s), float(stream_s), float(budget)
+        # The same draws timed through Python's simulate (best kernel only:
+        # the module always uses the widest one the CPU has).
+        py = python_seconds.get((name, budget))
+        py_ratio = f"{py / stream_s:>14.2f}x" if py else ""
+        label = f"{name} {route} @{fidelity} {budget:.0f} ms"
+        print(f"  {label:<38} {kernel:<8} {words / runs:>9.1f} {ensemble_s * 1e3:>10.1f} ms "
+              f"{stream_s * 1e3:>7.1f} ms {float(ratio):>5.2f}x {py_ratio}")
+    print("  (simulate ratio: Python-level simulate time over the keystream time of that row's kernel;"
+          " meaningful for the widest kernel, which the module uses)")
+
+
+def bench_threads(runs=1_000_000):
+    cpus = len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count()
+    print(f"threads vs runs/s, repeater chain N0->N3 target 0.9 budget 100 ms, {runs:,} runs "
+          f"({cpus} CPUs available):")
+    engine = engine_for("repeater_chain")
+    base = None
+    reference = None
+    for threads in sorted({1, 2, 3, 4, cpus}):
+        with Threads(threads):
+            seconds, stats = best_of(3, lambda: engine.simulate("N0", "N3", 0.9, 100.0, runs, seed=7))
+        values = (stats.empirical_success_rate, stats.mean_latency_ms, stats.mean_fidelity,
+                  stats.aggregate_congestion_drops, stats.link_utilization_heatmap)
+        reference = reference or values
+        base = base or seconds
+        print(f"  {threads:>2} threads: {runs / seconds:>12,.0f} runs/s  {base / seconds:5.2f}x  "
+              f"{'identical' if values == reference else 'DIFFERENT'} statistics")
+
+
+def random_network(count, seed):
+    """Nodes at random points, each linked to its three nearest neighbours,
+    plus the shortest links that join the pieces into one network."""
+    rng = random.Random(seed)
+    points = [(rng.uniform(0, 1000), rng.uniform(0, 1000)) for _ in range(count)]
+    pairs = set()
+    for a in range(count):
+        near = sorted((math.dist(points[a], points[b]), b) for b in range(count) if b != a)[:3]
+        for _, b in near:
+            pairs.add((min(a, b), max(a, b)))
+    parent = list(range(count))
+
+    def root(x):
+        while parent[x] != x:
+            parent[x] = parent[parent[x]]
+            x = parent[x]
+        return x
+
+    for a, b in pairs:
+        parent[root(a)] = root(b)
+    while len({root(x) for x in range(count)}) > 1:
+        group = {x for x in range(count) if root(x) == root(0)}
+        _, a, b = min((math.dist(points[a], points[b]), a, b) for a in group for b in range(count) if b not in group)
+        pairs.add((min(a, b), max(a, b)))
+        parent[root(a)] = root(b)
+    nodes = [vc.NodeDefinition(f"n{i}", rng.uniform(0.5, 2.0)) for i in range(count)]
+    links = [vc.LinkDefinition(f"n{a}", f"n{b}", math.dist(points[a], points[b]) / 4, rng.uniform(0.9, 0.99),
+                               rng.uniform(100, 1000)) for a, b in sorted(pairs)]
+    return nodes, links
+
+
+SENSITIVITY_CHILD = """
+import sys, time
+sys.path.insert(0, {bench!r})
+import vorn_core as vc
+from ensembles import random_network
+nodes, links = random_network({count}, 1)
+engine = vc.VornEngine()
+engine.define_network(nodes, links)
+start = time.perf_counter()
+stats = engine.simulate("n0", "n{last}", 0.7, 100.0, 200, seed=1)
+simulate_s = time.perf_counter() - start
+start = time.perf_counter()
+impacts = stats.sensitivity_analysis(3)
+print(simulate_s, time.perf_counter() - start, len(impacts), stats.empirical_success_rate)
+"""
+
+
+def bench_sensitivity(limit_s):
+    print(f"sensitivity_analysis on random networks (3 nearest neighbours per node), limit {limit_s:.0f} s each:")
+    for count in (40, 200):
+        code = SENSITIVITY_CHILD.format(bench=os.path.dirname(os.path.abspath(__file__)), count=count,
+                                        last=count - 1)
+        try:
+            out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=limit_s,
+                                 check=True).stdout.split()
+            simulate_s, seconds, entries, rate = float(out[0]), float(out[1]), int(out[2]), float(out[3])
+            print(f"  {count:>3} nodes: {seconds:8.2f} s for {entries} parameters (2 ensembles each; "
+                  f"the first simulate took {simulate_s:.2f} s, baseline success rate {rate:.3f})")
+        except subprocess.TimeoutExpired:
+            print(f"  {count:>3} nodes: not finished within {limit_s:.0f} s (route searches; see the routing work)")
+        except subprocess.CalledProcessError as error:
+            print(f"  {count:>3} nodes: failed: {error.stderr.strip().splitlines()[-1:]}")
+
+
+def main(quick=False):
+    bench_single_thread()
+    bench_threads(200_000 if quick else 1_000_000)
+    bench_sensitivity(60.0 if quick else 300.0)
+
+
+if __name__ == "__main__":
+    main(quick="--quick" in sys.argv)

@@ -1,0 +1,106 @@
+// The ChaCha rounds over W blocks at once, one block per vector lane, for the
+// keystream kernels. Each kernel file includes this header and instantiates
+// it with its own vector width under its own instruction-set flags.
+//
+// Everything here sits in an anonymous namespace on purpose: a kernel file is
+// compiled for AVX2 or AVX-512, and a shared (inline or template) definition
+// with external linkage could be merged by the linker with a copy from
+// another file, putting wide instructions on a path that must run on any
+// x86-64 CPU. Internal linkage keeps every copy with the file that made it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+namespace {
+
+#define VORN_LANES_QUARTER_ROUND(a, b, c, d) \
+    a += b; d = lanes_rotl(d ^ a, 16);      \
+    c += d; b = lanes_rotl(b ^ c, 12);      \
+    a += b; d = lanes_rotl(d ^ a, 8);       \
+    c += d; b = lanes_rotl(b ^ c, 7);
+
+template <class V>
+inline __attribute__((always_inline)) V lanes_rotl(V v, int n) {
+    return (v << n) | (v >> (32 - n));
+}
+
+// One step of a W x W transpose: rows a (index bit b clear) and c (bit b
+// set) exchange the lanes whose bit b differs from the row's, d = 2^b.
+template <class V, unsigned W, unsigned D, std::size_t... L>
+inline __attribute__((always_inline)) void lanes_exchange(V& a, V& c, std::index_sequence<L...>) {
+    const V low = __builtin_shufflevector(a, c, ((L & D) ? W + (L ^ D) : L)...);
+    const V high = __builtin_shufflevector(a, c, ((L & D) ? W + L : (L ^ D))...);
+    a = low;
+    c = high;
+}
+
+template <class V, unsigned W, unsigned D>
+inline __attribute__((always_inline)) void lanes_transpose_step(V* rows) {
+    if constexpr (D < W) {
+        for (unsigned i = 0; i < 16; ++i) {
+            if ((i & D) == 0) lanes_exchange<V, W, D>(rows[i], rows[i + D], std::make_index_sequence<W>{});
+        }
+        lanes_transpose_step<V, W, 2 * D>(rows);
+    }
+}
+
+// Rounds then feed-forward for W input states given lane-major (word i of
+// lane l at start[i][l]); writes each lane's block as 16 consecutive words
+// (block l at out + 16 l).
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], int double_rounds, std::uint32_t* out) {
+    V x[16];
+    for (int i = 0; i < 16; ++i) x[i] = start[i];
+    for (int r = 0; r < double_rounds; ++r) {
+        VORN_LANES_QUARTER_ROUND(x[0], x[4], x[8], x[12])
+        VORN_LANES_QUARTER_ROUND(x[1], x[5], x[9], x[13])
+        VORN_LANES_QUARTER_ROUND(x[2], x[6], x[10], x[14])
+        VORN_LANES_QUARTER_ROUND(x[3], x[7], x[11], x[15])
+        VORN_LANES_QUARTER_ROUND(x[0], x[5], x[10], x[15])
+        VORN_LANES_QUARTER_ROUND(x[1], x[6], x[11], x[12])
+        VORN_LANES_QUARTER_ROUND(x[2], x[7], x[8], x[13])
+        VORN_LANES_QUARTER_ROUND(x[3], x[4], x[9], x[14])
+    }
+    for (int i = 0; i < 16; ++i) x[i] += start[i];
+    // Each group of W word-vectors is a W x W matrix (word, lane); transposed,
+    // its row l holds W consecutive words of block l.
+    lanes_transpose_step<V, W, 1>(x);
+    for (unsigned i = 0; i < 16; ++i) {
+        const unsigned group = i / W;
+        const unsigned lane = i % W;
+        __builtin_memcpy(out + 16 * lane + W * group, &x[i], sizeof(V));
+    }
+}
+
+// Blocks counter, counter + 1, ..., counter + W - 1 of the key and stream in
+// `input` (16 words; words 12-13 are replaced by each lane's 64-bit counter,
+// which wraps like the cipher's), block after block in `out`.
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_blocks(const std::uint32_t* input, std::uint64_t counter,
+                                                       int double_rounds, std::uint32_t* out) {
+    V start[16];
+    for (int i = 0; i < 16; ++i) {
+        for (unsigned l = 0; l < W; ++l) start[i][l] = input[i];
+    }
+    for (unsigned l = 0; l < W; ++l) {
+        start[12][l] = static_cast<std::uint32_t>(counter + l);
+        start[13][l] = static_cast<std::uint32_t>((counter + l) >> 32);
+    }
+    lanes_rounds<V, W>(start, double_rounds, out);
+}
+
+// One block of each of W different input states, given lane-major (word i of
+// state l at inputs[i * W + l]); block l at out + 16 l.
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inputs, int double_rounds,
+                                                       std::uint32_t* out) {
+    V start[16];
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
+    lanes_rounds<V, W>(start, double_rounds, out);
+}
+
+#undef VORN_LANES_QUARTER_ROUND
+
+}  // namespace

@@ -1,0 +1,34 @@
+// The 16-lane keystream kernel. CMake compiles this file with the avx512
+// instruction set on x86-64; keystream_kernel.cc checks the CPU
+// before it is ever called, and nothing else in this file runs.
+#include "simulation/keystream_kernel.h"
+
+#if defined(__x86_64__) && defined(VORN_KERNEL_AVX512)
+#include "simulation/chacha_lanes.h"
+
+namespace vorn {
+namespace {
+
+typedef std::uint32_t Lanes16 __attribute__((vector_size(64)));
+
+void avx512_blocks(const std::uint32_t* input, std::uint64_t counter, int double_rounds, std::uint32_t* out) {
+    lanes_blocks<Lanes16, 16>(input, counter, double_rounds, out);
+}
+
+void avx512_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out) {
+    lanes_states<Lanes16, 16>(inputs, double_rounds, out);
+}
+
+
+constexpr KeystreamKernel kKernel{"avx512", 16, &avx512_blocks, &avx512_states, nullptr};
+
+}  // namespace
+
+const KeystreamKernel* avx512_keystream_kernel() { return &kKernel; }
+
+}  // namespace vorn
+#else
+namespace vorn {
+const KeystreamKernel* avx512_keystream_kernel() { return nullptr; }
+}  // namespace vorn
+#endif

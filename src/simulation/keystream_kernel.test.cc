@@ -1,0 +1,110 @@
+#include "simulation/keystream_kernel.h"
+
+#include <random>
+#include <string>
+
+#include "simulation/chacha12.h"
+#include "testing/unit_test.h"
+
+namespace {
+
+using vorn::ChaChaState;
+using vorn::KeystreamKernel;
+
+// Every lane of one kernel call against the scalar block function.
+bool kernel_matches_scalar(const KeystreamKernel& kernel, ChaChaState input, std::uint64_t counter,
+                           int double_rounds) {
+    std::uint32_t out[16 * vorn::kMaxKernelLanes];
+    kernel.blocks(input.data(), counter, double_rounds, out);
+    for (unsigned l = 0; l < kernel.lanes; ++l) {
+        input[12] = static_cast<std::uint32_t>(counter + l);
+        input[13] = static_cast<std::uint32_t>((counter + l) >> 32);
+        ChaChaState expected;
+        vorn::chacha_block(input, double_rounds, expected);
+        for (int i = 0; i < 16; ++i) {
+            if (out[16 * l + i] != expected[i]) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(keystream_kernels_include_a_portable_one_and_pick_a_supported_best) {
+    EXPECT_TRUE(!vorn::keystream_kernels().empty());
+    EXPECT_EQ(std::string(vorn::keystream_kernels()[0].name), std::string("portable"));
+    EXPECT_TRUE(vorn::best_keystream_kernel().supported());
+    for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
+        EXPECT_TRUE(kernel.lanes >= 1 && kernel.lanes <= vorn::kMaxKernelLanes && (kernel.lanes & (kernel.lanes - 1)) == 0);
+        if (kernel.supported()) EXPECT_TRUE(kernel.lanes <= vorn::best_keystream_kernel().lanes);
+    }
+}
+
+// On every kernel this CPU can run: the published 20-round block example in
+// lane 0 (its nonce word 0 rides in the high counter word), random states and
+// counters that carry across 2^32 and wrap at 2^64 in the other lanes, and a
+// generator on the kernel that reproduces the published all-zero-key ChaCha12
+// keystream and then the scalar blocks for many refills.
+TEST(every_supported_kernel_is_bit_identical_to_the_block_function) {
+    const ChaChaState rfc_input{0x61707865, 0x3320646e, 0x79622d32, 0x6b206574, 0x03020100, 0x07060504,
+                                0x0b0a0908, 0x0f0e0d0c, 0x13121110, 0x17161514, 0x1b1a1918, 0x1f1e1d1c,
+                                1,          0x09000000, 0x4a000000, 0};
+    const std::uint32_t rfc_expected[16] = {0xe4e7f110, 0x15593bd1, 0x1fdd0f50, 0xc47120a3, 0xc7f4d1c7, 0x0368c033,
+                                            0x9aaa2204, 0x4e6cd4c3, 0x466482d2, 0x09aa9f07, 0x05d7c214, 0xa2028bd9,
+                                            0xd19c12b5, 0xb94e16de, 0xe883d0cb, 0x4e3c50a2};
+    const std::uint32_t zero_key_first_words[4] = {0x6a9af49b, 0x53f95507, 0x12ce1f81, 0xd583265f};
+    int kernels_run = 0;
+    for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
+        if (!kernel.supported()) continue;
+        ++kernels_run;
+        std::uint32_t out[16 * vorn::kMaxKernelLanes];
+        kernel.blocks(rfc_input.data(), 1 | (std::uint64_t{0x09000000} << 32), 10, out);
+        bool rfc_equal = true;
+        for (int i = 0; i < 16; ++i) rfc_equal = rfc_equal && out[i] == rfc_expected[i];
+        EXPECT_TRUE(rfc_equal);
+
+        std::mt19937_64 rng(kernel.lanes);
+        const std::uint64_t counters[] = {0, 1, 0xFFFFFFFFu - 2, 0xFFFFFFFFFFFFFFFFull - 5, 0x123456789ull};
+        bool all_equal = true;
+        for (int trial = 0; trial < 50; ++trial) {
+            ChaChaState input;
+            for (std::uint32_t& word : input) word = static_cast<std::uint32_t>(rng());
+            const std::uint64_t counter = trial < 5 ? counters[trial] : rng();
+            all_equal = all_equal && kernel_matches_scalar(kernel, input, counter, 6);
+        }
+        EXPECT_TRUE(all_equal);
+
+        // Several states at once (the first blocks of several generators).
+        std::uint32_t inputs[16 * vorn::kMaxKernelLanes];
+        ChaChaState states[vorn::kMaxKernelLanes];
+        for (unsigned l = 0; l < kernel.lanes; ++l) {
+            for (int i = 0; i < 16; ++i) inputs[i * kernel.lanes + l] = states[l][i] = static_cast<std::uint32_t>(rng());
+        }
+        kernel.states(inputs, 6, out);
+        bool states_equal = true;
+        for (unsigned l = 0; l < kernel.lanes; ++l) {
+            ChaChaState expected;
+            vorn::chacha_block(states[l], 6, expected);
+            for (int i = 0; i < 16; ++i) states_equal = states_equal && out[16 * l + i] == expected[i];
+        }
+        EXPECT_TRUE(states_equal);
+
+        vorn::ChaCha12Generator on_kernel(vorn::ChaCha12Generator::Key{}, 0, kernel);
+        for (std::uint32_t word : zero_key_first_words) EXPECT_EQ(on_kernel.next_u32(), word);
+        // The zero key on stream 3: blocks are the block function of the
+        // constants, zero key words, the counter and the stream number.
+        vorn::ChaCha12Generator generator(vorn::ChaCha12Generator::Key{}, 3, kernel);
+        ChaChaState input{0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
+        input[14] = 3;
+        bool same_stream = true;
+        for (std::uint32_t block = 0; block < 100; ++block) {
+            input[12] = block;
+            ChaChaState expected;
+            vorn::chacha_block(input, 6, expected);
+            for (std::uint32_t word : expected) same_stream = same_stream && generator.next_u32() == word;
+        }
+        EXPECT_TRUE(same_stream);
+        EXPECT_EQ(generator.words_drawn(), std::uint64_t{1600});
+    }
+    EXPECT_TRUE(kernels_run >= 1);
+}
