@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "simulation/ensemble.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -53,7 +53,7 @@ void measure(const char* name, const vorn::Engine& engine, const vorn::Entanglem
 
 }  // namespace
 
-TEST(ensemble_runs_per_second) {
+TEST(EnsemblePerf, ensemble_runs_per_second) {
     const vorn::Engine chain = make_engine(
         {"N0", "N1", "N2", "N3"},
         {{"N0", "N1", 100, 0.92, 800}, {"N1", "N2", 100, 0.92, 800}, {"N2", "N3", 100, 0.92, 800}});
