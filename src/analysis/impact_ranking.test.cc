@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using Impacts = std::vector<NamedImpact>;
@@ -24,7 +24,7 @@ Impacts sorted(Impacts impacts) {
 
 }  // namespace
 
-TEST(impact_sort_is_stable_and_descending) {
+TEST(ImpactRanking, impact_sort_is_stable_and_descending) {
     EXPECT_EQ(names(sorted({{"a", 0.1}, {"b", 0.5}, {"c", 0.1}, {"d", 0.9}, {"e", 0.5}})), std::string("dbeac"));
     EXPECT_EQ(names(sorted({{"a", 0.0}, {"b", 0.0}, {"c", 0.0}})), std::string("abc"));
     EXPECT_EQ(names(sorted({{"a", -1.0}, {"b", INFINITY}, {"c", 0.0}})), std::string("bca"));
@@ -40,7 +40,7 @@ TEST(impact_sort_is_stable_and_descending) {
     }
 }
 
-TEST(impact_sort_keeps_not_a_number_in_place) {
+TEST(ImpactRanking, impact_sort_keeps_not_a_number_in_place) {
     struct Case {
         Impacts input;
         const char* order;
@@ -63,12 +63,12 @@ TEST(impact_sort_keeps_not_a_number_in_place) {
         if (std::isnan(many[i].second)) {
             EXPECT_EQ(out[i].first, many[i].first);
         } else if (i > 0 && !std::isnan(out[i - 1].second)) {
-            EXPECT_TRUE(out[i - 1].second >= out[i].second);
+            EXPECT_GE(out[i - 1].second, out[i].second);
         }
     }
 }
 
-TEST(impact_merge_keeps_first_position_and_last_value) {
+TEST(ImpactRanking, impact_merge_keeps_first_position_and_last_value) {
     const Impacts merged =
         merge_equal_names({{"x", 0.9}, {"y", 0.5}, {"x", 0.2}, {"z", 0.1}, {"y", 0.05}, {"x", 0.01}});
     EXPECT_EQ(names(merged), std::string("xyz"));

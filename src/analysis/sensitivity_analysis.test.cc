@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
@@ -70,12 +70,12 @@ std::vector<double> parameter_values(const ScriptedReruns::Call& call) {
 
 }  // namespace
 
-TEST(sensitivity_run_count_per_node_count) {
+TEST(SensitivityAnalysis, sensitivity_run_count_per_node_count) {
     const std::pair<std::size_t, std::uint64_t> cases[] = {{0, 200}, {3, 200}, {4, 200}, {5, 250}, {40, 2000}};
     for (const auto& [nodes, runs] : cases) EXPECT_EQ(sensitivity_runs(nodes), runs);
 }
 
-TEST(sensitivity_seeds_runs_and_perturbations) {
+TEST(SensitivityAnalysis, sensitivity_seeds_runs_and_perturbations) {
     ScriptedReruns script;
     const MonteCarloContext context = two_nodes_one_link();
     const std::vector<NamedImpact> impacts = sensitivity_analysis(context, 0.5, 100, script.runner());
@@ -96,18 +96,18 @@ TEST(sensitivity_seeds_runs_and_perturbations) {
         EXPECT_EQ(call.config.speed_of_light_in_fiber_km_ms, 200.0);
         EXPECT_EQ(call.config.total_time_cutoff_ms, 3000.0);
         EXPECT_EQ(call.config.step_resolution_ms, 0.5);
-        EXPECT_TRUE(call.links[0].link_type == LinkType::Fiber);
+        EXPECT_EQ(call.links[0].link_type, LinkType::Fiber);
         EXPECT_EQ(call.request.from_node + call.request.to, std::string("AB"));
         EXPECT_EQ(call.request.fidelity_target, 0.8);
         EXPECT_EQ(call.request.max_latency_ms, 100.0);
-        EXPECT_TRUE(!call.request.strategy.has_value());
+        EXPECT_FALSE(call.request.strategy.has_value());
     }
     // The loss entry scales the stored factor: 0.05 × 0.9 and 0.05 × 1.1.
     EXPECT_EQ(script.calls[10].config.baseline_purify_factor, 0.05 * 0.9);
     EXPECT_EQ(script.calls[11].config.baseline_purify_factor, 0.05 * 1.1);
 }
 
-TEST(sensitivity_reruns_use_fifty_runs_per_node) {
+TEST(SensitivityAnalysis, sensitivity_reruns_use_fifty_runs_per_node) {
     ScriptedReruns script;
     MonteCarloContext context = two_nodes_one_link();
     context.nodes = {{"A", 1.0}, {"B", 1.0}, {"C", 1.0}, {"D", 1.0}, {"E", 1.0}};
@@ -118,7 +118,7 @@ TEST(sensitivity_reruns_use_fifty_runs_per_node) {
     for (const ScriptedReruns::Call& call : script.calls) EXPECT_EQ(call.runs, 250u);
 }
 
-TEST(sensitivity_seed_base_wraps) {
+TEST(SensitivityAnalysis, sensitivity_seed_base_wraps) {
     ScriptedReruns script;
     MonteCarloContext context = two_nodes_one_link();
     context.links.clear();
@@ -128,7 +128,7 @@ TEST(sensitivity_seed_base_wraps) {
     for (std::size_t i = 0; i < 6; ++i) EXPECT_TRUE(script.calls[i].seed == std::optional<std::uint64_t>(expected[i]));
 }
 
-TEST(sensitivity_strategy_codes) {
+TEST(SensitivityAnalysis, sensitivity_strategy_codes) {
     const std::pair<std::optional<std::uint8_t>, std::optional<StrategyType>> cases[] = {
         {std::nullopt, std::nullopt},
         {0, StrategyType::LowestLatency},
@@ -142,32 +142,32 @@ TEST(sensitivity_strategy_codes) {
         MonteCarloContext context = two_nodes_one_link();
         context.strategy = code;
         sensitivity_analysis(context, 0.5, 0, script.runner());
-        EXPECT_TRUE(script.calls.at(0).request.strategy == strategy);
+        EXPECT_EQ(script.calls.at(0).request.strategy, strategy);
     }
 }
 
-TEST(sensitivity_impacts_are_ranked_by_deviation) {
+TEST(SensitivityAnalysis, sensitivity_impacts_are_ranked_by_deviation) {
     ScriptedReruns script;
     // Rates per call (minus, plus) for: t2 A, t2 B, distance, fidelity, rate, alpha.
     const double rates[] = {0.5, 0.5, 0.4, 0.7, 0.5, 0.6, 0.2, 0.9, 0.45, 0.5, 0.6, 0.4};
     script.rate = [&](std::size_t call) { return rates[call]; };
     const std::vector<NamedImpact> impacts = sensitivity_analysis(two_nodes_one_link(), 0.5, 0, script.runner());
-    EXPECT_TRUE(keys(impacts) == (std::vector<std::string>{
+    EXPECT_EQ(keys(impacts), (std::vector<std::string>{
                                      "base_fidelity:A->B", "memory_lifetime_t2:B", "alpha_loss_db_km",
                                      "distance_km:A->B", "generation_rate_hz:A->B", "memory_lifetime_t2:A"}));
     const double expected[] = {(0.4 + 0.3) / 0.5, (0.2 + 0.1) / 0.5, (0.1 + 0.1) / 0.5, (0.1 + 0.0) / 0.5,
                                (0.0 + 0.05) / 0.5, 0.0};
-    for (std::size_t i = 0; i < impacts.size(); ++i) EXPECT_TRUE(std::fabs(impacts[i].second - expected[i]) < 1e-12);
+    for (std::size_t i = 0; i < impacts.size(); ++i) EXPECT_LT(std::fabs(impacts[i].second - expected[i]), 1e-12);
 }
 
-TEST(sensitivity_small_baseline_gives_zero_impacts_after_rerunning) {
+TEST(SensitivityAnalysis, sensitivity_small_baseline_gives_zero_impacts_after_rerunning) {
     for (const double baseline : {0.0, 0.0099}) {
         ScriptedReruns script;
         script.rate = [](std::size_t call) { return call * 0.1; };
         const std::vector<NamedImpact> impacts =
             sensitivity_analysis(two_nodes_one_link(), baseline, 0, script.runner());
         EXPECT_EQ(script.calls.size(), 12u);
-        EXPECT_TRUE(keys(impacts) == (std::vector<std::string>{"memory_lifetime_t2:A", "memory_lifetime_t2:B",
+        EXPECT_EQ(keys(impacts), (std::vector<std::string>{"memory_lifetime_t2:A", "memory_lifetime_t2:B",
                                                                "distance_km:A->B", "base_fidelity:A->B",
                                                                "generation_rate_hz:A->B", "alpha_loss_db_km"}));
         for (const NamedImpact& entry : impacts) EXPECT_EQ(entry.second, 0.0);
@@ -175,10 +175,10 @@ TEST(sensitivity_small_baseline_gives_zero_impacts_after_rerunning) {
     ScriptedReruns at_threshold;
     at_threshold.rate = [](std::size_t) { return 0.02; };
     const std::vector<NamedImpact> impacts = sensitivity_analysis(two_nodes_one_link(), 0.01, 0, at_threshold.runner());
-    EXPECT_TRUE(std::fabs(impacts[0].second - 2.0) < 1e-12);
+    EXPECT_LT(std::fabs(impacts[0].second - 2.0), 1e-12);
 }
 
-TEST(sensitivity_not_a_number_baseline_keeps_parameter_order) {
+TEST(SensitivityAnalysis, sensitivity_not_a_number_baseline_keeps_parameter_order) {
     ScriptedReruns script;
     const std::vector<NamedImpact> impacts =
         sensitivity_analysis(two_nodes_one_link(), std::nan(""), 0, script.runner());
@@ -188,7 +188,7 @@ TEST(sensitivity_not_a_number_baseline_keeps_parameter_order) {
     for (const NamedImpact& entry : impacts) EXPECT_TRUE(std::isnan(entry.second));
 }
 
-TEST(sensitivity_parallel_links_share_display_names) {
+TEST(SensitivityAnalysis, sensitivity_parallel_links_share_display_names) {
     ScriptedReruns script;
     MonteCarloContext context = two_nodes_one_link();
     context.nodes = {{"A", 1.0}};
@@ -204,7 +204,7 @@ TEST(sensitivity_parallel_links_share_display_names) {
     EXPECT_EQ(script.calls.size(), 2u * (1 + 9 + 1));
     // Sorted: distance#1 (0.8), rate#2 (0.4), then the zeros in parameter order.
     // The dict keeps each name's first position and its last value.
-    EXPECT_TRUE(keys(impacts) == (std::vector<std::string>{"distance_km:A->B", "generation_rate_hz:A->B",
+    EXPECT_EQ(keys(impacts), (std::vector<std::string>{"distance_km:A->B", "generation_rate_hz:A->B",
                                                            "memory_lifetime_t2:A", "base_fidelity:A->B",
                                                            "distance_km:B->A", "base_fidelity:B->A",
                                                            "generation_rate_hz:B->A", "alpha_loss_db_km"}));
@@ -212,7 +212,7 @@ TEST(sensitivity_parallel_links_share_display_names) {
     EXPECT_EQ(impacts[1].second, 0.0);  // the first link's rate (0) came after the second's (0.4)
 }
 
-TEST(sensitivity_with_real_ensembles) {
+TEST(SensitivityAnalysis, sensitivity_with_real_ensembles) {
     Engine engine{EngineConfig{0.12, 200.0, 5000.0, 0.1}};
     engine.build_network({{"A", 100.0}, {"B", 100.0}}, {{"A", "B", 10.0, 0.95, 1000.0, LinkType::Satellite, {}}});
     const MonteCarloContext context =
@@ -222,7 +222,7 @@ TEST(sensitivity_with_real_ensembles) {
     bool has_alpha = false;
     for (const NamedImpact& entry : first) {
         has_alpha = has_alpha || entry.first == "alpha_loss_db_km";
-        EXPECT_TRUE(entry.second >= 0.0);
+        EXPECT_GE(entry.second, 0.0);
     }
     EXPECT_TRUE(has_alpha);
 }

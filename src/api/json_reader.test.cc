@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "api/reader_error_case.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using vorn::JsonValue;
 using vorn::parse_json_value;
@@ -94,11 +94,11 @@ const SyntaxCase kSyntaxCases[] = {
 
 }  // namespace
 
-TEST(json_reader_syntax_messages_and_positions) {
+TEST(JsonReader, json_reader_syntax_messages_and_positions) {
     for (const SyntaxCase& c : kSyntaxCases) EXPECT_EQ(value_error(c.input), std::string(c.expected));
 }
 
-TEST(json_reader_error_keeps_description_and_position) {
+TEST(JsonReader, json_reader_error_keeps_description_and_position) {
     try {
         parse_json_value("[1,\n  2 3]");
         EXPECT_TRUE(false);
@@ -111,20 +111,20 @@ TEST(json_reader_error_keeps_description_and_position) {
     }
 }
 
-TEST(json_reader_numbers_keep_integers_and_round_floats) {
+TEST(JsonReader, json_reader_numbers_keep_integers_and_round_floats) {
     const auto parsed = [](const char* text) { return parse_json_value(text); };
-    EXPECT_TRUE(parsed("18446744073709551615") == JsonValue(std::uint64_t{18446744073709551615u}));
-    EXPECT_TRUE(parsed("-9223372036854775808") == JsonValue(std::int64_t{-9223372036854775807 - 1}));
+    EXPECT_EQ(parsed("18446744073709551615"), JsonValue(std::uint64_t{18446744073709551615u}));
+    EXPECT_EQ(parsed("-9223372036854775808"), JsonValue(std::int64_t{-9223372036854775807 - 1}));
     // Beyond 64 bits an integer literal becomes a float.
-    EXPECT_TRUE(parsed("18446744073709551616") == JsonValue(18446744073709551616.0));
-    EXPECT_TRUE(parsed("-9223372036854775809") == JsonValue(-9223372036854775809.0));
-    EXPECT_TRUE(parsed("0") == JsonValue(0));
-    EXPECT_TRUE(parsed("0").kind() == JsonValue::Kind::Unsigned);
-    EXPECT_TRUE(parsed("-5").kind() == JsonValue::Kind::Signed);
+    EXPECT_EQ(parsed("18446744073709551616"), JsonValue(18446744073709551616.0));
+    EXPECT_EQ(parsed("-9223372036854775809"), JsonValue(-9223372036854775809.0));
+    EXPECT_EQ(parsed("0"), JsonValue(0));
+    EXPECT_EQ(parsed("0").kind(), JsonValue::Kind::Unsigned);
+    EXPECT_EQ(parsed("-5").kind(), JsonValue::Kind::Signed);
     // "-0" is the float negative zero.
-    EXPECT_TRUE(parsed("-0").kind() == JsonValue::Kind::Float);
+    EXPECT_EQ(parsed("-0").kind(), JsonValue::Kind::Float);
     EXPECT_TRUE(std::signbit(parsed("-0").as_float()));
-    EXPECT_TRUE(parsed("1.0").kind() == JsonValue::Kind::Float);
+    EXPECT_EQ(parsed("1.0").kind(), JsonValue::Kind::Float);
     EXPECT_EQ(parsed("1E2").as_float(), 100.0);
     EXPECT_EQ(parsed("0.1").as_float(), 0.1);
     EXPECT_EQ(parsed("2.2250738585072011e-308").as_float(), 2.2250738585072011e-308);
@@ -137,14 +137,14 @@ TEST(json_reader_numbers_keep_integers_and_round_floats) {
     EXPECT_EQ(parsed("5e-99999999999").as_float(), 0.0);
 }
 
-TEST(json_reader_strings_decode_escapes) {
+TEST(JsonReader, json_reader_strings_decode_escapes) {
     EXPECT_EQ(parse_json_value(R"("a\"b\\c\/d\b\f\n\r\t")").as_string(), std::string("a\"b\\c/d\b\f\n\r\t"));
     EXPECT_EQ(parse_json_value(R"("\u00e9\u20AC\uD83D\uDE00")").as_string(), std::string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"));
     EXPECT_EQ(parse_json_value("\"\xc3\xa9 raw\"").as_string(), std::string("\xc3\xa9 raw"));
     EXPECT_EQ(parse_json_value(R"("\u0000")").as_string(), std::string(1, '\0'));
 }
 
-TEST(json_reader_nesting_limit_is_128_levels) {
+TEST(JsonReader, json_reader_nesting_limit_is_128_levels) {
     const auto nested = [](std::size_t levels) { return std::string(levels, '[') + std::string(levels, ']'); };
     EXPECT_EQ(value_error(nested(128)), std::string("no error"));
     EXPECT_EQ(value_error(nested(129)), std::string("recursion limit exceeded at line 1 column 129"));
@@ -155,17 +155,17 @@ TEST(json_reader_nesting_limit_is_128_levels) {
                                         std::to_string(128 * 5 + 1));
 }
 
-TEST(json_reader_objects_keep_order_and_merge_repeated_keys) {
+TEST(JsonReader, json_reader_objects_keep_order_and_merge_repeated_keys) {
     const JsonValue value = parse_json_value(R"({"b": 1, "a": [true, null], "b": 2.5, "c": {}})");
     const JsonValue::Object& members = value.as_object();
     EXPECT_EQ(members.size(), std::size_t{3});
     EXPECT_EQ(members[0].key, std::string("b"));
-    EXPECT_TRUE(members[0].value == JsonValue(2.5));
+    EXPECT_EQ(members[0].value, JsonValue(2.5));
     EXPECT_EQ(members[1].key, std::string("a"));
     EXPECT_EQ(members[2].key, std::string("c"));
 }
 
-TEST(json_reader_typed_reads_describe_what_they_found) {
+TEST(JsonReader, json_reader_typed_reads_describe_what_they_found) {
     using vorn::json::JsonReader;
     const auto f64_error = [](const std::string& text) {
         return reader_message([](const std::string& t) { JsonReader(t).read_f64(); }, text);
@@ -213,7 +213,7 @@ TEST(json_reader_typed_reads_describe_what_they_found) {
     EXPECT_EQ(JsonReader("-7").read_f64(), -7.0);
 }
 
-TEST(json_reader_variants_by_name_or_object_form) {
+TEST(JsonReader, json_reader_variants_by_name_or_object_form) {
     using vorn::json::JsonReader;
     static constexpr std::string_view kNames[] = {"ground", "satellite", "repeater"};
     static constexpr std::string_view kTwo[] = {"Fiber", "Satellite"};
@@ -249,7 +249,7 @@ TEST(json_reader_variants_by_name_or_object_form) {
     }
 }
 
-TEST(json_reader_skips_values_checking_syntax_only) {
+TEST(JsonReader, json_reader_skips_values_checking_syntax_only) {
     using vorn::json::JsonReader;
     const auto skip_error = [](const std::string& text) {
         return reader_message(

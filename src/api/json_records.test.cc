@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "api/reader_error_case.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -57,11 +57,11 @@ using vorn::json::write_record_text;
 using vorn::testing::marked_error;
 using vorn::testing::reader_message;
 
-TEST(json_records_defaults_and_nullable_members) {
+TEST(JsonRecords, json_records_defaults_and_nullable_members) {
     const Item item = parse_record_text(R"({"values": [1, 2.5], "itemName": "x", "other": {"k": []}})", kItemSpec);
-    EXPECT_TRUE(item == (Item{"x", Kind::Plain, std::nullopt, {1.0, 2.5}}));
+    EXPECT_EQ(item, (Item{"x", Kind::Plain, std::nullopt, {1.0, 2.5}}));
     const Item fancy = parse_record_text(R"(["y", "Fancy", {"weightKg": 3}, []])", kItemSpec);
-    EXPECT_TRUE(fancy == (Item{"y", Kind::Fancy, Inner{3.0}, {}}));
+    EXPECT_EQ(fancy, (Item{"y", Kind::Fancy, Inner{3.0}, {}}));
     // An absent nested record is written as null; the rest as declared.
     EXPECT_EQ(write_record_text(kItemSpec, item), std::string(R"({
   "itemName": "x",
@@ -72,10 +72,10 @@ TEST(json_records_defaults_and_nullable_members) {
     2.5
   ]
 })"));
-    EXPECT_TRUE(parse_record_text(write_record_text(kItemSpec, fancy), kItemSpec) == fancy);
+    EXPECT_EQ(parse_record_text(write_record_text(kItemSpec, fancy), kItemSpec), fancy);
 }
 
-TEST(json_records_messages) {
+TEST(JsonRecords, json_records_messages) {
     const auto item_error = [](const std::string& text) {
         return reader_message([](const std::string& t) { parse_record_text(t, kItemSpec); }, text);
     };

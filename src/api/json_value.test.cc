@@ -4,12 +4,12 @@
 
 #include "api/json_reader.h"
 #include "api/json_writer.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using vorn::JsonValue;
 using vorn::parse_json_value;
 
-TEST(json_value_equality) {
+TEST(JsonValue, json_value_equality) {
     struct Case {
         const char* a;
         const char* b;
@@ -39,18 +39,19 @@ TEST(json_value_equality) {
     // Repeated keys built by hand cannot make different objects equal.
     const JsonValue twice(JsonValue::Object{{"a", 1}, {"a", 1}});
     const JsonValue other(JsonValue::Object{{"a", 1}, {"b", 1}});
-    EXPECT_TRUE(!(twice == other) && !(other == twice));
+    EXPECT_FALSE((twice == other));
+    EXPECT_FALSE((other == twice));
 }
 
-TEST(json_value_integers_have_one_form) {
-    EXPECT_TRUE(JsonValue(5) == JsonValue(std::uint64_t{5}));
-    EXPECT_TRUE(JsonValue(5).kind() == JsonValue::Kind::Unsigned);
-    EXPECT_TRUE(JsonValue(-5).kind() == JsonValue::Kind::Signed);
-    EXPECT_TRUE(JsonValue(std::int64_t{7}).kind() == JsonValue::Kind::Unsigned);
-    EXPECT_TRUE(JsonValue(5.0).kind() == JsonValue::Kind::Float);
+TEST(JsonValue, json_value_integers_have_one_form) {
+    EXPECT_EQ(JsonValue(5), JsonValue(std::uint64_t{5}));
+    EXPECT_EQ(JsonValue(5).kind(), JsonValue::Kind::Unsigned);
+    EXPECT_EQ(JsonValue(-5).kind(), JsonValue::Kind::Signed);
+    EXPECT_EQ(JsonValue(std::int64_t{7}).kind(), JsonValue::Kind::Unsigned);
+    EXPECT_EQ(JsonValue(5.0).kind(), JsonValue::Kind::Float);
 }
 
-TEST(json_value_written_pretty_and_read_back) {
+TEST(JsonValue, json_value_written_pretty_and_read_back) {
     const std::string text = R"({
   "z": [
     1,

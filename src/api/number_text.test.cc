@@ -6,7 +6,7 @@
 
 #include "api/json_text.h"
 #include "api/quoted_text.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
@@ -50,10 +50,10 @@ const FloatForms kForms[] = {
 
 }  // namespace
 
-TEST(number_text_float_forms) {
+TEST(NumberText, number_text_float_forms) {
     for (const FloatForms& f : kForms) {
         EXPECT_EQ(json_float_text(f.value), std::string(f.json));
-        if (f.plain != nullptr) EXPECT_EQ(plain_number_text(f.value), std::string(f.plain));
+        if (f.plain != nullptr) { EXPECT_EQ(plain_number_text(f.value), std::string(f.plain)); }
         EXPECT_EQ(debug_number_text(f.value), std::string(f.debug));
     }
     // The plain form never uses an exponent, however large or small.
@@ -61,7 +61,7 @@ TEST(number_text_float_forms) {
     EXPECT_EQ(plain_number_text(1.7976931348623157e308), "17976931348623157" + std::string(292, '0'));
 }
 
-TEST(number_text_forms_read_back_exactly) {
+TEST(NumberText, number_text_forms_read_back_exactly) {
     const double values[] = {0.1, 1.0 / 3.0, 2.0 / 3.0 * 1e-200, 6.02214076e23, 4.9e-324, 2.2250738585072014e-308,
                              9007199254740993.0, 1e22, 123.456};
     for (const double value : values) {
@@ -71,14 +71,14 @@ TEST(number_text_forms_read_back_exactly) {
     }
 }
 
-TEST(json_text_escapes) {
+TEST(NumberText, json_text_escapes) {
     EXPECT_EQ(json_string_text("plain / text"), std::string("\"plain / text\""));
     EXPECT_EQ(json_string_text("\"\\\n\r\t\b\f"), std::string(R"("\"\\\n\r\t\b\f")"));
     EXPECT_EQ(json_string_text(std::string("\x00\x01\x1f\x7f", 4)), std::string("\"\\u0000\\u0001\\u001f\x7f\""));
     EXPECT_EQ(json_string_text("\xc3\xa9\xe2\x82\xac"), std::string("\"\xc3\xa9\xe2\x82\xac\""));
 }
 
-TEST(quoted_text_escapes_quotes_backslashes_and_controls) {
+TEST(NumberText, quoted_text_escapes_quotes_backslashes_and_controls) {
     EXPECT_EQ(quoted_text("Lab"), std::string("\"Lab\""));
     EXPECT_EQ(quoted_text("it's \"x\" \\"), std::string(R"("it's \"x\" \\")"));
     EXPECT_EQ(quoted_text(std::string("\n\r\t\0", 4)), std::string(R"("\n\r\t\0")"));

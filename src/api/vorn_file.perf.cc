@@ -6,7 +6,7 @@
 
 #include "api/vorn_reader.h"
 #include "api/vorn_writer.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,7 +38,7 @@ double milliseconds_since(std::chrono::steady_clock::time_point start) {
 
 }  // namespace
 
-TEST(perf_vorn_file_write_and_read_40k_records) {
+TEST(VornFilePerf, perf_vorn_file_write_and_read_40k_records) {
     const vorn::VornFile file = large_file(10000, 30000);
     auto start = std::chrono::steady_clock::now();
     const std::string text = vorn::write_file_text(file);
@@ -46,7 +46,7 @@ TEST(perf_vorn_file_write_and_read_40k_records) {
     start = std::chrono::steady_clock::now();
     const vorn::VornFile read = vorn::parse_file_text(text);
     const double read_ms = milliseconds_since(start);
-    EXPECT_TRUE(read == file);
+    EXPECT_EQ(read, file);
     std::printf("vorn file, 10000 nodes + 30000 links, %.1f MB: write %.1f ms, read %.1f ms\n",
                 static_cast<double>(text.size()) / 1e6, write_ms, read_ms);
 }

@@ -6,7 +6,7 @@
 
 #include "api/non_finite_number.h"
 #include "api/vorn_reader.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
@@ -41,7 +41,7 @@ VornFile full_file() {
 
 }  // namespace
 
-TEST(vorn_writer_minimal_document_bytes) {
+TEST(VornWriter, vorn_writer_minimal_document_bytes) {
     EXPECT_EQ(write_file_text(minimal_file()), std::string(R"({
   "version": "1.0",
   "metadata": {
@@ -52,7 +52,7 @@ TEST(vorn_writer_minimal_document_bytes) {
 })"));
 }
 
-TEST(vorn_writer_full_document_bytes) {
+TEST(VornWriter, vorn_writer_full_document_bytes) {
     EXPECT_EQ(write_file_text(full_file()), std::string(R"({
   "version": "1.0",
   "metadata": {
@@ -113,9 +113,9 @@ TEST(vorn_writer_full_document_bytes) {
 })"));
 }
 
-TEST(vorn_writer_output_reads_back_equal) {
+TEST(VornWriter, vorn_writer_output_reads_back_equal) {
     for (const VornFile& file : {minimal_file(), full_file()}) {
-        EXPECT_TRUE(parse_file_text(write_file_text(file)) == file);
+        EXPECT_EQ(parse_file_text(write_file_text(file)), file);
     }
     // Read -> write -> read of a hand-written document, with records given
     // as arrays, nulls for optional members and unknown members.
@@ -127,21 +127,21 @@ TEST(vorn_writer_output_reads_back_equal) {
     const VornFile first = parse_file_text(text);
     const std::string written = write_file_text(first);
     const VornFile second = parse_file_text(written);
-    EXPECT_TRUE(second == first);
+    EXPECT_EQ(second, first);
     EXPECT_EQ(write_file_text(second), written);
 }
 
-TEST(vorn_writer_leaves_out_what_is_not_given) {
+TEST(VornWriter, vorn_writer_leaves_out_what_is_not_given) {
     VornFile file = parse_file_text(R"({"version": "1.0", "metadata": {"name": "n"}, "config": null,
         "nodes": [{"id": "A", "memory_lifetime_ms": null}], "links": [], "extensions": {}})");
     const std::string text = write_file_text(file);
-    EXPECT_TRUE(text.find("config") == std::string::npos);
-    EXPECT_TRUE(text.find("null") == std::string::npos);
-    EXPECT_TRUE(text.find("\"nodes\": [\n    {\n      \"id\": \"A\"\n    }\n  ]") != std::string::npos);
-    EXPECT_TRUE(text.find("\"extensions\": {}") != std::string::npos);
+    EXPECT_EQ(text.find("config"), std::string::npos);
+    EXPECT_EQ(text.find("null"), std::string::npos);
+    EXPECT_NE(text.find("\"nodes\": [\n    {\n      \"id\": \"A\"\n    }\n  ]"), std::string::npos);
+    EXPECT_NE(text.find("\"extensions\": {}"), std::string::npos);
 }
 
-TEST(vorn_writer_refuses_non_finite_reals_naming_the_innermost_record) {
+TEST(VornWriter, vorn_writer_refuses_non_finite_reals_naming_the_innermost_record) {
     // JSON has no form for them; null would not read back as what was saved.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();

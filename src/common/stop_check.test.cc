@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace vorn {
 namespace {
@@ -20,13 +20,13 @@ bool count_and_answer(void* state) {
 
 }  // namespace
 
-TEST(stop_check_consults_the_callback_at_most_once_per_interval_and_stops_when_it_answers_yes) {
+TEST(StopCheck, stop_check_consults_the_callback_at_most_once_per_interval_and_stops_when_it_answers_yes) {
     Counter counter{0, 1};
     StopCheck check(&count_and_answer, &counter);
     // A burst of work far shorter than the interval consults the callback once.
     for (std::uint32_t i = 0; i < 4 * StopCheck::kClockStride; ++i) check.poll();
     EXPECT_EQ(counter.calls, 1);
-    EXPECT_TRUE(!check.stop_requested());
+    EXPECT_FALSE(check.stop_requested());
     std::this_thread::sleep_for(StopCheck::kInterval + std::chrono::milliseconds(1));
     bool stopped = false;
     try {
@@ -42,11 +42,11 @@ TEST(stop_check_consults_the_callback_at_most_once_per_interval_and_stops_when_i
     EXPECT_EQ(counter.calls, 2);
 }
 
-TEST(stop_check_without_callback_never_stops) {
+TEST(StopCheck, stop_check_without_callback_never_stops) {
     for (int i = 0; i < 100000; ++i) never_stop().poll();
     never_stop().check_now();
-    EXPECT_TRUE(!never_stop().stop_requested());
-    EXPECT_TRUE(!never_stop().can_stop());
+    EXPECT_FALSE(never_stop().stop_requested());
+    EXPECT_FALSE(never_stop().can_stop());
 }
 
 }  // namespace vorn

@@ -2,7 +2,7 @@
 
 #include "common/errors.h"
 #include "engine/engine.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -25,7 +25,7 @@ vorn::Engine two_nodes(vorn::EngineConfig config, double distance_km, double fid
 
 }  // namespace
 
-TEST(run_request_without_network_is_an_internal_fault) {
+TEST(RunRequest, run_request_without_network_is_an_internal_fault) {
     bool thrown = false;
     try {
         vorn::run_request(vorn::Engine{}, {"A", "B", 0.9, 100.0, {}});
@@ -37,7 +37,7 @@ TEST(run_request_without_network_is_an_internal_fault) {
     EXPECT_TRUE(thrown);
 }
 
-TEST(run_request_outcomes_on_small_networks) {
+TEST(RunRequest, run_request_outcomes_on_small_networks) {
     vorn::Engine empty;
     empty.build_network({}, {});
     EXPECT_TRUE(same(vorn::run_request(empty, {"A", "B", 0.9, 100.0, {}}), {}));

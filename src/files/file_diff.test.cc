@@ -5,7 +5,7 @@
 
 #include "files/file_io.h"
 #include "files/temp_path.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -36,16 +36,23 @@ const std::string kHeader = "Diff between 'a.vorn' and 'b.vorn':\n";
 
 }  // namespace
 
-TEST(file_diff_identical_files_give_header_only) {
+TEST(FileDiff, file_diff_identical_files_give_header_only) {
     const FileDiff d = diff(base_file(), base_file());
     EXPECT_EQ(d.summary, kHeader);
-    EXPECT_TRUE(d.nodes_added.empty() && d.nodes_removed.empty() && d.nodes_modified.empty());
-    EXPECT_TRUE(d.links_added.empty() && d.links_removed.empty() && d.links_modified.empty());
-    EXPECT_TRUE(!d.version_change && !d.metadata_change && !d.config_change && !d.constraints_change);
-    EXPECT_TRUE(!d.extensions_changed);
+    ASSERT_TRUE(d.nodes_added.empty());
+    ASSERT_TRUE(d.nodes_removed.empty());
+    EXPECT_TRUE(d.nodes_modified.empty());
+    ASSERT_TRUE(d.links_added.empty());
+    ASSERT_TRUE(d.links_removed.empty());
+    EXPECT_TRUE(d.links_modified.empty());
+    EXPECT_FALSE(d.version_change);
+    EXPECT_FALSE(d.metadata_change);
+    EXPECT_FALSE(d.config_change);
+    EXPECT_FALSE(d.constraints_change);
+    EXPECT_FALSE(d.extensions_changed);
 }
 
-TEST(file_diff_node_and_link_lists_in_first_appearance_order) {
+TEST(FileDiff, file_diff_node_and_link_lists_in_first_appearance_order) {
     VornFile second = base_file();
     second.nodes.erase(second.nodes.begin());                      // A removed
     second.nodes.push_back({"E", std::nullopt, std::nullopt, std::nullopt});
@@ -55,12 +62,12 @@ TEST(file_diff_node_and_link_lists_in_first_appearance_order) {
     second.links[1].id = "L2b";                                    // same key, other id
     second.links.push_back(make_link("C", "D"));
     const FileDiff d = diff(base_file(), second);
-    EXPECT_TRUE(d.nodes_added == Names({"E", "D"}));
-    EXPECT_TRUE(d.nodes_removed == Names({"A"}));
-    EXPECT_TRUE(d.nodes_modified == Names({"C"}));
-    EXPECT_TRUE(d.links_added == Names({"B->A", "C->D"}));
-    EXPECT_TRUE(d.links_removed == Names({"A->B"}));
-    EXPECT_TRUE(d.links_modified == Names({"B->C"}));
+    EXPECT_EQ(d.nodes_added, Names({"E", "D"}));
+    EXPECT_EQ(d.nodes_removed, Names({"A"}));
+    EXPECT_EQ(d.nodes_modified, Names({"C"}));
+    EXPECT_EQ(d.links_added, Names({"B->A", "C->D"}));
+    EXPECT_EQ(d.links_removed, Names({"A->B"}));
+    EXPECT_EQ(d.links_modified, Names({"B->C"}));
     EXPECT_EQ(d.summary, kHeader + "  Nodes added: 2 (E, D)\n"
                                    "  Nodes removed: 1 (A)\n"
                                    "  Nodes modified: 1 (C)\n"
@@ -69,7 +76,7 @@ TEST(file_diff_node_and_link_lists_in_first_appearance_order) {
                                    "  Links modified: 1 (B->C)\n");
 }
 
-TEST(file_diff_modification_rules_table) {
+TEST(FileDiff, file_diff_modification_rules_table) {
     struct Case {
         const char* what;
         void (*edit)(VornFile&);
@@ -102,7 +109,9 @@ TEST(file_diff_modification_rules_table) {
                   std::string(c.what) + " nodes " + std::to_string(c.nodes_modified));
         EXPECT_EQ(std::string(c.what) + " links " + std::to_string(d.links_modified.size()),
                   std::string(c.what) + " links " + std::to_string(c.links_modified));
-        EXPECT_TRUE(d.nodes_added.empty() && d.links_added.empty() && d.nodes_removed.empty());
+        ASSERT_TRUE(d.nodes_added.empty());
+        ASSERT_TRUE(d.links_added.empty());
+        EXPECT_TRUE(d.nodes_removed.empty());
     }
     // Satellite blocks compare by value.
     VornFile first = base_file(), second = base_file();
@@ -112,7 +121,7 @@ TEST(file_diff_modification_rules_table) {
     EXPECT_EQ(diff(first, second).links_modified.size(), std::size_t(1));
 }
 
-TEST(file_diff_record_level_changes_summary_table) {
+TEST(FileDiff, file_diff_record_level_changes_summary_table) {
     struct Case {
         const char* what;
         void (*edit_old)(VornFile&);
@@ -166,7 +175,7 @@ TEST(file_diff_record_level_changes_summary_table) {
     }
 }
 
-TEST(file_diff_summary_section_order) {
+TEST(FileDiff, file_diff_summary_section_order) {
     VornFile first = base_file(), second = base_file();
     second.version = "1.1";
     second.metadata.name = "n2";
@@ -183,11 +192,14 @@ TEST(file_diff_summary_section_order) {
                                    "  Config changes:\n     - alpha_loss: None -> Some(0.5)\n"
                                    "  Constraints changes:\n     - fidelity_target: None -> Some(0.8)\n"
                                    "  Extensions changed\n");
-    EXPECT_TRUE(d.version_change && d.version_change->new_value == "1.1");
-    EXPECT_TRUE(d.config_change && d.config_change->alpha_loss && !d.config_change->alpha_loss->old_value);
+    ASSERT_TRUE(d.version_change);
+    EXPECT_EQ(d.version_change->new_value, "1.1");
+    ASSERT_TRUE(d.config_change);
+    ASSERT_TRUE(d.config_change->alpha_loss);
+    EXPECT_FALSE(d.config_change->alpha_loss->old_value);
 }
 
-TEST(file_diff_paths_report_first_failing_file) {
+TEST(FileDiff, file_diff_paths_report_first_failing_file) {
     TempPath good("good.vorn");
     vorn::write_bytes_file(good.str(), R"({"version": "1.0", "metadata": {"name": "x"}, "nodes": [{"id": "A"}],
                                           "links": []})");
@@ -197,7 +209,8 @@ TEST(file_diff_paths_report_first_failing_file) {
     const std::string missing = "/tmp/vorn_missing_dir/none.vorn";
 
     const vorn::FileDiffOutcome both_bad = vorn::diff_file_paths(missing, bad_version.str());
-    EXPECT_TRUE(!both_bad.diff && both_bad.error);
+    EXPECT_FALSE(both_bad.diff);
+    EXPECT_TRUE(both_bad.error);
     EXPECT_EQ(*both_bad.error, "Failed to load " + missing + ": IO error: " + vorn::system_error_text(ENOENT));
 
     const vorn::FileDiffOutcome second_bad = vorn::diff_file_paths(good.str(), bad_version.str());
@@ -205,6 +218,7 @@ TEST(file_diff_paths_report_first_failing_file) {
               "Failed to load " + bad_version.str() + ": Unsupported vorn version: 2.0");
 
     const vorn::FileDiffOutcome same = vorn::diff_file_paths(good.str(), good.str());
-    EXPECT_TRUE(same.diff && !same.error);
+    ASSERT_TRUE(same.diff);
+    EXPECT_FALSE(same.error);
     EXPECT_EQ(same.diff->summary, "Diff between '" + good.str() + "' and '" + good.str() + "':\n");
 }

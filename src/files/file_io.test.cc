@@ -5,7 +5,7 @@
 #include <string>
 
 #include "files/temp_path.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -23,7 +23,7 @@ std::string failure_text(void (*action)(const std::string&), const std::string& 
 
 }  // namespace
 
-TEST(file_io_write_then_read_round_trips_bytes) {
+TEST(FileIo, file_io_write_then_read_round_trips_bytes) {
     TempPath path("round_trip.txt");
     const std::string text = "line one\nzwei \xC3\xBC\n\xE2\x82\xAC \xF0\x9F\x98\x80";
     vorn::write_bytes_file(path.str(), text);
@@ -35,7 +35,7 @@ TEST(file_io_write_then_read_round_trips_bytes) {
     EXPECT_EQ(vorn::read_text_file(path.str()), std::string());
 }
 
-TEST(file_io_failures_carry_system_text_with_code) {
+TEST(FileIo, file_io_failures_carry_system_text_with_code) {
     const auto read = [](const std::string& p) { vorn::read_text_file(p); };
     const auto write = [](const std::string& p) { vorn::write_bytes_file(p, "x"); };
     EXPECT_EQ(failure_text(read, "/tmp/vorn_no_such_dir/missing.vorn"),
@@ -49,7 +49,7 @@ TEST(file_io_failures_carry_system_text_with_code) {
     EXPECT_EQ(vorn::system_error_text(ENOENT), std::string("No such file or directory (os error 2)"));
 }
 
-TEST(file_io_nul_in_path_is_refused_before_any_access) {
+TEST(FileIo, file_io_nul_in_path_is_refused_before_any_access) {
     TempPath path("nul_target");
     // The part before the NUL names a real, writable path: it must stay untouched.
     const std::string with_nul = path.str() + std::string("\0suffix", 7);
@@ -61,14 +61,14 @@ TEST(file_io_nul_in_path_is_refused_before_any_access) {
               std::string(std::strerror(ENOENT)) + " (os error " + std::to_string(ENOENT) + ")");
 }
 
-TEST(file_io_invalid_utf8_is_an_io_failure) {
+TEST(FileIo, file_io_invalid_utf8_is_an_io_failure) {
     TempPath path("latin1.txt");
     vorn::write_bytes_file(path.str(), "caf\xE9");
     const auto read = [](const std::string& p) { vorn::read_text_file(p); };
     EXPECT_EQ(failure_text(read, path.str()), std::string("stream did not contain valid UTF-8"));
 }
 
-TEST(file_io_utf8_check_table) {
+TEST(FileIo, file_io_utf8_check_table) {
     struct Case {
         std::string bytes;
         bool valid;

@@ -5,7 +5,7 @@
 
 #include "files/file_io.h"
 #include "files/temp_path.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -50,7 +50,7 @@ Failure load_text_failure(std::string_view text) {
 
 }  // namespace
 
-TEST(load_file_returns_the_record_of_a_valid_file) {
+TEST(LoadFile, load_file_returns_the_record_of_a_valid_file) {
     TempPath path("valid.vorn");
     vorn::write_bytes_file(path.str(), kValidDocument);
     const vorn::VornFile file = vorn::load_file(path.str());
@@ -59,45 +59,45 @@ TEST(load_file_returns_the_record_of_a_valid_file) {
     EXPECT_EQ(*file.nodes[1].memory_lifetime_ms, 250.0);
 }
 
-TEST(load_file_failure_kinds_and_precedence) {
+TEST(LoadFile, load_file_failure_kinds_and_precedence) {
     // Unreadable beats unparsable: a missing path and a directory.
     const Failure missing = load_failure("/tmp/vorn_missing_dir/none.vorn");
-    EXPECT_TRUE(missing.kind == LoadErrorKind::Io);
+    EXPECT_EQ(missing.kind, LoadErrorKind::Io);
     EXPECT_EQ(missing.text, "IO error: " + vorn::system_error_text(ENOENT));
     EXPECT_EQ(load_failure("/tmp").text, "IO error: " + vorn::system_error_text(EISDIR));
     EXPECT_EQ(load_failure(std::string("/tmp/a\0b", 8)).text,
               std::string("IO error: file name contained an unexpected NUL byte"));
     // Not UTF-8 is an IO failure even though it would not parse either.
     const Failure latin1 = load_text_failure("{\xE9");
-    EXPECT_TRUE(latin1.kind == LoadErrorKind::Io);
+    EXPECT_EQ(latin1.kind, LoadErrorKind::Io);
     EXPECT_EQ(latin1.text, std::string("IO error: stream did not contain valid UTF-8"));
 
     // A parse failure hides a wrong version and broken rules.
     const Failure parse = load_text_failure(document("2.0", "[{\"id\": \"A\"}, {\"id\": \"A\"}]") + "x");
-    EXPECT_TRUE(parse.kind == LoadErrorKind::Json);
+    EXPECT_EQ(parse.kind, LoadErrorKind::Json);
     EXPECT_EQ(parse.text.rfind("JSON parse error: trailing characters at line 1 column ", 0), std::size_t(0));
 
     // A wrong version hides broken rules; the version must be exactly "1.0".
     const Failure version = load_text_failure(document("1.00", "[{\"id\": \"A\"}, {\"id\": \"A\"}]"));
-    EXPECT_TRUE(version.kind == LoadErrorKind::UnsupportedVersion);
+    EXPECT_EQ(version.kind, LoadErrorKind::UnsupportedVersion);
     EXPECT_EQ(version.text, std::string("Unsupported vorn version: 1.00"));
     EXPECT_EQ(load_text_failure(document("", "[]")).text, std::string("Unsupported vorn version: "));
 
     const Failure invalid = load_text_failure(document("1.0", "[{\"id\": \"A\"}, {\"id\": \"A\"}]"));
-    EXPECT_TRUE(invalid.kind == LoadErrorKind::Validation);
+    EXPECT_EQ(invalid.kind, LoadErrorKind::Validation);
     EXPECT_EQ(invalid.text, std::string("Validation failed:\nValidation failed.\n\nErrors:\n"
                                         "   - Duplicate node ID: A\n"
                                         "   - Graph is disconnected with 2 components\n"));
 }
 
-TEST(load_file_validation_error_carries_report) {
+TEST(LoadFile, load_file_validation_error_carries_report) {
     TempPath path("invalid.vorn");
     vorn::write_bytes_file(path.str(), document("1.0", "[{\"id\": \"A\"}, {\"id\": \"B\"}, {\"id\": \"C\"}]"));
     try {
         vorn::load_file(path.str());
         EXPECT_TRUE(false);
     } catch (const LoadError& error) {
-        EXPECT_TRUE(error.report() != nullptr);
+        EXPECT_NE(error.report(), nullptr);
         EXPECT_EQ(error.report()->errors.size(), std::size_t(1));
         EXPECT_EQ(error.report()->errors[0].components, std::uint64_t(3));
         EXPECT_EQ(vorn::failed_to_load_message(path.str(), error),

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "files/file_io.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -49,7 +49,7 @@ mode_t mode_of(const std::string& path) {
 
 }  // namespace
 
-TEST(replace_file_follows_links_and_keeps_the_mode) {
+TEST(ReplaceFile, replace_file_follows_links_and_keeps_the_mode) {
     TempDirectory dir;
     vorn::replace_file_contents(dir / "target", "old");
     ::chmod((dir / "target").c_str(), 0640);
@@ -63,7 +63,7 @@ TEST(replace_file_follows_links_and_keeps_the_mode) {
     EXPECT_EQ(dir.entries().size(), std::size_t{2});
 }
 
-TEST(replace_file_failures_leave_no_temporary_file) {
+TEST(ReplaceFile, replace_file_failures_leave_no_temporary_file) {
     TempDirectory dir;
     EXPECT_EQ(::mkdir((dir / "sub").c_str(), 0700), 0);
     const std::string targets[] = {dir / "sub", dir / "missing/x", ""};

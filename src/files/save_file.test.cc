@@ -5,7 +5,7 @@
 
 #include "files/file_io.h"
 #include "files/temp_path.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,7 +15,7 @@ using vorn::testing::TempPath;
 
 }  // namespace
 
-TEST(save_file_writes_the_document_and_reports_io) {
+TEST(SaveFile, save_file_writes_the_document_and_reports_io) {
     TempPath path("saved.vorn");
     vorn::VornFile file;
     file.version = "1.0";
@@ -28,7 +28,7 @@ TEST(save_file_writes_the_document_and_reports_io) {
         vorn::save_file(file, std::string("/tmp/x\0y", 8));
         EXPECT_TRUE(false);
     } catch (const LoadError& error) {
-        EXPECT_TRUE(error.kind() == LoadErrorKind::Io);
+        EXPECT_EQ(error.kind(), LoadErrorKind::Io);
         EXPECT_EQ(std::string(error.what()), std::string("IO error: file name contained an unexpected NUL byte"));
     }
     try {

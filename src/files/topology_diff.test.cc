@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -33,17 +33,21 @@ bool same(const Names& a, const Names& b) { return a == b; }
 
 }  // namespace
 
-TEST(topology_diff_identical_snapshots_summary) {
+TEST(TopologyDiff, topology_diff_identical_snapshots_summary) {
     const TopologySnapshot s = snapshot("x", {{"A", 1.0}, {"B", 2.0}}, {fiber_link("A", "B")});
     const vorn::TopologyDiff diff = vorn::diff_topologies(s, snapshot("y", s.nodes, s.links));
     EXPECT_EQ(diff.name, std::string("x vs y"));
     EXPECT_EQ(diff.summary, std::string("Diff for 'x vs y': 0 nodes added, 0 nodes removed, 0 nodes modified. "
                                         "0 links added, 0 links removed, 0 links modified."));
-    EXPECT_TRUE(diff.nodes_added.empty() && diff.nodes_removed.empty() && diff.nodes_modified.empty());
-    EXPECT_TRUE(diff.links_added.empty() && diff.links_removed.empty() && diff.links_modified.empty());
+    ASSERT_TRUE(diff.nodes_added.empty());
+    ASSERT_TRUE(diff.nodes_removed.empty());
+    EXPECT_TRUE(diff.nodes_modified.empty());
+    ASSERT_TRUE(diff.links_added.empty());
+    ASSERT_TRUE(diff.links_removed.empty());
+    EXPECT_TRUE(diff.links_modified.empty());
 }
 
-TEST(topology_diff_node_lifetime_tolerance_table) {
+TEST(TopologyDiff, topology_diff_node_lifetime_tolerance_table) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct Case {
         double before, after;
@@ -59,11 +63,12 @@ TEST(topology_diff_node_lifetime_tolerance_table) {
         const vorn::TopologyDiff diff = vorn::diff_topologies(snapshot("a", {{"N", c.before}}, {}),
                                                               snapshot("b", {{"N", c.after}}, {}));
         EXPECT_EQ(diff.nodes_modified.size(), std::size_t(c.modified ? 1 : 0));
-        EXPECT_TRUE(diff.nodes_added.empty() && diff.nodes_removed.empty());
+        ASSERT_TRUE(diff.nodes_added.empty());
+        EXPECT_TRUE(diff.nodes_removed.empty());
     }
 }
 
-TEST(topology_diff_link_field_table) {
+TEST(TopologyDiff, topology_diff_link_field_table) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const LinkDefinition base{"A", "B", 10.0, 0.9, 100.0, LinkType::Fiber, std::nullopt};
     struct Case {
@@ -89,7 +94,7 @@ TEST(topology_diff_link_field_table) {
         const vorn::TopologyDiff diff =
             vorn::diff_topologies(snapshot("a", {}, {base}), snapshot("b", {}, {c.changed}));
         EXPECT_EQ(diff.links_modified.size(), std::size_t(c.modified ? 1 : 0));
-        if (c.modified) EXPECT_EQ(diff.links_modified.front(), std::string("A->B"));
+        if (c.modified) { EXPECT_EQ(diff.links_modified.front(), std::string("A->B")); }
     }
     // NaN never agrees, even with itself.
     const LinkDefinition nan_link = with([&](LinkDefinition& l) { l.base_fidelity = nan; });
@@ -105,7 +110,7 @@ TEST(topology_diff_link_field_table) {
               std::size_t(1));
 }
 
-TEST(topology_diff_added_removed_with_later_wins_and_first_order) {
+TEST(TopologyDiff, topology_diff_added_removed_with_later_wins_and_first_order) {
     const TopologySnapshot first = snapshot("one", {{"C", 1.0}, {"A", 1.0}, {"B", 1.0}, {"A", 5.0}},
                                             {fiber_link("A", "B"), fiber_link("B", "C"), fiber_link("A", "B", 20.0)});
     const TopologySnapshot second = snapshot("two", {{"E", 1.0}, {"B", 1.0}, {"A", 5.0}, {"D", 1.0}},

@@ -11,7 +11,7 @@
 #include "files/snapshot_json_reader.h"
 #include "files/snapshot_json_writer.h"
 #include "files/temp_path.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -79,14 +79,14 @@ void write(const TempPath& path, std::string_view text) { vorn::write_bytes_file
 
 }  // namespace
 
-TEST(snapshot_save_writes_exact_bytes) {
+TEST(TopologySnapshot, snapshot_save_writes_exact_bytes) {
     TempPath path("saved.json");
     vorn::save_topology(two_node_engine(), path.str());
     // The stored link type is kept; conditions were never part of the graph.
     EXPECT_EQ(vorn::read_text_file(path.str()), std::string(kTwoNodeSnapshot));
 }
 
-TEST(snapshot_writer_empty_lists_conditions_and_non_finite) {
+TEST(TopologySnapshot, snapshot_writer_empty_lists_conditions_and_non_finite) {
     vorn::TopologySnapshot snapshot;
     snapshot.metadata = {"n\"q", "v"};
     snapshot.config = {std::numeric_limits<double>::infinity(), 1e-7};
@@ -101,19 +101,19 @@ TEST(snapshot_writer_empty_lists_conditions_and_non_finite) {
                                                               "  }\n}"));
     snapshot.links.push_back({"A", "B", 120.0, 1.0, 5.0, LinkType::Fiber, SatelliteConditions{0.5, 2.0}});
     const std::string text = vorn::snapshot_json_text(snapshot);
-    EXPECT_TRUE(text.find("      \"satelliteConditions\": {\n        \"visibility\": 0.5,\n"
-                          "        \"weatherFactor\": 2.0\n      }\n    }\n  ],") != std::string::npos);
-    EXPECT_TRUE(text.find("\"distanceKm\": 120.0,") != std::string::npos);
+    EXPECT_NE(text.find("      \"satelliteConditions\": {\n        \"visibility\": 0.5,\n"
+                          "        \"weatherFactor\": 2.0\n      }\n    }\n  ],"), std::string::npos);
+    EXPECT_NE(text.find("\"distanceKm\": 120.0,"), std::string::npos);
 }
 
-TEST(snapshot_save_without_network_fails_and_creates_no_file) {
+TEST(TopologySnapshot, snapshot_save_without_network_fails_and_creates_no_file) {
     TempPath path("never.json");
     Engine engine;
     EXPECT_EQ(error_text([&] { vorn::save_topology(engine, path.str()); }), std::string("No network topology to save"));
-    EXPECT_TRUE(!std::ifstream(path.str()).good());
+    EXPECT_FALSE(std::ifstream(path.str()).good());
 }
 
-TEST(snapshot_save_and_load_report_file_failures) {
+TEST(TopologySnapshot, snapshot_save_and_load_report_file_failures) {
     const std::string write_failure = error_text([] { vorn::save_topology(two_node_engine(), "/tmp/vorn_no_dir/x.json"); });
     EXPECT_EQ(write_failure, "Failed to write topology file: " + vorn::system_error_text(ENOENT));
     Engine engine = two_node_engine();
@@ -129,10 +129,11 @@ TEST(snapshot_save_and_load_report_file_failures) {
     EXPECT_EQ(error_text([&] { vorn::read_topology(nul_path); }),
               std::string("Failed to read topology file: file name contained an unexpected NUL byte"));
     // The previous network survives a failed load.
-    EXPECT_TRUE(engine.graph() != nullptr && engine.graph()->links.size() == 1);
+    EXPECT_NE(engine.graph(), nullptr);
+    EXPECT_EQ(engine.graph()->links.size(), 1);
 }
 
-TEST(snapshot_round_trip_through_engine) {
+TEST(TopologySnapshot, snapshot_round_trip_through_engine) {
     TempPath path("round.json");
     Engine source;
     source.build_network({{"B", 0.5}, {"A", 1.0}, {"B", 3.0}},
@@ -147,7 +148,7 @@ TEST(snapshot_round_trip_through_engine) {
     EXPECT_EQ(graph.nodes.entries()[0].id, std::string("B"));
     EXPECT_EQ(graph.nodes.entries()[0].memory_lifetime_t2, 3.0);
     EXPECT_EQ(graph.links.size(), std::size_t(3));
-    EXPECT_TRUE(graph.links[1].link_type == LinkType::Satellite);
+    EXPECT_EQ(graph.links[1].link_type, LinkType::Satellite);
     EXPECT_EQ(graph.links[1].generation_rate_hz, 1e-7);
     EXPECT_EQ(graph.links[2].distance_km, 20.0);
     // Loading leaves the configuration alone.
@@ -162,13 +163,13 @@ TEST(snapshot_round_trip_through_engine) {
     EXPECT_EQ(vorn::snapshot_json_text(vorn::read_topology(path.str())), first);
 }
 
-TEST(snapshot_from_engine_config_values) {
+TEST(TopologySnapshot, snapshot_from_engine_config_values) {
     const vorn::TopologySnapshot snapshot = vorn::snapshot_from_engine(two_node_engine());
     EXPECT_EQ(snapshot.metadata.name, std::string("exported_topology"));
     EXPECT_EQ(snapshot.metadata.version, std::string("1.0"));
     EXPECT_EQ(snapshot.config.alpha_loss, 10.0 * 0.12);
     EXPECT_EQ(snapshot.config.gamma_swapping, 0.12);
-    EXPECT_TRUE(!snapshot.links[0].satellite_conditions.has_value());
+    EXPECT_FALSE(snapshot.links[0].satellite_conditions.has_value());
 }
 
 namespace {
@@ -191,26 +192,26 @@ std::string parse_failure(std::string_view text) {
 
 }  // namespace
 
-TEST(snapshot_reader_accepts_any_key_order_defaults_and_array_records) {
+TEST(TopologySnapshot, snapshot_reader_accepts_any_key_order_defaults_and_array_records) {
     const vorn::TopologySnapshot s = vorn::parse_snapshot_text(kMinimalLinkSnapshot);
     EXPECT_EQ(s.metadata.name, std::string("n"));
     EXPECT_EQ(s.nodes.size(), std::size_t(2));
     EXPECT_EQ(s.nodes[1].id, std::string("B"));
     EXPECT_EQ(s.nodes[1].memory_lifetime_t2, 0.5);
     EXPECT_EQ(s.nodes[0].memory_lifetime_t2, 2.0);
-    EXPECT_TRUE(s.links[0].link_type == LinkType::Fiber);
-    EXPECT_TRUE(!s.links[0].satellite_conditions.has_value());
+    EXPECT_EQ(s.links[0].link_type, LinkType::Fiber);
+    EXPECT_FALSE(s.links[0].satellite_conditions.has_value());
     EXPECT_EQ(s.config.alpha_loss, 1.0);
 
     const vorn::TopologySnapshot sat = vorn::parse_snapshot_text(
         R"([["n", "v"], [], [["A", "B", 1.5, 0.9, 2, "Satellite", {"weatherFactor": 0.25, "visibility": 3}]], [0, 0]])");
-    EXPECT_TRUE(sat.links[0].link_type == LinkType::Satellite);
+    EXPECT_EQ(sat.links[0].link_type, LinkType::Satellite);
     EXPECT_TRUE(sat.links[0].satellite_conditions.has_value());
     EXPECT_EQ(sat.links[0].satellite_conditions->visibility, 3.0);
     EXPECT_EQ(sat.links[0].satellite_conditions->weather_factor, 0.25);
 }
 
-TEST(snapshot_reader_rejections_name_field_or_token) {
+TEST(TopologySnapshot, snapshot_reader_rejections_name_field_or_token) {
     struct Case {
         std::string text;
         std::string message_start;
@@ -240,12 +241,12 @@ TEST(snapshot_reader_rejections_name_field_or_token) {
     for (const Case& c : cases) {
         const std::string message = parse_failure(c.text);
         EXPECT_TRUE(starts_with(message, c.message_start));
-        EXPECT_TRUE(message.find(" at line ") != std::string::npos);
-        if (!starts_with(message, c.message_start)) EXPECT_EQ(message, c.message_start);
+        EXPECT_NE(message.find(" at line "), std::string::npos);
+        if (!starts_with(message, c.message_start)) { EXPECT_EQ(message, c.message_start); }
     }
 }
 
-TEST(snapshot_load_failure_keeps_previous_network) {
+TEST(TopologySnapshot, snapshot_load_failure_keeps_previous_network) {
     TempPath path("broken.json");
     write(path, R"({"metadata": {"name": "n", "version": "1"}, "nodes": [{"id": "A"}], "links": [],
                     "config": {"alphaLoss": 1, "gammaSwapping": 0}})");
@@ -264,6 +265,8 @@ TEST(snapshot_load_failure_keeps_previous_network) {
     write(good, kMinimalLinkSnapshot);
     Engine fresh;
     vorn::load_topology(fresh, good.str());
-    EXPECT_TRUE(fresh.graph() != nullptr && fresh.graph()->nodes.size() == 2 && fresh.graph()->links.size() == 1);
+    EXPECT_NE(fresh.graph(), nullptr);
+    EXPECT_EQ(fresh.graph()->nodes.size(), 2);
+    EXPECT_EQ(fresh.graph()->links.size(), 1);
     EXPECT_EQ(fresh.config().baseline_purify_factor, 0.12);
 }

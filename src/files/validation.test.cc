@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -49,7 +49,7 @@ struct Case {
 
 }  // namespace
 
-TEST(validation_rules_table) {
+TEST(Validation, validation_rules_table) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<Case> cases = {
         {"valid chain", file_with({"A", "B", "C"}, {make_link("L1", "A", "B"), make_link("L2", "B", "C")}), {}},
@@ -94,7 +94,7 @@ TEST(validation_rules_table) {
     }
 }
 
-TEST(validation_ignores_everything_but_ids_and_link_fields) {
+TEST(Validation, validation_ignores_everything_but_ids_and_link_fields) {
     VornFile file = file_with({"A", "B"}, {make_link("L1", "A", "B")});
     file.version = "9.9";
     file.nodes[0].memory_lifetime_ms = -5.0;
@@ -104,11 +104,11 @@ TEST(validation_ignores_everything_but_ids_and_link_fields) {
     EXPECT_TRUE(vorn::validate_file(file).valid);
 }
 
-TEST(validation_messages_of_link_issues) {
+TEST(Validation, validation_messages_of_link_issues) {
     const VornFile file = file_with({"A", "B"}, {make_link(std::nullopt, "A", "X"), make_link("L1", "A", "B", -5.0)});
     const vorn::ValidationReport report = vorn::validate_file(file);
     EXPECT_EQ(report.errors.size(), std::size_t(2));
     EXPECT_EQ(report.errors[0].message(), std::string("Unknown node reference 'X'"));
     EXPECT_EQ(report.errors[1].message(), std::string("Invalid distance -5 km for link 'L1' (must be > 0)"));
-    EXPECT_TRUE(!report.errors[0].path.has_value());
+    EXPECT_FALSE(report.errors[0].path.has_value());
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -17,7 +17,7 @@ struct TextCase {
 
 }  // namespace
 
-TEST(validation_issue_message_and_type_text_table) {
+TEST(ValidationReport, validation_issue_message_and_type_text_table) {
     const TextCase cases[] = {
         {ValidationIssue::duplicate_node_id("A"), "Duplicate node ID: A", "DuplicateNodeId: A"},
         {ValidationIssue::unknown_node_reference("X", std::nullopt), "Unknown node reference 'X'",
@@ -48,7 +48,7 @@ TEST(validation_issue_message_and_type_text_table) {
     }
 }
 
-TEST(validation_issue_path_suffix_except_self_loop) {
+TEST(ValidationReport, validation_issue_path_suffix_except_self_loop) {
     ValidationIssue duplicate = ValidationIssue::duplicate_node_id("A");
     duplicate.path = "nodes[1]";
     EXPECT_EQ(duplicate.message(), std::string("Duplicate node ID: A [nodes[1]]"));
@@ -61,7 +61,7 @@ TEST(validation_issue_path_suffix_except_self_loop) {
     EXPECT_EQ(split.message(), std::string("Graph is disconnected with 2 components [p]"));
 }
 
-TEST(validation_report_text_forms) {
+TEST(ValidationReport, validation_report_text_forms) {
     ValidationReport report;
     EXPECT_TRUE(report.valid);
     EXPECT_EQ(vorn::report_text(report), std::string("Validation passed.\n"));
@@ -77,7 +77,7 @@ TEST(validation_report_text_forms) {
 
     report.add_error(ValidationIssue::duplicate_node_id("A"));
     report.add_error(ValidationIssue::graph_disconnected(2));
-    EXPECT_TRUE(!report.valid);
+    EXPECT_FALSE(report.valid);
     EXPECT_EQ(vorn::report_text(report), std::string("Validation failed.\n"
                                                      "\nErrors:\n"
                                                      "   - Duplicate node ID: A\n"

@@ -5,7 +5,7 @@
 #include "files/file_io.h"
 #include "files/load_error.h"
 #include "files/temp_path.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string document(std::string_view config_member) {
 
 }  // namespace
 
-TEST(bridge_converts_nodes_and_links) {
+TEST(VornEngineBridge, bridge_converts_nodes_and_links) {
     VornFile file;
     file.nodes = {{"A", 250.0, 4u, vorn::VornNodeType::Repeater}, {"B", std::nullopt, std::nullopt, std::nullopt}};
     vorn::VornLink fiber{"L1", "A", "B", 10.0, 0.95, 1000.0, std::nullopt, std::nullopt};
@@ -44,11 +44,13 @@ TEST(bridge_converts_nodes_and_links) {
     EXPECT_EQ(links[0].distance_km, 10.0);
     EXPECT_EQ(links[0].base_fidelity, 0.95);
     EXPECT_EQ(links[0].generation_rate_hz, 1000.0);
-    EXPECT_TRUE(links[0].link_type == vorn::LinkType::Fiber && !links[0].satellite_conditions);
-    EXPECT_TRUE(links[1].link_type == vorn::LinkType::Satellite && links[1].satellite_conditions.has_value());
+    EXPECT_EQ(links[0].link_type, vorn::LinkType::Fiber);
+    EXPECT_FALSE(links[0].satellite_conditions);
+    EXPECT_EQ(links[1].link_type, vorn::LinkType::Satellite);
+    EXPECT_TRUE(links[1].satellite_conditions.has_value());
     EXPECT_EQ(links[1].satellite_conditions->visibility, 0.25);
     EXPECT_EQ(links[1].satellite_conditions->weather_factor, 0.75);
-    EXPECT_TRUE(links[2].link_type == vorn::LinkType::Fiber);
+    EXPECT_EQ(links[2].link_type, vorn::LinkType::Fiber);
 
     // No validation: unknown nodes and any version are installed as given.
     file.version = "2.0";
@@ -58,7 +60,7 @@ TEST(bridge_converts_nodes_and_links) {
     EXPECT_EQ(engine.config().baseline_purify_factor, 0.3);
 }
 
-TEST(bridge_engine_configuration_table) {
+TEST(VornEngineBridge, bridge_engine_configuration_table) {
     struct Case {
         std::optional<VornConfig> config;
         double factor;
@@ -81,7 +83,7 @@ TEST(bridge_engine_configuration_table) {
     }
 }
 
-TEST(bridge_engine_from_file) {
+TEST(VornEngineBridge, bridge_engine_from_file) {
     TempPath path("engine.vorn");
     vorn::write_bytes_file(path.str(), document(R"(, "config": {"alpha_loss": 0.5, "max_attempts": 40})"));
     const vorn::Engine engine = vorn::engine_from_vorn_file(path.str());
@@ -90,7 +92,7 @@ TEST(bridge_engine_from_file) {
     const vorn::NetworkGraph& graph = *engine.graph();
     EXPECT_EQ(graph.nodes.size(), std::size_t(2));
     EXPECT_EQ(graph.nodes.find("A")->memory_lifetime_t2, 0.25);
-    EXPECT_TRUE(graph.links[0].link_type == vorn::LinkType::Satellite);
+    EXPECT_EQ(graph.links[0].link_type, vorn::LinkType::Satellite);
 
     vorn::write_bytes_file(path.str(), document(""));
     EXPECT_EQ(vorn::engine_from_vorn_file(path.str()).config().baseline_purify_factor, 0.12);

@@ -1,12 +1,12 @@
 #include "protocols/coordination_shape.h"
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using Edges = std::vector<NodePair>;
 using Names = std::vector<std::string>;
 
-TEST(coordination_edges_per_shape) {
+TEST(CoordinationShape, coordination_edges_per_shape) {
     const Names abcd{"A", "B", "C", "D"};
     struct Case {
         const char* label;
@@ -29,12 +29,12 @@ TEST(coordination_edges_per_shape) {
     };
     for (const Case& c : cases) {
         if (coordination_edges(c.shape, c.participants) != c.edges) {
-            vorn::testing::record_failure(__FILE__, __LINE__, std::string("edges of ") + c.label);
+            ADD_FAILURE() << (std::string("edges of ") + c.label);
         }
     }
 }
 
-TEST(coordination_topology_converts_by_exact_kind) {
+TEST(CoordinationShape, coordination_topology_converts_by_exact_kind) {
     const auto star_center = [](const CoordinationShape& shape) {
         const StarShape* star = std::get_if<StarShape>(&shape);
         return star ? std::optional<std::string>(star->center) : std::nullopt;
@@ -49,9 +49,11 @@ TEST(coordination_topology_converts_by_exact_kind) {
     for (const char* kind : {"arbitrary", "Star", "RING", "", "mesh "}) {
         const CoordinationShape without = to_coordination_shape({kind, "A", std::nullopt});
         const ArbitraryShape* a = std::get_if<ArbitraryShape>(&without);
-        EXPECT_TRUE(a != nullptr && a->edges.empty());
+        EXPECT_NE(a, nullptr);
+        EXPECT_TRUE(a->edges.empty());
         const CoordinationShape with = to_coordination_shape({kind, std::nullopt, Edges{{"A", "B"}}});
         const ArbitraryShape* b = std::get_if<ArbitraryShape>(&with);
-        EXPECT_TRUE(b != nullptr && b->edges == (Edges{{"A", "B"}}));
+        EXPECT_NE(b, nullptr);
+        EXPECT_EQ(b->edges, (Edges{{"A", "B"}}));
     }
 }

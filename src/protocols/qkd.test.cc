@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "protocols/scripted_requests.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using vorn::testing::ScriptedRequests;
@@ -33,7 +33,7 @@ RequestOutcome success(double fidelity, double latency, std::vector<std::string>
 RequestOutcome failure(double latency = 0.0) { return vorn::testing::scripted_failure(latency); }
 
 void expect_nothing_completed(const QKDResult& r) {
-    EXPECT_TRUE(!r.success);
+    EXPECT_FALSE(r.success);
     EXPECT_EQ(r.secret_key_length_bits, 0u);
     EXPECT_EQ(r.efficiency_rate, 0.0);
     EXPECT_EQ(r.qber, 1.0);
@@ -43,7 +43,7 @@ void expect_nothing_completed(const QKDResult& r) {
 
 }  // namespace
 
-TEST(qkd_without_network_or_rounds_runs_nothing) {
+TEST(Qkd, qkd_without_network_or_rounds_runs_nothing) {
     ScriptedRequests script{{success(1.0, 0.0)}, {}};
     const QKDResult no_network = run_qkd(Engine{}, params(100.0, 100), script.runner());
     expect_nothing_completed(no_network);
@@ -56,7 +56,7 @@ TEST(qkd_without_network_or_rounds_runs_nothing) {
     EXPECT_EQ(script.seen.size(), 0u);
 }
 
-TEST(qkd_spent_budget_counts_one_more_failed_round) {
+TEST(Qkd, qkd_spent_budget_counts_one_more_failed_round) {
     ScriptedRequests script{{failure(40.0)}, {}};
     const QKDResult r = run_qkd(two_node_engine(), params(10.0, 100), script.runner());
     // Four failed rounds at 2.5 ms each (the reported 40 ms is ignored), then
@@ -69,33 +69,33 @@ TEST(qkd_spent_budget_counts_one_more_failed_round) {
     for (std::size_t i = 0; i < script.seen.size(); ++i) {
         EXPECT_EQ(script.seen[i].max_latency_ms, budgets[i]);
         EXPECT_EQ(script.seen[i].fidelity_target, 0.9);
-        EXPECT_TRUE(script.seen[i].strategy == StrategyType::HighestFidelity);
+        EXPECT_EQ(script.seen[i].strategy, StrategyType::HighestFidelity);
         EXPECT_EQ(script.seen[i].from_node, std::string("A"));
         EXPECT_EQ(script.seen[i].to, std::string("B"));
     }
 }
 
-TEST(qkd_no_failed_round_when_rounds_run_out_first) {
+TEST(Qkd, qkd_no_failed_round_when_rounds_run_out_first) {
     ScriptedRequests script{{failure()}, {}};
     const QKDResult r = run_qkd(two_node_engine(), params(10.0, 4), script.runner());
     EXPECT_EQ(r.rounds_failed, 4u);
     EXPECT_EQ(r.latency_ms, 10.0);
 }
 
-TEST(qkd_hundred_rounds_at_095_give_forty_bits) {
+TEST(Qkd, qkd_hundred_rounds_at_095_give_forty_bits) {
     ScriptedRequests script{{success(0.95, 1.0)}, {}};
     const QKDResult r = run_qkd(two_node_engine(), params(1000.0, 100), script.runner());
     EXPECT_TRUE(r.success);
     EXPECT_EQ(r.rounds_completed, 100u);
     EXPECT_EQ(r.rounds_failed, 0u);
-    EXPECT_TRUE(std::fabs(r.qber - 0.025) < 1e-12);
+    EXPECT_LT(std::fabs(r.qber - 0.025), 1e-12);
     EXPECT_EQ(r.secret_key_length_bits, 40u);
     EXPECT_EQ(r.efficiency_rate, 0.4);
     EXPECT_EQ(r.latency_ms, 100.0);
     EXPECT_EQ(qkd_result_repr(r), std::string("QKDResult(success=true, key_bits=40, qber=0.0250)"));
 }
 
-TEST(qkd_key_is_truncated_after_sifting_and_after_amplification) {
+TEST(Qkd, qkd_key_is_truncated_after_sifting_and_after_amplification) {
     ScriptedRequests script{{success(1.0, 0.0)}, {}};
     // 5 × 0.5 = 2.5 -> 2, then 2 × 0.8 = 1.6 -> 1 (one truncation of 2.0 would give 2).
     const QKDResult r = run_qkd(two_node_engine(), params(100.0, 5), script.runner());
@@ -104,7 +104,7 @@ TEST(qkd_key_is_truncated_after_sifting_and_after_amplification) {
     EXPECT_EQ(r.efficiency_rate, 0.2);
 }
 
-TEST(qkd_tolerance_comparison_is_strict) {
+TEST(Qkd, qkd_tolerance_comparison_is_strict) {
     ScriptedRequests script{{success(0.5, 0.0)}, {}};  // QBER exactly 0.25
     QKDParameters p = params(100.0, 10);
     p.error_rate_tolerance = 0.25;
@@ -116,20 +116,20 @@ TEST(qkd_tolerance_comparison_is_strict) {
     EXPECT_EQ(run_qkd(two_node_engine(), p, script.runner()).secret_key_length_bits, 4u);
 }
 
-TEST(qkd_keeps_last_successful_path_and_charges_reported_success_latency) {
+TEST(Qkd, qkd_keeps_last_successful_path_and_charges_reported_success_latency) {
     ScriptedRequests script{
         {success(0.9, 3.0, {"A", "X", "B"}), failure(50.0), success(0.8, 4.0, {"A", "B"}), failure(9.0)}, {}};
     script.outcomes.back().execution_path = {"A", "Y", "B"};  // a failed round's path is never reported
     const QKDResult r = run_qkd(two_node_engine(), params(100.0, 4), script.runner());
-    EXPECT_TRUE(r.execution_path == (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(r.execution_path, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(r.latency_ms, 3.0 + 2.5 + 4.0 + 2.5);
     EXPECT_EQ(r.rounds_completed, 2u);
     EXPECT_EQ(r.rounds_failed, 2u);
-    EXPECT_TRUE(std::fabs(r.qber - (1.0 - 1.7 / 2.0) * 0.5) < 1e-15);
+    EXPECT_LT(std::fabs(r.qber - (1.0 - 1.7 / 2.0) * 0.5), 1e-15);
     EXPECT_EQ(script.seen[2].max_latency_ms, 100.0 - 5.5);
 }
 
-TEST(qkd_out_of_range_ratios_saturate_or_vanish) {
+TEST(Qkd, qkd_out_of_range_ratios_saturate_or_vanish) {
     ScriptedRequests script{{success(1.0, 0.0)}, {}};
     struct Case {
         double sifting;
@@ -151,7 +151,7 @@ TEST(qkd_out_of_range_ratios_saturate_or_vanish) {
     }
 }
 
-TEST(qkd_through_engine_request_path) {
+TEST(Qkd, qkd_through_engine_request_path) {
     // A request from a node to itself succeeds at once with fidelity 1.0.
     QKDParameters p = params(100.0, 5);
     p.to_node = "A";
@@ -159,7 +159,7 @@ TEST(qkd_through_engine_request_path) {
     EXPECT_EQ(r.rounds_completed, 5u);
     EXPECT_EQ(r.qber, 0.0);
     EXPECT_EQ(r.secret_key_length_bits, 1u);
-    EXPECT_TRUE(r.execution_path == (std::vector<std::string>{"A"}));
+    EXPECT_EQ(r.execution_path, (std::vector<std::string>{"A"}));
 
     // Unknown nodes fail every round: 4 rounds in a 10 ms budget, plus the stop.
     p.to_node = "Z";
@@ -168,10 +168,10 @@ TEST(qkd_through_engine_request_path) {
     const QKDResult failed = run_qkd(two_node_engine(), p);
     EXPECT_EQ(failed.rounds_failed, 5u);
     EXPECT_EQ(failed.latency_ms, 10.0);
-    EXPECT_TRUE(!failed.success);
+    EXPECT_FALSE(failed.success);
 }
 
-TEST(qkd_representations) {
+TEST(Qkd, qkd_representations) {
     QKDResult r;
     r.qber = 1.0;
     EXPECT_EQ(qkd_result_repr(r), std::string("QKDResult(success=false, key_bits=0, qber=1.0000)"));

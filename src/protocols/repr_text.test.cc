@@ -4,11 +4,11 @@
 #include <limits>
 
 #include "protocols/saturating_u64.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
-TEST(repr_text_fixed_rounds_exact_binary_value_half_to_even) {
+TEST(ReprText, repr_text_fixed_rounds_exact_binary_value_half_to_even) {
     struct Case {
         double value;
         int decimals;
@@ -36,7 +36,7 @@ TEST(repr_text_fixed_rounds_exact_binary_value_half_to_even) {
     EXPECT_EQ(fixed_text(std::numeric_limits<double>::max(), 4).size(), std::size_t{309 + 5});
 }
 
-TEST(repr_text_whole_percent_rounds_halves_to_even) {
+TEST(ReprText, repr_text_whole_percent_rounds_halves_to_even) {
     struct Case {
         double fraction;
         const char* text;
@@ -52,7 +52,7 @@ TEST(repr_text_whole_percent_rounds_halves_to_even) {
     }
 }
 
-TEST(repr_text_truncation_to_u64_saturates) {
+TEST(ReprText, repr_text_truncation_to_u64_saturates) {
     const std::uint64_t max = std::numeric_limits<std::uint64_t>::max();
     struct Case {
         double value;

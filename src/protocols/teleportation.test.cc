@@ -1,7 +1,7 @@
 #include "protocols/teleportation.h"
 
 #include "protocols/scripted_requests.testing.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using vorn::testing::scripted_failure;
@@ -27,27 +27,27 @@ TeleportationParameters params(Path relays = {}) {
 
 }  // namespace
 
-TEST(teleportation_without_network_reports_path_without_target) {
+TEST(Teleportation, teleportation_without_network_reports_path_without_target) {
     ScriptedRequests script{{scripted_success(1.0, 1.0)}, {}};
     const TeleportationOutcome o = execute_teleportation(Engine{}, params({"R1", "R2"}), script.runner());
     EXPECT_EQ(script.seen.size(), 0u);
-    EXPECT_TRUE(!o.success);
+    EXPECT_FALSE(o.success);
     EXPECT_EQ(o.teleportation_fidelity, 0.0);
     EXPECT_EQ(o.resource_entanglement_fidelity, 0.0);
     EXPECT_EQ(o.latency_ms, 0.0);
     EXPECT_EQ(o.classical_bits_transferred, 2u);
-    EXPECT_TRUE(o.path == (Path{"S", "R1", "R2"}));
+    EXPECT_EQ(o.path, (Path{"S", "R1", "R2"}));
 }
 
-TEST(teleportation_path_is_source_relays_target_whatever_the_route) {
+TEST(Teleportation, teleportation_path_is_source_relays_target_whatever_the_route) {
     ScriptedRequests script{{scripted_success(0.9, 12.0, {"S", "X", "T"})}, {}};
     const TeleportationOutcome direct = execute_teleportation(two_node_engine(), params(), script.runner());
-    EXPECT_TRUE(direct.path == (Path{"S", "T"}));
+    EXPECT_EQ(direct.path, (Path{"S", "T"}));
     EXPECT_EQ(direct.latency_ms, 12.0);
 
     const TeleportationOutcome relayed =
         execute_teleportation(two_node_engine(), params({"R1", "R2", "R3"}), script.runner());
-    EXPECT_TRUE(relayed.path == (Path{"S", "R1", "R2", "R3", "T"}));
+    EXPECT_EQ(relayed.path, (Path{"S", "R1", "R2", "R3", "T"}));
     EXPECT_EQ(relayed.latency_ms, 12.75);
 
     // The request itself ignores the relays.
@@ -56,10 +56,10 @@ TEST(teleportation_path_is_source_relays_target_whatever_the_route) {
     EXPECT_EQ(request.to, std::string("T"));
     EXPECT_EQ(request.fidelity_target, 0.95);
     EXPECT_EQ(request.max_latency_ms, 100.0);
-    EXPECT_TRUE(request.strategy == StrategyType::HighestFidelity);
+    EXPECT_EQ(request.strategy, StrategyType::HighestFidelity);
 }
 
-TEST(teleportation_fidelity_product_threshold_and_cap) {
+TEST(Teleportation, teleportation_fidelity_product_threshold_and_cap) {
     struct Case {
         RequestOutcome request;
         double state_fidelity;
@@ -87,7 +87,7 @@ TEST(teleportation_fidelity_product_threshold_and_cap) {
     }
 }
 
-TEST(teleportation_through_engine_request_path) {
+TEST(Teleportation, teleportation_through_engine_request_path) {
     TeleportationParameters p = params({"R"});
     p.target_node = "S";  // a request from a node to itself yields fidelity 1.0 at once
     p.state_fidelity = 1.0;
@@ -96,16 +96,16 @@ TEST(teleportation_through_engine_request_path) {
     EXPECT_EQ(o.resource_entanglement_fidelity, 1.0);
     EXPECT_EQ(o.teleportation_fidelity, 0.999);
     EXPECT_EQ(o.latency_ms, 0.25);
-    EXPECT_TRUE(o.path == (Path{"S", "R", "S"}));
+    EXPECT_EQ(o.path, (Path{"S", "R", "S"}));
 
     p.target_node = "nowhere";
     const TeleportationOutcome missing = execute_teleportation(two_node_engine(), p);
-    EXPECT_TRUE(!missing.success);
+    EXPECT_FALSE(missing.success);
     EXPECT_EQ(missing.teleportation_fidelity, 0.0);
-    EXPECT_TRUE(missing.path == (Path{"S", "R", "nowhere"}));
+    EXPECT_EQ(missing.path, (Path{"S", "R", "nowhere"}));
 }
 
-TEST(teleportation_representations) {
+TEST(Teleportation, teleportation_representations) {
     TeleportationOutcome o;
     o.success = true;
     o.teleportation_fidelity = 0.855;

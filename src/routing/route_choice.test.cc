@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -37,7 +37,7 @@ int summary_choice(const std::vector<double>& scores, std::mt19937& rng) {
 
 }  // namespace
 
-TEST(choice_summaries_compose_like_the_running_best) {
+TEST(RouteChoice, choice_summaries_compose_like_the_running_best) {
     std::mt19937 rng(7);
     const double pool[] = {0.5, 0.5, 0.8, 1.0, NAN, 0.0, -0.0};
     int mismatches = 0;
@@ -50,7 +50,7 @@ TEST(choice_summaries_compose_like_the_running_best) {
     EXPECT_EQ(mismatches, 0);
 }
 
-TEST(choice_summaries_replay_a_repeated_run) {
+TEST(RouteChoice, choice_summaries_replay_a_repeated_run) {
     // Runs R = [0.9 @0, 0.5 @1] and S = [0.9 @2]; the list R S R ends on the
     // repeat of R, whose 0.9 ties S and wins under the highest rule only.
     using vorn::HighestChoice;

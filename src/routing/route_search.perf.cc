@@ -6,7 +6,7 @@
 #include <string>
 
 #include "routing/route_search.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -58,7 +58,7 @@ void measure(const char* name, const vorn::NetworkGraph& graph, const std::strin
 
 }  // namespace
 
-TEST(find_route_time_per_call) {
+TEST(RouteSearchPerf, find_route_time_per_call) {
     measure("backbone A->E", backbone(), "A", "E");
     measure("complete K6 N0->N5", complete_graph(6), "N0", "N5");
     measure("complete K8 N0->N7", complete_graph(8), "N0", "N7");

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -130,7 +130,7 @@ NetworkGraph random_graph(std::mt19937_64& rng) {
 
 }  // namespace
 
-TEST(route_search_matches_literal_search_on_random_graphs) {
+TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
     std::mt19937_64 rng(20240611);
     const std::string endpoints[] = {"A", "B", "C", "D", "E", "AB", "Z"};
     int compared = 0, mismatched_lists = 0, mismatched_routes = 0, with_routes = 0;
@@ -156,41 +156,46 @@ TEST(route_search_matches_literal_search_on_random_graphs) {
     }
     EXPECT_EQ(mismatched_lists, 0);
     EXPECT_EQ(mismatched_routes, 0);
-    EXPECT_TRUE(with_routes > compared / 5);  // the graphs are not mostly disconnected
+    EXPECT_GT(with_routes, compared / 5);  // the graphs are not mostly disconnected
 }
 
-TEST(route_search_handles_missing_endpoints_and_single_node_routes) {
+TEST(RouteSearch, route_search_handles_missing_endpoints_and_single_node_routes) {
     const NetworkGraph empty;
-    EXPECT_TRUE(!vorn::find_route(empty, "A", "A", 1));
+    EXPECT_FALSE(vorn::find_route(empty, "A", "A", 1));
     const NetworkGraph g = make_graph({"A", "B"}, {link("A", "X", 10, 0.9), link("X", "B", 10, 0.9),
                                                     link("A", "Y", 10, 0.9)});
     for (std::uint8_t code : {0, 1, 2}) {
         const auto self = vorn::find_route(g, "A", "A", code);
-        EXPECT_TRUE(self && self->path == Path{"A"} && self->fidelity == 1.0 && self->hop_links.empty());
+        ASSERT_TRUE(self);
+        EXPECT_EQ(self->path, Path{"A"});
+        EXPECT_EQ(self->fidelity, 1.0);
+        EXPECT_TRUE(self->hop_links.empty());
         // X has no node entry but can lie inside a route; Y cannot end one.
         const auto through = vorn::find_route(g, "A", "B", code);
-        EXPECT_TRUE(through && through->path == (Path{"A", "X", "B"}));
-        EXPECT_TRUE(!vorn::find_route(g, "A", "Y", code));
-        EXPECT_TRUE(!vorn::find_route(g, "Q", "B", code));
+        ASSERT_TRUE(through);
+        EXPECT_EQ(through->path, (Path{"A", "X", "B"}));
+        EXPECT_FALSE(vorn::find_route(g, "A", "Y", code));
+        EXPECT_FALSE(vorn::find_route(g, "Q", "B", code));
     }
 }
 
-TEST(route_search_follows_links_given_in_either_orientation) {
+TEST(RouteSearch, route_search_follows_links_given_in_either_orientation) {
     const NetworkGraph g = make_graph({"A", "B", "C"}, {link("B", "A", 10, 0.9), link("C", "B", 10, 0.8)});
-    EXPECT_TRUE(vorn::list_route_candidates(g, "A", "C") == (std::vector<Path>{{"A", "B", "C"}}));
+    EXPECT_EQ(vorn::list_route_candidates(g, "A", "C"), (std::vector<Path>{{"A", "B", "C"}}));
     for (std::uint8_t code : {0, 1, 2}) {
         const auto route = vorn::find_route(g, "A", "C", code);
-        EXPECT_TRUE(route && route->path == (Path{"A", "B", "C"}));
+        ASSERT_TRUE(route);
+        EXPECT_EQ(route->path, (Path{"A", "B", "C"}));
         EXPECT_EQ(route->fidelity, 0.9 * 0.8);
-        EXPECT_TRUE(route->hop_links == (std::vector<std::size_t>{0, 1}));
+        EXPECT_EQ(route->hop_links, (std::vector<std::size_t>{0, 1}));
     }
 }
 
-TEST(route_scores_read_the_first_link_touching_the_far_node) {
+TEST(RouteSearch, route_scores_read_the_first_link_touching_the_far_node) {
     // B-D is valued by C-D, the first link touching D: A-C-D scores 10, A-B-D 15.
     const NetworkGraph latency = make_graph({"A", "B", "C", "D"}, {link("A", "C", 5, 0.9), link("C", "D", 5, 0.9),
                                                                    link("A", "B", 10, 0.9), link("B", "D", 10, 0.9)});
-    EXPECT_TRUE(vorn::find_route(latency, "A", "D", 0)->path == (Path{"A", "C", "D"}));
+    EXPECT_EQ(vorn::find_route(latency, "A", "D", 0)->path, (Path{"A", "C", "D"}));
 
     // A-B is valued by C-B (0.5): A-B-D scores 0.45 and loses to A-E-D (0.63),
     // whose true fidelity 0.49 is lower than A-B-D's 0.81.
@@ -198,33 +203,37 @@ TEST(route_scores_read_the_first_link_touching_the_far_node) {
         {"A", "B", "C", "D", "E"}, {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9),
                                     link("A", "E", 10, 0.7), link("E", "D", 10, 0.7)});
     const auto chosen = vorn::find_route(fidelity, "A", "D", 1);
-    EXPECT_TRUE(chosen && chosen->path == (Path{"A", "E", "D"}));
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->path, (Path{"A", "E", "D"}));
     EXPECT_EQ(chosen->fidelity, 0.7 * 0.7);
     const NetworkGraph single = make_graph({"A", "B", "C", "D"},
                                            {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9)});
     const auto only = vorn::find_route(single, "A", "D", 1);
-    EXPECT_TRUE(only && only->path == (Path{"A", "B", "D"}));
+    ASSERT_TRUE(only);
+    EXPECT_EQ(only->path, (Path{"A", "B", "D"}));
     EXPECT_EQ(only->fidelity, 0.9 * 0.9);
 }
 
-TEST(route_ties_go_to_first_for_latency_and_last_otherwise) {
+TEST(RouteSearch, route_ties_go_to_first_for_latency_and_last_otherwise) {
     // Both routes score 20 km, 0.81 and 180: the search reaches A-C-D first
     // and A-B-D last (it expands links from the end of the list).
     const NetworkGraph g = make_graph({"A", "B", "C", "D"}, {link("A", "B", 10, 0.9, 100), link("A", "C", 10, 0.9, 100),
                                                              link("B", "D", 10, 0.9, 100), link("C", "D", 10, 0.9, 100)});
     const auto candidates = vorn::list_route_candidates(g, "A", "D");
-    EXPECT_TRUE(candidates.size() > 2);
-    EXPECT_TRUE(candidates.front() == (Path{"A", "C", "D"}));
-    EXPECT_TRUE(candidates.back() == (Path{"A", "B", "D"}));
-    EXPECT_TRUE(vorn::find_route(g, "A", "D", 0)->path == (Path{"A", "C", "D"}));
-    EXPECT_TRUE(vorn::find_route(g, "A", "D", 1)->path == (Path{"A", "B", "D"}));
-    EXPECT_TRUE(vorn::find_route(g, "A", "D", 2)->path == (Path{"A", "B", "D"}));
+    EXPECT_GT(candidates.size(), 2);
+    EXPECT_EQ(candidates.front(), (Path{"A", "C", "D"}));
+    EXPECT_EQ(candidates.back(), (Path{"A", "B", "D"}));
+    EXPECT_EQ(vorn::find_route(g, "A", "D", 0)->path, (Path{"A", "C", "D"}));
+    EXPECT_EQ(vorn::find_route(g, "A", "D", 1)->path, (Path{"A", "B", "D"}));
+    EXPECT_EQ(vorn::find_route(g, "A", "D", 2)->path, (Path{"A", "B", "D"}));
 }
 
-TEST(route_fidelity_uses_the_first_of_parallel_links) {
+TEST(RouteSearch, route_fidelity_uses_the_first_of_parallel_links) {
     const NetworkGraph g = make_graph({"A", "B"}, {link("B", "A", 10, 0.6), link("A", "B", 10, 0.95)});
     const auto route = vorn::find_route(g, "A", "B", 1);
-    EXPECT_TRUE(route && route->fidelity == 0.6 && route->hop_links == std::vector<std::size_t>{0});
+    ASSERT_TRUE(route);
+    EXPECT_EQ(route->fidelity, 0.6);
+    EXPECT_TRUE(route->hop_links == std::vector<std::size_t>{0});
     // The parallel link repeats the candidate.
     EXPECT_EQ(vorn::list_route_candidates(g, "A", "B").size(), std::size_t{2});
 }

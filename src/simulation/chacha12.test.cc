@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/errors.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -33,7 +33,7 @@ ChaChaState block_input(const ChaCha12Generator::Key& key, std::uint64_t counter
 
 // The block function with 20 rounds against the published block-function
 // example (key 00..1f, block count 1, nonce 00000009 0000004a 00000000).
-TEST(chacha_block_matches_published_twenty_round_example) {
+TEST(Chacha12, chacha_block_matches_published_twenty_round_example) {
     ChaChaState input{0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
     for (int i = 0; i < 8; ++i) {
         const unsigned char b[4] = {static_cast<unsigned char>(4 * i), static_cast<unsigned char>(4 * i + 1),
@@ -49,12 +49,12 @@ TEST(chacha_block_matches_published_twenty_round_example) {
                                0xd19c12b5, 0xb94e16de, 0xe883d0cb, 0x4e3c50a2};
     ChaChaState out{};
     vorn::chacha_block(input, 10, out);
-    EXPECT_TRUE(out == expected);
+    EXPECT_EQ(out, expected);
 }
 
 // The all-zero key and nonce keystream of ChaCha with 12 rounds, as published
 // in the cipher's test vectors; it is the stream of every single request.
-TEST(zero_key_generator_yields_published_chacha12_keystream) {
+TEST(Chacha12, zero_key_generator_yields_published_chacha12_keystream) {
     const unsigned char expected[64] = {
         0x9b, 0xf4, 0x9a, 0x6a, 0x07, 0x55, 0xf9, 0x53, 0x81, 0x1f, 0xce, 0x12, 0x5f, 0x26, 0x83, 0xd5,
         0x04, 0x29, 0xc3, 0xbb, 0x49, 0xe0, 0x74, 0x14, 0x7e, 0x00, 0x89, 0xa5, 0x2e, 0xae, 0x15, 0x5f,
@@ -66,7 +66,7 @@ TEST(zero_key_generator_yields_published_chacha12_keystream) {
 
 // Ten blocks cross several refills; every word must equal the block function
 // output for its counter, with the stream number in words 14-15.
-TEST(generator_words_follow_block_counter_and_stream) {
+TEST(Chacha12, generator_words_follow_block_counter_and_stream) {
     for (std::uint64_t stream : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{0x0123456789abcdefULL}}) {
         const auto key = ChaCha12Generator::key_from_u64(42);
         ChaCha12Generator generator(key, stream);
@@ -83,7 +83,7 @@ TEST(generator_words_follow_block_counter_and_stream) {
     }
 }
 
-TEST(next_u64_takes_low_word_first_across_block_boundaries) {
+TEST(Chacha12, next_u64_takes_low_word_first_across_block_boundaries) {
     ChaCha12Generator words(ChaCha12Generator::Key{});
     ChaCha12Generator pairs(ChaCha12Generator::Key{});
     pairs.next_u32();
@@ -98,7 +98,7 @@ TEST(next_u64_takes_low_word_first_across_block_boundaries) {
     EXPECT_TRUE(all_equal);
 }
 
-TEST(seed_expansion_produces_pinned_keys) {
+TEST(Chacha12, seed_expansion_produces_pinned_keys) {
     struct Case {
         std::uint64_t seed;
         std::uint32_t words[8];
@@ -115,7 +115,7 @@ TEST(seed_expansion_produces_pinned_keys) {
     }
 }
 
-TEST(seeded_generators_repeat_and_differ_from_zero_key) {
+TEST(Chacha12, seeded_generators_repeat_and_differ_from_zero_key) {
     ChaCha12Generator a = ChaCha12Generator::seed_from_u64(0);
     ChaCha12Generator b = ChaCha12Generator::seed_from_u64(0);
     ChaCha12Generator zero(ChaCha12Generator::Key{});
@@ -132,9 +132,9 @@ TEST(seeded_generators_repeat_and_differ_from_zero_key) {
     EXPECT_TRUE(differs_from_other);
 }
 
-TEST(closed01_maps_extreme_bit_patterns) {
+TEST(Chacha12, closed01_maps_extreme_bit_patterns) {
     EXPECT_EQ(vorn::closed01_from_bits(0), 0.0);
-    EXPECT_TRUE(!std::signbit(vorn::closed01_from_bits(0)));
+    EXPECT_FALSE(std::signbit(vorn::closed01_from_bits(0)));
     // The top 52 bits all set reach 1.0 exactly, and the low 12 bits never matter.
     EXPECT_EQ(vorn::closed01_from_bits(~std::uint64_t{0}), 1.0);
     EXPECT_EQ(vorn::closed01_from_bits(0xFFFFFFFFFFFFF000ULL), 1.0);
@@ -143,7 +143,7 @@ TEST(closed01_maps_extreme_bit_patterns) {
     EXPECT_EQ(vorn::closed01_from_bits(std::uint64_t{1} << 63), 0.5 * 1.0000000000000002);
 }
 
-TEST(uniform_closed01_uses_one_u64_per_draw) {
+TEST(Chacha12, uniform_closed01_uses_one_u64_per_draw) {
     ChaCha12Generator draws(ChaCha12Generator::Key{});
     ChaCha12Generator raw(ChaCha12Generator::Key{});
     bool all_equal = true;
@@ -151,7 +151,7 @@ TEST(uniform_closed01_uses_one_u64_per_draw) {
     EXPECT_TRUE(all_equal);
 }
 
-TEST(uniform_range_stays_in_half_open_interval) {
+TEST(Chacha12, uniform_range_stays_in_half_open_interval) {
     ChaCha12Generator generator = ChaCha12Generator::seed_from_u64(7);
     bool inside = true;
     for (int i = 0; i < 10000; ++i) {
@@ -167,7 +167,7 @@ TEST(uniform_range_stays_in_half_open_interval) {
     EXPECT_TRUE(only_a);
 }
 
-TEST(uniform_range_unit_interval_matches_fraction_of_top_bits) {
+TEST(Chacha12, uniform_range_unit_interval_matches_fraction_of_top_bits) {
     ChaCha12Generator draws = ChaCha12Generator::seed_from_u64(99);
     ChaCha12Generator raw = ChaCha12Generator::seed_from_u64(99);
     bool all_equal = true;
@@ -178,7 +178,7 @@ TEST(uniform_range_unit_interval_matches_fraction_of_top_bits) {
     EXPECT_TRUE(all_equal);
 }
 
-TEST(uniform_range_rejects_bad_bounds) {
+TEST(Chacha12, uniform_range_rejects_bad_bounds) {
     ChaCha12Generator generator(ChaCha12Generator::Key{});
     const double inf = INFINITY;
     const double bad[][2] = {{1.0, 1.0}, {2.0, 1.0}, {NAN, 1.0}, {0.0, NAN}};
@@ -195,7 +195,7 @@ TEST(uniform_range_rejects_bad_bounds) {
 
 // The integer bound decides every trial exactly as p > uniform_closed01 does,
 // at the bound itself, around it, and for awkward probabilities.
-TEST(win_bound_agrees_with_the_closed01_comparison) {
+TEST(Chacha12, win_bound_agrees_with_the_closed01_comparison) {
     std::mt19937_64 rng(5);
     const double awkward[] = {0.0, -0.0, -1.0, 1.0, 0.5, 0.98, 1.0000000000000002, 2.0, 1e-300, NAN, INFINITY,
                               -INFINITY, std::nextafter(1.0, 0.0), std::nextafter(0.5, 1.0)};

@@ -11,7 +11,7 @@
 #include "simulation/chacha12.h"
 #include "simulation/keystream_kernel.h"
 #include "topologies/builtin_topologies.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -57,7 +57,7 @@ void measure(const char* name, const vorn::Engine& engine, const vorn::Entanglem
 
 }  // namespace
 
-TEST(ensemble_runs_per_second) {
+TEST(EnsemblePerf, ensemble_runs_per_second) {
     const vorn::Engine chain = make_engine(
         {"N0", "N1", "N2", "N3"},
         {{"N0", "N1", 100, 0.92, 800}, {"N1", "N2", 100, 0.92, 800}, {"N2", "N3", 100, 0.92, 800}});
@@ -116,7 +116,7 @@ double keystream_seconds(const vorn::KeystreamKernel& kernel, std::uint64_t word
 // Single-threaded run_ensemble against the bare keystream of the words it
 // reads, per kernel, in one process. Lines starting with "ratio" are read by
 // bench/ensembles.py.
-TEST(keystream_ratio) {
+TEST(EnsemblePerf, keystream_ratio) {
     struct Row {
         const char* topology;
         const char* from;

@@ -6,7 +6,7 @@
 #include "common/errors.h"
 #include "simulation/simulate_request.h"
 #include "simulation/test_networks.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -71,7 +71,7 @@ Engine chain_engine(double beta) {
 
 }  // namespace
 
-TEST(ensemble_equals_simulate_request_run_by_run) {
+TEST(Ensemble, ensemble_equals_simulate_request_run_by_run) {
     std::mt19937_64 rng(777);
     const std::uint64_t seeds[] = {0, 1, 12345, ~std::uint64_t{0} - 3};  // the last wraps to 0
     int mismatches = 0, mixed = 0;
@@ -86,28 +86,31 @@ TEST(ensemble_equals_simulate_request_run_by_run) {
         mixed += actual.empirical_success_rate > 0.0 && actual.empirical_success_rate < 1.0 ? 1 : 0;
     }
     EXPECT_EQ(mismatches, 0);
-    EXPECT_TRUE(mixed > 50);  // some ensembles mix successes and failures
+    EXPECT_GT(mixed, 50);  // some ensembles mix successes and failures
 }
 
-TEST(ensemble_with_zero_runs_has_nan_rate_and_latency) {
+TEST(Ensemble, ensemble_with_zero_runs_has_nan_rate_and_latency) {
     const EnsembleOutcome out = vorn::run_ensemble(chain_engine(0.12), {"N0", "N3", 0.9, 100.0, {}}, 0, 5);
     EXPECT_EQ(out.total_runs, std::uint64_t{0});
-    EXPECT_TRUE(std::isnan(out.empirical_success_rate) && std::isnan(out.mean_latency_ms));
+    EXPECT_TRUE(std::isnan(out.empirical_success_rate));
+    EXPECT_TRUE(std::isnan(out.mean_latency_ms));
     EXPECT_EQ(out.mean_fidelity, 0.0);
     EXPECT_EQ(out.aggregate_congestion_drops, std::uint64_t{0});
     EXPECT_TRUE(out.link_usage.empty());
 }
 
-TEST(ensemble_is_reproducible_and_prefix_stable) {
+TEST(Ensemble, ensemble_is_reproducible_and_prefix_stable) {
     const Engine engine = chain_engine(0.12);
     const EntanglementRequest request{"N0", "N3", 0.9, 100.0, {}};
     const EnsembleOutcome a = vorn::run_ensemble(engine, request, 300, 42);
     EXPECT_TRUE(same_outcome(a, vorn::run_ensemble(engine, request, 300, 42)));
-    EXPECT_TRUE(!same_outcome(a, vorn::run_ensemble(engine, request, 300, 43)));
-    EXPECT_TRUE(a.empirical_success_rate > 0.0 && a.empirical_success_rate < 1.0);
+    EXPECT_FALSE(same_outcome(a, vorn::run_ensemble(engine, request, 300, 43)));
+    EXPECT_GT(a.empirical_success_rate, 0.0);
+    EXPECT_LT(a.empirical_success_rate, 1.0);
     // Every run counts one attempt per hop per round on all three hops.
     EXPECT_EQ(a.link_usage.size(), std::size_t{3});
-    EXPECT_TRUE(a.link_usage.at("N0->N1") == a.link_usage.at("N2->N3") && a.link_usage.at("N1->N2") >= 300);
+    EXPECT_EQ(a.link_usage.at("N0->N1"), a.link_usage.at("N2->N3"));
+    EXPECT_GE(a.link_usage.at("N1->N2"), 300);
     // Runs 0..9 of seed 42 are the ten runs of seed 42 whatever the total;
     // run 1 of seed 2^64 - 1 is run 0 of seed 0.
     const EnsembleOutcome ten = vorn::run_ensemble(engine, request, 10, 42);
@@ -119,7 +122,7 @@ TEST(ensemble_is_reproducible_and_prefix_stable) {
     EXPECT_EQ(wrapped.aggregate_congestion_drops, last.aggregate_congestion_drops + first.aggregate_congestion_drops);
 }
 
-TEST(ensemble_without_successes_averages_failed_latencies) {
+TEST(Ensemble, ensemble_without_successes_averages_failed_latencies) {
     // A 1000 km link signals for 5 ms against a 4 ms budget: every run fails
     // with latency 5 before drawing anything.
     Engine engine;
@@ -131,7 +134,7 @@ TEST(ensemble_without_successes_averages_failed_latencies) {
     EXPECT_TRUE(out.link_usage.empty());
 }
 
-TEST(ensemble_requires_a_network) {
+TEST(Ensemble, ensemble_requires_a_network) {
     EXPECT_THROW(vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1), vorn::InternalFault);
     try {
         vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1);
@@ -142,7 +145,7 @@ TEST(ensemble_requires_a_network) {
 
 // Chunks run on worker threads but are added in run order: any thread count
 // gives the per-run reference bit for bit, also with a last partial chunk.
-TEST(ensemble_is_bit_identical_for_every_thread_count) {
+TEST(Ensemble, ensemble_is_bit_identical_for_every_thread_count) {
     const Engine chain = chain_engine(0.12);
     std::mt19937_64 rng(99);
     Engine random_engine(vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1});
@@ -154,7 +157,8 @@ TEST(ensemble_is_bit_identical_for_every_thread_count) {
     const std::uint64_t runs = 2 * vorn::kParallelEnsembleRuns + 4099;
     for (const Case& c : cases) {
         const EnsembleOutcome reference = per_run_reference(*c.engine, c.request, runs, 31);
-        EXPECT_TRUE(reference.empirical_success_rate > 0.0 && reference.empirical_success_rate < 1.0);
+        EXPECT_GT(reference.empirical_success_rate, 0.0);
+        EXPECT_LT(reference.empirical_success_rate, 1.0);
         for (unsigned threads : {1u, 2u, 3u, 8u}) {
             EXPECT_TRUE(same_outcome(vorn::run_ensemble(*c.engine, c.request, runs, 31, vorn::never_stop(), threads),
                                      reference));
@@ -168,7 +172,7 @@ bool stop_on_third_check(void* state) { return ++*static_cast<int*>(state) >= 3;
 
 // A stop request ends a long ensemble on one thread and on several (the
 // workers are joined before Stopped leaves run_ensemble).
-TEST(ensemble_stops_when_its_check_says_so) {
+TEST(Ensemble, ensemble_stops_when_its_check_says_so) {
     const Engine chain = chain_engine(0.12);
     for (unsigned threads : {1u, 2u, 4u}) {
         int checks = 0;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "simulation/chacha12.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,13 +30,15 @@ bool kernel_matches_scalar(const KeystreamKernel& kernel, ChaChaState input, std
 
 }  // namespace
 
-TEST(keystream_kernels_include_a_portable_one_and_pick_a_supported_best) {
-    EXPECT_TRUE(!vorn::keystream_kernels().empty());
+TEST(KeystreamKernel, keystream_kernels_include_a_portable_one_and_pick_a_supported_best) {
+    EXPECT_FALSE(vorn::keystream_kernels().empty());
     EXPECT_EQ(std::string(vorn::keystream_kernels()[0].name), std::string("portable"));
     EXPECT_TRUE(vorn::best_keystream_kernel().supported());
     for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
-        EXPECT_TRUE(kernel.lanes >= 1 && kernel.lanes <= vorn::kMaxKernelLanes && (kernel.lanes & (kernel.lanes - 1)) == 0);
-        if (kernel.supported()) EXPECT_TRUE(kernel.lanes <= vorn::best_keystream_kernel().lanes);
+        EXPECT_GE(kernel.lanes, 1);
+        EXPECT_LE(kernel.lanes, vorn::kMaxKernelLanes);
+        EXPECT_EQ((kernel.lanes & (kernel.lanes - 1)), 0);
+        if (kernel.supported()) { EXPECT_LE(kernel.lanes, vorn::best_keystream_kernel().lanes); }
     }
 }
 
@@ -45,7 +47,7 @@ TEST(keystream_kernels_include_a_portable_one_and_pick_a_supported_best) {
 // counters that carry across 2^32 and wrap at 2^64 in the other lanes, and a
 // generator on the kernel that reproduces the published all-zero-key ChaCha12
 // keystream and then the scalar blocks for many refills.
-TEST(every_supported_kernel_is_bit_identical_to_the_block_function) {
+TEST(KeystreamKernel, every_supported_kernel_is_bit_identical_to_the_block_function) {
     const ChaChaState rfc_input{0x61707865, 0x3320646e, 0x79622d32, 0x6b206574, 0x03020100, 0x07060504,
                                 0x0b0a0908, 0x0f0e0d0c, 0x13121110, 0x17161514, 0x1b1a1918, 0x1f1e1d1c,
                                 1,          0x09000000, 0x4a000000, 0};
@@ -106,5 +108,5 @@ TEST(every_supported_kernel_is_bit_identical_to_the_block_function) {
         EXPECT_TRUE(same_stream);
         EXPECT_EQ(generator.words_drawn(), std::uint64_t{1600});
     }
-    EXPECT_TRUE(kernels_run >= 1);
+    EXPECT_GE(kernels_run, 1);
 }

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using vorn::hop_success_probability;
 using vorn::purify_fidelity;
 
-TEST(purify_fidelity_values_cap_and_fallback) {
+TEST(RequestPhysics, purify_fidelity_values_cap_and_fallback) {
     struct Case {
         double fidelity, beta, expected;
     };
@@ -27,7 +27,7 @@ TEST(purify_fidelity_values_cap_and_fallback) {
     for (const Case& c : cases) EXPECT_EQ(purify_fidelity(c.fidelity, c.beta), c.expected);
 }
 
-TEST(hop_success_probability_values_and_bounds) {
+TEST(RequestPhysics, hop_success_probability_values_and_bounds) {
     struct Case {
         double distance, link_fidelity, target, expected;
     };

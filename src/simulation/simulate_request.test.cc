@@ -7,7 +7,7 @@
 #include "routing/route_search.h"
 #include "simulation/request_physics.h"
 #include "simulation/test_networks.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -136,7 +136,7 @@ GraphLink link(std::string a, std::string b, double distance, double fidelity) {
     return {std::move(a), std::move(b), distance, fidelity, 100.0, vorn::LinkType::Fiber};
 }
 
-struct Run {
+struct RequestRun {
     RequestOutcome outcome;
     Usage usage;
     std::uint64_t drops = 0;
@@ -144,14 +144,14 @@ struct Run {
 
 // The first draws of the all-zero-key stream are 0.328... and 0.834...;
 // the cases below are built around them.
-Run run_zero_key(const NetworkGraph& g, const EngineConfig& config, const EntanglementRequest& request,
+RequestRun run_zero_key(const NetworkGraph& g, const EngineConfig& config, const EntanglementRequest& request,
                  int skipped_draws = 0, std::uint64_t loss_seed = 1) {
     RequestContext context{config, {}};
     RequestTallies tallies;
     ChaCha12Generator generator(ChaCha12Generator::Key{});
     for (int i = 0; i < skipped_draws; ++i) generator.next_u64();
     ChaCha12Generator loss(ChaCha12Generator::key_from_u64(loss_seed), 1);
-    Run run;
+    RequestRun run;
     run.outcome = vorn::simulate_request(g, context, tallies, request, generator, loss);
     run.usage = context.link_usage;
     run.drops = tallies.drops;
@@ -162,7 +162,7 @@ const EngineConfig kConfig022{0.022, 200.0, 5000.0, 0.1};
 
 }  // namespace
 
-TEST(simulate_request_matches_literal_rounds_on_random_networks) {
+TEST(SimulateRequest, simulate_request_matches_literal_rounds_on_random_networks) {
     std::mt19937_64 rng(5150);
     int mismatches = 0, successes = 0, rounds_run = 0;
     const int cases = 6000;
@@ -189,11 +189,11 @@ TEST(simulate_request_matches_literal_rounds_on_random_networks) {
     }
     EXPECT_EQ(mismatches, 0);
     // The cases must exercise both endings and the round loop.
-    EXPECT_TRUE(successes > cases / 20);
-    EXPECT_TRUE(rounds_run > cases / 10);
+    EXPECT_GT(successes, cases / 20);
+    EXPECT_GT(rounds_run, cases / 10);
 }
 
-TEST(simulate_request_ends_before_rounds_without_drawing) {
+TEST(SimulateRequest, simulate_request_ends_before_rounds_without_drawing) {
     const NetworkGraph g = make_graph({"A", "B", "C"}, {link("A", "B", 1000.0, 0.9), link("B", "C", 10.0, 0.5)});
     struct Case {
         const char* name;
@@ -209,7 +209,7 @@ TEST(simulate_request_ends_before_rounds_without_drawing) {
         {"infeasible", {"B", "C", 0.99, 100.0, StrategyType::LowestLatency}, {false, 0.0, 0.0, {"B", "C"}}},
     };
     for (const Case& c : cases) {
-        const Run run = run_zero_key(g, kConfig022, c.request);
+        const RequestRun run = run_zero_key(g, kConfig022, c.request);
         EXPECT_TRUE(same_outcome(run.outcome, c.expected));
         EXPECT_TRUE(run.usage.empty());
         EXPECT_EQ(run.drops, std::uint64_t{0});
@@ -218,63 +218,65 @@ TEST(simulate_request_ends_before_rounds_without_drawing) {
     EXPECT_TRUE(same_outcome(run_zero_key(NetworkGraph{}, kConfig022, {"A", "A", 0.5, 1.0, {}}).outcome, {}));
 }
 
-TEST(simulate_request_single_node_and_zero_budget) {
+TEST(SimulateRequest, simulate_request_single_node_and_zero_budget) {
     const NetworkGraph g = make_graph({"A", "B"}, {link("A", "B", 0.0, 0.95)});
     // A one-node route meets any target up to 1 in its first round.
-    const Run self = run_zero_key(g, kConfig022, {"A", "A", 1.0, 10.0, {}});
+    const RequestRun self = run_zero_key(g, kConfig022, {"A", "A", 1.0, 10.0, {}});
     EXPECT_TRUE(same_outcome(self.outcome, {true, 0.0, 1.0, {"A"}}));
     EXPECT_TRUE(self.usage.empty());
     // A zero budget runs no round.
-    const Run zero = run_zero_key(g, kConfig022, {"A", "B", 0.9, 0.0, {}});
+    const RequestRun zero = run_zero_key(g, kConfig022, {"A", "B", 0.9, 0.0, {}});
     EXPECT_TRUE(same_outcome(zero.outcome, {false, 0.0, 0.0, {"A", "B"}}));
     EXPECT_TRUE(zero.usage.empty());
 }
 
-TEST(simulate_request_one_hop_first_draw_decides) {
+TEST(SimulateRequest, simulate_request_one_hop_first_draw_decides) {
     // 200 km: p = 0.8. The first draw 0.328 succeeds; the loss draw cannot
     // matter because a lost pair leaves F at the link fidelity.
     const NetworkGraph g = make_graph({"A", "B"}, {link("A", "B", 200.0, 0.9)});
     for (std::uint64_t loss_seed = 0; loss_seed < 20; ++loss_seed) {
-        const Run run = run_zero_key(g, kConfig022, {"A", "B", 0.9, 100.0, {}}, 0, loss_seed);
+        const RequestRun run = run_zero_key(g, kConfig022, {"A", "B", 0.9, 100.0, {}}, 0, loss_seed);
         EXPECT_TRUE(same_outcome(run.outcome, {true, 0.0, 0.9, {"A", "B"}}));
-        EXPECT_TRUE(run.usage == (Usage{{"A->B", 1}}));
+        EXPECT_EQ(run.usage, (Usage{{"A->B", 1}}));
     }
     // Skipping one draw makes the first attempt draw 0.834 > 0.8: every later
     // round is abandoned, four rounds fit in 10 ms and the request fails at 10.
-    const Run failed = run_zero_key(g, kConfig022, {"A", "B", 0.9, 10.0, {}}, 1);
+    const RequestRun failed = run_zero_key(g, kConfig022, {"A", "B", 0.9, 10.0, {}}, 1);
     EXPECT_TRUE(same_outcome(failed.outcome, {false, 10.0, 0.0, {"A", "B"}}));
-    EXPECT_TRUE(failed.usage == (Usage{{"A->B", 4}}));
+    EXPECT_EQ(failed.usage, (Usage{{"A->B", 4}}));
     ChaCha12Generator draws(ChaCha12Generator::Key{});
     draws.next_u64();
     std::uint64_t expected_drops = 0;
     for (int i = 0; i < 4; ++i) expected_drops += 0.8 > draws.uniform_closed01() ? 0 : 1;
-    EXPECT_TRUE(expected_drops >= 1);
+    EXPECT_GE(expected_drops, 1);
     EXPECT_EQ(failed.drops, expected_drops);
 }
 
-TEST(simulate_request_counts_every_attempt_of_abandoned_rounds) {
+TEST(SimulateRequest, simulate_request_counts_every_attempt_of_abandoned_rounds) {
     // Hop A-B (100 km, p 0.8875) takes draw 0.328, hop B-C (200 km, p 0.8)
     // draw 0.834 and fails; rounds at 0, 2.5 and 5 ms are all abandoned.
     const NetworkGraph g = make_graph({"A", "B", "C"}, {link("B", "A", 100.0, 0.9), link("C", "B", 200.0, 0.9)});
-    const Run run = run_zero_key(g, kConfig022, {"A", "C", 0.5, 7.5, {}});
+    const RequestRun run = run_zero_key(g, kConfig022, {"A", "C", 0.5, 7.5, {}});
     EXPECT_TRUE(same_outcome(run.outcome, {false, 7.5, 0.0, {"A", "B", "C"}}));
-    EXPECT_TRUE(run.usage == (Usage{{"A->B", 3}, {"B->C", 3}}));
+    EXPECT_EQ(run.usage, (Usage{{"A->B", 3}, {"B->C", 3}}));
     // The reversed request keys its hops in its own direction.
-    const Run back = run_zero_key(g, kConfig022, {"C", "A", 0.5, 7.5, {}});
-    EXPECT_TRUE(back.usage.count("C->B") == 1 && back.usage.count("B->A") == 1 && back.usage.size() == 2);
+    const RequestRun back = run_zero_key(g, kConfig022, {"C", "A", 0.5, 7.5, {}});
+    EXPECT_EQ(back.usage.count("C->B"), 1);
+    EXPECT_EQ(back.usage.count("B->A"), 1);
+    EXPECT_EQ(back.usage.size(), 2);
 }
 
-TEST(simulate_request_purifies_with_the_context_factor) {
+TEST(SimulateRequest, simulate_request_purifies_with_the_context_factor) {
     // 10 km, target 0.95 above the link's 0.9: p = 0.98 - 0.015; the first
     // draw succeeds, one purification (0.85 ms) lifts F to G(0.9).
     const NetworkGraph g = make_graph({"A", "B"}, {link("A", "B", 10.0, 0.9)});
-    const Run low = run_zero_key(g, kConfig022, {"A", "B", 0.95, 100.0, {}});
+    const RequestRun low = run_zero_key(g, kConfig022, {"A", "B", 0.95, 100.0, {}});
     EXPECT_TRUE(same_outcome(low.outcome, {true, 0.85, 0.9531224489795919, {"A", "B"}}));
-    const Run high = run_zero_key(g, {0.12, 200.0, 5000.0, 0.1}, {"A", "B", 0.95, 100.0, {}});
+    const RequestRun high = run_zero_key(g, {0.12, 200.0, 5000.0, 0.1}, {"A", "B", 0.95, 100.0, {}});
     EXPECT_TRUE(same_outcome(high.outcome, {true, 0.85, 0.999, {"A", "B"}}));
 }
 
-TEST(simulate_request_falls_back_to_lowest_latency_route) {
+TEST(SimulateRequest, simulate_request_falls_back_to_lowest_latency_route) {
     // The fidelity route A-D-C (0.9025) cannot meet 0.95; only strategy 1
     // (given or by default) falls back to the latency route A-B-C (0.49),
     // which is then infeasible.
@@ -282,19 +284,19 @@ TEST(simulate_request_falls_back_to_lowest_latency_route) {
                                                              link("A", "D", 300.0, 0.95), link("D", "C", 300.0, 0.95)});
     const EngineConfig config{0.12, 200.0, 5000.0, 0.1};
     const Path latency_route{"A", "B", "C"}, fidelity_route{"A", "D", "C"};
-    EXPECT_TRUE(run_zero_key(g, config, {"A", "C", 0.95, 100.0, {}}).outcome.execution_path == latency_route);
-    EXPECT_TRUE(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestFidelity})
-                    .outcome.execution_path == latency_route);
-    EXPECT_TRUE(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestSuccess})
-                    .outcome.execution_path == fidelity_route);
-    EXPECT_TRUE(run_zero_key(g, config, {"A", "C", 0.9, 100.0, {}}).outcome.execution_path == fidelity_route);
+    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, {}}).outcome.execution_path, latency_route);
+    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestFidelity})
+                    .outcome.execution_path, latency_route);
+    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestSuccess})
+                    .outcome.execution_path, fidelity_route);
+    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.9, 100.0, {}}).outcome.execution_path, fidelity_route);
 }
 
-TEST(add_link_usage_adds_per_hop_and_merges_equal_keys) {
+TEST(SimulateRequest, add_link_usage_adds_per_hop_and_merges_equal_keys) {
     Usage usage{{"A->B", 2}};
     vorn::add_link_usage(usage, {"A", "B", "C"}, 3);
     vorn::add_link_usage(usage, {"A", "B"}, 0);
-    EXPECT_TRUE(usage == (Usage{{"A->B", 5}, {"B->C", 3}}));
+    EXPECT_EQ(usage, (Usage{{"A->B", 5}, {"B->C", 3}}));
     // Different hops can spell the same key; their counts add up.
     Usage odd;
     vorn::add_link_usage(odd, {"x", "->y", "x->", "y"}, 2);

@@ -1,7 +1,7 @@
 #include "topologies/builtin_topologies.h"
 
 #include "common/errors.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 
@@ -32,9 +32,9 @@ bool same_network(const NetworkTopologyPayload& a, const NetworkTopologyPayload&
 
 }  // namespace
 
-TEST(builtin_backbone_tables) {
+TEST(BuiltinTopologies, builtin_backbone_tables) {
     const NetworkTopologyPayload backbone = generate_topology("telecom_backbone");
-    EXPECT_TRUE(node_ids(backbone) == (std::vector<std::string>{"A", "B", "C", "D", "E", "F"}));
+    EXPECT_EQ(node_ids(backbone), (std::vector<std::string>{"A", "B", "C", "D", "E", "F"}));
     EXPECT_EQ(backbone.nodes[4].memory_lifetime_t2, 250.0);
     EXPECT_EQ(backbone.links.size(), 7u);
     EXPECT_EQ(backbone.links[0].from_node + backbone.links[0].to, std::string("AB"));
@@ -45,13 +45,14 @@ TEST(builtin_backbone_tables) {
     EXPECT_EQ(last.base_fidelity, 0.85);
     EXPECT_EQ(last.generation_rate_hz, 400.0);
     for (const LinkDefinition& link : backbone.links) {
-        EXPECT_TRUE(link.link_type == LinkType::Fiber && !link.satellite_conditions);
+        EXPECT_EQ(link.link_type, LinkType::Fiber);
+        EXPECT_FALSE(link.satellite_conditions);
     }
 }
 
-TEST(builtin_repeater_chain_joins_consecutive_nodes) {
+TEST(BuiltinTopologies, builtin_repeater_chain_joins_consecutive_nodes) {
     const NetworkTopologyPayload chain = generate_topology("repeater_chain");
-    EXPECT_TRUE(node_ids(chain) == (std::vector<std::string>{"N0", "N1", "N2", "N3"}));
+    EXPECT_EQ(node_ids(chain), (std::vector<std::string>{"N0", "N1", "N2", "N3"}));
     EXPECT_EQ(chain.links.size(), 3u);
     for (std::size_t i = 0; i < chain.links.size(); ++i) {
         EXPECT_EQ(chain.links[i].from_node, "N" + std::to_string(i));
@@ -66,14 +67,18 @@ TEST(builtin_repeater_chain_joins_consecutive_nodes) {
     EXPECT_EQ(long_chain.links.back().from_node + long_chain.links.back().to, std::string("N10N11"));
 }
 
-TEST(builtin_hybrid_has_two_satellite_links_with_conditions) {
+TEST(BuiltinTopologies, builtin_hybrid_has_two_satellite_links_with_conditions) {
     const NetworkTopologyPayload hybrid = generate_topology("hybrid_satellite_fiber");
-    EXPECT_TRUE(node_ids(hybrid) == (std::vector<std::string>{"Toronto", "Montreal", "London", "SAT-1"}));
+    EXPECT_EQ(node_ids(hybrid), (std::vector<std::string>{"Toronto", "Montreal", "London", "SAT-1"}));
     EXPECT_EQ(hybrid.links.size(), 4u);
-    EXPECT_TRUE(hybrid.links[0].link_type == LinkType::Fiber && !hybrid.links[0].satellite_conditions);
-    EXPECT_TRUE(hybrid.links[1].link_type == LinkType::Fiber && !hybrid.links[1].satellite_conditions);
-    EXPECT_TRUE(hybrid.links[2].link_type == LinkType::Satellite && hybrid.links[2].satellite_conditions);
-    EXPECT_TRUE(hybrid.links[3].link_type == LinkType::Satellite && hybrid.links[3].satellite_conditions);
+    EXPECT_EQ(hybrid.links[0].link_type, LinkType::Fiber);
+    EXPECT_FALSE(hybrid.links[0].satellite_conditions);
+    EXPECT_EQ(hybrid.links[1].link_type, LinkType::Fiber);
+    EXPECT_FALSE(hybrid.links[1].satellite_conditions);
+    EXPECT_EQ(hybrid.links[2].link_type, LinkType::Satellite);
+    EXPECT_TRUE(hybrid.links[2].satellite_conditions);
+    EXPECT_EQ(hybrid.links[3].link_type, LinkType::Satellite);
+    EXPECT_TRUE(hybrid.links[3].satellite_conditions);
     EXPECT_EQ(hybrid.links[2].satellite_conditions->visibility, 0.95);
     EXPECT_EQ(hybrid.links[2].satellite_conditions->weather_factor, 0.98);
     EXPECT_EQ(hybrid.links[3].satellite_conditions->visibility, 0.85);
@@ -81,7 +86,7 @@ TEST(builtin_hybrid_has_two_satellite_links_with_conditions) {
     EXPECT_EQ(hybrid.links[3].distance_km, 6000.0);
 }
 
-TEST(builtin_generate_rejects_other_names) {
+TEST(BuiltinTopologies, builtin_generate_rejects_other_names) {
     const std::string expected =
         "Invalid topology name. Use: 'telecom_backbone', 'repeater_chain', or 'hybrid_satellite_fiber'";
     for (const char* name : {"fiber_only", "hybrid", "", "Telecom_Backbone", " repeater_chain", "repeater_chain "}) {
@@ -95,15 +100,15 @@ TEST(builtin_generate_rejects_other_names) {
     }
 }
 
-TEST(builtin_library_table_maps_aliases) {
+TEST(BuiltinTopologies, builtin_library_table_maps_aliases) {
     EXPECT_TRUE(same_network(*library_topology("fiber_only"), telecom_backbone()));
     EXPECT_TRUE(same_network(*library_topology("telecom_backbone"), telecom_backbone()));
     EXPECT_TRUE(same_network(*library_topology("hybrid"), hybrid_satellite_fiber()));
     EXPECT_TRUE(same_network(*library_topology("hybrid_satellite_fiber"), hybrid_satellite_fiber()));
     EXPECT_TRUE(same_network(*library_topology("repeater_chain"), repeater_chain(4)));
-    EXPECT_TRUE(!same_network(telecom_backbone(), hybrid_satellite_fiber()));
+    EXPECT_FALSE(same_network(telecom_backbone(), hybrid_satellite_fiber()));
     for (const char* name : {"Fiber_Only", "Hybrid", "", "mesh"}) {
-        EXPECT_TRUE(!library_topology(name).has_value());
-        EXPECT_TRUE(!is_library_topology(name));
+        EXPECT_FALSE(library_topology(name).has_value());
+        EXPECT_FALSE(is_library_topology(name));
     }
 }

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using Results = std::vector<TopologyComparisonResult>;
@@ -15,7 +15,7 @@ TopologyComparisonResult result(const char* name, double rate, double latency, d
 
 }  // namespace
 
-TEST(comparison_percent_truncates_after_multiplying) {
+TEST(ComparisonSummary, comparison_percent_truncates_after_multiplying) {
     struct Case {
         double rate;
         std::uint64_t percent;
@@ -26,7 +26,7 @@ TEST(comparison_percent_truncates_after_multiplying) {
     for (const Case& c : cases) EXPECT_EQ(truncated_percent(c.rate), c.percent);
 }
 
-TEST(comparison_summary_full_text) {
+TEST(ComparisonSummary, comparison_summary_full_text) {
     const Results two{result("telecom_backbone", 0.857, 20.0, 0.8), result("hybrid_satellite_fiber", 0.5, 12.5, 0.8246)};
     EXPECT_EQ(comparison_summary(two),
               std::string("Evaluated 2 topologies. Recommended: telecom_backbone. Best success rate: 85 "
@@ -43,7 +43,7 @@ TEST(comparison_summary_full_text) {
     EXPECT_EQ(recommend_topology({}), std::string("unknown"));
 }
 
-TEST(comparison_summary_latency_rounds_exact_stored_value) {
+TEST(ComparisonSummary, comparison_summary_latency_rounds_exact_stored_value) {
     struct Case {
         double latency;
         const char* text;
@@ -59,24 +59,24 @@ TEST(comparison_summary_latency_rounds_exact_stored_value) {
     for (const Case& c : cases) {
         const std::string summary = comparison_summary({result("x", 0.5, c.latency)});
         const std::string expected = std::string("Best latency: ") + c.text + "ms (x)";
-        EXPECT_TRUE(summary.find(expected) != std::string::npos);
+        EXPECT_NE(summary.find(expected), std::string::npos);
     }
 }
 
-TEST(comparison_ties_pick_last_best_rate_and_first_best_latency) {
+TEST(ComparisonSummary, comparison_ties_pick_last_best_rate_and_first_best_latency) {
     const Results tied{result("first", 0.9, 5.0), result("second", 0.9, 5.0), result("third", 0.4, 5.0)};
     EXPECT_EQ(best_success_index(tied), 1u);
     EXPECT_EQ(best_latency_index(tied), 0u);
     EXPECT_EQ(recommend_topology(tied), std::string("second"));
     const std::string summary = comparison_summary(tied);
-    EXPECT_TRUE(summary.find("Best success rate: 90 (second), Best latency: 5.00ms (first)") != std::string::npos);
+    EXPECT_NE(summary.find("Best success rate: 90 (second), Best latency: 5.00ms (first)"), std::string::npos);
 
     const Results spread{result("a", 0.2, 9.0), result("b", 0.7, 3.0), result("c", 0.3, 3.0), result("d", 0.7, 8.0)};
     EXPECT_EQ(best_success_index(spread), 3u);
     EXPECT_EQ(best_latency_index(spread), 1u);
 }
 
-TEST(comparison_not_a_number_never_wins) {
+TEST(ComparisonSummary, comparison_not_a_number_never_wins) {
     const double nan = std::nan("");
     EXPECT_EQ(best_success_index({result("a", nan, nan), result("b", 0.1, 4.0), result("c", nan, nan)}), 1u);
     EXPECT_EQ(best_latency_index({result("a", nan, nan), result("b", 0.1, 4.0), result("c", nan, nan)}), 1u);

@@ -1,7 +1,7 @@
 #include "topologies/topology_comparison.h"
 
 #include "common/errors.h"
-#include "testing/unit_test.h"
+#include <gtest/gtest.h>
 
 using namespace vorn;
 using Endpoints = std::vector<TopologyEndpoints>;
@@ -54,7 +54,7 @@ std::string value_error_text(const Endpoints& endpoints, std::uint64_t runs, Scr
 
 }  // namespace
 
-TEST(comparison_rejects_zero_runs_first) {
+TEST(TopologyComparison, comparison_rejects_zero_runs_first) {
     ScriptedEnsembles script;
     EXPECT_EQ(value_error_text({}, 0, script), std::string("runs must be at least 1"));
     EXPECT_EQ(value_error_text({{"nowhere", "A", "B"}, {"telecom_backbone", "Y", "Z"}}, 0, script),
@@ -62,7 +62,7 @@ TEST(comparison_rejects_zero_runs_first) {
     EXPECT_EQ(script.calls.size(), 0u);
 }
 
-TEST(comparison_checks_every_name_before_evaluating) {
+TEST(TopologyComparison, comparison_checks_every_name_before_evaluating) {
     ScriptedEnsembles script;
     EXPECT_EQ(value_error_text({{"telecom_backbone", "A", "C"}, {"hybrid", "Toronto", "Z"}, {"Fiber_Only", "A", "B"}},
                                5, script),
@@ -71,7 +71,7 @@ TEST(comparison_checks_every_name_before_evaluating) {
     EXPECT_EQ(script.calls.size(), 0u);
 }
 
-TEST(comparison_node_messages_list_the_topology_nodes) {
+TEST(TopologyComparison, comparison_node_messages_list_the_topology_nodes) {
     ScriptedEnsembles script;
     EXPECT_EQ(value_error_text({{"telecom_backbone", "A", "Z"}}, 5, script),
               std::string("Target node 'Z' not found in topology 'telecom_backbone'. Available nodes: "
@@ -89,7 +89,7 @@ TEST(comparison_node_messages_list_the_topology_nodes) {
     EXPECT_EQ(script.calls.size(), 1u);
 }
 
-TEST(comparison_runs_unseeded_ensembles_on_fresh_default_engines) {
+TEST(TopologyComparison, comparison_runs_unseeded_ensembles_on_fresh_default_engines) {
     ScriptedEnsembles script{{outcome(0.5, 12.0, 0.9), outcome(0.7, 20.0, 0.8), outcome(0.7, 9.0, 0.85)}, {}};
     const Endpoints endpoints{
         {"fiber_only", "A", "C"}, {"repeater_chain", "N0", "N3"}, {"hybrid", "Toronto", "London"}};
@@ -103,10 +103,10 @@ TEST(comparison_runs_unseeded_ensembles_on_fresh_default_engines) {
         EXPECT_EQ(call.config.total_time_cutoff_ms, 5000.0);
         EXPECT_EQ(call.config.step_resolution_ms, 0.1);
         EXPECT_EQ(call.runs, 1000u);
-        EXPECT_TRUE(!call.seed.has_value());
+        EXPECT_FALSE(call.seed.has_value());
         EXPECT_EQ(call.request.fidelity_target, 0.75);
         EXPECT_EQ(call.request.max_latency_ms, 5000.0);
-        EXPECT_TRUE(call.request.strategy == StrategyType::HighestSuccess);
+        EXPECT_EQ(call.request.strategy, StrategyType::HighestSuccess);
     }
     EXPECT_EQ(script.calls[0].node_ids.size(), 6u);  // the backbone under its alias
     EXPECT_EQ(script.calls[0].link_count, 7u);
@@ -121,17 +121,19 @@ TEST(comparison_runs_unseeded_ensembles_on_fresh_default_engines) {
     EXPECT_EQ(report.results.size(), 3u);
     EXPECT_EQ(report.results[1].topology_name, std::string("repeater_chain"));
     EXPECT_EQ(report.results[1].mean_latency_ms, 20.0);
-    EXPECT_TRUE(report.results[1].link_utilization == (std::map<std::string, std::uint64_t>{{"A->B", 7}}));
+    EXPECT_EQ(report.results[1].link_utilization, (std::map<std::string, std::uint64_t>{{"A->B", 7}}));
     EXPECT_EQ(report.recommended_topology, std::string("hybrid"));  // last of the two 0.7 rates
     EXPECT_EQ(report.summary,
               std::string("Evaluated 3 topologies. Recommended: hybrid. Best success rate: 70 (hybrid), Best "
                           "latency: 9.00ms (hybrid). Average fidelity: 0.8500."));
 }
 
-TEST(comparison_empty_and_repeated_endpoints) {
+TEST(TopologyComparison, comparison_empty_and_repeated_endpoints) {
     ScriptedEnsembles script{{outcome(0.4, 3.0, 0.9)}, {}};
     const TopologyComparisonReport empty = compare_topologies({}, 0.8, 10.0, 3, std::nullopt, script.runner());
-    EXPECT_TRUE(empty.source_node.empty() && empty.target_node.empty() && empty.results.empty());
+    ASSERT_TRUE(empty.source_node.empty());
+    ASSERT_TRUE(empty.target_node.empty());
+    EXPECT_TRUE(empty.results.empty());
     EXPECT_EQ(empty.recommended_topology, std::string("unknown"));
     EXPECT_EQ(empty.summary, std::string("No topologies evaluated"));
 
@@ -139,18 +141,19 @@ TEST(comparison_empty_and_repeated_endpoints) {
         {{"telecom_backbone", "A", "B"}, {"telecom_backbone", "B", "C"}}, 0.8, 10.0, 3, std::nullopt, script.runner());
     EXPECT_EQ(repeated.results.size(), 2u);
     EXPECT_EQ(script.calls.size(), 2u);
-    EXPECT_TRUE(!script.calls[0].request.strategy.has_value());
+    EXPECT_FALSE(script.calls[0].request.strategy.has_value());
     EXPECT_EQ(repeated.source_node + repeated.target_node, std::string("AB"));
 }
 
-TEST(comparison_with_real_ensembles) {
+TEST(TopologyComparison, comparison_with_real_ensembles) {
     const TopologyComparisonReport report = compare_topologies(
         {{"telecom_backbone", "A", "B"}, {"repeater_chain", "N0", "N1"}}, 0.9, 100.0, 20, std::nullopt);
     EXPECT_EQ(report.results.size(), 2u);
     for (const TopologyComparisonResult& r : report.results) {
-        EXPECT_TRUE(r.success_rate >= 0.0 && r.success_rate <= 1.0);
-        EXPECT_TRUE(!r.link_utilization.empty());
+        EXPECT_GE(r.success_rate, 0.0);
+        EXPECT_LE(r.success_rate, 1.0);
+        EXPECT_FALSE(r.link_utilization.empty());
     }
-    EXPECT_TRUE(report.results[0].link_utilization.count("A->B") == 1);
-    EXPECT_TRUE(report.summary.rfind("Evaluated 2 topologies. Recommended: ", 0) == 0);
+    EXPECT_EQ(report.results[0].link_utilization.count("A->B"), 1);
+    EXPECT_EQ(report.summary.rfind("Evaluated 2 topologies. Recommended: ", 0), 0);
 }
