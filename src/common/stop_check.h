@@ -12,8 +12,9 @@
 // call works on are left as they were.
 //
 // A StopCheck belongs to the thread that made the call: worker threads started
-// inside the call never call poll(). They read stop_requested(), which the
-// calling thread sets (request_stop()) before it joins them.
+// inside the call never poll it. Each worker polls a StopCheck of its own whose
+// callback reads the call's cancel flag (simulation/call_workers.h), which the
+// calling thread sets before it joins them.
 #pragma once
 
 #include <atomic>

@@ -82,8 +82,8 @@ public:
 
     // Draws one next_u64 per bound, in order, and returns how many have their
     // top 52 bits at or above their bound (trials lost, see
-    // closed01_win_bound). The same draws as a loop of next_u64, with the
-    // buffer position kept in a register.
+    // closed01_win_bound). The same draws as a loop of next_u64, read
+    // straight from the buffer while it holds enough words.
     std::uint64_t count_losing_draws(const std::uint64_t* bounds, std::size_t count) {
         std::uint64_t losses = 0;
         for (std::size_t k = 0; k < count; ++k) {

@@ -158,14 +158,16 @@ Sums run_on_calling_thread(const RequestPlan& plan, std::uint64_t base, std::uin
     return sums;
 }
 
-// Workers take chunks in order and fill a ring of slots; the calling thread
-// adds the slots in chunk order and frees them. A worker waits for its slot
-// only while the calling thread is more than a ring behind.
+// Workers take chunks in order and fill a ring of slots. Whichever worker
+// finishes a chunk adds every finished chunk that is next in run order to the
+// sums (a few microseconds under the lock) and frees its slot, so the sums
+// never wait for the calling thread to be scheduled; a worker waits for its
+// slot only while the additions are a whole ring behind.
 Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t runs, unsigned threads,
                     const StopCheck& stop) {
     const std::uint64_t chunks = chunk_count(runs);
     const std::uint64_t workers = threads < chunks ? threads : chunks;
-    const std::uint64_t slots = 2 * workers + 2;
+    const std::uint64_t slots = 4 * workers + 4;
     constexpr std::uint64_t kFree = UINT64_MAX;
 
     std::vector<Chunk> ring;
@@ -174,8 +176,8 @@ Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t r
     for (std::uint64_t s = 0; s < slots; ++s) ring.emplace_back(kChunkRuns);
     std::uint64_t next = 0;      // next chunk to claim; guarded
     std::uint64_t consumed = 0;  // chunks added so far; guarded
+    Sums sums;                   // guarded
 
-    Sums sums;
     CallWorkers team;
     for (std::uint64_t w = 0; w < workers; ++w) {
         team.spawn([&](const StopCheck& worker_stop) {
@@ -188,31 +190,28 @@ Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t r
                     team.worker_condition().wait(lock, [&] { return team.cancelled() || c < consumed + slots; });
                     if (team.cancelled()) return;
                 }
-                Chunk& slot = ring[c % slots];
-                run_chunk(plan, base, c * kChunkRuns, chunk_size(runs, c), slot, worker_stop);
+                run_chunk(plan, base, c * kChunkRuns, chunk_size(runs, c), ring[c % slots], worker_stop);
+                bool freed = false;
                 {
                     std::lock_guard<std::mutex> lock(team.mutex());
                     filled[c % slots] = c;
+                    while (consumed < chunks && filled[consumed % slots] == consumed) {
+                        sums.add(ring[consumed % slots]);
+                        filled[consumed % slots] = kFree;
+                        ++consumed;
+                        freed = true;
+                    }
                 }
-                team.notify_caller();
+                if (freed) {
+                    team.notify_workers();
+                    team.notify_caller();
+                }
             }
         });
     }
     team.wait(stop, [&] {
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(team.mutex());
-                if (consumed == chunks) return true;
-                if (filled[consumed % slots] != consumed) return false;
-            }
-            sums.add(ring[consumed % slots]);
-            {
-                std::lock_guard<std::mutex> lock(team.mutex());
-                filled[consumed % slots] = kFree;
-                ++consumed;
-            }
-            team.notify_workers();
-        }
+        std::lock_guard<std::mutex> lock(team.mutex());
+        return consumed == chunks;
     });
     return sums;
 }
