@@ -78,7 +78,7 @@ def perf_lines():
                             "-DVORN_BUILD_MODULE=OFF", "-DVORN_BUILD_TESTS=OFF"], check=True, capture_output=True)
         subprocess.run(["cmake", "--build", PERF_DIR, "-j2", "--target", "vorn_perf"], check=True,
                        capture_output=True)
-        out = subprocess.run([binary, "keystream_ratio"], check=True, capture_output=True, text=True).stdout
+        out = subprocess.run([binary, "--gtest_filter=*keystream_ratio*"], check=True, capture_output=True, text=True).stdout
     except (OSError, subprocess.CalledProcessError) as error:
         print(f"  (C++ micro benchmark unavailable: {error})")
         return []
