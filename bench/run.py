@@ -1,14 +1,17 @@
 """Throughput figures for the installed vorn_core: ensembles, sensitivity
 analysis and large network files. Prints figures and ratios; asserts nothing.
 
-    python bench/run.py
+    python bench/run.py [--only ensembles|sensitivity|files|routes]
 """
+import argparse
 import os
 import random
 import tempfile
 import time
 
 import vorn_core as vc
+
+import routes
 
 
 def best_of(repeats, action):
@@ -91,7 +94,17 @@ def bench_files():
         print(f"  from_vorn_file {engine_s * 1000:7.1f} ms")
 
 
+SECTIONS = {
+    "ensembles": bench_ensembles,
+    "sensitivity": bench_sensitivity,
+    "files": bench_files,
+    "routes": routes.main,
+}
+
 if __name__ == "__main__":
-    bench_ensembles()
-    bench_sensitivity()
-    bench_files()
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--only", choices=sorted(SECTIONS), help="run one section")
+    chosen = parser.parse_args().only
+    for name, section in SECTIONS.items():
+        if chosen in (None, name):
+            section()
