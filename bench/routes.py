@@ -137,9 +137,9 @@ def time_call(engine, source, target, strategy, cap):
 
 
 def median_ms(times):
-    if any(t is None for t in times):
-        return None
-    return statistics.median(times) * 1000.0
+    """Median in ms, counting calls past the cap as infinite; None when the median is past it."""
+    median = statistics.median([math.inf if t is None else t for t in times])
+    return None if median == math.inf else median * 1000.0
 
 
 def cell(ms, cap):
