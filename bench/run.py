@@ -1,14 +1,17 @@
 """Throughput figures for the installed vorn_core: ensembles, sensitivity
 analysis and large network files. Prints figures and ratios; asserts nothing.
 
-    python bench/run.py
+    python bench/run.py [--only SECTION]   (sections: see --help)
 """
+import argparse
 import os
 import random
 import tempfile
 import time
 
 import vorn_core as vc
+
+import routes
 
 
 def best_of(repeats, action):
@@ -91,9 +94,30 @@ def bench_files():
         print(f"  from_vorn_file {engine_s * 1000:7.1f} ms")
 
 
+def bench_dask():
+    try:
+        import dask_bench
+    except ImportError as error:  # the dask extra is optional
+        print(f"sharded ensembles on a Dask cluster: skipped ({error})")
+        return
+    dask_bench.main()
+
+
+SECTIONS = {
+    "routes": routes.main,
+    "ensembles": bench_ensembles,
+    "kernels": lambda: __import__("ensembles").main(),
+    "sensitivity": bench_sensitivity,
+    "files": bench_files,
+    "saving": lambda: __import__("saving").main(),
+    "snapshots": lambda: __import__("snapshots").main(),
+    "dask": bench_dask,
+}
+
 if __name__ == "__main__":
-    bench_ensembles()
-    bench_sensitivity()
-    bench_files()
-    print("sharded ensembles on a 2-worker Dask cluster: python bench/dask_bench.py  (needs the dask extra)")
-    __import__("ensembles").main()
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--only", choices=sorted(SECTIONS), help="run one section")
+    chosen = parser.parse_args().only
+    for name, section in SECTIONS.items():
+        if chosen in (None, name):
+            section()

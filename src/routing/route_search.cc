@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "routing/hop_values.h"
+#include "routing/pruned_route.h"
 #include "routing/route_choice.h"
 #include "routing/search_graph.h"
 
@@ -10,21 +12,6 @@ namespace {
 
 bool endpoints_known(const NetworkGraph& graph, std::string_view from_node, std::string_view to) {
     return !graph.nodes.empty() && graph.nodes.contains(from_node) && graph.nodes.contains(to);
-}
-
-// The value a hop contributes to a path's score: read from the first link
-// that touches the hop's far node, whichever node the link's other end is.
-std::vector<double> hop_values(const NetworkGraph& graph, const SearchGraph& search, std::uint8_t strategy_code) {
-    std::vector<double> values(search.node_count(), 0.0);
-    for (std::uint32_t node = 0; node < values.size(); ++node) {
-        const std::uint32_t l = search.first_link_touching(node);
-        if (l == SearchGraph::kNoLink) continue;
-        const GraphLink& link = graph.links[l];
-        values[node] = strategy_code == 0   ? link.distance_km
-                       : strategy_code == 1 ? link.base_fidelity
-                                            : link.base_fidelity * link.generation_rate_hz;
-    }
-    return values;
 }
 
 // Moves the paths a finished frame's summary refers to down to `mark` and
@@ -63,12 +50,12 @@ struct Frame {
     Choice summary;            // everything found below this frame so far
 };
 
-// Depth-first search in the search's exact expansion order. A step that
-// repeats an earlier step of the same frame would re-run an identical
-// sub-search; its cached summary is replayed instead.
+// Depth-first search in the search's exact expansion order, for values where
+// no bound holds. A step that repeats an earlier step of the same frame would
+// re-run an identical sub-search; its cached summary is replayed instead.
 template <class Choice>
 std::optional<std::vector<std::uint32_t>> choose_path(SearchGraph& search, const std::vector<double>& values,
-                                                      bool multiply) {
+                                                      bool multiply, const StopCheck& stop) {
     const std::uint32_t to = search.to();
     if (search.from() == to) return std::vector<std::uint32_t>{to};
 
@@ -91,6 +78,7 @@ std::optional<std::vector<std::uint32_t>> choose_path(SearchGraph& search, const
     enter(search.from(), multiply ? 1.0 : 0.0);
 
     for (;;) {
+        stop.poll();
         Frame<Choice>& frame = frames.back();
         if (frame.next < frame.end) {
             const SearchGraph::Step& step = search.step(frame.next++);
@@ -141,8 +129,15 @@ std::optional<Route> find_route(const NetworkGraph& graph, std::string_view from
     if (!endpoints_known(graph, from_node, to)) return std::nullopt;
     SearchGraph search(graph, from_node, to);
     const std::vector<double> values = hop_values(graph, search, strategy_code);
-    const auto chosen = strategy_code == 0 ? choose_path<LowestChoice>(search, values, false)
-                                           : choose_path<HighestChoice>(search, values, strategy_code == 1);
+    std::optional<std::vector<std::uint32_t>> chosen;
+    PrunedRoute pruned;
+    if (search.from() != search.to()) pruned = pruned_route(search, values, strategy_code, stop);
+    if (pruned.applies) {
+        chosen = std::move(pruned.path);
+    } else {
+        chosen = strategy_code == 0 ? choose_path<LowestChoice>(search, values, false, stop)
+                                    : choose_path<HighestChoice>(search, values, strategy_code == 1, stop);
+    }
     if (!chosen) return std::nullopt;
 
     Route route;

@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "routing/hop_values.h"
+#include "routing/pruned_route.h"
+#include "routing/search_graph.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,9 +83,8 @@ double reference_score(const NetworkGraph& g, const Path& path, int code) {
     return score;
 }
 
-std::optional<std::pair<Path, double>> reference_route(const NetworkGraph& g, const std::string& from,
-                                                       const std::string& to, int code) {
-    const auto candidates = reference_candidates(g, from, to);
+std::optional<std::pair<Path, double>> reference_route(const NetworkGraph& g, const std::vector<Path>& candidates,
+                                                       int code) {
     if (candidates.empty()) return std::nullopt;
     std::size_t best = 0;
     for (std::size_t i = 1; i < candidates.size(); ++i) {
@@ -104,20 +106,44 @@ std::optional<std::pair<Path, double>> reference_route(const NetworkGraph& g, co
     return std::make_pair(path, fidelity);
 }
 
-NetworkGraph random_graph(std::mt19937_64& rng) {
-    static const std::string names[] = {"A", "B", "C", "D", "E", "AB"};
-    static const double distances[] = {5.0, 10.0, 10.0, 0.0, NAN, 2.5};
-    static const double fidelities[] = {0.5, 0.9, 0.9, 1.0, NAN, 0.8};
-    static const double rates[] = {1.0, 2.0, 10.0, NAN};
-    auto pick = [&](auto& table) { return table[rng() % std::size(table)]; };
-    NetworkGraph g;
-    for (const auto& id : names) {
-        if (rng() % 4 != 0) g.nodes.insert({id, 1.0});  // some link endpoints have no node entry
+// Small networks with every awkward case: repeated, parallel and reversed
+// links, self-links, endpoints without a node entry, and values of four
+// kinds: whole numbers and powers of two (exact sums and products, so ties
+// by construction), decimals whose sums round differently in another order,
+// realistic random values, and values outside every bound's domain.
+const std::string names[] = {"A", "B", "C", "D", "E", "F", "AB"};
+
+struct RandomGraph : NetworkGraph {
+    std::size_t names = 0;  // the graph uses names[0, names)
+};
+
+RandomGraph random_graph(std::mt19937_64& rng) {
+    struct Values {
+        std::vector<double> distances, fidelities, rates;
+    };
+    static const Values kinds[] = {
+        {{0.0, 1.0, 2.0, 3.0, 5.0, 10.0}, {1.0, 0.5, 0.25}, {1.0, 2.0, 4.0, 10.0}},
+        {{0.1, 0.2, 0.3, 1.1, 2.2, 0.7}, {0.9, 0.8, 0.72, 0.3, 0.1}, {0.1, 3.0, 7.7}},
+        {{}, {}, {}},
+        {{5.0, 10.0, 0.0, -3.0, NAN, INFINITY, -INFINITY, 1e308},
+         {0.5, 0.9, 1.0, 0.0, -0.5, 1.5, NAN, INFINITY},
+         {1.0, 10.0, 0.0, -2.0, NAN, INFINITY}},
+    };
+    const std::size_t kind = rng() % std::size(kinds);
+    auto pick = [&](const std::vector<double>& table, double low, double high) {
+        if (table.empty()) return std::uniform_real_distribution<double>(low, high)(rng);
+        return table[rng() % table.size()];
+    };
+    RandomGraph g;
+    const std::size_t name_count = g.names = 3 + rng() % 4;
+    for (std::size_t i = 0; i < name_count; ++i) {
+        if (rng() % 4 != 0) g.nodes.insert({names[i], 1.0});  // some link endpoints have no node entry
     }
-    const int link_count = 2 + static_cast<int>(rng() % 8);
+    const int link_count = static_cast<int>(name_count - 1 + rng() % (name_count + 2));
     for (int i = 0; i < link_count; ++i) {
-        GraphLink l = link(pick(names), pick(names), pick(distances), pick(fidelities), pick(rates));
-        if (rng() % 8 == 0 && !g.links.empty()) {  // a parallel or reversed copy of an earlier link
+        GraphLink l = link(names[rng() % name_count], names[rng() % name_count], pick(kinds[kind].distances, 1, 100),
+                           pick(kinds[kind].fidelities, 0.8, 0.99), pick(kinds[kind].rates, 100, 5000));
+        if (rng() % 4 == 0 && !g.links.empty()) {  // a parallel or reversed copy of an earlier link
             const GraphLink& earlier = g.links[rng() % g.links.size()];
             l.from_node = earlier.from_node;
             l.to = earlier.to;
@@ -132,31 +158,42 @@ NetworkGraph random_graph(std::mt19937_64& rng) {
 
 TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
     std::mt19937_64 rng(20240611);
-    const std::string endpoints[] = {"A", "B", "C", "D", "E", "AB", "Z"};
-    int compared = 0, mismatched_lists = 0, mismatched_routes = 0, with_routes = 0;
-    for (int trial = 0; trial < 300; ++trial) {
-        const NetworkGraph g = random_graph(rng);
-        for (const auto& from : endpoints) {
-            for (const auto& to : endpoints) {
-                const auto expected_list = reference_candidates(g, from, to);
-                if (vorn::list_route_candidates(g, from, to) != expected_list) ++mismatched_lists;
-                for (int code : {0, 1, 2, 7}) {
-                    ++compared;
-                    const auto expected = reference_route(g, from, to, code);
-                    const auto actual = vorn::find_route(g, from, to, static_cast<std::uint8_t>(code));
-                    with_routes += expected ? 1 : 0;
-                    const bool same = expected.has_value() == actual.has_value() &&
-                                      (!expected || (expected->first == actual->path &&
-                                                     same_real(expected->second, actual->fidelity) &&
-                                                     actual->hop_links.size() + 1 == actual->path.size()));
-                    if (!same) ++mismatched_routes;
+    const int codes[] = {0, 1, 2, 7};
+    int mismatched_lists = 0, mismatched_routes[4] = {}, bounded[4] = {}, with_routes = 0, compared = 0;
+    for (int trial = 0; trial < 10000; ++trial) {
+        const RandomGraph g = random_graph(rng);
+        for (int pair = 0; pair < 4; ++pair) {
+            // Mostly two different names the network uses; "Z" never occurs.
+            const std::size_t i = rng() % g.names, j = (i + 1 + rng() % (g.names - 1)) % g.names;
+            const std::string& from = rng() % 16 ? names[i] : "Z";
+            const std::string& to = rng() % 16 ? names[j] : rng() % 2 ? "Z" : from;
+            const auto expected_list = reference_candidates(g, from, to);
+            if (vorn::list_route_candidates(g, from, to) != expected_list) ++mismatched_lists;
+            for (int c = 0; c < 4; ++c) {
+                const auto code = static_cast<std::uint8_t>(codes[c]);
+                const auto expected = reference_route(g, expected_list, code);
+                const auto actual = vorn::find_route(g, from, to, code);
+                ++compared;
+                with_routes += expected ? 1 : 0;
+                const bool same = expected.has_value() == actual.has_value() &&
+                                  (!expected || (expected->first == actual->path &&
+                                                 same_real(expected->second, actual->fidelity) &&
+                                                 actual->hop_links.size() + 1 == actual->path.size()));
+                if (!same) ++mismatched_routes[c];
+                // How often the bounded search decided (rather than the exhaustive one).
+                if (expected && from != to) {
+                    vorn::SearchGraph search(g, from, to);
+                    bounded[c] += vorn::pruned_route(search, vorn::hop_values(g, search, code), code).applies;
                 }
             }
         }
     }
     EXPECT_EQ(mismatched_lists, 0);
-    EXPECT_EQ(mismatched_routes, 0);
-    EXPECT_GT(with_routes, compared / 5);  // the graphs are not mostly disconnected
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(mismatched_routes[c], 0);
+        EXPECT_GT(bounded[c], 10000);  // the bounded search decided on many networks per strategy
+    }
+    EXPECT_GT(with_routes, compared / 3);  // the graphs are not mostly disconnected
 }
 
 TEST(RouteSearch, route_search_handles_missing_endpoints_and_single_node_routes) {

@@ -10,6 +10,7 @@ SearchGraph::SearchGraph(const NetworkGraph& graph, std::string_view from_node, 
     const std::size_t link_count = graph.links.size();
     std::unordered_map<std::string_view, std::uint32_t> ids;
     ids.reserve(2 * link_count + 2);
+    names_.reserve(2 * link_count + 2);
     auto intern = [&](std::string_view id) {
         auto [it, inserted] = ids.try_emplace(id, static_cast<std::uint32_t>(names_.size()));
         if (inserted) names_.push_back(id);
@@ -26,22 +27,46 @@ SearchGraph::SearchGraph(const NetworkGraph& graph, std::string_view from_node, 
 
     const std::size_t n = names_.size();
     first_touching_.assign(n, kNoLink);
-    joined_.resize(n);
-    links_from_.resize(n);
+    joined_start_.assign(n + 1, 0);
+    from_start_.assign(n + 1, 0);
     for (std::uint32_t l = 0; l < link_count; ++l) {
         const std::uint32_t a = link_from_[l], b = link_to_[l];
         if (first_touching_[b] == kNoLink) first_touching_[b] = l;
         if (first_touching_[a] == kNoLink) first_touching_[a] = l;
-        links_from_[a].push_back(l);
+        ++from_start_[a + 1];
         if (a != b) {
-            joined_[a].push_back(b);
-            joined_[b].push_back(a);
+            ++joined_start_[a + 1];
+            ++joined_start_[b + 1];
         }
     }
-    for (auto& list : joined_) {
-        std::sort(list.begin(), list.end());
-        list.erase(std::unique(list.begin(), list.end()), list.end());
+    for (std::size_t i = 0; i < n; ++i) {
+        joined_start_[i + 1] += joined_start_[i];
+        from_start_[i + 1] += from_start_[i];
     }
+    joined_.resize(joined_start_[n]);
+    links_from_.resize(link_count);
+    std::vector<std::uint32_t> joined_fill(joined_start_.begin(), joined_start_.end() - 1);
+    std::vector<std::uint32_t> from_fill(from_start_.begin(), from_start_.end() - 1);
+    for (std::uint32_t l = 0; l < link_count; ++l) {
+        const std::uint32_t a = link_from_[l], b = link_to_[l];
+        links_from_[from_fill[a]++] = l;
+        if (a != b) {
+            joined_[joined_fill[a]++] = b;
+            joined_[joined_fill[b]++] = a;
+        }
+    }
+    // Sort and deduplicate each node's joined list, compacting in place.
+    std::uint32_t write = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto begin = joined_.begin() + joined_start_[i], end = joined_.begin() + joined_start_[i + 1];
+        std::sort(begin, end);
+        const auto last = std::unique(begin, end);
+        joined_start_[i] = write;
+        for (auto it = begin; it != last; ++it) joined_[write++] = *it;
+    }
+    joined_start_[n] = write;
+    joined_.resize(write);
+
     ranges_.resize(n);
     built_.assign(n, false);
     slot_stamp_.assign(n, 0);
@@ -57,9 +82,11 @@ void SearchGraph::build_steps(std::uint32_t node) {
     // The links that give a usable step from `node`: its own links (to their
     // far end) and every link whose from_node is joined to it.
     gathered_.clear();
-    gathered_.insert(gathered_.end(), links_from_[node].begin(), links_from_[node].end());
-    for (std::uint32_t other : joined_[node]) {
-        gathered_.insert(gathered_.end(), links_from_[other].begin(), links_from_[other].end());
+    const auto own = links_from(node);
+    gathered_.insert(gathered_.end(), own.begin(), own.end());
+    for (std::uint32_t other : joined(node)) {
+        const auto theirs = links_from(other);
+        gathered_.insert(gathered_.end(), theirs.begin(), theirs.end());
     }
     std::sort(gathered_.begin(), gathered_.end(), std::greater<>());
 
@@ -80,10 +107,18 @@ void SearchGraph::build_steps(std::uint32_t node) {
 }
 
 std::uint32_t SearchGraph::first_link_joining(std::uint32_t a, std::uint32_t b) const {
-    for (std::uint32_t l = 0; l < link_from_.size(); ++l) {
-        if ((link_from_[l] == a && link_to_[l] == b) || (link_from_[l] == b && link_to_[l] == a)) return l;
+    std::uint32_t first = kNoLink;
+    for (std::uint32_t l : links_from(a)) {
+        if (link_to_[l] == b) {
+            first = l;
+            break;
+        }
     }
-    return kNoLink;
+    for (std::uint32_t l : links_from(b)) {
+        if (l >= first) break;
+        if (link_to_[l] == a) return l;
+    }
+    return first;
 }
 
 }  // namespace vorn

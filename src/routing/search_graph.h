@@ -1,6 +1,6 @@
 // The link list of a network seen by one route search: node ids interned to
-// dense indices, and for each node the neighbours that the search steps to,
-// in the order in which it expands them.
+// dense indices, the "joined by a link" adjacency, and for each node the
+// neighbours that the search steps to, in the order in which it expands them.
 //
 // The search treats link l as leading from node c to l.to when l.from_node is
 // c, and to l.from_node otherwise (so links that do not touch c lead to their
@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -42,7 +43,19 @@ public:
     std::uint32_t from() const { return from_; }
     std::uint32_t to() const { return to_; }
     std::size_t node_count() const { return names_.size(); }
+    std::size_t link_count() const { return link_from_.size(); }
     std::string_view name(std::uint32_t node) const { return names_[node]; }
+
+    std::uint32_t link_from(std::uint32_t link) const { return link_from_[link]; }
+    std::uint32_t link_to(std::uint32_t link) const { return link_to_[link]; }
+    // The distinct nodes some link joins to `node` (itself excluded), ascending.
+    std::span<const std::uint32_t> joined(std::uint32_t node) const {
+        return {joined_.data() + joined_start_[node], joined_.data() + joined_start_[node + 1]};
+    }
+    // The links whose from_node is `node`, in list order.
+    std::span<const std::uint32_t> links_from(std::uint32_t node) const {
+        return {links_from_.data() + from_start_[node], links_from_.data() + from_start_[node + 1]};
+    }
 
     // The steps of `node`, computed on first request; read them with step().
     StepRange steps(std::uint32_t node);
@@ -60,10 +73,11 @@ private:
     std::vector<std::uint32_t> link_from_;
     std::vector<std::uint32_t> link_to_;
     std::vector<std::uint32_t> first_touching_;
-    // Per node: ids of the distinct nodes some link joins to it (itself excluded).
-    std::vector<std::vector<std::uint32_t>> joined_;
-    // Per node: indices of the links whose from_node is the node, ascending.
-    std::vector<std::vector<std::uint32_t>> links_from_;
+    // Compressed per-node lists: node i's entries are [start[i], start[i + 1]).
+    std::vector<std::uint32_t> joined_start_;
+    std::vector<std::uint32_t> joined_;
+    std::vector<std::uint32_t> from_start_;
+    std::vector<std::uint32_t> links_from_;
     std::vector<StepRange> ranges_;
     std::vector<bool> built_;
     std::vector<Step> steps_;

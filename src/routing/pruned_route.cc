@@ -1,0 +1,91 @@
+#include "routing/pruned_route.h"
+
+#include <cmath>
+
+#include "routing/best_to_target.h"
+#include "routing/pruned_search.h"
+#include "routing/ranked_neighbours.h"
+#include "routing/simple_path_reach.h"
+#include "routing/value_domain.h"
+
+namespace vorn {
+namespace {
+
+// The path a BestToTarget table leads along from `from`.
+std::vector<std::uint32_t> follow(const BestToTarget& best, std::uint32_t from) {
+    std::vector<std::uint32_t> path{from};
+    while (best.next[path.back()] != BestToTarget::kNone) path.push_back(best.next[path.back()]);
+    return path;
+}
+
+struct LowestSumBound {
+    static constexpr bool kLowest = true;
+    static constexpr bool kMultiply = false;
+    const BestToTarget& best;
+    BoundMargin margin;
+
+    bool usable(std::uint32_t) const { return true; }
+    bool enter(std::uint32_t node, double score, double& bound) const {
+        if (!best.reaches[node]) return false;
+        bound = (score + best.value[node]) * (1.0 - margin.relative);
+        return true;
+    }
+    void leave(std::uint32_t) const {}
+};
+
+struct HighestProductBound {
+    static constexpr bool kLowest = false;
+    static constexpr bool kMultiply = true;
+    const BestToTarget& best;
+    BoundMargin margin;
+
+    bool usable(std::uint32_t) const { return true; }
+    bool enter(std::uint32_t node, double score, double& bound) const {
+        if (!best.reaches[node]) return false;
+        bound = score * best.value[node] * (1.0 + margin.relative) + margin.absolute;
+        return true;
+    }
+    void leave(std::uint32_t) const {}
+};
+
+template <class Bound>
+std::optional<std::vector<std::uint32_t>> search_from_best(const SearchGraph& graph, const std::vector<double>& values,
+                                                           const BestToTarget& best, BoundMargin margin,
+                                                           TieRule rule, const StopCheck& stop) {
+    if (!best.reaches[graph.from()]) return std::nullopt;
+    const RankedNeighbours neighbours(graph, rule);
+    Bound bound{best, margin};
+    PrunedSearch<Bound> search(neighbours, values, graph.from(), graph.to(), bound);
+    search.seed(follow(best, graph.from()));
+    return search.run(stop);
+}
+
+}  // namespace
+
+PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& values, std::uint8_t strategy_code,
+                         const StopCheck& stop) {
+    const std::vector<std::uint32_t> reachable = joined_component(graph, graph.from());
+    if (strategy_code == 0) {
+        if (!sums_bounded(values, reachable)) return {};
+        const BestToTarget best = lowest_sums_to(graph, values, graph.to(), stop);
+        return {true, search_from_best<LowestSumBound>(graph, values, best, sum_margin(values, reachable),
+                                                       TieRule::kFirstWins, stop)};
+    }
+    if (strategy_code == 1) {
+        if (!products_bounded(values, reachable)) return {};
+        const BestToTarget best = highest_products_to(graph, values, graph.to(), stop);
+        return {true, search_from_best<HighestProductBound>(graph, values, best, product_margin(values, reachable),
+                                                            TieRule::kLastWins, stop)};
+    }
+    if (!sums_bounded(values, reachable)) return {};
+    RankedNeighbours neighbours(graph, TieRule::kLastWins);
+    // Try the most valuable neighbour first: good routes early cut more.
+    neighbours.reorder([&](std::uint32_t, const RankedNeighbour& a, const RankedNeighbour& b) {
+        return values[a.node] != values[b.node] ? values[a.node] > values[b.node] : a.rank > b.rank;
+    });
+    SimplePathReach reach(graph, values, graph.to(), sum_margin(values, reachable));
+    PrunedSearch<SimplePathReach> search(neighbours, values, graph.from(), graph.to(), reach);
+    return {true, search.run(stop)};
+}
+
+}  // namespace vorn

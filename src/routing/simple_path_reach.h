@@ -1,0 +1,67 @@
+// The bound for the largest sum over simple paths: the nodes that some simple
+// path from the current node to the target can still visit.
+//
+// Without the nodes already on the path, a simple path from v to the target
+// can visit exactly the nodes of the biconnected blocks that lie between v
+// and the target in the block-cut tree, and no others (within a block, any
+// two nodes are joined by a simple path through any third). On each step the
+// search finds those blocks with one Tarjan pass rooted at the target, drops
+// every other node from the set still usable below that step, and bounds the
+// score by the partial score plus the values of the nodes that remain. Nodes
+// dropped below a step come back when the search leaves it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "routing/search_graph.h"
+#include "routing/value_domain.h"
+
+namespace vorn {
+
+class SimplePathReach {
+public:
+    static constexpr bool kLowest = false;
+    static constexpr bool kMultiply = false;
+
+    SimplePathReach(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t to,
+                    BoundMargin margin);
+
+    bool usable(std::uint32_t node) const { return position_[node] < count_; }
+    bool enter(std::uint32_t node, double score, double& bound);
+    void leave(std::uint32_t) {
+        count_ = marks_.back();
+        marks_.pop_back();
+    }
+
+private:
+    // Tarjan's blocks of the usable nodes plus v, rooted at the target; marks
+    // the blocks on the way from v to the target. False when v is cut off.
+    bool find_blocks(std::uint32_t v);
+    bool on_the_way(std::uint32_t node) const;
+    void drop(std::uint32_t node);
+
+    const SearchGraph& graph_;
+    const std::vector<double>& values_;
+    const std::uint32_t to_;
+    const BoundMargin margin_;
+    // The usable nodes are dense_[0, count_); position_ inverts dense_.
+    // Dropping swaps a node behind count_, so restoring a count restores the set.
+    std::vector<std::uint32_t> dense_;
+    std::vector<std::uint32_t> position_;
+    std::uint32_t count_ = 0;
+    std::vector<std::uint32_t> marks_;
+    // Tarjan state, valid where seen_ equals stamp_.
+    std::uint32_t stamp_ = 0;
+    std::vector<std::uint32_t> seen_;
+    std::vector<std::uint32_t> order_;
+    std::vector<std::uint32_t> low_;
+    std::vector<std::uint32_t> parent_;
+    std::vector<std::uint32_t> next_edge_;
+    std::vector<std::uint32_t> block_;
+    std::vector<std::uint32_t> block_marked_;
+    std::vector<std::uint32_t> calls_;
+    std::vector<std::uint32_t> pending_;
+};
+
+}  // namespace vorn
