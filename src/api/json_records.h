@@ -10,12 +10,12 @@
 //       json::required_field<&Point::x>("x"),
 //       json::optional_field<&Point::z>("z"),
 //   };
-//   inline constexpr json::RecordSpec<Point> kPointSpec{"Point", kPointFields};
+//   inline constexpr json::RecordFormat<Point> kPointFormat{"Point", kPointFields};
 //   // Lets other tables hold Points, std::vector<Point>, std::optional<Point>.
-//   template <> struct json::Codec<Point> : json::RecordCodec<Point, kPointSpec> {};
+//   template <> struct json::Codec<Point> : json::RecordCodec<Point, kPointFormat> {};
 //
-//   Point p = json::parse_record_text(text, kPointSpec);
-//   std::string text = json::write_record_text(kPointSpec, p);
+//   Point p = json::parse_record_text(text, kPointFormat);
+//   std::string text = json::write_record_text(kPointFormat, p);
 //
 // Reading a record (read_record):
 //   * an object: members by exact name in any order; a known member given
@@ -112,7 +112,7 @@ struct Codec<std::vector<T>> {
 enum class Presence : std::uint8_t { Required, Optional };
 
 template <class Record>
-struct FieldSpec {
+struct FieldFormat {
     std::string_view name;
     Presence presence;
     // Reads the member's value (the reader stands after the colon).
@@ -122,11 +122,11 @@ struct FieldSpec {
 };
 
 template <class Record>
-struct RecordSpec {
+struct RecordFormat {
     std::string_view name;  // as in "struct <name>"
-    std::span<const FieldSpec<Record>> fields;
+    std::span<const FieldFormat<Record>> fields;
 
-    constexpr RecordSpec(std::string_view record_name, std::span<const FieldSpec<Record>> record_fields)
+    constexpr RecordFormat(std::string_view record_name, std::span<const FieldFormat<Record>> record_fields)
         : name(record_name), fields(record_fields) {
         // The reader tracks the members seen in one 64-bit mask.
         if (record_fields.size() > 64) throw std::logic_error("a record table holds at most 64 members");
@@ -134,14 +134,14 @@ struct RecordSpec {
 };
 
 template <class Record>
-Record read_record(JsonReader& reader, const RecordSpec<Record>& spec) {
+Record read_record(JsonReader& reader, const RecordFormat<Record>& format) {
     Record record{};
-    const auto fields = spec.fields;
-    if (reader.open_record(spec.name) == '[') {
+    const auto fields = format.fields;
+    if (reader.open_record(format.name) == '[') {
         bool first = true;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (!reader.next_element(first)) {
-                reader.fail_in_array(msg::json_invalid_length(i, spec.name, fields.size()));
+                reader.fail_in_array(msg::json_invalid_length(i, format.name, fields.size()));
             }
             fields[i].read(reader, record);
         }
@@ -175,13 +175,13 @@ Record read_record(JsonReader& reader, const RecordSpec<Record>& spec) {
 }
 
 template <class Record>
-void write_record(JsonWriter& writer, const RecordSpec<Record>& spec, const Record& record) {
+void write_record(JsonWriter& writer, const RecordFormat<Record>& format, const Record& record) {
     writer.begin_object();
-    for (const FieldSpec<Record>& field : spec.fields) {
+    for (const FieldFormat<Record>& field : format.fields) {
         try {
             field.write(writer, field.name, record);
         } catch (const NonFiniteValue& refused) {
-            throw NonFiniteMemberError(spec.name, field.name, refused.value);
+            throw NonFiniteMemberError(format.name, field.name, refused.value);
         }
     }
     writer.end_object();
@@ -189,24 +189,24 @@ void write_record(JsonWriter& writer, const RecordSpec<Record>& spec, const Reco
 
 // A whole document holding one record (only whitespace may follow it).
 template <class Record>
-Record parse_record_text(std::string_view text, const RecordSpec<Record>& spec) {
+Record parse_record_text(std::string_view text, const RecordFormat<Record>& format) {
     JsonReader reader(text);
-    Record record = read_record(reader, spec);
+    Record record = read_record(reader, format);
     reader.finish();
     return record;
 }
 
 template <class Record>
-std::string write_record_text(const RecordSpec<Record>& spec, const Record& record) {
+std::string write_record_text(const RecordFormat<Record>& format, const Record& record) {
     JsonWriter writer;
-    write_record(writer, spec, record);
+    write_record(writer, format, record);
     return writer.take();
 }
 
-template <class Record, const RecordSpec<Record>& Spec>
+template <class Record, const RecordFormat<Record>& Format>
 struct RecordCodec {
-    static Record read(JsonReader& reader) { return read_record(reader, Spec); }
-    static void write(JsonWriter& writer, const Record& record) { write_record(writer, Spec, record); }
+    static Record read(JsonReader& reader) { return read_record(reader, Format); }
+    static void write(JsonWriter& writer, const Record& record) { write_record(writer, Format, record); }
 };
 
 // `Names` is a std::array of std::string_view: the JSON string of each
@@ -279,7 +279,7 @@ void write_maybe_absent(JsonWriter& writer, std::string_view name, const RecordO
 }  // namespace detail
 
 template <auto Member>
-constexpr FieldSpec<detail::RecordOf<Member>> required_field(std::string_view name) {
+constexpr FieldFormat<detail::RecordOf<Member>> required_field(std::string_view name) {
     using Record = detail::RecordOf<Member>;
     using Value = detail::ValueOf<Member>;
     static_assert(!detail::Optionality<Value>::kOptional, "a required member is not a std::optional");
@@ -292,12 +292,12 @@ constexpr FieldSpec<detail::RecordOf<Member>> required_field(std::string_view na
 }
 
 template <auto Member>
-constexpr FieldSpec<detail::RecordOf<Member>> optional_field(std::string_view name) {
+constexpr FieldFormat<detail::RecordOf<Member>> optional_field(std::string_view name) {
     return {name, Presence::Optional, &detail::read_maybe_null<Member>, &detail::write_maybe_absent<Member, false>};
 }
 
 template <auto Member>
-constexpr FieldSpec<detail::RecordOf<Member>> nullable_field(std::string_view name) {
+constexpr FieldFormat<detail::RecordOf<Member>> nullable_field(std::string_view name) {
     return {name, Presence::Optional, &detail::read_maybe_null<Member>, &detail::write_maybe_absent<Member, true>};
 }
 

@@ -37,9 +37,9 @@ template <>
 struct Codec<Kind> : EnumCodec<Kind, kKindNames> {};
 
 inline constexpr std::array kInnerFields{required_field<&Inner::weight>("weightKg")};
-inline constexpr RecordSpec<Inner> kInnerSpec{"Inner", kInnerFields};
+inline constexpr RecordFormat<Inner> kInnerFormat{"Inner", kInnerFields};
 template <>
-struct Codec<Inner> : RecordCodec<Inner, kInnerSpec> {};
+struct Codec<Inner> : RecordCodec<Inner, kInnerFormat> {};
 
 inline constexpr std::array kItemFields{
     required_field<&Item::name>("itemName"),
@@ -47,23 +47,23 @@ inline constexpr std::array kItemFields{
     nullable_field<&Item::inner>("inner"),
     required_field<&Item::values>("values"),
 };
-inline constexpr RecordSpec<Item> kItemSpec{"Item", kItemFields};
+inline constexpr RecordFormat<Item> kItemFormat{"Item", kItemFields};
 
 }  // namespace vorn::json
 
-using vorn::json::kItemSpec;
+using vorn::json::kItemFormat;
 using vorn::json::parse_record_text;
 using vorn::json::write_record_text;
 using vorn::testing::marked_error;
 using vorn::testing::reader_message;
 
 TEST(JsonRecords, json_records_defaults_and_nullable_members) {
-    const Item item = parse_record_text(R"({"values": [1, 2.5], "itemName": "x", "other": {"k": []}})", kItemSpec);
+    const Item item = parse_record_text(R"({"values": [1, 2.5], "itemName": "x", "other": {"k": []}})", kItemFormat);
     EXPECT_EQ(item, (Item{"x", Kind::Plain, std::nullopt, {1.0, 2.5}}));
-    const Item fancy = parse_record_text(R"(["y", "Fancy", {"weightKg": 3}, []])", kItemSpec);
+    const Item fancy = parse_record_text(R"(["y", "Fancy", {"weightKg": 3}, []])", kItemFormat);
     EXPECT_EQ(fancy, (Item{"y", Kind::Fancy, Inner{3.0}, {}}));
     // An absent nested record is written as null; the rest as declared.
-    EXPECT_EQ(write_record_text(kItemSpec, item), std::string(R"({
+    EXPECT_EQ(write_record_text(kItemFormat, item), std::string(R"({
   "itemName": "x",
   "itemKind": "Plain",
   "inner": null,
@@ -72,12 +72,12 @@ TEST(JsonRecords, json_records_defaults_and_nullable_members) {
     2.5
   ]
 })"));
-    EXPECT_EQ(parse_record_text(write_record_text(kItemSpec, fancy), kItemSpec), fancy);
+    EXPECT_EQ(parse_record_text(write_record_text(kItemFormat, fancy), kItemFormat), fancy);
 }
 
 TEST(JsonRecords, json_records_messages) {
     const auto item_error = [](const std::string& text) {
-        return reader_message([](const std::string& t) { parse_record_text(t, kItemSpec); }, text);
+        return reader_message([](const std::string& t) { parse_record_text(t, kItemFormat); }, text);
     };
     struct Case {
         const char* marked;

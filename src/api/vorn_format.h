@@ -25,9 +25,9 @@ inline constexpr std::array kVornMetadataFields{
     optional_field<&VornMetadata::author>("author"),
     optional_field<&VornMetadata::created_at>("created_at"),
 };
-inline constexpr RecordSpec<VornMetadata> kVornMetadataSpec{"VornMetadata", kVornMetadataFields};
+inline constexpr RecordFormat<VornMetadata> kVornMetadataFormat{"VornMetadata", kVornMetadataFields};
 template <>
-struct Codec<VornMetadata> : RecordCodec<VornMetadata, kVornMetadataSpec> {};
+struct Codec<VornMetadata> : RecordCodec<VornMetadata, kVornMetadataFormat> {};
 
 inline constexpr std::array kVornNodeFields{
     required_field<&VornNode::id>("id"),
@@ -35,18 +35,18 @@ inline constexpr std::array kVornNodeFields{
     optional_field<&VornNode::memory_capacity>("memory_capacity"),
     optional_field<&VornNode::node_type>("node_type"),
 };
-inline constexpr RecordSpec<VornNode> kVornNodeSpec{"VornNode", kVornNodeFields};
+inline constexpr RecordFormat<VornNode> kVornNodeFormat{"VornNode", kVornNodeFields};
 template <>
-struct Codec<VornNode> : RecordCodec<VornNode, kVornNodeSpec> {};
+struct Codec<VornNode> : RecordCodec<VornNode, kVornNodeFormat> {};
 
 inline constexpr std::array kVornSatelliteFields{
     required_field<&VornSatelliteExtension::visibility>("visibility"),
     required_field<&VornSatelliteExtension::weather_factor>("weather_factor"),
 };
-inline constexpr RecordSpec<VornSatelliteExtension> kVornSatelliteSpec{"VornSatelliteExtension",
+inline constexpr RecordFormat<VornSatelliteExtension> kVornSatelliteFormat{"VornSatelliteExtension",
                                                                         kVornSatelliteFields};
 template <>
-struct Codec<VornSatelliteExtension> : RecordCodec<VornSatelliteExtension, kVornSatelliteSpec> {};
+struct Codec<VornSatelliteExtension> : RecordCodec<VornSatelliteExtension, kVornSatelliteFormat> {};
 
 inline constexpr std::array kVornLinkFields{
     optional_field<&VornLink::id>("id"),
@@ -58,9 +58,9 @@ inline constexpr std::array kVornLinkFields{
     optional_field<&VornLink::link_type>("link_type"),
     optional_field<&VornLink::satellite>("satellite"),
 };
-inline constexpr RecordSpec<VornLink> kVornLinkSpec{"VornLink", kVornLinkFields};
+inline constexpr RecordFormat<VornLink> kVornLinkFormat{"VornLink", kVornLinkFields};
 template <>
-struct Codec<VornLink> : RecordCodec<VornLink, kVornLinkSpec> {};
+struct Codec<VornLink> : RecordCodec<VornLink, kVornLinkFormat> {};
 
 inline constexpr std::array kVornConfigFields{
     optional_field<&VornConfig::alpha_loss>("alpha_loss"),
@@ -68,24 +68,24 @@ inline constexpr std::array kVornConfigFields{
     optional_field<&VornConfig::gamma_swapping>("gamma_swapping"),
     optional_field<&VornConfig::max_attempts>("max_attempts"),
 };
-inline constexpr RecordSpec<VornConfig> kVornConfigSpec{"VornConfig", kVornConfigFields};
+inline constexpr RecordFormat<VornConfig> kVornConfigFormat{"VornConfig", kVornConfigFields};
 template <>
-struct Codec<VornConfig> : RecordCodec<VornConfig, kVornConfigSpec> {};
+struct Codec<VornConfig> : RecordCodec<VornConfig, kVornConfigFormat> {};
 
 inline constexpr std::array kVornConstraintsFields{
     optional_field<&VornConstraints::fidelity_target>("fidelity_target"),
     optional_field<&VornConstraints::max_latency_ms>("max_latency_ms"),
 };
-inline constexpr RecordSpec<VornConstraints> kVornConstraintsSpec{"VornConstraints", kVornConstraintsFields};
+inline constexpr RecordFormat<VornConstraints> kVornConstraintsFormat{"VornConstraints", kVornConstraintsFields};
 template <>
-struct Codec<VornConstraints> : RecordCodec<VornConstraints, kVornConstraintsSpec> {};
+struct Codec<VornConstraints> : RecordCodec<VornConstraints, kVornConstraintsFormat> {};
 
 inline constexpr std::array kVornExtensionsFields{
     optional_field<&VornExtensions::custom>("custom"),
 };
-inline constexpr RecordSpec<VornExtensions> kVornExtensionsSpec{"VornExtensions", kVornExtensionsFields};
+inline constexpr RecordFormat<VornExtensions> kVornExtensionsFormat{"VornExtensions", kVornExtensionsFields};
 template <>
-struct Codec<VornExtensions> : RecordCodec<VornExtensions, kVornExtensionsSpec> {};
+struct Codec<VornExtensions> : RecordCodec<VornExtensions, kVornExtensionsFormat> {};
 
 inline constexpr std::array kVornFileFields{
     required_field<&VornFile::version>("version"),
@@ -96,6 +96,6 @@ inline constexpr std::array kVornFileFields{
     optional_field<&VornFile::constraints>("constraints"),
     optional_field<&VornFile::extensions>("extensions"),
 };
-inline constexpr RecordSpec<VornFile> kVornFileSpec{"VornFile", kVornFileFields};
+inline constexpr RecordFormat<VornFile> kVornFileFormat{"VornFile", kVornFileFields};
 
 }  // namespace vorn::json

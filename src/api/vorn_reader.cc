@@ -4,6 +4,6 @@
 
 namespace vorn {
 
-VornFile parse_file_text(std::string_view text) { return json::parse_record_text(text, json::kVornFileSpec); }
+VornFile parse_file_text(std::string_view text) { return json::parse_record_text(text, json::kVornFileFormat); }
 
 }  // namespace vorn

@@ -4,6 +4,6 @@
 
 namespace vorn {
 
-std::string write_file_text(const VornFile& file) { return json::write_record_text(json::kVornFileSpec, file); }
+std::string write_file_text(const VornFile& file) { return json::write_record_text(json::kVornFileFormat, file); }
 
 }  // namespace vorn

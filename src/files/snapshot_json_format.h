@@ -21,7 +21,7 @@ inline constexpr std::array kSnapshotNodeFields{
     required_field<&NodeDefinition::id>("id"),
     required_field<&NodeDefinition::memory_lifetime_t2>("memoryLifetimeT2"),
 };
-inline constexpr RecordSpec<NodeDefinition> kSnapshotNodeFormat{"NodeDefinition", kSnapshotNodeFields};
+inline constexpr RecordFormat<NodeDefinition> kSnapshotNodeFormat{"NodeDefinition", kSnapshotNodeFields};
 template <>
 struct Codec<NodeDefinition> : RecordCodec<NodeDefinition, kSnapshotNodeFormat> {};
 
@@ -29,7 +29,7 @@ inline constexpr std::array kSatelliteConditionsFields{
     required_field<&SatelliteConditions::visibility>("visibility"),
     required_field<&SatelliteConditions::weather_factor>("weatherFactor"),
 };
-inline constexpr RecordSpec<SatelliteConditions> kSatelliteConditionsFormat{"SatelliteConditions",
+inline constexpr RecordFormat<SatelliteConditions> kSatelliteConditionsFormat{"SatelliteConditions",
                                                                           kSatelliteConditionsFields};
 template <>
 struct Codec<SatelliteConditions> : RecordCodec<SatelliteConditions, kSatelliteConditionsFormat> {};
@@ -45,7 +45,7 @@ inline constexpr std::array kSnapshotLinkFields{
     optional_field<&LinkDefinition::link_type>("linkType"),
     nullable_field<&LinkDefinition::satellite_conditions>("satelliteConditions"),
 };
-inline constexpr RecordSpec<LinkDefinition> kSnapshotLinkFormat{"LinkDefinition", kSnapshotLinkFields};
+inline constexpr RecordFormat<LinkDefinition> kSnapshotLinkFormat{"LinkDefinition", kSnapshotLinkFields};
 template <>
 struct Codec<LinkDefinition> : RecordCodec<LinkDefinition, kSnapshotLinkFormat> {};
 
@@ -53,7 +53,7 @@ inline constexpr std::array kTopologyMetadataFields{
     required_field<&TopologyMetadata::name>("name"),
     required_field<&TopologyMetadata::version>("version"),
 };
-inline constexpr RecordSpec<TopologyMetadata> kTopologyMetadataFormat{"TopologyMetadata", kTopologyMetadataFields};
+inline constexpr RecordFormat<TopologyMetadata> kTopologyMetadataFormat{"TopologyMetadata", kTopologyMetadataFields};
 template <>
 struct Codec<TopologyMetadata> : RecordCodec<TopologyMetadata, kTopologyMetadataFormat> {};
 
@@ -61,7 +61,7 @@ inline constexpr std::array kTopologyConfigFields{
     required_field<&TopologyConfig::alpha_loss>("alphaLoss"),
     required_field<&TopologyConfig::gamma_swapping>("gammaSwapping"),
 };
-inline constexpr RecordSpec<TopologyConfig> kTopologyConfigFormat{"TopologyConfig", kTopologyConfigFields};
+inline constexpr RecordFormat<TopologyConfig> kTopologyConfigFormat{"TopologyConfig", kTopologyConfigFields};
 template <>
 struct Codec<TopologyConfig> : RecordCodec<TopologyConfig, kTopologyConfigFormat> {};
 
@@ -71,6 +71,6 @@ inline constexpr std::array kTopologySnapshotFields{
     required_field<&TopologySnapshot::links>("links"),
     required_field<&TopologySnapshot::config>("config"),
 };
-inline constexpr RecordSpec<TopologySnapshot> kTopologySnapshotFormat{"TopologySnapshot", kTopologySnapshotFields};
+inline constexpr RecordFormat<TopologySnapshot> kTopologySnapshotFormat{"TopologySnapshot", kTopologySnapshotFields};
 
 }  // namespace vorn::json

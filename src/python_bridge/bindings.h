@@ -2,82 +2,82 @@
 // description, built once. The module's registration table orders them.
 #pragma once
 
-#include "python_bridge/class_spec.h"
+#include "python_bridge/class_table.h"
 #include "python_bridge/function_builder.h"
 
 namespace vorn::py {
 
 // Network model and engine.
-ClassSpec& vorn_engine_class();
-ClassSpec& physical_config_class();
-ClassSpec& simulation_config_class();
-ClassSpec& node_definition_class();
-ClassSpec& satellite_conditions_class();
-ClassSpec& link_type_class();
-ClassSpec& link_definition_class();
-ClassSpec& network_topology_payload_class();
+ClassTable& vorn_engine_class();
+ClassTable& physical_config_class();
+ClassTable& simulation_config_class();
+ClassTable& node_definition_class();
+ClassTable& satellite_conditions_class();
+ClassTable& link_type_class();
+ClassTable& link_definition_class();
+ClassTable& network_topology_payload_class();
 
 // Requests and results.
-ClassSpec& strategy_type_class();
-ClassSpec& entanglement_request_class();
-ClassSpec& simulation_result_class();
+ClassTable& strategy_type_class();
+ClassTable& entanglement_request_class();
+ClassTable& simulation_result_class();
 
 // Ensembles and their analysis.
-ClassSpec& monte_carlo_stats_class();
-ClassSpec& monte_carlo_context_class();
+ClassTable& monte_carlo_stats_class();
+ClassTable& monte_carlo_context_class();
 
 // Topology comparison.
-ClassSpec& topology_endpoints_class();
-ClassSpec& topology_comparison_result_class();
-ClassSpec& topology_comparison_report_class();
+ClassTable& topology_endpoints_class();
+ClassTable& topology_comparison_result_class();
+ClassTable& topology_comparison_report_class();
 
 // Protocols.
-ClassSpec& qkd_parameters_class();
-ClassSpec& qkd_result_class();
-ClassSpec& qkd_stats_class();
-ClassSpec& teleportation_parameters_class();
-ClassSpec& teleportation_outcome_class();
-ClassSpec& teleportation_stats_class();
-ClassSpec& basis_type_class();
-ClassSpec& coordination_topology_class();
-ClassSpec& measurement_basis_class();
-ClassSpec& distributed_computing_parameters_class();
-ClassSpec& party_outcome_class();
-ClassSpec& distributed_computing_result_class();
-ClassSpec& distributed_computing_stats_class();
+ClassTable& qkd_parameters_class();
+ClassTable& qkd_result_class();
+ClassTable& qkd_stats_class();
+ClassTable& teleportation_parameters_class();
+ClassTable& teleportation_outcome_class();
+ClassTable& teleportation_stats_class();
+ClassTable& basis_type_class();
+ClassTable& coordination_topology_class();
+ClassTable& measurement_basis_class();
+ClassTable& distributed_computing_parameters_class();
+ClassTable& party_outcome_class();
+ClassTable& distributed_computing_result_class();
+ClassTable& distributed_computing_stats_class();
 
 // Network files.
-ClassSpec& vorn_file_class();
-ClassSpec& vorn_node_class();
-ClassSpec& vorn_link_class();
-ClassSpec& vorn_config_class();
-ClassSpec& vorn_constraints_class();
-ClassSpec& vorn_metadata_class();
-ClassSpec& vorn_node_type_class();
-ClassSpec& vorn_link_type_class();
-ClassSpec& vorn_satellite_extension_class();
+ClassTable& vorn_file_class();
+ClassTable& vorn_node_class();
+ClassTable& vorn_link_class();
+ClassTable& vorn_config_class();
+ClassTable& vorn_constraints_class();
+ClassTable& vorn_metadata_class();
+ClassTable& vorn_node_type_class();
+ClassTable& vorn_link_type_class();
+ClassTable& vorn_satellite_extension_class();
 
 // Topology snapshots.
-ClassSpec& topology_snapshot_class();
-ClassSpec& topology_metadata_class();
-ClassSpec& topology_config_class();
-ClassSpec& topology_diff_class();
+ClassTable& topology_snapshot_class();
+ClassTable& topology_metadata_class();
+ClassTable& topology_config_class();
+ClassTable& topology_diff_class();
 
 // Module functions.
-FunctionSpec generate_topology_spec();
-FunctionSpec compare_topologies_spec();
-FunctionSpec save_topology_spec();
-FunctionSpec load_topology_spec();
-FunctionSpec validate_spec();
-FunctionSpec load_vorn_file_spec();
-FunctionSpec diff_spec();
-FunctionSpec diff_topologies_spec();
-FunctionSpec from_vorn_file_spec();
-FunctionSpec save_vorn_file_wrapper_spec();
-FunctionSpec qkd_spec();
-FunctionSpec teleportation_spec();
-FunctionSpec distributed_computation_spec();
-FunctionSpec read_topology_spec();
-FunctionSpec snapshot_topology_spec();
+FunctionTable generate_topology_entry();
+FunctionTable compare_topologies_entry();
+FunctionTable save_topology_entry();
+FunctionTable load_topology_entry();
+FunctionTable validate_entry();
+FunctionTable load_vorn_file_entry();
+FunctionTable diff_entry();
+FunctionTable diff_topologies_entry();
+FunctionTable from_vorn_file_entry();
+FunctionTable save_vorn_file_wrapper_entry();
+FunctionTable qkd_entry();
+FunctionTable teleportation_entry();
+FunctionTable distributed_computation_entry();
+FunctionTable read_topology_entry();
+FunctionTable snapshot_topology_entry();
 
 }  // namespace vorn::py

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "python_bridge/class_spec.h"
+#include "python_bridge/class_table.h"
 #include "python_bridge/convert.h"
 #include "python_bridge/deferred_release.h"
 #include "python_bridge/invoke.h"
@@ -128,56 +128,56 @@ int clear_slot(PyObject* self) {
 template <class T>
 class ClassBuilder {
 public:
-    explicit ClassBuilder(const char* name, const char* doc = "") : spec_(new ClassSpec), body_(doc) {
-        spec_->name = name;
-        spec_->basicsize = static_cast<int>(sizeof(Instance<T>));
-        spec_->type = &TypeSlot<T>::type;
-        spec_->slots.push_back({Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_slot<T>)});
+    explicit ClassBuilder(const char* name, const char* doc = "") : table_(new ClassTable), body_(doc) {
+        table_->name = name;
+        table_->basicsize = static_cast<int>(sizeof(Instance<T>));
+        table_->type = &TypeSlot<T>::type;
+        table_->slots.push_back({Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_slot<T>)});
     }
 
     template <auto Factory>
     ClassBuilder& constructor(std::initializer_list<const char*> params) {
-        signature_ = describe<Factory>(std::string(spec_->name) + ".__new__", params, false);
-        spec_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&constructor_trampoline<Factory>)});
+        signature_ = describe<Factory>(std::string(table_->name) + ".__new__", params, false);
+        table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&constructor_trampoline<Factory>)});
         has_constructor_ = true;
         return *this;
     }
 
     template <auto Member>
     ClassBuilder& field(const char* name, const char* doc = nullptr) {
-        spec_->getset.push_back({name, &get_member<Member>, &set_member<Member>, doc, nullptr});
+        table_->getset.push_back({name, &get_member<Member>, &set_member<Member>, doc, nullptr});
         return *this;
     }
 
     // An attribute computed by a getter and a setter instead of a member.
     template <auto Get, auto Set>
     ClassBuilder& property(const char* name, const char* doc = nullptr) {
-        spec_->getset.push_back({name, &get_property<T, Get>, setter_of<Set>(Set), doc, nullptr});
+        table_->getset.push_back({name, &get_property<T, Get>, setter_of<Set>(Set), doc, nullptr});
         return *this;
     }
 
     // A method whose first parameter is the receiver (`const T&` reads, `T&` changes it).
     template <auto Fn>
     ClassBuilder& method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
-        std::string signature = describe<Fn>(spec_->name + "." + name, params, true, 1);
-        spec_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_trampoline<Fn>)),
+        std::string signature = describe<Fn>(table_->name + "." + name, params, true, 1);
+        table_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_trampoline<Fn>)),
                                   METH_FASTCALL | METH_KEYWORDS,
-                                  spec_->keep(signed_doc(name, signature, doc))});
+                                  table_->keep(signed_doc(name, signature, doc))});
         return *this;
     }
 
     template <auto Fn>
     ClassBuilder& static_method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
-        std::string signature = describe<Fn>(spec_->name + "." + name, params, false);
-        spec_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_trampoline<Fn>)),
+        std::string signature = describe<Fn>(table_->name + "." + name, params, false);
+        table_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_trampoline<Fn>)),
                                   METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
-                                  spec_->keep(signed_doc(name, signature, doc))});
+                                  table_->keep(signed_doc(name, signature, doc))});
         return *this;
     }
 
     template <auto Fn>
     ClassBuilder& repr() {
-        spec_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(&repr_slot<T, Fn>)});
+        table_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(&repr_slot<T, Fn>)});
         return *this;
     }
 
@@ -185,20 +185,20 @@ public:
     // and instances become unhashable.
     template <auto Equal>
     ClassBuilder& equality() {
-        spec_->slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(&richcompare_slot<T, Equal>)});
-        spec_->slots.push_back({Py_tp_hash, reinterpret_cast<void*>(&PyObject_HashNotImplemented)});
+        table_->slots.push_back({Py_tp_richcompare, reinterpret_cast<void*>(&richcompare_slot<T, Equal>)});
+        table_->slots.push_back({Py_tp_hash, reinterpret_cast<void*>(&PyObject_HashNotImplemented)});
         return *this;
     }
 
     // Declares the members that hold Python objects (of type Ref).
     template <auto... Refs>
     ClassBuilder& python_references() {
-        spec_->flags |= Py_TPFLAGS_HAVE_GC;
-        for (PyType_Slot& slot : spec_->slots) {
+        table_->flags |= Py_TPFLAGS_HAVE_GC;
+        for (PyType_Slot& slot : table_->slots) {
             if (slot.slot == Py_tp_dealloc) slot.pfunc = reinterpret_cast<void*>(&gc_dealloc_slot<T>);
         }
-        spec_->slots.push_back({Py_tp_traverse, reinterpret_cast<void*>(&traverse_slot<T, Refs...>)});
-        spec_->slots.push_back({Py_tp_clear, reinterpret_cast<void*>(&clear_slot<T, Refs...>)});
+        table_->slots.push_back({Py_tp_traverse, reinterpret_cast<void*>(&traverse_slot<T, Refs...>)});
+        table_->slots.push_back({Py_tp_clear, reinterpret_cast<void*>(&clear_slot<T, Refs...>)});
         return *this;
     }
 
@@ -208,13 +208,13 @@ public:
         static std::vector<std::pair<const char*, T>> table;
         static std::string class_name;
         table.assign(members.begin(), members.end());
-        class_name = spec_->name;
+        class_name = table_->name;
         for (const auto& [name, value] : table) {
             T member = value;
-            spec_->class_attributes.emplace_back(
+            table_->class_attributes.emplace_back(
                 name, [member](PyTypeObject* type) { return make_instance<T>(type, member); });
         }
-        spec_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(+[](PyObject* self) -> PyObject* {
+        table_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(+[](PyObject* self) -> PyObject* {
                                     for (const auto& [name, value] : table) {
                                         if (value == value_of<T>(self)) {
                                             std::string text = class_name + "." + name;
@@ -227,15 +227,15 @@ public:
         return *this;
     }
 
-    ClassSpec& done() {
+    ClassTable& done() {
         if (has_constructor_) {
-            spec_->doc = signed_doc(spec_->name, signature_, body_);
+            table_->doc = signed_doc(table_->name, signature_, body_);
         } else {
-            spec_->doc = body_;
-            spec_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&no_constructor)});
+            table_->doc = body_;
+            table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&no_constructor)});
         }
-        TypeSlot<T>::spec = spec_;
-        return *spec_;
+        TypeSlot<T>::table = table_;
+        return *table_;
     }
 
 private:
@@ -261,7 +261,7 @@ private:
         return required_count<P...>() - (skip > 0 && sizeof...(P) > 0 ? 1 : 0);
     }
 
-    ClassSpec* spec_;
+    ClassTable* table_;
     const char* body_;
     std::string signature_;
     bool has_constructor_ = false;

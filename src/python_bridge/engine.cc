@@ -71,8 +71,8 @@ DistributedComputingResult engine_run_distributed_computation(const Engine& engi
 
 }  // namespace
 
-ClassSpec& vorn_engine_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_engine_class() {
+    static ClassTable& table =
         ClassBuilder<Engine>("VornEngine")
             .constructor<&make_engine>({"config"})
             .method<&define_network>("define_network", {"nodes", "links"})
@@ -89,7 +89,7 @@ ClassSpec& vorn_engine_class() {
                  "classical_relay_latency_ms"},
                 doc::kDistributedDoc)
             .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

@@ -57,27 +57,27 @@ DistributedComputingResult distributed_computation_function(const Engine& engine
 
 }  // namespace
 
-FunctionSpec generate_topology_spec() { return make_function<&generate_topology_function>("generate_topology", {"name"}); }
+FunctionTable generate_topology_entry() { return make_function<&generate_topology_function>("generate_topology", {"name"}); }
 
-FunctionSpec compare_topologies_spec() {
+FunctionTable compare_topologies_entry() {
     return make_function<&compare_topologies_function>(
         "compare_topologies", {"endpoints", "fidelity_target", "max_latency_ms", "runs", "strategy"}, doc::kCompareDoc);
 }
 
-FunctionSpec qkd_spec() {
+FunctionTable qkd_entry() {
     return make_function<&qkd_function>("qkd",
                                         {"engine", "from_node", "to_node", "fidelity_target", "max_latency_ms",
                                          "rounds", "error_rate_tolerance"},
                                         doc::kQkdDoc);
 }
 
-FunctionSpec teleportation_spec() {
+FunctionTable teleportation_entry() {
     return make_function<&teleportation_function>(
         "teleportation", {"engine", "source_node", "target_node", "state_fidelity", "classical_bandwidth_ms"},
         doc::kTeleportationDoc);
 }
 
-FunctionSpec distributed_computation_spec() {
+FunctionTable distributed_computation_entry() {
     return make_function<&distributed_computation_function>(
         "distributed_computation",
         {"engine", "participants", "coordination_topology", "measurement_basis", "classical_relay_latency_ms"},

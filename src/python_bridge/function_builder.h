@@ -9,12 +9,12 @@
 
 namespace vorn::py {
 
-struct FunctionSpec {
+struct FunctionTable {
     PyMethodDef def;
 };
 
 template <auto Fn>
-FunctionSpec make_function(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
+FunctionTable make_function(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
     CallSignature& signature = CallMeta<Fn>::signature;
     signature.display = name;
     signature.names.assign(params.begin(), params.end());

@@ -34,21 +34,21 @@ bool add_named(PyObject* module, PyObject* all, const char* name, PyObject* obje
 bool add_entry(PyObject* module, PyObject* all, const ModuleEntry& entry) {
     switch (entry.kind) {
         case ModuleEntry::Kind::HiddenClass:
-            entry.class_spec();  // registered; its type is created on first use
+            entry.class_table();  // registered; its type is created on first use
             return true;
         case ModuleEntry::Kind::Class: {
-            ClassSpec& spec = entry.class_spec();
-            PyTypeObject* type = create_type(spec);
+            ClassTable& table = entry.class_table();
+            PyTypeObject* type = create_type(table);
             if (!type) return false;
             Py_INCREF(type);
-            return add_named(module, all, spec.name.c_str(), reinterpret_cast<PyObject*>(type));
+            return add_named(module, all, table.name.c_str(), reinterpret_cast<PyObject*>(type));
         }
         case ModuleEntry::Kind::Function: {
             // The method table entry must outlive the function object.
-            auto* spec = new FunctionSpec(entry.function());
+            auto* table = new FunctionTable(entry.function());
             Ref name = Ref::steal(PyUnicode_FromString("vorn_core"));
-            PyObject* function = PyCFunction_NewEx(&spec->def, module, name.get());
-            return function && add_named(module, all, spec->def.ml_name, function);
+            PyObject* function = PyCFunction_NewEx(&table->def, module, name.get());
+            return function && add_named(module, all, table->def.ml_name, function);
         }
         case ModuleEntry::Kind::Alias: {
             PyObject* target = PyObject_GetAttrString(module, entry.target);

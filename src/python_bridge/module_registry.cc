@@ -8,9 +8,9 @@ namespace vorn::py {
 
 namespace {
 
-ModuleEntry exported(ClassSpec& (*spec)()) { return {ModuleEntry::Kind::Class, spec}; }
-ModuleEntry hidden(ClassSpec& (*spec)()) { return {ModuleEntry::Kind::HiddenClass, spec}; }
-ModuleEntry function(FunctionSpec (*make)()) { return {ModuleEntry::Kind::Function, nullptr, make}; }
+ModuleEntry exported(ClassTable& (*table)()) { return {ModuleEntry::Kind::Class, table}; }
+ModuleEntry hidden(ClassTable& (*table)()) { return {ModuleEntry::Kind::HiddenClass, table}; }
+ModuleEntry function(FunctionTable (*make)()) { return {ModuleEntry::Kind::Function, nullptr, make}; }
 ModuleEntry alias(const char* name, const char* target) {
     return {ModuleEntry::Kind::Alias, nullptr, nullptr, name, target};
 }
@@ -65,23 +65,23 @@ const std::vector<ModuleEntry>& module_entries() {
         hidden(&topology_diff_class),
 
         // Module functions and aliases.
-        function(&generate_topology_spec),
-        function(&compare_topologies_spec),
-        function(&save_topology_spec),
-        function(&load_topology_spec),
-        function(&validate_spec),
-        function(&load_vorn_file_spec),
-        function(&diff_spec),
-        function(&diff_topologies_spec),
-        function(&from_vorn_file_spec),
+        function(&generate_topology_entry),
+        function(&compare_topologies_entry),
+        function(&save_topology_entry),
+        function(&load_topology_entry),
+        function(&validate_entry),
+        function(&load_vorn_file_entry),
+        function(&diff_entry),
+        function(&diff_topologies_entry),
+        function(&from_vorn_file_entry),
         alias("load", "load_vorn_file"),
-        function(&save_vorn_file_wrapper_spec),
+        function(&save_vorn_file_wrapper_entry),
         alias("save", "save_vorn_file_wrapper"),
-        function(&qkd_spec),
-        function(&teleportation_spec),
-        function(&distributed_computation_spec),
-        function(&read_topology_spec),
-        function(&snapshot_topology_spec),
+        function(&qkd_entry),
+        function(&teleportation_entry),
+        function(&distributed_computation_entry),
+        function(&read_topology_entry),
+        function(&snapshot_topology_entry),
     };
     return entries;
 }

@@ -5,15 +5,15 @@
 
 #include <vector>
 
-#include "python_bridge/class_spec.h"
+#include "python_bridge/class_table.h"
 #include "python_bridge/function_builder.h"
 
 namespace vorn::py {
 
 struct ModuleEntry {
     enum class Kind { Class, HiddenClass, Function, Alias } kind;
-    ClassSpec& (*class_spec)() = nullptr;  // Class, HiddenClass
-    FunctionSpec (*function)() = nullptr;  // Function
+    ClassTable& (*class_table)() = nullptr;  // Class, HiddenClass
+    FunctionTable (*function)() = nullptr;  // Function
     const char* alias = nullptr;           // Alias: the new name
     const char* target = nullptr;          // Alias: the existing name
 };

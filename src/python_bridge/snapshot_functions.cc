@@ -14,11 +14,11 @@ TopologySnapshot snapshot_topology_function(const Engine& engine) { return snaps
 
 }  // namespace
 
-FunctionSpec read_topology_spec() {
+FunctionTable read_topology_entry() {
     return make_function<&read_topology_function>("read_topology", {"filepath"}, doc::kReadTopologyDoc);
 }
 
-FunctionSpec snapshot_topology_spec() {
+FunctionTable snapshot_topology_entry() {
     return make_function<&snapshot_topology_function>("snapshot_topology", {"engine"}, doc::kSnapshotTopologyDoc);
 }
 

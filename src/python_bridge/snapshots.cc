@@ -17,34 +17,34 @@ TopologyDiff diff_topologies_function(const TopologySnapshot& snapshot1, const T
 
 }  // namespace
 
-ClassSpec& topology_snapshot_class() {
-    static ClassSpec& spec = ClassBuilder<TopologySnapshot>("TopologySnapshot")
+ClassTable& topology_snapshot_class() {
+    static ClassTable& table = ClassBuilder<TopologySnapshot>("TopologySnapshot")
                                  .field<&TopologySnapshot::metadata>("metadata")
                                  .field<&TopologySnapshot::nodes>("nodes")
                                  .field<&TopologySnapshot::links>("links")
                                  .field<&TopologySnapshot::config>("config")
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& topology_metadata_class() {
-    static ClassSpec& spec = ClassBuilder<TopologyMetadata>("TopologyMetadata")
+ClassTable& topology_metadata_class() {
+    static ClassTable& table = ClassBuilder<TopologyMetadata>("TopologyMetadata")
                                  .field<&TopologyMetadata::name>("name")
                                  .field<&TopologyMetadata::version>("version")
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& topology_config_class() {
-    static ClassSpec& spec = ClassBuilder<TopologyConfig>("TopologyConfig")
+ClassTable& topology_config_class() {
+    static ClassTable& table = ClassBuilder<TopologyConfig>("TopologyConfig")
                                  .field<&TopologyConfig::alpha_loss>("alpha_loss")
                                  .field<&TopologyConfig::gamma_swapping>("gamma_swapping")
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& topology_diff_class() {
-    static ClassSpec& spec = ClassBuilder<TopologyDiff>("TopologyDiff")
+ClassTable& topology_diff_class() {
+    static ClassTable& table = ClassBuilder<TopologyDiff>("TopologyDiff")
                                  .field<&TopologyDiff::name>("name")
                                  .field<&TopologyDiff::nodes_added>("nodes_added")
                                  .field<&TopologyDiff::nodes_removed>("nodes_removed")
@@ -54,16 +54,16 @@ ClassSpec& topology_diff_class() {
                                  .field<&TopologyDiff::links_modified>("links_modified")
                                  .field<&TopologyDiff::summary>("summary")
                                  .done();
-    return spec;
+    return table;
 }
 
-FunctionSpec save_topology_spec() {
+FunctionTable save_topology_entry() {
     return make_function<&save_topology_function>("save_topology", {"engine", "filepath"});
 }
-FunctionSpec load_topology_spec() {
+FunctionTable load_topology_entry() {
     return make_function<&load_topology_function>("load_topology", {"engine", "filepath"});
 }
-FunctionSpec diff_topologies_spec() {
+FunctionTable diff_topologies_entry() {
     return make_function<&diff_topologies_function>("diff_topologies", {"snapshot1", "snapshot2"});
 }
 

@@ -28,8 +28,8 @@ DictItems<std::string, double> stats_sensitivity_analysis(const MonteCarloStats&
 
 }  // namespace
 
-ClassSpec& monte_carlo_stats_class() {
-    static ClassSpec& spec =
+ClassTable& monte_carlo_stats_class() {
+    static ClassTable& table =
         ClassBuilder<MonteCarloStats>("MonteCarloStats")
             .constructor<&make_stats>({"total_runs", "empirical_success_rate", "mean_latency_ms", "mean_fidelity",
                                        "aggregate_congestion_drops", "link_utilization_heatmap", "context"})
@@ -43,11 +43,11 @@ ClassSpec& monte_carlo_stats_class() {
                 "_context", doc::kContextDoc)
             .method<&stats_sensitivity_analysis>("sensitivity_analysis", {"seed_base"}, doc::kSensitivityDoc)
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& monte_carlo_context_class() {
-    static ClassSpec& spec = ClassBuilder<MonteCarloContext>("PyMonteCarloContext")
+ClassTable& monte_carlo_context_class() {
+    static ClassTable& table = ClassBuilder<MonteCarloContext>("PyMonteCarloContext")
                                  .field<&MonteCarloContext::seed>("seed")
                                  .field<&MonteCarloContext::nodes>("nodes")
                                  .field<&MonteCarloContext::links>("links")
@@ -60,7 +60,7 @@ ClassSpec& monte_carlo_context_class() {
                                  .field<&MonteCarloContext::step_resolution_ms>("step_resolution_ms")
                                  .field<&MonteCarloContext::baseline_purify_factor>("baseline_purify_factor")
                                  .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

@@ -47,37 +47,37 @@ NetworkTopologyPayload make_payload(std::vector<NodeDefinition> nodes, std::vect
 
 }  // namespace
 
-ClassSpec& physical_config_class() {
-    static ClassSpec& spec = ClassBuilder<PhysicalConfig>("PhysicalConfig")
+ClassTable& physical_config_class() {
+    static ClassTable& table = ClassBuilder<PhysicalConfig>("PhysicalConfig")
                                  .constructor<&make_physical_config>({"alpha_loss_db_km"})
                                  .field<&PhysicalConfig::baseline_purify_factor>("baseline_purify_factor")
                                  .field<&PhysicalConfig::speed_of_light_in_fiber_km_ms>("speed_of_light_in_fiber_km_ms")
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& simulation_config_class() {
-    static ClassSpec& spec =
+ClassTable& simulation_config_class() {
+    static ClassTable& table =
         ClassBuilder<SimulationConfig>("SimulationConfig")
             .constructor<&make_simulation_config>({"total_time_cutoff_ms", "step_resolution_ms", "alpha_loss_db_km"})
             .field<&SimulationConfig::physical>("physical")
             .field<&SimulationConfig::total_time_cutoff_ms>("total_time_cutoff_ms")
             .field<&SimulationConfig::step_resolution_ms>("step_resolution_ms")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& node_definition_class() {
-    static ClassSpec& spec = ClassBuilder<NodeDefinition>("NodeDefinition")
+ClassTable& node_definition_class() {
+    static ClassTable& table = ClassBuilder<NodeDefinition>("NodeDefinition")
                                  .constructor<&make_node_definition>({"id", "memory_lifetime_t2"})
                                  .field<&NodeDefinition::id>("id")
                                  .field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& satellite_conditions_class() {
-    static ClassSpec& spec =
+ClassTable& satellite_conditions_class() {
+    static ClassTable& table =
         ClassBuilder<SatelliteConditions>("SatelliteConditions")
             .constructor<&make_satellite_conditions>({"visibility", "weather_factor"})
             .field<&SatelliteConditions::visibility>("visibility")
@@ -85,18 +85,18 @@ ClassSpec& satellite_conditions_class() {
             .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
                                                doc::kEffectiveRateDoc)
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& link_type_class() {
-    static ClassSpec& spec = ClassBuilder<LinkType>("LinkType")
+ClassTable& link_type_class() {
+    static ClassTable& table = ClassBuilder<LinkType>("LinkType")
                                  .members({{"Fiber", LinkType::Fiber}, {"Satellite", LinkType::Satellite}})
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& link_definition_class() {
-    static ClassSpec& spec =
+ClassTable& link_definition_class() {
+    static ClassTable& table =
         ClassBuilder<LinkDefinition>("LinkDefinition")
             .constructor<&make_link_definition>({"from_node", "to", "distance_km", "base_fidelity",
                                                  "generation_rate_hz", "link_type", "satellite_conditions"})
@@ -108,16 +108,16 @@ ClassSpec& link_definition_class() {
             .field<&LinkDefinition::link_type>("link_type")
             .field<&LinkDefinition::satellite_conditions>("satellite_conditions")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& network_topology_payload_class() {
-    static ClassSpec& spec = ClassBuilder<NetworkTopologyPayload>("NetworkTopologyPayload")
+ClassTable& network_topology_payload_class() {
+    static ClassTable& table = ClassBuilder<NetworkTopologyPayload>("NetworkTopologyPayload")
                                  .constructor<&make_payload>({"nodes", "links"})
                                  .field<&NetworkTopologyPayload::nodes>("nodes")
                                  .field<&NetworkTopologyPayload::links>("links")
                                  .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

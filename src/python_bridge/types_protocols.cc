@@ -115,8 +115,8 @@ TeleportationParameters make_teleportation_parameters(std::string source_node, s
     return params;
 }
 
-ClassSpec& qkd_parameters_class() {
-    static ClassSpec& spec =
+ClassTable& qkd_parameters_class() {
+    static ClassTable& table =
         ClassBuilder<QKDParameters>("QKDParameters")
             .constructor<&make_qkd_parameters>({"from_node", "to_node", "fidelity_target", "max_latency_ms", "rounds",
                                                 "error_rate_tolerance", "sifting_overhead_ratio",
@@ -130,11 +130,11 @@ ClassSpec& qkd_parameters_class() {
             .field<&QKDParameters::sifting_overhead_ratio>("sifting_overhead_ratio")
             .field<&QKDParameters::privacy_amplification_factor>("privacy_amplification_factor")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& qkd_result_class() {
-    static ClassSpec& spec =
+ClassTable& qkd_result_class() {
+    static ClassTable& table =
         ClassBuilder<QKDResult>("QKDResult")
             .constructor<&make_qkd_result>({"success", "secret_key_length_bits", "efficiency_rate", "qber",
                                             "latency_ms", "execution_path", "rounds_completed", "rounds_failed"})
@@ -148,11 +148,11 @@ ClassSpec& qkd_result_class() {
             .field<&QKDResult::rounds_failed>("rounds_failed")
             .repr<&qkd_result_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& qkd_stats_class() {
-    static ClassSpec& spec =
+ClassTable& qkd_stats_class() {
+    static ClassTable& table =
         ClassBuilder<QKDStats>("QKDStats")
             .constructor<&make_qkd_stats>(
                 {"total_runs", "success_rate", "mean_key_length_bits", "mean_efficiency", "mean_qber"})
@@ -163,11 +163,11 @@ ClassSpec& qkd_stats_class() {
             .field<&QKDStats::mean_qber>("mean_qber")
             .repr<&qkd_stats_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& teleportation_parameters_class() {
-    static ClassSpec& spec =
+ClassTable& teleportation_parameters_class() {
+    static ClassTable& table =
         ClassBuilder<TeleportationParameters>("TeleportationParameters")
             .constructor<&make_teleportation_parameters>(
                 {"source_node", "target_node", "state_fidelity", "classical_bandwidth_ms"})
@@ -177,11 +177,11 @@ ClassSpec& teleportation_parameters_class() {
             .field<&TeleportationParameters::state_fidelity>("state_fidelity")
             .field<&TeleportationParameters::classical_bandwidth_ms>("classical_bandwidth_ms")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& teleportation_outcome_class() {
-    static ClassSpec& spec =
+ClassTable& teleportation_outcome_class() {
+    static ClassTable& table =
         ClassBuilder<TeleportationOutcome>("TeleportationOutcome")
             .constructor<&make_teleportation_outcome>({"success", "teleportation_fidelity",
                                                        "resource_entanglement_fidelity", "latency_ms", "path",
@@ -194,11 +194,11 @@ ClassSpec& teleportation_outcome_class() {
             .field<&TeleportationOutcome::classical_bits_transferred>("classical_bits_transferred")
             .repr<&teleportation_outcome_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& teleportation_stats_class() {
-    static ClassSpec& spec =
+ClassTable& teleportation_stats_class() {
+    static ClassTable& table =
         ClassBuilder<TeleportationStats>("TeleportationStats")
             .constructor<&make_teleportation_stats>({"total_runs", "success_rate", "mean_teleportation_fidelity",
                                                      "teleportation_fidelity_stddev", "mean_latency_ms"})
@@ -209,20 +209,20 @@ ClassSpec& teleportation_stats_class() {
             .field<&TeleportationStats::mean_latency_ms>("mean_latency_ms")
             .repr<&teleportation_stats_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& basis_type_class() {
-    static ClassSpec& spec = ClassBuilder<BasisType>("BasisType")
+ClassTable& basis_type_class() {
+    static ClassTable& table = ClassBuilder<BasisType>("BasisType")
                                  .members({{"GHZ", BasisType::GHZ},
                                            {"Cluster", BasisType::Cluster},
                                            {"GraphGraph", BasisType::GraphGraph}})
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& coordination_topology_class() {
-    static ClassSpec& spec =
+ClassTable& coordination_topology_class() {
+    static ClassTable& table =
         ClassBuilder<CoordinationTopology>("CoordinationTopology", doc::kCoordinationTopologyDoc)
             .constructor<&make_coordination_topology>({"kind", "center_node", "edges"})
             .field<&CoordinationTopology::kind>("kind")
@@ -234,20 +234,20 @@ ClassSpec& coordination_topology_class() {
             .static_method<&arbitrary_topology>("arbitrary", {"edges"},
                                                 doc::kArbitraryDoc)
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& measurement_basis_class() {
-    static ClassSpec& spec = ClassBuilder<MeasurementBasis>("MeasurementBasis")
+ClassTable& measurement_basis_class() {
+    static ClassTable& table = ClassBuilder<MeasurementBasis>("MeasurementBasis")
                                  .constructor<&make_measurement_basis>({"basis_type", "correlation_strength"})
                                  .field<&MeasurementBasis::basis_type>("basis_type")
                                  .field<&MeasurementBasis::correlation_strength>("correlation_strength")
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& distributed_computing_parameters_class() {
-    static ClassSpec& spec =
+ClassTable& distributed_computing_parameters_class() {
+    static ClassTable& table =
         ClassBuilder<DistributedComputingParameters>("DistributedComputingParameters")
             .constructor<&make_distributed_parameters>(
                 {"participants", "coordination_topology", "measurement_basis", "classical_relay_latency_ms"})
@@ -256,11 +256,11 @@ ClassSpec& distributed_computing_parameters_class() {
             .field<&DistributedComputingParameters::measurement_basis>("measurement_basis")
             .field<&DistributedComputingParameters::classical_relay_latency_ms>("classical_relay_latency_ms")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& party_outcome_class() {
-    static ClassSpec& spec =
+ClassTable& party_outcome_class() {
+    static ClassTable& table =
         ClassBuilder<PartyOutcome>("PartyOutcome")
             .constructor<&make_party_outcome>({"node_id", "successful_measurement", "local_fidelity"})
             .field<&PartyOutcome::node_id>("node_id")
@@ -268,11 +268,11 @@ ClassSpec& party_outcome_class() {
             .field<&PartyOutcome::local_fidelity>("local_fidelity")
             .repr<&party_outcome_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& distributed_computing_result_class() {
-    static ClassSpec& spec =
+ClassTable& distributed_computing_result_class() {
+    static ClassTable& table =
         ClassBuilder<DistributedComputingResult>("DistributedComputingResult")
             .constructor<&make_distributed_result>({"success", "computation_fidelity", "party_results",
                                                     "resource_links_used", "total_latency_ms",
@@ -285,11 +285,11 @@ ClassSpec& distributed_computing_result_class() {
             .field<&DistributedComputingResult::coordination_overhead_ms>("coordination_overhead_ms")
             .repr<&distributed_result_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& distributed_computing_stats_class() {
-    static ClassSpec& spec =
+ClassTable& distributed_computing_stats_class() {
+    static ClassTable& table =
         ClassBuilder<DistributedComputingStats>("DistributedComputingStats")
             .constructor<&make_distributed_stats>(
                 {"total_runs", "success_rate", "mean_computation_fidelity", "mean_party_success_rate"})
@@ -299,7 +299,7 @@ ClassSpec& distributed_computing_stats_class() {
             .field<&DistributedComputingStats::mean_party_success_rate>("mean_party_success_rate")
             .repr<&distributed_stats_repr>()
             .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

@@ -21,18 +21,18 @@ RequestOutcome make_result(bool success, double latency_ms, double final_fidelit
 
 }  // namespace
 
-ClassSpec& strategy_type_class() {
-    static ClassSpec& spec = ClassBuilder<StrategyType>("StrategyType")
+ClassTable& strategy_type_class() {
+    static ClassTable& table = ClassBuilder<StrategyType>("StrategyType")
                                  .members({{"LowestLatency", StrategyType::LowestLatency},
                                            {"HighestFidelity", StrategyType::HighestFidelity},
                                            {"HighestSuccess", StrategyType::HighestSuccess}})
                                  .method<&strategy_to_u8>("to_u8", {})
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& entanglement_request_class() {
-    static ClassSpec& spec =
+ClassTable& entanglement_request_class() {
+    static ClassTable& table =
         ClassBuilder<EntanglementRequest>("EntanglementRequest")
             .constructor<&make_request>({"from_node", "to", "fidelity_target", "max_latency_ms", "strategy"})
             .field<&EntanglementRequest::from_node>("from_node")
@@ -41,11 +41,11 @@ ClassSpec& entanglement_request_class() {
             .field<&EntanglementRequest::max_latency_ms>("max_latency_ms")
             .field<&EntanglementRequest::strategy>("strategy")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& simulation_result_class() {
-    static ClassSpec& spec =
+ClassTable& simulation_result_class() {
+    static ClassTable& table =
         ClassBuilder<RequestOutcome>("SimulationResult")
             .constructor<&make_result>({"success", "latency_ms", "final_fidelity", "execution_path"})
             .field<&RequestOutcome::success>("success")
@@ -53,7 +53,7 @@ ClassSpec& simulation_result_class() {
             .field<&RequestOutcome::final_fidelity>("final_fidelity")
             .field<&RequestOutcome::execution_path>("execution_path")
             .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

@@ -14,19 +14,19 @@ TopologyEndpoints make_endpoints(std::string topology_name, std::string from_nod
 
 }  // namespace
 
-ClassSpec& topology_endpoints_class() {
-    static ClassSpec& spec =
+ClassTable& topology_endpoints_class() {
+    static ClassTable& table =
         ClassBuilder<TopologyEndpoints>("TopologyEndpoints", doc::kTopologyEndpointsDoc)
             .constructor<&make_endpoints>({"topology_name", "from_node", "to_node"})
             .field<&TopologyEndpoints::topology_name>("topology_name")
             .field<&TopologyEndpoints::from_node>("from_node")
             .field<&TopologyEndpoints::to_node>("to_node")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& topology_comparison_result_class() {
-    static ClassSpec& spec =
+ClassTable& topology_comparison_result_class() {
+    static ClassTable& table =
         ClassBuilder<TopologyComparisonResult>("TopologyComparisonResult", doc::kComparisonResultDoc)
             .field<&TopologyComparisonResult::topology_name>("topology_name")
             .field<&TopologyComparisonResult::success_rate>("success_rate")
@@ -34,11 +34,11 @@ ClassSpec& topology_comparison_result_class() {
             .field<&TopologyComparisonResult::mean_fidelity>("mean_fidelity")
             .field<&TopologyComparisonResult::link_utilization>("link_utilization")
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& topology_comparison_report_class() {
-    static ClassSpec& spec =
+ClassTable& topology_comparison_report_class() {
+    static ClassTable& table =
         ClassBuilder<TopologyComparisonReport>("TopologyComparisonReport",
                                                doc::kComparisonReportDoc)
             .field<&TopologyComparisonReport::source_node>("source_node")
@@ -50,7 +50,7 @@ ClassSpec& topology_comparison_report_class() {
             .field<&TopologyComparisonReport::recommended_topology>("recommended_topology")
             .field<&TopologyComparisonReport::summary>("summary")
             .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

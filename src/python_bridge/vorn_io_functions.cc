@@ -91,15 +91,15 @@ void save_vorn_file_wrapper(const VornFileObject& qf, std::string filepath) {
 
 }  // namespace
 
-FunctionSpec validate_spec() { return make_function<&validate>("validate", {"filepath"}, doc::kValidateDoc); }
-FunctionSpec load_vorn_file_spec() {
+FunctionTable validate_entry() { return make_function<&validate>("validate", {"filepath"}, doc::kValidateDoc); }
+FunctionTable load_vorn_file_entry() {
     return make_function<&load_vorn_file>("load_vorn_file", {"filepath"}, doc::kLoadDoc);
 }
-FunctionSpec diff_spec() { return make_function<&diff>("diff", {"file1", "file2"}); }
-FunctionSpec from_vorn_file_spec() {
+FunctionTable diff_entry() { return make_function<&diff>("diff", {"file1", "file2"}); }
+FunctionTable from_vorn_file_entry() {
     return make_function<&from_vorn_file>("from_vorn_file", {"filepath"}, doc::kFromFileDoc);
 }
-FunctionSpec save_vorn_file_wrapper_spec() {
+FunctionTable save_vorn_file_wrapper_entry() {
     return make_function<&save_vorn_file_wrapper>("save_vorn_file_wrapper", {"qf", "filepath"}, doc::kSaveWrapperDoc);
 }
 

@@ -77,8 +77,8 @@ void save(const VornFileObject& file, std::string filepath) { save_file(vorn_rec
 
 }  // namespace
 
-ClassSpec& vorn_file_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_file_class() {
+    static ClassTable& table =
         ClassBuilder<VornFileObject>("VornFile")
             .constructor<&make_file>({"name"})
             .field<&VornFileObject::version>("version")
@@ -97,11 +97,11 @@ ClassSpec& vorn_file_class() {
             .method<&save>("save", {"filepath"}, doc::kSaveDoc)
             .repr<&file_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_node_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_node_class() {
+    static ClassTable& table =
         ClassBuilder<VornNode>("VornNode")
             .constructor<&make_node>({"id", "memory_lifetime_ms", "memory_capacity", "node_type"})
             .field<&VornNode::id>("id")
@@ -110,11 +110,11 @@ ClassSpec& vorn_node_class() {
             .field<&VornNode::node_type>("node_type")
             .repr<&vorn_node_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_link_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_link_class() {
+    static ClassTable& table =
         ClassBuilder<VornLink>("VornLink")
             .constructor<&make_link>({"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz",
                                       "link_type", "satellite"})
@@ -128,11 +128,11 @@ ClassSpec& vorn_link_class() {
             .field<&VornLink::satellite>("satellite")
             .repr<&vorn_link_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_config_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_config_class() {
+    static ClassTable& table =
         ClassBuilder<VornConfig>("VornConfig")
             .constructor<&make_config>({"alpha_loss", "beta_fidelity_decay", "gamma_swapping", "max_attempts"})
             .field<&VornConfig::alpha_loss>("alpha_loss")
@@ -141,22 +141,22 @@ ClassSpec& vorn_config_class() {
             .field<&VornConfig::max_attempts>("max_attempts")
             .repr<&vorn_config_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_constraints_class() {
-    static ClassSpec& spec = ClassBuilder<VornConstraints>("VornConstraints")
+ClassTable& vorn_constraints_class() {
+    static ClassTable& table = ClassBuilder<VornConstraints>("VornConstraints")
                                  .constructor<&make_constraints>({"fidelity_target", "max_latency_ms"})
                                  .field<&VornConstraints::fidelity_target>("fidelity_target")
                                  .field<&VornConstraints::max_latency_ms>("max_latency_ms")
                                  .repr<&vorn_constraints_repr>()
                                  .equality<&constraints_equal>()
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_metadata_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_metadata_class() {
+    static ClassTable& table =
         ClassBuilder<VornMetadata>("VornMetadata")
             .constructor<&make_metadata>({"name", "description", "author", "created_at"})
             .field<&VornMetadata::name>("name")
@@ -165,28 +165,28 @@ ClassSpec& vorn_metadata_class() {
             .field<&VornMetadata::created_at>("created_at")
             .repr<&vorn_metadata_repr>()
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_node_type_class() {
-    static ClassSpec& spec = ClassBuilder<VornNodeType>("VornNodeType")
+ClassTable& vorn_node_type_class() {
+    static ClassTable& table = ClassBuilder<VornNodeType>("VornNodeType")
                                  .members({{"Ground", VornNodeType::Ground},
                                            {"Satellite", VornNodeType::Satellite},
                                            {"Repeater", VornNodeType::Repeater}})
                                  .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_link_type_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_link_type_class() {
+    static ClassTable& table =
         ClassBuilder<VornLinkType>("VornLinkType")
             .members({{"Fiber", VornLinkType::Fiber}, {"Satellite", VornLinkType::Satellite}})
             .done();
-    return spec;
+    return table;
 }
 
-ClassSpec& vorn_satellite_extension_class() {
-    static ClassSpec& spec =
+ClassTable& vorn_satellite_extension_class() {
+    static ClassTable& table =
         ClassBuilder<VornSatelliteExtension>("VornSatelliteExtension")
             .constructor<&make_satellite>({"visibility", "weather_factor"})
             .field<&VornSatelliteExtension::visibility>("visibility")
@@ -194,7 +194,7 @@ ClassSpec& vorn_satellite_extension_class() {
             .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
                                                doc::kEffectiveRateDoc)
             .done();
-    return spec;
+    return table;
 }
 
 }  // namespace vorn::py

@@ -34,7 +34,7 @@ bool same_real(double a, double b) {
     return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// ---- the search as literally described: one frame per push, each with its
+// ---- the exhaustive reference search: one frame per push, each with its
 // own copy of the path, candidates checked hop by hop, then scored in order.
 
 bool joined(const NetworkGraph& g, const std::string& a, const std::string& b) {

@@ -5,7 +5,7 @@
 
 #include "common/errors.h"
 #include "simulation/simulate_request.h"
-#include "simulation/test_networks.h"
+#include "simulation/test_networks.testing.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,7 +16,7 @@ using vorn::Engine;
 using vorn::EntanglementRequest;
 using vorn::testing::same_real;
 
-// The ensemble as described run by run: a fresh context, tallies and pair of
+// The naive reference ensemble, run by run: a fresh context, tallies and pair of
 // generators per run, one simulate_request each, merged in run order.
 EnsembleOutcome per_run_reference(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
                                   std::uint64_t seed) {

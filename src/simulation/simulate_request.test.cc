@@ -6,7 +6,7 @@
 
 #include "routing/route_search.h"
 #include "simulation/request_physics.h"
-#include "simulation/test_networks.h"
+#include "simulation/test_networks.testing.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,7 +24,7 @@ using vorn::testing::same_real;
 using Path = std::vector<std::string>;
 using Usage = std::map<std::string, std::uint64_t>;
 
-// ---- the request as literally described: a pending queue and a ready list
+// ---- the naive reference request: a pending queue and a ready list
 // of pairs named by their nodes, text keys, and the swap set of sorted keys.
 
 struct Pair {

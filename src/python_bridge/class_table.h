@@ -12,7 +12,7 @@
 
 namespace vorn::py {
 
-struct ClassSpec {
+struct ClassTable {
     std::string name;  // as Python reports __name__, e.g. "NodeDefinition"
     int basicsize = 0;
     unsigned int flags = Py_TPFLAGS_DEFAULT;
@@ -29,14 +29,14 @@ struct ClassSpec {
     const char* keep(std::string text) { return texts.emplace_back(std::move(text)).c_str(); }
 };
 
-// Creates the type object of `spec` (once) and returns a borrowed reference,
+// Creates the type object of `table` (once) and returns a borrowed reference,
 // or null with a Python error set.
-PyTypeObject* create_type(ClassSpec& spec);
+PyTypeObject* create_type(ClassTable& table);
 
 template <class T>
 struct TypeSlot {
     static inline PyTypeObject* type = nullptr;
-    static inline ClassSpec* spec = nullptr;
+    static inline ClassTable* table = nullptr;
 };
 
 // The type object bound to T, created on first need. Throws ErrorAlreadySet.
