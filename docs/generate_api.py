@@ -63,7 +63,33 @@ class _Stub:
     @staticmethod
     def _signature(node: ast.FunctionDef | ast.AsyncFunctionDef) -> str:
         returns = f" -> {ast.unparse(node.returns)}" if node.returns else ""
-        return f"({ast.unparse(node.args)}){returns}"
+        return f"({_parameters(node.args)}){returns}"
+
+
+def _parameter(arg: ast.arg, default: ast.expr | None, prefix: str = "") -> str:
+    """One parameter as inspect writes it: "x: int = 0", "x=0", "*args: str"."""
+    text = prefix + arg.arg
+    if arg.annotation is not None:
+        text += f": {ast.unparse(arg.annotation)}"
+    if default is not None:
+        text += f" = {ast.unparse(default)}" if arg.annotation is not None else f"={ast.unparse(default)}"
+    return text
+
+
+def _parameters(args: ast.arguments) -> str:
+    positional = [*args.posonlyargs, *args.args]
+    defaults: list[ast.expr | None] = [None] * (len(positional) - len(args.defaults)) + list(args.defaults)
+    parts = [_parameter(arg, default) for arg, default in zip(positional, defaults)]
+    if args.posonlyargs:
+        parts.insert(len(args.posonlyargs), "/")
+    if args.vararg is not None:
+        parts.append(_parameter(args.vararg, None, "*"))
+    elif args.kwonlyargs:
+        parts.append("*")
+    parts += [_parameter(arg, default) for arg, default in zip(args.kwonlyargs, args.kw_defaults)]
+    if args.kwarg is not None:
+        parts.append(_parameter(args.kwarg, None, "**"))
+    return ", ".join(parts)
 
 
 def _is_property(decorator: ast.expr) -> bool:

@@ -148,10 +148,12 @@ engine.simulate("A", "B", 0.9, 1.0, runs=10, seed=None, strategy=vc.LinkType.Fib
 '''
 
 
-def test_mypy_strict_accepts_the_user_script_and_rejects_misuse(request):
+def test_mypy_strict_accepts_the_user_script_and_rejects_misuse(request, tmp_path):
     api = pytest.importorskip("mypy.api")
-    # A fixed place for the file and mypy's cache: a rerun only checks what changed.
-    cache = request.config.cache.mkdir("mypy")
+    # A fixed place for the file and mypy's cache: a rerun only checks what changed
+    # (a fresh directory when pytest runs without its cache plugin).
+    store = getattr(request.config, "cache", None)
+    cache = store.mkdir("mypy") if store is not None else tmp_path
     misuse = cache / "misuse.py"
     misuse.write_text(MISUSE, encoding="utf-8")
     out, err, _ = api.run(["--strict", "--cache-dir", str(cache), "--show-error-codes", "--no-error-summary",

@@ -52,7 +52,7 @@ def _simulation_result() -> Any:
 
 
 def _snapshot() -> Any:
-    return getattr(vorn_core, "snapshot_topology")(_tiny_engine())
+    return vorn_core.snapshot_topology(_tiny_engine())
 
 
 def _topology_diff() -> Any:
@@ -67,15 +67,11 @@ _BLANK_FACTORIES: dict[str, Callable[[], Any]] = {
     "TopologyComparisonResult": _comparison_result,
     "PyMonteCarloContext": _ensemble_context,
     "SimulationResult": _simulation_result,
+    "TopologySnapshot": _snapshot,
+    "TopologyMetadata": lambda: _snapshot().metadata,
+    "TopologyConfig": lambda: _snapshot().config,
+    "TopologyDiff": _topology_diff,
 }
-# Snapshot objects exist in Python only where the module can produce them.
-if hasattr(vorn_core, "snapshot_topology"):
-    _BLANK_FACTORIES.update({
-        "TopologySnapshot": _snapshot,
-        "TopologyMetadata": lambda: _snapshot().metadata,
-        "TopologyConfig": lambda: _snapshot().config,
-        "TopologyDiff": _topology_diff,
-    })
 
 # Constructor arguments that are not attributes of the same name (the
 # attributes are all set afterwards; the arguments only have to be valid).

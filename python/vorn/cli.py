@@ -342,23 +342,25 @@ def cmd_sweep(args: argparse.Namespace) -> int:
 # --------------------------------------------------------------------------- diff
 
 
-def _read_snapshot(path: str) -> Any:
-    reader = getattr(vorn_core, "read_topology", None)
-    if reader is None:
-        return None
+def _read_snapshot(path: str) -> tuple[Any, str]:
+    """The topology snapshot in `path`, or None and the reader's message."""
     try:
-        return reader(path)
-    except RuntimeError:
-        return None
+        return vorn_core.read_topology(path), ""
+    except RuntimeError as error:
+        return None, str(error)
 
 
 def cmd_diff(args: argparse.Namespace) -> int:
     result = vorn_core.diff(args.a, args.b)
     if "error" in result:
         # Two topology snapshots are compared with their own diff.
-        first, second = _read_snapshot(args.a), _read_snapshot(args.b)
-        if first is None or second is None:
+        (first, first_error), (second, second_error) = _read_snapshot(args.a), _read_snapshot(args.b)
+        if first is None and second is None:
             raise CommandError(result["error"])
+        if first is None or second is None:
+            # One side is a snapshot: the other one's snapshot message says what is wrong with it.
+            path, message = (args.a, first_error) if first is None else (args.b, second_error)
+            raise CommandError(f"{path}: {message}")
         snapshot_diff = vorn_core.diff_topologies(first, second)
         if args.json:
             from vorn.data import to_dict

@@ -35,7 +35,11 @@ def files(tmp_path):
     (tmp_path / "parse.vorn").write_text('{\n  "version": "1.0",\n  "metadata": {"name": 3}\n}')
     (tmp_path / "v2.vorn").write_text(good.read_text().replace('"version": "1.0"', '"version": "2.0"'))
     paths = {name: str(tmp_path / f"{name}.vorn") for name in ("good", "changed", "bad", "parse", "v2", "missing")}
-    return {**paths, "png": str(tmp_path / "out.png")}
+    snapshots = {"snap": str(tmp_path / "snap.json"), "snap2": str(tmp_path / "snap2.json")}
+    network = vorn.Network.from_file(good)
+    vorn_core.save_topology(network.engine(), snapshots["snap"])
+    vorn_core.save_topology(network.scaled({"distance_km": 2.0}).engine(), snapshots["snap2"])
+    return {**paths, **snapshots, "png": str(tmp_path / "out.png")}
 
 
 def run(argv, files, capsys):
@@ -74,6 +78,10 @@ CASES = [
     (["diff", "{good}", "{changed}"], 0, ["Links modified: 1 (B->C)"]),
     (["diff", "{good}", "{changed}", "--json"], 0, ['"links_modified": [\n    "B->C"']),
     (["diff", "{good}", "{bad}"], 1, ["Failed to load", "bad.vorn"]),
+    (["diff", "{snap}", "{snap2}"], 0, ["0 nodes modified. 0 links added, 0 links removed, 7 links modified."]),
+    (["diff", "{snap}", "{snap2}", "--json"], 0, ['"links_modified": [\n    "A->B"']),
+    (["diff", "{snap}", "{missing}"], 1, ["missing.vorn: Failed to read topology file: "]),
+    (["diff", "{good}", "{snap}"], 1, ["good.vorn: Failed to parse topology JSON: "]),
     (["compare", "repeater_chain", "telecom_backbone:A:C", "--runs", "50", "--workers", "1"], 0,
      ["N0->N3", "Evaluated 2 topologies"]),
     (["compare", "telecom_backbone:A:Z", "--runs", "10"], 1, ["Target node 'Z' not found"]),

@@ -76,7 +76,8 @@ def test_killed_worker_does_not_change_the_result(client):
         merged = vorn.simulate(CHAIN, *REQUEST, 400000, executor=client, **arguments)
     finally:
         killer.cancel()
-    assert set(client.run(os.getpid).values()) != set(pids)  # the nanny restarted the killed worker
+    # The kill landed during the run (the timer is cancelled once it returns).
+    assert pids[0] not in client.run(os.getpid).values()
     assert merged == vorn.simulate(CHAIN, *REQUEST, 400000, executor=ThreadPoolExecutor(1), **arguments)
 
 

@@ -31,12 +31,9 @@ def samples(tmp_path):
     report = v.compare_topologies([v.TopologyEndpoints("repeater_chain", "N0", "N3")], 0.8, 100.0, 20)
     dc = net.distributed_computation(["A", "C", "E"], v.CoordinationTopology.star("C"), v.MeasurementBasis(v.BasisType.Cluster))
     teleport = v.TeleportationParameters("A", "E", 0.97, 2.0)
-    snapshots = []
-    if hasattr(v, "snapshot_topology"):
-        snapshot = v.snapshot_topology(engine)
-        other = v.snapshot_topology(net.scaled({"distance_km": 2.0}).engine())
-        snapshots = [snapshot, snapshot.metadata, snapshot.config, v.diff_topologies(snapshot, other)]
-    return [*snapshots,
+    snapshot = v.snapshot_topology(engine)
+    other = v.snapshot_topology(net.scaled({"distance_km": 2.0}).engine())
+    return [snapshot, snapshot.metadata, snapshot.config, v.diff_topologies(snapshot, other),
         engine.request_entanglement("A", "E", 0.9, 100.0), stats, stats._context, report, report.results[0],
         v.PhysicalConfig(0.5), v.SimulationConfig(123.0, 0.5, 0.7), *net.definitions()[0], *net.definitions()[1],
         v.LinkDefinition("A", "B", 1.0, 0.9, 5.0, v.LinkType.Satellite, v.SatelliteConditions(0.3, 0.4)),
