@@ -105,11 +105,12 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
 
     distributed: Any = distributed_module
     futures: list[Any] = []
-    shared_futures: list[Any] = []
     results: list[Any] = [None] * len(arguments)
     try:
-        shared_futures = [client.scatter(value, broadcast=True, hash=False) for value in shared]
-        columns = [[future] * len(arguments) for future in shared_futures] + [list(c) for c in zip(*arguments)]
+        # The shared values travel inside every task rather than as scattered
+        # data: a task then depends on nothing a lost worker held, so the
+        # scheduler can rerun it anywhere.
+        columns = [[value] * len(arguments) for value in shared] + [list(c) for c in zip(*arguments)]
         futures = client.map(function, *columns, pure=False)
         index = {future.key: position for position, future in enumerate(futures)}
         # with_results fetches results in batches rather than one round trip each
@@ -119,7 +120,7 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
         for future, result in completed:
             results[index[future.key]] = result
     except BaseException:
-        client.cancel(futures + shared_futures)
+        client.cancel(futures)
         raise
     return results
 

@@ -70,15 +70,24 @@ def test_worker_exception_keeps_type_and_message(client):
 def test_killed_worker_does_not_change_the_result(client):
     arguments = dict(seed=123, chunk_runs=10000, progress=False)
     pids = list(client.run(os.getpid).values())
-    killer = threading.Timer(0.3, os.kill, (pids[0], signal.SIGKILL))
-    killer.start()
-    try:
-        merged = vorn.simulate(CHAIN, *REQUEST, 400000, executor=client, **arguments)
-    finally:
-        killer.cancel()
-    # The kill landed during the run (the timer is cancelled once it returns).
+
+    def task_states():
+        return client.run_on_scheduler(
+            lambda dask_scheduler: [ts.state for ts in dask_scheduler.tasks.values()])
+
+    # The kill lands once the first chunks are done and while others are still
+    # to run, however fast the chunks are.
+    result = {}
+    runner = threading.Thread(
+        target=lambda: result.update(merged=vorn.simulate(CHAIN, *REQUEST, 1000000, executor=client, **arguments)))
+    runner.start()
+    while "memory" not in (states := task_states()) and runner.is_alive():
+        threading.Event().wait(0.001)
+    os.kill(pids[0], signal.SIGKILL)
+    runner.join()
+    assert sum(state != "memory" for state in states) > 0, "the run ended before the kill"
     assert pids[0] not in client.run(os.getpid).values()
-    assert merged == vorn.simulate(CHAIN, *REQUEST, 400000, executor=ThreadPoolExecutor(1), **arguments)
+    assert result["merged"] == vorn.simulate(CHAIN, *REQUEST, 1000000, executor=ThreadPoolExecutor(1), **arguments)
 
 
 def test_ctrl_c_cancels_outstanding_tasks(client):
