@@ -40,9 +40,13 @@ public:
     static constexpr int kDoubleRounds = 6;
     static constexpr std::size_t kBufferWords = 16 * kMaxKernelLanes;
 
-    // Counter starts at 0; the first draw computes block 0 alone (a short
-    // ensemble run reads only a few words), later draws refill with the
-    // widest keystream kernel of this CPU.
+    // Blocks computed one at a time before the generator switches to kernel
+    // calls.
+    static constexpr std::uint64_t kScalarBlocks = 2;
+
+    // Counter starts at 0; the first kScalarBlocks blocks are computed one
+    // at a time (a short ensemble run reads only a few words), later draws
+    // refill with the widest keystream kernel of this CPU.
     explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0)
         : ChaCha12Generator(key, stream, best_keystream_kernel()) {}
     // The same stream computed by a given kernel (which the CPU must support).
@@ -99,6 +103,39 @@ public:
         return losses;
     }
 
+    // Draws rounds * hops next_u64 values, bound k % hops for draw k, and
+    // returns how many lose (as count_losing_draws over that many rounds of
+    // `bounds`). Reads straight from the buffer and refills it with no more
+    // blocks than the remaining draws need when that is a single block.
+    std::uint64_t count_losing_rounds(const std::uint64_t* bounds, std::size_t hops, std::uint64_t rounds) {
+        std::uint64_t losses = 0;
+        std::uint64_t remaining = rounds * hops;
+        std::size_t h = 0;
+        while (remaining != 0) {
+            std::uint32_t words = available_ - index_;
+            if (words < 2 || std::endian::native != std::endian::little) {
+                // A draw that straddles a refill (or a big-endian build).
+                losses += (next_u64() >> 12) >= bounds[h] ? 1 : 0;
+                h = h + 1 == hops ? 0 : h + 1;
+                --remaining;
+                if (remaining != 0 && available_ == index_) refill_for(2 * remaining);
+                continue;
+            }
+            const std::uint64_t batch = remaining < words / 2 ? remaining : words / 2;
+            const std::uint32_t* next = &buffer_[index_];
+            for (std::uint64_t k = 0; k < batch; ++k) {
+                std::uint64_t draw;
+                std::memcpy(&draw, next + 2 * k, sizeof draw);
+                losses += (draw >> 12) >= bounds[h] ? 1 : 0;
+                h = h + 1 == hops ? 0 : h + 1;
+            }
+            index_ += static_cast<std::uint32_t>(2 * batch);
+            remaining -= batch;
+            if (remaining != 0 && available_ == index_) refill_for(2 * remaining);
+        }
+        return losses;
+    }
+
     // A real in [a, b): the top 52 bits of a draw as a fraction of b - a,
     // drawn again while the result rounds up to b. Throws InternalFault when
     // a >= b (or either is NaN) or when b - a is not finite.
@@ -119,6 +156,9 @@ public:
 
 private:
     void refill();
+    // Refills an empty buffer knowing that `words` more words will be read:
+    // one scalar block when that is all they need, else a kernel call.
+    void refill_for(std::uint64_t words);
     [[noreturn]] static void throw_bad_range(double a, double b);
 
     ChaChaState input_;

@@ -28,7 +28,8 @@ struct RoundsResult {
 // is abandoned, and it is only reset by a round that retries for fidelity,
 // so after the first failed attempt every later round is abandoned. In a
 // round that is not abandoned each hop's pair draws one uniform_range(0, 1)
-// from `loss_generator`, in hop order, and is lost below 0.1; abandoned
+// from `loss_generator` (taken as the integer it is made of), in hop order,
+// and is lost below 0.1; abandoned
 // rounds draw no loss, as their pairs are discarded anyway.
 //
 // The clock starts at `start_clock_ms` (0 for every request; tests start
