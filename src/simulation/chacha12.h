@@ -103,35 +103,37 @@ public:
         return losses;
     }
 
-    // Draws rounds * hops next_u64 values, bound k % hops for draw k, and
-    // returns how many lose (as count_losing_draws over that many rounds of
-    // `bounds`). Reads straight from the buffer and refills it with no more
-    // blocks than the remaining draws need when that is a single block.
-    std::uint64_t count_losing_rounds(const std::uint64_t* bounds, std::size_t hops, std::uint64_t rounds) {
+    // Draws `draws` next_u64 values, compared with `pattern[k % period]` for
+    // draw k, and returns how many lose (as count_losing_draws). A pattern of
+    // the hop bounds repeated many times makes the comparisons independent
+    // of each other. Reads straight from the buffer, refilling it with no
+    // more blocks than the remaining draws need when that is a single block.
+    std::uint64_t count_losing_pattern(const std::uint64_t* pattern, std::size_t period, std::uint64_t draws) {
         std::uint64_t losses = 0;
-        std::uint64_t remaining = rounds * hops;
-        std::size_t h = 0;
-        while (remaining != 0) {
-            std::uint32_t words = available_ - index_;
+        std::size_t position = 0;
+        while (draws != 0) {
+            const std::uint32_t words = available_ - index_;
             if (words < 2 || std::endian::native != std::endian::little) {
                 // A draw that straddles a refill (or a big-endian build).
-                losses += (next_u64() >> 12) >= bounds[h] ? 1 : 0;
-                h = h + 1 == hops ? 0 : h + 1;
-                --remaining;
-                if (remaining != 0 && available_ == index_) refill_for(2 * remaining);
-                continue;
+                losses += (next_u64() >> 12) >= pattern[position] ? 1 : 0;
+                position = position + 1 == period ? 0 : position + 1;
+                --draws;
+            } else {
+                std::uint64_t batch = draws < words / 2 ? draws : words / 2;
+                if (batch > period - position) batch = period - position;
+                const std::uint32_t* next = &buffer_[index_];
+                const std::uint64_t* bound = pattern + position;
+                for (std::uint64_t k = 0; k < batch; ++k) {
+                    std::uint64_t draw;
+                    std::memcpy(&draw, next + 2 * k, sizeof draw);
+                    losses += (draw >> 12) >= bound[k] ? 1 : 0;
+                }
+                index_ += static_cast<std::uint32_t>(2 * batch);
+                draws -= batch;
+                position += batch;
+                if (position == period) position = 0;
             }
-            const std::uint64_t batch = remaining < words / 2 ? remaining : words / 2;
-            const std::uint32_t* next = &buffer_[index_];
-            for (std::uint64_t k = 0; k < batch; ++k) {
-                std::uint64_t draw;
-                std::memcpy(&draw, next + 2 * k, sizeof draw);
-                losses += (draw >> 12) >= bounds[h] ? 1 : 0;
-                h = h + 1 == hops ? 0 : h + 1;
-            }
-            index_ += static_cast<std::uint32_t>(2 * batch);
-            remaining -= batch;
-            if (remaining != 0 && available_ == index_) refill_for(2 * remaining);
+            if (draws != 0 && available_ == index_) refill_for(2 * draws);
         }
         return losses;
     }

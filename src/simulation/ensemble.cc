@@ -96,6 +96,7 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
     chunk.totals = {};
     const KeystreamKernel& kernel = best_keystream_kernel();
     FirstBlocks blocks;
+    AbandonedRoundsMemo memo;
     for (std::uint64_t j = 0; j < count; ++j) {
         stop.poll();
         if (plan.ends_early) {
@@ -113,7 +114,7 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
         ChaCha12Generator request_generator(blocks.request_states[lane], blocks.request_blocks + 16 * lane);
         ChaCha12Generator loss_generator(blocks.loss_states[lane], blocks.loss_blocks + 16 * lane);
         std::uint64_t run_drops = 0;
-        const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop);
+        const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop, 0.0, &memo);
         chunk.latency[j] = result.latency_ms;
         chunk.fidelity[j] = result.fidelity;
         chunk.success[j] = result.success;

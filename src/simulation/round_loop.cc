@@ -13,10 +13,8 @@ constexpr double kPurificationMs = 0.85;
 constexpr double kMemoryLossProbability = 0.1;
 // Rounds between two polls of the stop check (a power of two).
 constexpr std::uint64_t kRoundsPerPoll = 16;
-// Abandoned rounds counted before their draws are made in one pass.
-constexpr std::uint64_t kAbandonedRoundsPerPass = 64;
-// Abandoned rounds drawn between two polls when their count is known.
-constexpr std::uint64_t kExactRoundsPerPass = 1024;
+// Abandoned rounds drawn between two polls of the stop check.
+constexpr std::uint64_t kRoundsPerSweep = 1024;
 
 // A memory-loss draw is uniform_range(0, 1), whose value is exactly the top
 // 52 bits of one next_u64 over 2^52 (never 1, so never redrawn); the pair is
@@ -25,11 +23,14 @@ constexpr std::uint64_t kExactRoundsPerPass = 1024;
 const std::uint64_t kLossBound = static_cast<std::uint64_t>(std::ceil(kMemoryLossProbability * 0x1p52));
 
 // Abandoned rounds left when the clock reads `clock`: how many times the
-// loop `clock += 2.5` can run with the clock still below `limit`, when every
+// loop `clock += 2.5` can run with the clock still below budget and cutoff
+// (below `limit`, the smaller), when every
 // one of those sums is exact (then the k-th is clock + 2.5 k and one
 // comparison per candidate count settles it). Returns false when some sum
 // could round (or the limit is not finite); the caller then steps the clock.
-bool exact_abandoned_rounds(double clock, double limit, std::uint64_t& rounds) {
+bool exact_abandoned_rounds(double clock, double budget, double cutoff, std::uint64_t& rounds) {
+    if (std::isnan(budget) || std::isnan(cutoff)) return false;
+    const double limit = budget < cutoff ? budget : cutoff;
     if (!(clock >= 0.0) || !std::isfinite(limit)) return false;
     // Every sum is a multiple of `grain` (the lowest set bit of clock, at most
     // 0.5 since 2.5 is 5 halves), exact while below 2^53 grain; only sums
@@ -60,13 +61,18 @@ bool exact_abandoned_rounds(double clock, double limit, std::uint64_t& rounds) {
 
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCha12Generator& request_generator,
-                        LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms) {
+                        LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms,
+                        AbandonedRoundsMemo* memo) {
     std::uint64_t drops = drops_out;  // kept in a register through the rounds
     const double target = plan.fidelity_target;
     const double budget = plan.max_latency_ms;
     const double cutoff = plan.total_time_cutoff_ms;
     const std::uint64_t* win_bound = plan.hop_win_bound.data();
     const std::size_t hops = plan.hop_win_bound.size();
+    // Plans made by hand (tests) may leave the pattern out: one round's bounds.
+    const bool repeated = !plan.hop_win_pattern.empty();
+    const std::uint64_t* pattern = repeated ? plan.hop_win_pattern.data() : win_bound;
+    const std::size_t period = repeated ? plan.hop_win_pattern.size() : hops;
 
     RoundsResult result;
     double clock = start_clock_ms;
@@ -83,40 +89,33 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
             // Abandoned, and so is every later round (drops is only reset
             // after a complete round): what remains is one draw per hop per
             // round and the failed-attempt count. The clock alone decides how
-            // many rounds remain, so they are counted a pass at a time and
-            // their draws then made in one sweep over the keystream.
-            std::uint64_t left;
-            if (exact_abandoned_rounds(clock, budget < cutoff ? budget : cutoff, left)) {
-                clock = clock + kRetryBackoffMs * static_cast<double>(left);  // exact
-                clock += kRetryBackoffMs;  // the first clock past the limit, as the loop computes it
-                result.rounds += left;
-                while (left != 0) {
-                    const std::uint64_t pass = left < kExactRoundsPerPass ? left : kExactRoundsPerPass;
-                    stop.poll();
-                    drops += request_generator.count_losing_rounds(win_bound, hops, pass);
-                    left -= pass;
+            // many rounds remain: they are counted (exactly, from the memo,
+            // or by stepping the clock) and their draws then made in sweeps
+            // over the keystream.
+            std::uint64_t left = 0;
+            if (memo == nullptr || !memo->find(clock, left, clock)) {
+                const double from = clock;
+                if (exact_abandoned_rounds(clock, budget, cutoff, left)) {
+                    clock = clock + kRetryBackoffMs * static_cast<double>(left);  // exact
+                    clock += kRetryBackoffMs;  // the first clock past the limit, as the loop computes it
+                } else {
+                    for (;;) {
+                        const double next = clock + kRetryBackoffMs;
+                        if (next == clock) break;  // the clock cannot advance: out of time
+                        clock = next;
+                        if (!(budget > clock && cutoff > clock)) break;
+                        if ((left & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
+                        ++left;
+                    }
                 }
-                break;
+                if (memo != nullptr) memo->store(from, left, clock);
             }
-            bool more = true;
-            while (more) {
-                std::uint64_t pass = 0;
-                while (pass < kAbandonedRoundsPerPass) {
-                    const double next = clock + kRetryBackoffMs;
-                    if (next == clock) {  // the clock cannot advance: out of time
-                        more = false;
-                        break;
-                    }
-                    clock = next;
-                    if (!(budget > clock && cutoff > clock)) {
-                        more = false;
-                        break;
-                    }
-                    if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
-                    ++result.rounds;
-                    ++pass;
-                }
-                drops += request_generator.count_losing_rounds(win_bound, hops, pass);
+            result.rounds += left;
+            while (left != 0) {
+                const std::uint64_t pass = left < kRoundsPerSweep ? left : kRoundsPerSweep;
+                stop.poll();
+                drops += request_generator.count_losing_pattern(pattern, period, pass * hops);
+                left -= pass;
             }
             break;
         }
@@ -152,8 +151,8 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
 }
 
 template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
-                                 const StopCheck&, double);
+                                 const StopCheck&, double, AbandonedRoundsMemo*);
 template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
-                                 const StopCheck&, double);
+                                 const StopCheck&, double, AbandonedRoundsMemo*);
 
 }  // namespace vorn
