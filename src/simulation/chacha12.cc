@@ -85,6 +85,13 @@ ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32
     std::memcpy(buffer_.data(), first_block, 16 * sizeof(std::uint32_t));
 }
 
+ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block,
+                                     const std::uint32_t* second_block)
+    : input_(input), kernel_(&best_keystream_kernel()), counter_(2), available_(32) {
+    std::memcpy(buffer_.data(), first_block, 16 * sizeof(std::uint32_t));
+    std::memcpy(buffer_.data() + 16, second_block, 16 * sizeof(std::uint32_t));
+}
+
 ChaCha12Generator::Key ChaCha12Generator::key_from_u64(std::uint64_t seed) {
     constexpr std::uint64_t kMultiplier = 0x5851F42D4C957F2DULL;
     constexpr std::uint64_t kIncrement = 0xA17654E46FBE17F3ULL;

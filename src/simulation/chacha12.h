@@ -55,6 +55,8 @@ public:
     // block 0 already computed (16 words at `first_block`, for instance by
     // KeystreamKernel::states for several generators at once).
     ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block);
+    // The same with block 1 already computed too (16 words at `second_block`).
+    ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block, const std::uint32_t* second_block);
 
     // The block function's input for block 0 of a key and stream.
     static ChaChaState input_state(const Key& key, std::uint64_t stream);
