@@ -23,11 +23,10 @@ constexpr std::uint64_t kRoundsPerSweep = 1024;
 const std::uint64_t kLossBound = static_cast<std::uint64_t>(std::ceil(kMemoryLossProbability * 0x1p52));
 
 // Abandoned rounds left when the clock reads `clock`: how many times the
-// loop `clock += 2.5` can run with the clock still below budget and cutoff
-// (below `limit`, the smaller), when every
-// one of those sums is exact (then the k-th is clock + 2.5 k and one
-// comparison per candidate count settles it). Returns false when some sum
-// could round (or the limit is not finite); the caller then steps the clock.
+// loop `clock += 2.5` can run with the clock still below budget and cutoff,
+// when every one of those sums is exact (then the k-th is clock + 2.5 k and
+// one comparison per candidate count settles it). Returns false when some
+// sum could round (or a limit is not finite); the caller then steps the clock.
 bool exact_abandoned_rounds(double clock, double budget, double cutoff, std::uint64_t& rounds) {
     if (std::isnan(budget) || std::isnan(cutoff)) return false;
     const double limit = budget < cutoff ? budget : cutoff;
