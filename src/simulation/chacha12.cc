@@ -85,6 +85,13 @@ ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32
     std::memcpy(buffer_.data(), first_block, 16 * sizeof(std::uint32_t));
 }
 
+ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block,
+                                     const std::uint32_t* second_block)
+    : input_(input), kernel_(&best_keystream_kernel()), counter_(2), available_(32) {
+    std::memcpy(buffer_.data(), first_block, 16 * sizeof(std::uint32_t));
+    std::memcpy(buffer_.data() + 16, second_block, 16 * sizeof(std::uint32_t));
+}
+
 ChaCha12Generator::Key ChaCha12Generator::key_from_u64(std::uint64_t seed) {
     constexpr std::uint64_t kMultiplier = 0x5851F42D4C957F2DULL;
     constexpr std::uint64_t kIncrement = 0xA17654E46FBE17F3ULL;
@@ -104,18 +111,25 @@ void ChaCha12Generator::throw_bad_range(double a, double b) {
     throw InternalFault(std::string(msg::kUnboundedRange));
 }
 
-void ChaCha12Generator::refill() {
-    if (counter_ == 0) {
-        // A fresh generator computes one block first: many users (a short
-        // ensemble run) need only a few words.
+void ChaCha12Generator::refill() { refill_for(kMaxKernelLanes * 16); }
+
+void ChaCha12Generator::refill_for(std::uint64_t words) {
+    if (counter_ < kScalarBlocks || words <= 16) {
+        // A fresh generator, or one whose caller needs a single block more,
+        // computes one block alone: many users (a short ensemble run) read
+        // only a few words, and one block costs far less than a kernel call
+        // of which only one block would be read.
+        ChaChaState input = input_;
+        input[12] = static_cast<std::uint32_t>(counter_);
+        input[13] = static_cast<std::uint32_t>(counter_ >> 32);
         ChaChaState block;
-        chacha_block(input_, kDoubleRounds, block);
+        chacha_block(input, kDoubleRounds, block);
         std::copy(block.begin(), block.end(), buffer_.begin());
-        counter_ = 1;
+        ++counter_;  // wraps like the cipher's 64-bit counter
         available_ = 16;
     } else {
         kernel_->blocks(input_.data(), counter_, kDoubleRounds, buffer_.data());
-        counter_ += kernel_->lanes;  // wraps like the cipher's 64-bit counter
+        counter_ += kernel_->lanes;
         available_ = 16 * kernel_->lanes;
     }
     index_ = 0;

@@ -40,9 +40,13 @@ public:
     static constexpr int kDoubleRounds = 6;
     static constexpr std::size_t kBufferWords = 16 * kMaxKernelLanes;
 
-    // Counter starts at 0; the first draw computes block 0 alone (a short
-    // ensemble run reads only a few words), later draws refill with the
-    // widest keystream kernel of this CPU.
+    // Blocks computed one at a time before the generator switches to kernel
+    // calls.
+    static constexpr std::uint64_t kScalarBlocks = 2;
+
+    // Counter starts at 0; the first kScalarBlocks blocks are computed one
+    // at a time (a short ensemble run reads only a few words), later draws
+    // refill with the widest keystream kernel of this CPU.
     explicit ChaCha12Generator(const Key& key, std::uint64_t stream = 0)
         : ChaCha12Generator(key, stream, best_keystream_kernel()) {}
     // The same stream computed by a given kernel (which the CPU must support).
@@ -51,6 +55,8 @@ public:
     // block 0 already computed (16 words at `first_block`, for instance by
     // KeystreamKernel::states for several generators at once).
     ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block);
+    // The same with block 1 already computed too (16 words at `second_block`).
+    ChaCha12Generator(const ChaChaState& input, const std::uint32_t* first_block, const std::uint32_t* second_block);
 
     // The block function's input for block 0 of a key and stream.
     static ChaChaState input_state(const Key& key, std::uint64_t stream);
@@ -99,6 +105,41 @@ public:
         return losses;
     }
 
+    // Draws `draws` next_u64 values, compared with `pattern[k % period]` for
+    // draw k, and returns how many lose (as count_losing_draws). A pattern of
+    // the hop bounds repeated many times makes the comparisons independent
+    // of each other. Reads straight from the buffer, refilling it with no
+    // more blocks than the remaining draws need when that is a single block.
+    std::uint64_t count_losing_pattern(const std::uint64_t* pattern, std::size_t period, std::uint64_t draws) {
+        std::uint64_t losses = 0;
+        std::size_t position = 0;
+        while (draws != 0) {
+            const std::uint32_t words = available_ - index_;
+            if (words < 2 || std::endian::native != std::endian::little) {
+                // A draw that straddles a refill (or a big-endian build).
+                losses += (next_u64() >> 12) >= pattern[position] ? 1 : 0;
+                position = position + 1 == period ? 0 : position + 1;
+                --draws;
+            } else {
+                std::uint64_t batch = draws < words / 2 ? draws : words / 2;
+                if (batch > period - position) batch = period - position;
+                const std::uint32_t* next = &buffer_[index_];
+                const std::uint64_t* bound = pattern + position;
+                for (std::uint64_t k = 0; k < batch; ++k) {
+                    std::uint64_t draw;
+                    std::memcpy(&draw, next + 2 * k, sizeof draw);
+                    losses += (draw >> 12) >= bound[k] ? 1 : 0;
+                }
+                index_ += static_cast<std::uint32_t>(2 * batch);
+                draws -= batch;
+                position += batch;
+                if (position == period) position = 0;
+            }
+            if (draws != 0 && available_ == index_) refill_for(2 * draws);
+        }
+        return losses;
+    }
+
     // A real in [a, b): the top 52 bits of a draw as a fraction of b - a,
     // drawn again while the result rounds up to b. Throws InternalFault when
     // a >= b (or either is NaN) or when b - a is not finite.
@@ -119,6 +160,9 @@ public:
 
 private:
     void refill();
+    // Refills an empty buffer knowing that `words` more words will be read:
+    // one scalar block when that is all they need, else a kernel call.
+    void refill_for(std::uint64_t words);
     [[noreturn]] static void throw_bad_range(double a, double b);
 
     ChaChaState input_;

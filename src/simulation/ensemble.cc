@@ -59,12 +59,14 @@ struct Chunk {
 };
 
 // The first keystream block of both generators of `lanes` consecutive runs,
-// computed side by side in one kernel call per stream: most runs read only a
-// few words, so this block is much of their keystream.
+// and the second of the generation stream, computed side by side in one
+// kernel call each: most runs read only a few words, so these blocks are much
+// of their keystream.
 struct FirstBlocks {
     alignas(64) std::uint32_t request_inputs[16 * kMaxKernelLanes];
     alignas(64) std::uint32_t loss_inputs[16 * kMaxKernelLanes];
     alignas(64) std::uint32_t request_blocks[16 * kMaxKernelLanes];
+    alignas(64) std::uint32_t request_second_blocks[16 * kMaxKernelLanes];
     alignas(64) std::uint32_t loss_blocks[16 * kMaxKernelLanes];
     ChaChaState request_states[kMaxKernelLanes];
     ChaChaState loss_states[kMaxKernelLanes];
@@ -85,6 +87,11 @@ struct FirstBlocks {
             }
         }
         kernel.states(request_inputs, ChaCha12Generator::kDoubleRounds, request_blocks);
+        // Block 1 of the generation stream too: a run that is abandoned (or
+        // takes a few rounds) reads past block 0, and one block computed
+        // alone costs several times its share of a kernel call.
+        for (unsigned l = 0; l < lanes; ++l) request_inputs[12 * lanes + l] = 1;
+        kernel.states(request_inputs, ChaCha12Generator::kDoubleRounds, request_second_blocks);
         kernel.states(loss_inputs, ChaCha12Generator::kDoubleRounds, loss_blocks);
     }
 };
@@ -96,6 +103,7 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
     chunk.totals = {};
     const KeystreamKernel& kernel = best_keystream_kernel();
     FirstBlocks blocks;
+    AbandonedRoundsMemo memo;
     for (std::uint64_t j = 0; j < count; ++j) {
         stop.poll();
         if (plan.ends_early) {
@@ -110,10 +118,11 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
             blocks.compute(kernel, base + first + j, left < kernel.lanes ? static_cast<unsigned>(left) : kernel.lanes);
         }
         // Seeded ensembles repeat exactly: run i's streams depend on base + i only.
-        ChaCha12Generator request_generator(blocks.request_states[lane], blocks.request_blocks + 16 * lane);
+        ChaCha12Generator request_generator(blocks.request_states[lane], blocks.request_blocks + 16 * lane,
+                                            blocks.request_second_blocks + 16 * lane);
         ChaCha12Generator loss_generator(blocks.loss_states[lane], blocks.loss_blocks + 16 * lane);
         std::uint64_t run_drops = 0;
-        const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop);
+        const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop, 0.0, &memo);
         chunk.latency[j] = result.latency_ms;
         chunk.fidelity[j] = result.fidelity;
         chunk.success[j] = result.success;

@@ -66,6 +66,9 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
     }
     plan.hop_win_bound.reserve(hops);
     for (const double p : plan.hop_probability) plan.hop_win_bound.push_back(closed01_win_bound(p));
+    while (hops != 0 && plan.hop_win_pattern.size() < 64) {
+        plan.hop_win_pattern.insert(plan.hop_win_pattern.end(), plan.hop_win_bound.begin(), plan.hop_win_bound.end());
+    }
     plan.swaps = plan.path.size() >= 3;
     if (plan.swaps) {
         for (std::size_t i = 0; i + 2 < plan.path.size(); ++i) swapped = purify_fidelity(swapped, beta);

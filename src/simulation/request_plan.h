@@ -27,6 +27,9 @@ struct RequestPlan {
     // same as a bound on the top 52 bits of the draw (closed01_win_bound).
     std::vector<double> hop_probability;
     std::vector<std::uint64_t> hop_win_bound;
+    // hop_win_bound repeated a whole number of times (at least 64 draws when
+    // there are hops): the bounds of consecutive rounds' draws.
+    std::vector<std::uint64_t> hop_win_pattern;
 
     double start_fidelity = 0.0;
     // Paths of three or more nodes swap; a round that keeps every hop's pair

@@ -2,6 +2,9 @@
 
 #include "simulation/request_physics.h"
 
+#include <bit>
+#include <cmath>
+
 namespace vorn {
 namespace {
 
@@ -10,18 +13,65 @@ constexpr double kPurificationMs = 0.85;
 constexpr double kMemoryLossProbability = 0.1;
 // Rounds between two polls of the stop check (a power of two).
 constexpr std::uint64_t kRoundsPerPoll = 16;
+// Abandoned rounds drawn between two polls of the stop check.
+constexpr std::uint64_t kRoundsPerSweep = 1024;
+
+// A memory-loss draw is uniform_range(0, 1), whose value is exactly the top
+// 52 bits of one next_u64 over 2^52 (never 1, so never redrawn); the pair is
+// lost when that is below 0.1, that is when the top bits are below
+// ceil(0.1 * 2^52) (the product is exact: a power-of-two scaling).
+const std::uint64_t kLossBound = static_cast<std::uint64_t>(std::ceil(kMemoryLossProbability * 0x1p52));
+
+// Abandoned rounds left when the clock reads `clock`: how many times the
+// loop `clock += 2.5` can run with the clock still below budget and cutoff,
+// when every one of those sums is exact (then the k-th is clock + 2.5 k and
+// one comparison per candidate count settles it). Returns false when some
+// sum could round (or a limit is not finite); the caller then steps the clock.
+bool exact_abandoned_rounds(double clock, double budget, double cutoff, std::uint64_t& rounds) {
+    if (std::isnan(budget) || std::isnan(cutoff)) return false;
+    const double limit = budget < cutoff ? budget : cutoff;
+    if (!(clock >= 0.0) || !std::isfinite(limit)) return false;
+    // Every sum is a multiple of `grain` (the lowest set bit of clock, at most
+    // 0.5 since 2.5 is 5 halves), exact while below 2^53 grain; only sums
+    // below the limit are kept, and rounding never carries a sum across it.
+    int grain_exponent = -1;
+    if (clock != 0.0) {
+        int exponent;
+        const double mantissa = std::frexp(clock, &exponent);  // clock = mantissa 2^exponent
+        const auto integer = static_cast<std::uint64_t>(std::ldexp(mantissa, 53));
+        const int low = exponent - 53 + std::countr_zero(integer);
+        if (low < grain_exponent) grain_exponent = low;
+    }
+    if (!(limit < std::ldexp(1.0, 53 + grain_exponent))) return false;
+    if (!(clock + kRetryBackoffMs < limit)) {
+        rounds = 0;
+        return true;
+    }
+    // clock + 2.5 k < limit for k = 1 .. n: start from the real-valued answer
+    // and correct it by exact comparisons.
+    auto n = static_cast<std::uint64_t>((limit - clock) / kRetryBackoffMs);
+    while (n > 1 && !(clock + kRetryBackoffMs * static_cast<double>(n) < limit)) --n;
+    while (clock + kRetryBackoffMs * static_cast<double>(n + 1) < limit) ++n;
+    rounds = n;
+    return true;
+}
 
 }  // namespace
 
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCha12Generator& request_generator,
-                        LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms) {
+                        LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms,
+                        AbandonedRoundsMemo* memo) {
     std::uint64_t drops = drops_out;  // kept in a register through the rounds
     const double target = plan.fidelity_target;
     const double budget = plan.max_latency_ms;
     const double cutoff = plan.total_time_cutoff_ms;
     const std::uint64_t* win_bound = plan.hop_win_bound.data();
     const std::size_t hops = plan.hop_win_bound.size();
+    // Plans made by hand (tests) may leave the pattern out: one round's bounds.
+    const bool repeated = !plan.hop_win_pattern.empty();
+    const std::uint64_t* pattern = repeated ? plan.hop_win_pattern.data() : win_bound;
+    const std::size_t period = repeated ? plan.hop_win_pattern.size() : hops;
 
     RoundsResult result;
     double clock = start_clock_ms;
@@ -37,15 +87,34 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
         if (drops != 0) {
             // Abandoned, and so is every later round (drops is only reset
             // after a complete round): what remains is one draw per hop per
-            // round, the failed-attempt count and the clock, in a tight loop.
-            for (;;) {
-                const double next = clock + kRetryBackoffMs;
-                if (next == clock) break;  // the clock cannot advance: out of time
-                clock = next;
-                if (!(budget > clock && cutoff > clock)) break;
-                if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
-                ++result.rounds;
-                drops += request_generator.count_losing_draws(win_bound, hops);
+            // round and the failed-attempt count. The clock alone decides how
+            // many rounds remain: they are counted (exactly, from the memo,
+            // or by stepping the clock) and their draws then made in sweeps
+            // over the keystream.
+            std::uint64_t left = 0;
+            if (memo == nullptr || !memo->find(clock, left, clock)) {
+                const double from = clock;
+                if (exact_abandoned_rounds(clock, budget, cutoff, left)) {
+                    clock = clock + kRetryBackoffMs * static_cast<double>(left);  // exact
+                    clock += kRetryBackoffMs;  // the first clock past the limit, as the loop computes it
+                } else {
+                    for (;;) {
+                        const double next = clock + kRetryBackoffMs;
+                        if (next == clock) break;  // the clock cannot advance: out of time
+                        clock = next;
+                        if (!(budget > clock && cutoff > clock)) break;
+                        if ((left & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
+                        ++left;
+                    }
+                }
+                if (memo != nullptr) memo->store(from, left, clock);
+            }
+            result.rounds += left;
+            while (left != 0) {
+                const std::uint64_t pass = left < kRoundsPerSweep ? left : kRoundsPerSweep;
+                stop.poll();
+                drops += request_generator.count_losing_pattern(pattern, period, pass * hops);
+                left -= pass;
             }
             break;
         }
@@ -55,7 +124,7 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
         // so the loss stream is never consulted again.)
         bool pair_lost = false;
         for (std::size_t h = 0; h < hops; ++h) {
-            if (loss_generator.uniform_range(0.0, 1.0) < kMemoryLossProbability) pair_lost = true;
+            if ((loss_generator.next_u64() >> 12) < kLossBound) pair_lost = true;
         }
         // Swapping needs every hop's pair.
         if (plan.swaps && !pair_lost) fidelity = plan.swapped_fidelity;
@@ -81,8 +150,8 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
 }
 
 template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
-                                 const StopCheck&, double);
+                                 const StopCheck&, double, AbandonedRoundsMemo*);
 template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
-                                 const StopCheck&, double);
+                                 const StopCheck&, double, AbandonedRoundsMemo*);
 
 }  // namespace vorn

@@ -4,6 +4,8 @@
 // budget or the time cutoff runs out.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 
 #include "common/stop_check.h"
@@ -28,7 +30,8 @@ struct RoundsResult {
 // is abandoned, and it is only reset by a round that retries for fidelity,
 // so after the first failed attempt every later round is abandoned. In a
 // round that is not abandoned each hop's pair draws one uniform_range(0, 1)
-// from `loss_generator`, in hop order, and is lost below 0.1; abandoned
+// from `loss_generator` (taken as the integer it is made of), in hop order,
+// and is lost below 0.1; abandoned
 // rounds draw no loss, as their pairs are discarded anyway.
 //
 // The clock starts at `start_clock_ms` (0 for every request; tests start
@@ -37,14 +40,47 @@ struct RoundsResult {
 // changes a double) ends the request as out of time at that clock, so an
 // unbounded budget and cutoff cannot make the loop run forever. `stop` is
 // polled every few rounds.
+// Once a round is abandoned, the clock alone decides how many rounds remain.
+// Runs of one plan abandon at a few distinct clocks, so an ensemble keeps the
+// answers (remaining rounds, final clock) by the exact clock they start from.
+// Valid for one plan only.
+class AbandonedRoundsMemo {
+public:
+    bool find(double clock, std::uint64_t& rounds, double& end_clock) const {
+        const std::uint64_t key = std::bit_cast<std::uint64_t>(clock);
+        const Slot& slot = slots_[slot_of(key)];
+        if (!slot.used || slot.key != key) return false;
+        rounds = slot.rounds;
+        end_clock = slot.end_clock;
+        return true;
+    }
+    void store(double clock, std::uint64_t rounds, double end_clock) {
+        const std::uint64_t key = std::bit_cast<std::uint64_t>(clock);
+        slots_[slot_of(key)] = {key, rounds, end_clock, true};
+    }
+
+private:
+    static constexpr std::size_t kSlots = 64;
+    struct Slot {
+        std::uint64_t key = 0;
+        std::uint64_t rounds = 0;
+        double end_clock = 0.0;
+        bool used = false;
+    };
+    static std::size_t slot_of(std::uint64_t key) {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 58);  // top 6 bits: kSlots
+    }
+    Slot slots_[kSlots];
+};
+
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops, ChaCha12Generator& request_generator,
                         LossGenerator& loss_generator, const StopCheck& stop = never_stop(),
-                        double start_clock_ms = 0.0);
+                        double start_clock_ms = 0.0, AbandonedRoundsMemo* memo = nullptr);
 
 extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
-                                        const StopCheck&, double);
+                                        const StopCheck&, double, AbandonedRoundsMemo*);
 extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
-                                        const StopCheck&, double);
+                                        const StopCheck&, double, AbandonedRoundsMemo*);
 
 }  // namespace vorn
