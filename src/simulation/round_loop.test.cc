@@ -34,7 +34,7 @@ TEST(RoundLoop, rounds_end_when_the_clock_stops_advancing) {
 // the count and the final clock must match stepping the clock by 2.5 ms, for
 // start clocks whose sums are exact (multiples of 0.5, 0.25) and ones that
 // round (after purifications of 0.85 ms), with and without the memo.
-TEST(abandoned_rounds_match_stepping_the_clock) {
+TEST(RoundLoop, abandoned_rounds_match_stepping_the_clock) {
     vorn::RequestPlan plan;
     plan.fidelity_target = 2.0;
     plan.total_time_cutoff_ms = 2e5;
