@@ -40,15 +40,6 @@ def engine_for(name):
     return engine
 
 
-def best_of(repeats, action):
-    best, result = float("inf"), None
-    for _ in range(repeats):
-        start = time.perf_counter()
-        result = action()
-        best = min(best, time.perf_counter() - start)
-    return best, result
-
-
 class Threads:
     """Sets VORN_NUM_THREADS for a block (the module reads it on every call)."""
 
@@ -179,6 +170,7 @@ import sys, time
 sys.path.insert(0, {bench!r})
 import vorn_core as vc
 from ensembles import random_network
+from timing import best_of
 nodes, links = random_network({count}, 1)
 engine = vc.VornEngine()
 engine.define_network(nodes, links)

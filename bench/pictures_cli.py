@@ -23,15 +23,7 @@ import vorn  # noqa: E402
 from vorn import _positions  # noqa: E402
 from vorn._layout import stress_layout  # noqa: E402
 from vorn.plot import plot_network  # noqa: E402
-
-
-def best_of(repeats, action):
-    best, result = float("inf"), None
-    for _ in range(repeats):
-        start = time.perf_counter()
-        result = action()
-        best = min(best, time.perf_counter() - start)
-    return best, result
+from timing import best_of
 
 
 def random_network(nodes, seed=3):

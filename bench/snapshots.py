@@ -10,15 +10,7 @@ import tempfile
 import time
 
 import vorn_core as vc
-
-
-def best_of(repeats, action):
-    best, result = float("inf"), None
-    for _ in range(repeats):
-        start = time.perf_counter()
-        result = action()
-        best = min(best, time.perf_counter() - start)
-    return best, result
+from timing import best_of
 
 
 def large_engine(nodes, links):
