@@ -17,11 +17,17 @@ from typing import Any
 
 from vorn._seeds import SEED_MODULUS, checked_count, checked_seed
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
-from vorn.parallel import run_tasks, worker_engine
+from vorn.parallel import executor_workers, one_engine_thread, run_tasks, worker_engine
 
-__all__ = ["EnsembleStats", "ChunkOutcome", "simulate", "chunk_bounds", "merge"]
+__all__ = ["EnsembleStats", "ChunkOutcome", "simulate", "chunk_bounds", "default_chunk_runs", "merge"]
 
 TARGET_CHUNK_SECONDS = 1.0
+# Chunks shorter than this would spend more than a few percent of their time
+# on scheduling (a few milliseconds per task on a Dask cluster).
+MIN_CHUNK_SECONDS = 0.05
+# Chunks per worker when the ensemble is too small for one-second chunks to
+# keep every worker busy.
+CHUNKS_PER_WORKER = 4
 _PROBE_SECONDS = 0.05
 
 
@@ -124,9 +130,10 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
 
     `executor`: a concurrent.futures.Executor or a dask.distributed.Client;
     default a process pool sized to the CPUs. `chunk_runs`: runs per chunk;
-    by default the runs/s of this network and request are measured here
-    (the measuring runs are the first chunk and count towards the result)
-    and chunks are sized to take about a second each.
+    by default the single-threaded runs/s of this network and request are
+    measured here (the measuring runs are the first chunk and count towards
+    the result) and chunks are sized to take about a second each, smaller
+    (down to 0.05 s) when that gives every worker at least four chunks.
     """
     if not isinstance(network, Network):
         raise TypeError(f"simulate takes a vorn.Network, not {type(network).__name__}")
@@ -139,9 +146,10 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     chunks: list[ChunkOutcome] = []
     first = 0
     if chunk_runs is None:
-        measured, chunk_runs = _measure(network, request, runs, base)
+        measured, rate = _measure(network, request, runs, base)
         chunks.append(measured)
         first = measured.runs
+        chunk_runs = default_chunk_runs(rate, runs - first, executor_workers(executor))
     bounds = chunk_bounds(runs, chunk_runs, first)
     chunks += run_tasks(_run_chunk, [network, request], [(start, count, base) for start, count in bounds],
                         executor, progress, "ensemble")
@@ -150,17 +158,29 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     return merge(chunks, base, name)
 
 
+def default_chunk_runs(rate: float, remaining: int, workers: int) -> int:
+    """Runs per chunk for `remaining` runs at `rate` runs/s per worker: about
+    TARGET_CHUNK_SECONDS each, but small enough to give every worker
+    CHUNKS_PER_WORKER chunks, and never under MIN_CHUNK_SECONDS."""
+    one_second = max(1, int(rate * TARGET_CHUNK_SECONDS))
+    shortest = max(1, int(rate * MIN_CHUNK_SECONDS))
+    balanced = -(-remaining // (CHUNKS_PER_WORKER * max(1, workers)))
+    return max(min(one_second, balanced), shortest)
+
+
 def _measure(network: Network, request: tuple[str, str, float, float, str | None], runs: int,
-             base: int) -> tuple[ChunkOutcome, int]:
-    """Run the first runs here, doubling until the time is measurable, and
-    return them with the chunk size that takes about TARGET_CHUNK_SECONDS."""
+             base: int) -> tuple[ChunkOutcome, float]:
+    """Run the first runs here, single-threaded as a worker runs them,
+    four times as many each time until the time is measurable; return them
+    and the runs/s."""
     count = min(runs, 16)
-    while True:
-        started = time.perf_counter()
-        outcome = _run_chunk(network, request, 0, count, base)
-        seconds = time.perf_counter() - started
-        if seconds >= _PROBE_SECONDS or count >= runs:
-            break
-        count = min(runs, count * 4)
+    with one_engine_thread():
+        while True:
+            started = time.perf_counter()
+            outcome = _run_chunk(network, request, 0, count, base)
+            seconds = time.perf_counter() - started
+            if seconds >= _PROBE_SECONDS or count >= runs:
+                break
+            count = min(runs, count * 4)
     rate = count / seconds if seconds > 0 else float(count) / _PROBE_SECONDS
-    return outcome, max(1, int(rate * TARGET_CHUNK_SECONDS))
+    return outcome, rate

@@ -11,10 +11,11 @@ the engine's own threads do not compete for the same cores.
 from __future__ import annotations
 
 import concurrent.futures
+import contextlib
 import functools
 import os
 import signal
-from collections.abc import Callable, Iterable, Sequence
+from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any, TypeVar
 
 import vorn_core
@@ -22,7 +23,8 @@ import vorn_core
 from vorn._progress import _in_notebook, bar_wanted, progress as progress_bar
 from vorn.network import Network
 
-__all__ = ["run_tasks", "worker_initializer", "is_dask_client", "worker_engine", "default_workers"]
+__all__ = ["run_tasks", "worker_initializer", "is_dask_client", "worker_engine", "default_workers",
+           "executor_workers", "one_engine_thread"]
 
 R = TypeVar("R")
 
@@ -39,6 +41,32 @@ def worker_initializer() -> None:
 
 def default_workers() -> int:
     return os.cpu_count() or 1
+
+
+def executor_workers(executor: Any) -> int:
+    """How many tasks `executor` runs at once: the threads of a Dask
+    cluster, the `max_workers` of a standard executor, else the CPUs."""
+    if executor is None:
+        return default_workers()
+    if is_dask_client(executor):
+        return max(1, sum(executor.nthreads().values()))
+    workers = getattr(executor, "_max_workers", None)
+    return workers if isinstance(workers, int) and workers > 0 else default_workers()
+
+
+@contextlib.contextmanager
+def one_engine_thread() -> Iterator[None]:
+    """Run the engine single-threaded inside the block, as pool workers do,
+    and restore VORN_NUM_THREADS afterwards."""
+    saved = os.environ.get("VORN_NUM_THREADS")
+    os.environ["VORN_NUM_THREADS"] = "1"
+    try:
+        yield
+    finally:
+        if saved is None:
+            del os.environ["VORN_NUM_THREADS"]
+        else:
+            os.environ["VORN_NUM_THREADS"] = saved
 
 
 @functools.lru_cache(maxsize=8)

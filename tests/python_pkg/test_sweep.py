@@ -3,6 +3,7 @@
 from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 
 import pytest
+from hypothesis import given, strategies as st
 
 import vorn
 from vorn.parallel import worker_initializer
@@ -52,3 +53,13 @@ def test_variations(net):
                  lambda: vorn.compare([], 0.8, 9.0, 5, seed=2**64)):
         with pytest.raises(OverflowError):
             call()
+
+
+@given(rate=st.floats(1.0, 1e8), remaining=st.integers(0, 10**10), workers=st.integers(1, 512))
+def test_default_chunks_keep_every_worker_busy_without_tiny_tasks(rate, remaining, workers):
+    from vorn.ensemble import CHUNKS_PER_WORKER, MIN_CHUNK_SECONDS, TARGET_CHUNK_SECONDS, default_chunk_runs
+
+    chunk = default_chunk_runs(rate, remaining, workers)
+    assert max(1, int(rate * MIN_CHUNK_SECONDS)) <= chunk <= max(1, int(rate * TARGET_CHUNK_SECONDS))
+    if chunk > int(rate * MIN_CHUNK_SECONDS) and remaining >= CHUNKS_PER_WORKER * workers:
+        assert -(-remaining // chunk) >= workers  # not held up by the floor: no worker idles
