@@ -44,6 +44,13 @@ def _classical_scaling(distances: _Array) -> _Array:
     values, vectors = np.linalg.eigh(gram)
     top = np.argsort(values)[::-1][:2]
     coords: _Array = vectors[:, top] * np.sqrt(np.clip(values[top], 0.0, None))
+    # Symmetric networks have repeated eigenvalues, and the eigensolver may
+    # then pick a plane in which two nodes coincide; majorisation can never
+    # pull coincident nodes apart. A small fixed offset per node (golden-angle
+    # spiral) breaks every such tie the same way on every machine.
+    angles = np.arange(count) * (np.pi * (3.0 - np.sqrt(5.0)))
+    offset = 1e-3 * (float(np.abs(coords).max()) or 1.0)
+    coords = coords + offset * np.column_stack((np.cos(angles), np.sin(angles)))
     return coords
 
 
