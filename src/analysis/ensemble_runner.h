@@ -7,13 +7,15 @@
 #include <functional>
 #include <optional>
 
-#include "engine/engine.h"
+#include "engine/network_graph.h"
+#include "engine/network_model.h"
 #include "simulation/ensemble.h"
 #include "simulation/request.h"
 
 namespace vorn {
 
-using EnsembleRunner = std::function<EnsembleOutcome(const Engine&, const EntanglementRequest&, std::uint64_t runs,
+using EnsembleRunner = std::function<EnsembleOutcome(const NetworkGraph&, const EngineConfig&,
+                                                     const EntanglementRequest&, std::uint64_t runs,
                                                      std::optional<std::uint64_t> seed)>;
 
 }  // namespace vorn

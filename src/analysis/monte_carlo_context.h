@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/engine.h"
+#include "engine/network_graph.h"
+#include "engine/network_model.h"
 #include "simulation/request.h"
 
 namespace vorn {
@@ -29,10 +30,10 @@ struct MonteCarloContext {
     double baseline_purify_factor = 0.0;
 };
 
-// Copies the engine's nodes (node-table order) and links (link order, the five
+// Copies the graph's nodes (node-table order) and links (link order, the five
 // numeric and text fields only; link type is not kept), the request and the
 // configuration values that a rerun needs.
-MonteCarloContext capture_monte_carlo_context(const Engine& engine, const EntanglementRequest& request,
-                                              std::optional<std::uint64_t> seed);
+MonteCarloContext capture_monte_carlo_context(const NetworkGraph& graph, const EngineConfig& config,
+                                              const EntanglementRequest& request, std::optional<std::uint64_t> seed);
 
 }  // namespace vorn

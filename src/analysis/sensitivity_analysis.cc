@@ -3,7 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "engine/network_graph.h"
 #include "simulation/call_workers.h"
+#include "simulation/ensemble.h"
 #include "simulation/thread_count.h"
 
 namespace vorn {
@@ -46,6 +48,12 @@ std::optional<StrategyType> rerun_strategy(std::optional<std::uint8_t> code) {
     if (*code == 1) return StrategyType::HighestFidelity;
     return StrategyType::LowestLatency;
 }
+
+// A freshly built network and the configuration that one rerun uses.
+struct PerturbedNetwork {
+    NetworkGraph graph;
+    EngineConfig config;
+};
 
 // The network and configuration that every rerun starts from; a parameter
 // is scaled in place for one rerun and restored afterwards.
@@ -90,20 +98,20 @@ struct RerunInputs {
         return config.baseline_purify_factor;
     }
 
-    // A fresh engine over the inputs with one parameter scaled.
-    Engine perturbed_engine(const Parameter& parameter, double factor) {
+    // A fresh network and configuration over the inputs with one parameter scaled.
+    PerturbedNetwork perturbed_network(const Parameter& parameter, double factor) {
         double& scaled = value(parameter);
         const double original = scaled;
         scaled = original * factor;
-        Engine engine{config};
+        PerturbedNetwork network{{}, config};
         try {
-            engine.build_network(nodes, links);
+            network.graph = build_graph(nodes, links);
         } catch (...) {
             scaled = original;
             throw;
         }
         scaled = original;
-        return engine;
+        return network;
     }
 };
 
@@ -132,8 +140,9 @@ std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, 
     run_tasks(rates.size(), threads, stop, [&](std::uint64_t task, const StopCheck& task_stop) {
         RerunInputs own = inputs;
         const Parameter& parameter = parameters[task / 2];
-        const Engine engine = own.perturbed_engine(parameter, task % 2 == 0 ? kScaleDown : kScaleUp);
-        rates[task] = run_ensemble(engine, own.request, runs, seed_base + task, task_stop, 1).empirical_success_rate;
+        const PerturbedNetwork network = own.perturbed_network(parameter, task % 2 == 0 ? kScaleDown : kScaleUp);
+        rates[task] = run_ensemble(network.graph, network.config, own.request, runs, seed_base + task, task_stop, 1)
+                          .empirical_success_rate;
     });
 
     std::vector<NamedImpact> impacts;
@@ -157,10 +166,10 @@ std::vector<NamedImpact> sensitivity_analysis(const MonteCarloContext& context, 
     impacts.reserve(parameters.size());
     std::uint64_t seed = seed_base;  // unsigned arithmetic wraps
     for (Parameter& parameter : parameters) {
-        const double minus = run(inputs.perturbed_engine(parameter, kScaleDown), inputs.request, runs, seed)
-                                 .empirical_success_rate;
-        const double plus = run(inputs.perturbed_engine(parameter, kScaleUp), inputs.request, runs, seed + 1)
-                                .empirical_success_rate;
+        const PerturbedNetwork down = inputs.perturbed_network(parameter, kScaleDown);
+        const double minus = run(down.graph, down.config, inputs.request, runs, seed).empirical_success_rate;
+        const PerturbedNetwork up = inputs.perturbed_network(parameter, kScaleUp);
+        const double plus = run(up.graph, up.config, inputs.request, runs, seed + 1).empirical_success_rate;
         seed += 2;
         impacts.emplace_back(std::move(parameter.display_name), impact_of(b, minus, plus));
     }

@@ -1,6 +1,6 @@
 // Which network parameter most influences an ensemble's success rate: every
 // node and link parameter of the captured context, and the loss coefficient,
-// is scaled by 0.9 and 1.1 in turn and the ensemble rerun on a fresh engine.
+// is scaled by 0.9 and 1.1 in turn and the ensemble rerun on a freshly built network.
 #pragma once
 
 #include <cstddef>

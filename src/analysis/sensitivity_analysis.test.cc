@@ -9,7 +9,7 @@ using namespace vorn;
 
 namespace {
 
-// Records each rerun's engine and request and answers with a success rate
+// Records each rerun's network, configuration and request and answers with a success rate
 // chosen by the test from the call's position.
 struct ScriptedReruns {
     struct Call {
@@ -24,10 +24,10 @@ struct ScriptedReruns {
     std::vector<Call> calls;
 
     EnsembleRunner runner() {
-        return [this](const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
-                      std::optional<std::uint64_t> seed) {
-            Call call{engine.config(), {}, engine.graph()->links, request, runs, seed};
-            for (const NodeEntry& node : engine.graph()->nodes.entries()) call.node_t2.push_back(node.memory_lifetime_t2);
+        return [this](const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                      std::uint64_t runs, std::optional<std::uint64_t> seed) {
+            Call call{config, {}, graph.links, request, runs, seed};
+            for (const NodeEntry& node : graph.nodes.entries()) call.node_t2.push_back(node.memory_lifetime_t2);
             calls.push_back(std::move(call));
             EnsembleOutcome outcome;
             outcome.empirical_success_rate = rate(calls.size() - 1);
@@ -213,10 +213,10 @@ TEST(SensitivityAnalysis, sensitivity_parallel_links_share_display_names) {
 }
 
 TEST(SensitivityAnalysis, sensitivity_with_real_ensembles) {
-    Engine engine{EngineConfig{0.12, 200.0, 5000.0, 0.1}};
-    engine.build_network({{"A", 100.0}, {"B", 100.0}}, {{"A", "B", 10.0, 0.95, 1000.0, LinkType::Satellite, {}}});
-    const MonteCarloContext context =
-        capture_monte_carlo_context(engine, {"A", "B", 0.9, 50.0, StrategyType::HighestSuccess}, 7);
+    const NetworkGraph graph =
+        build_graph({{"A", 100.0}, {"B", 100.0}}, {{"A", "B", 10.0, 0.95, 1000.0, LinkType::Satellite, {}}});
+    const MonteCarloContext context = capture_monte_carlo_context(
+        graph, EngineConfig{0.12, 200.0, 5000.0, 0.1}, {"A", "B", 0.9, 50.0, StrategyType::HighestSuccess}, 7);
     const std::vector<NamedImpact> first = sensitivity_analysis(context, 0.8, 11);
     EXPECT_EQ(first.size(), 6u);
     bool has_alpha = false;

@@ -1,12 +1,19 @@
-// The engine: a configuration fixed at creation and at most one network graph.
+// The engine: a configuration fixed at creation and at most one network graph,
+// and the requests and ensembles run on it. The simulation and the analyses
+// below it take the graph and the configuration themselves; the engine only
+// checks that a network is installed and hands both down.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "analysis/monte_carlo_context.h"
 #include "common/stop_check.h"
 #include "engine/network_graph.h"
 #include "engine/network_model.h"
+#include "simulation/ensemble.h"
 #include "simulation/request.h"
 
 namespace vorn {
@@ -36,5 +43,16 @@ private:
 // InternalFault when the engine has no network, Stopped when `stop` says so.
 RequestOutcome run_request(const Engine& engine, const EntanglementRequest& request,
                            const StopCheck& stop = never_stop());
+
+// run_ensemble over the engine's graph and configuration. Throws InternalFault
+// when the engine has no network.
+EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
+                             std::optional<std::uint64_t> seed, const StopCheck& stop = never_stop(),
+                             unsigned threads = 0);
+
+// The context of an ensemble on the engine (empty node and link lists when it
+// has no network).
+MonteCarloContext capture_monte_carlo_context(const Engine& engine, const EntanglementRequest& request,
+                                              std::optional<std::uint64_t> seed);
 
 }  // namespace vorn

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/messages.h"
+#include "common/utf8.h"
 #include "files/replace_file.h"
 
 namespace vorn {
@@ -25,51 +26,12 @@ std::string checked_path(std::string_view path) {
 
 [[noreturn]] void fail_with_errno(int code) { throw FileAccessError(system_error_text(code)); }
 
-bool is_continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
 }  // namespace
 
 std::string system_error_text(int code) {
     std::string text = std::strerror(code);
     text.append(" (os error ").append(std::to_string(code)).append(")");
     return text;
-}
-
-bool is_valid_utf8(std::string_view bytes) {
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t size = bytes.size();
-    std::size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = data[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        // The allowed range of the second byte depends on the lead byte: it
-        // excludes overlong forms, surrogates and code points above U+10FFFF.
-        unsigned char low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (size - i < length) return false;
-        if (data[i + 1] < low || data[i + 1] > high) return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            if (!is_continuation(data[i + k])) return false;
-        }
-        i += length;
-    }
-    return true;
 }
 
 std::string read_text_file(std::string_view path) {

@@ -23,10 +23,6 @@ std::string read_text_file(std::string_view path);
 // stay intact until the new ones are on disk. Throws FileAccessError.
 void write_bytes_file(std::string_view path, std::string_view bytes);
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool is_valid_utf8(std::string_view bytes);
-
 // strerror(code) followed by " (os error <code>)".
 std::string system_error_text(int code);
 

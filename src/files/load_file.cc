@@ -8,7 +8,7 @@
 
 namespace vorn {
 
-VornFile load_file(std::string_view path) {
+VornFile read_vorn_file(std::string_view path) {
     std::string text;
     try {
         text = read_text_file(path);
@@ -22,6 +22,11 @@ VornFile load_file(std::string_view path) {
         throw LoadError::json(error.what());
     }
     if (file.version != msg::kSupportedVornVersion) throw LoadError::unsupported_version(file.version);
+    return file;
+}
+
+VornFile load_file(std::string_view path) {
+    VornFile file = read_vorn_file(path);
     ValidationReport report = validate_file(file);
     if (!report.valid) throw LoadError::validation(std::move(report));
     return file;

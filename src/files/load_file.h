@@ -1,4 +1,5 @@
-// Turning a path into a validated network file record.
+// Turning a path into a network file record: read, parse and version check,
+// and the loading that also applies the validation rules.
 #pragma once
 
 #include <string_view>
@@ -8,9 +9,14 @@
 
 namespace vorn {
 
-// Reads the file as UTF-8 text, parses it, requires version "1.0" and runs
-// the validation rules, in that order; the first failing step decides the
-// LoadError kind (Io, Json, UnsupportedVersion, Validation). Throws LoadError.
+// Reads the file as UTF-8 text, parses it and requires version "1.0", in that
+// order; the first failing step decides the LoadError kind (Io, Json,
+// UnsupportedVersion). The validation rules are not applied (validate_file in
+// validation.h gives their report). Throws LoadError.
+VornFile read_vorn_file(std::string_view path);
+
+// read_vorn_file, then the validation rules: a file that breaks any throws
+// LoadError of the Validation kind, carrying the report. Throws LoadError.
 VornFile load_file(std::string_view path);
 
 }  // namespace vorn

@@ -33,9 +33,9 @@ struct Failure {
     std::string text;
 };
 
-Failure load_failure(const std::string& path) {
+Failure load_failure(const std::string& path, vorn::VornFile (*load)(std::string_view) = vorn::load_file) {
     try {
-        vorn::load_file(path);
+        load(path);
     } catch (const LoadError& error) {
         return {error.kind(), error.what()};
     }
@@ -104,4 +104,21 @@ TEST(LoadFile, load_file_validation_error_carries_report) {
                   "Failed to load " + path.str() + ": Validation failed:\nValidation failed.\n\nErrors:\n"
                   "   - Graph is disconnected with 3 components\n");
     }
+}
+
+TEST(LoadFile, read_vorn_file_fails_like_load_file_but_applies_no_rules) {
+    const std::string texts[] = {"{\xE9", document("2.0", "[]") + "x", document("1.00", "[]")};
+    for (const std::string& text : texts) {
+        TempPath path("doc.vorn");
+        vorn::write_bytes_file(path.str(), text);
+        const Failure read = load_failure(path.str(), vorn::read_vorn_file);
+        const Failure loaded = load_failure(path.str());
+        EXPECT_EQ(read.kind, loaded.kind);
+        EXPECT_EQ(read.text, loaded.text);
+    }
+    EXPECT_EQ(load_failure("/tmp/vorn_missing_dir/none.vorn", vorn::read_vorn_file).kind, LoadErrorKind::Io);
+    // Duplicate ids and a disconnected graph are for the rules to find.
+    TempPath path("rules.vorn");
+    vorn::write_bytes_file(path.str(), document("1.0", "[{\"id\": \"A\"}, {\"id\": \"A\"}]"));
+    EXPECT_EQ(vorn::read_vorn_file(path.str()).nodes.size(), std::size_t(2));
 }

@@ -4,7 +4,7 @@
 
 #include "common/errors.h"
 #include "common/messages.h"
-#include "protocols/repr_text.h"
+#include "common/repr_text.h"
 
 namespace vorn {
 

@@ -1,7 +1,7 @@
 #include "protocols/qkd.h"
 
-#include "protocols/repr_text.h"
-#include "protocols/saturating_u64.h"
+#include "common/repr_text.h"
+#include "common/saturating_u64.h"
 
 namespace vorn {
 

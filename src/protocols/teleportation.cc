@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "protocols/repr_text.h"
+#include "common/repr_text.h"
 
 namespace vorn {
 

@@ -4,6 +4,7 @@
 #include "files/load_error.h"
 #include "files/load_file.h"
 #include "files/save_file.h"
+#include "files/validation.h"
 #include "files/vorn_engine_bridge.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
@@ -51,15 +52,13 @@ Ref validation_dict(const std::string& filepath, const ValidationReport& report)
 // A file that reads, parses and has version "1.0" gets its rule findings back
 // in the dict; only read, parse and version failures raise.
 Ref validate(std::string filepath) {
+    VornFile file;
     try {
-        load_file(filepath);
-        return validation_dict(filepath, ValidationReport{});
+        file = read_vorn_file(filepath);
     } catch (const LoadError& error) {
-        if (error.kind() == LoadErrorKind::Validation && error.report()) {
-            return validation_dict(filepath, *error.report());
-        }
         fail_to_load(filepath, error);
     }
+    return validation_dict(filepath, validate_file(file));
 }
 
 Ref diff(std::string file1, std::string file2) {

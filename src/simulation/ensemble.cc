@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "common/errors.h"
-#include "common/messages.h"
 #include "simulation/call_workers.h"
 #include "simulation/chacha12.h"
 #include "simulation/keystream_kernel.h"
@@ -227,16 +225,15 @@ Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t r
 
 }  // namespace
 
-EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
-                             std::optional<std::uint64_t> seed, const StopCheck& stop, unsigned threads) {
-    const NetworkGraph* graph = engine.graph();
-    if (graph == nullptr) throw InternalFault(std::string(msg::kNoNetworkForEnsemble));
+EnsembleOutcome run_ensemble(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                             std::uint64_t runs, std::optional<std::uint64_t> seed, const StopCheck& stop,
+                             unsigned threads) {
     if (threads == 0) threads = call_thread_count();
     const std::uint64_t base = seed ? *seed : clock_seed();
 
     // The route and every per-hop constant depend on the graph and the
     // request only; the runs differ in their random streams alone.
-    const RequestPlan plan = plan_request(*graph, engine.config(), request, stop);
+    const RequestPlan plan = plan_request(graph, config, request, stop);
 
     const bool parallel = threads > 1 && !plan.ends_early && runs >= kParallelEnsembleRuns;
     const Sums sums = parallel ? run_on_workers(plan, base, runs, threads, stop)

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "common/stop_check.h"
-#include "engine/engine.h"
+#include "engine/network_graph.h"
+#include "engine/network_model.h"
 #include "simulation/request.h"
 
 namespace vorn {
@@ -31,14 +32,14 @@ inline constexpr std::uint64_t kParallelEnsembleRuns = 8192;
 // memory-loss draws from the same key on stream 1, so a seeded ensemble is
 // exactly reproducible; without a seed the base is the wall clock in
 // nanoseconds. Seeds wrap (2^64 - 1 + 1 is 0). Runs 0 gives NaN rate and
-// latency. Requires a network (InternalFault otherwise).
+// latency. The request runs over `graph` with the given configuration.
 //
 // `threads` 0 means call_thread_count(). Large ensembles run in chunks on up
 // to `threads` worker threads; every per-run latency and fidelity is still
 // added in run order, so the outcome is bit-identical for any thread count.
 // `stop` is polled throughout (Stopped).
-EnsembleOutcome run_ensemble(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
-                             std::optional<std::uint64_t> seed, const StopCheck& stop = never_stop(),
-                             unsigned threads = 0);
+EnsembleOutcome run_ensemble(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                             std::uint64_t runs, std::optional<std::uint64_t> seed,
+                             const StopCheck& stop = never_stop(), unsigned threads = 0);
 
 }  // namespace vorn

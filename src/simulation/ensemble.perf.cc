@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "simulation/ensemble.h"
 #include "simulation/chacha12.h"
 #include "simulation/keystream_kernel.h"

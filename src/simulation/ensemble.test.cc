@@ -3,7 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "common/errors.h"
 #include "simulation/simulate_request.h"
 #include "simulation/test_networks.testing.h"
 #include <gtest/gtest.h>
@@ -12,23 +11,28 @@ namespace {
 
 using vorn::ChaCha12Generator;
 using vorn::EnsembleOutcome;
-using vorn::Engine;
 using vorn::EntanglementRequest;
 using vorn::testing::same_real;
 
+// The configuration and the graph that an ensemble runs with.
+struct Network {
+    vorn::EngineConfig config;
+    vorn::NetworkGraph graph;
+};
+
 // The naive reference ensemble, run by run: a fresh context, tallies and pair of
 // generators per run, one simulate_request each, merged in run order.
-EnsembleOutcome per_run_reference(const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
+EnsembleOutcome per_run_reference(const Network& network, const EntanglementRequest& request, std::uint64_t runs,
                                   std::uint64_t seed) {
     EnsembleOutcome out;
     std::int32_t successes = 0;
     double fidelity_sum = 0.0, latency_sum = 0.0;
     for (std::uint64_t i = 0; i < runs; ++i) {
-        vorn::RequestContext context{engine.config(), {}};
+        vorn::RequestContext context{network.config, {}};
         vorn::RequestTallies tallies;
         const auto key = ChaCha12Generator::key_from_u64(seed + i);
         ChaCha12Generator generator(key, 0), loss(key, 1);
-        const auto result = vorn::simulate_request(*engine.graph(), context, tallies, request, generator, loss);
+        const auto result = vorn::simulate_request(network.graph, context, tallies, request, generator, loss);
         if (result.success) {
             ++successes;
             fidelity_sum += result.final_fidelity;
@@ -61,12 +65,11 @@ bool same_outcome(const EnsembleOutcome& a, const EnsembleOutcome& b) {
            a.aggregate_congestion_drops == b.aggregate_congestion_drops;
 }
 
-Engine chain_engine(double beta) {
-    Engine engine(vorn::EngineConfig{beta, 200.0, 5000.0, 0.1});
-    engine.build_network({{"N0", 150.0}, {"N1", 150.0}, {"N2", 150.0}, {"N3", 150.0}},
-                         {fiber("N0", "N1", 100.0, 0.92, 800.0), fiber("N1", "N2", 100.0, 0.92, 800.0),
-                          fiber("N2", "N3", 100.0, 0.92, 800.0)});
-    return engine;
+Network chain_network(double beta) {
+    return {vorn::EngineConfig{beta, 200.0, 5000.0, 0.1},
+            vorn::build_graph({{"N0", 150.0}, {"N1", 150.0}, {"N2", 150.0}, {"N3", 150.0}},
+                              {fiber("N0", "N1", 100.0, 0.92, 800.0), fiber("N1", "N2", 100.0, 0.92, 800.0),
+                               fiber("N2", "N3", 100.0, 0.92, 800.0)})};
 }
 
 }  // namespace
@@ -76,13 +79,13 @@ TEST(Ensemble, ensemble_equals_simulate_request_run_by_run) {
     const std::uint64_t seeds[] = {0, 1, 12345, ~std::uint64_t{0} - 3};  // the last wraps to 0
     int mismatches = 0, mixed = 0;
     for (int i = 0; i < 1500; ++i) {
-        Engine engine(vorn::testing::random_config(rng));
-        engine.install(vorn::testing::random_network(rng));
+        const vorn::EngineConfig config = vorn::testing::random_config(rng);
+        const Network network{config, vorn::testing::random_network(rng)};
         const EntanglementRequest request = vorn::testing::random_request(rng);
         const std::uint64_t runs = rng() % 25;
         const std::uint64_t seed = i < 200 ? seeds[i % 4] : rng();
-        const EnsembleOutcome actual = vorn::run_ensemble(engine, request, runs, seed);
-        mismatches += same_outcome(actual, per_run_reference(engine, request, runs, seed)) ? 0 : 1;
+        const EnsembleOutcome actual = vorn::run_ensemble(network.graph, network.config, request, runs, seed);
+        mismatches += same_outcome(actual, per_run_reference(network, request, runs, seed)) ? 0 : 1;
         mixed += actual.empirical_success_rate > 0.0 && actual.empirical_success_rate < 1.0 ? 1 : 0;
     }
     EXPECT_EQ(mismatches, 0);
@@ -90,7 +93,8 @@ TEST(Ensemble, ensemble_equals_simulate_request_run_by_run) {
 }
 
 TEST(Ensemble, ensemble_with_zero_runs_has_nan_rate_and_latency) {
-    const EnsembleOutcome out = vorn::run_ensemble(chain_engine(0.12), {"N0", "N3", 0.9, 100.0, {}}, 0, 5);
+    const Network chain = chain_network(0.12);
+    const EnsembleOutcome out = vorn::run_ensemble(chain.graph, chain.config, {"N0", "N3", 0.9, 100.0, {}}, 0, 5);
     EXPECT_EQ(out.total_runs, std::uint64_t{0});
     EXPECT_TRUE(std::isnan(out.empirical_success_rate));
     EXPECT_TRUE(std::isnan(out.mean_latency_ms));
@@ -100,11 +104,11 @@ TEST(Ensemble, ensemble_with_zero_runs_has_nan_rate_and_latency) {
 }
 
 TEST(Ensemble, ensemble_is_reproducible_and_prefix_stable) {
-    const Engine engine = chain_engine(0.12);
+    const Network chain = chain_network(0.12);
     const EntanglementRequest request{"N0", "N3", 0.9, 100.0, {}};
-    const EnsembleOutcome a = vorn::run_ensemble(engine, request, 300, 42);
-    EXPECT_TRUE(same_outcome(a, vorn::run_ensemble(engine, request, 300, 42)));
-    EXPECT_FALSE(same_outcome(a, vorn::run_ensemble(engine, request, 300, 43)));
+    const EnsembleOutcome a = vorn::run_ensemble(chain.graph, chain.config, request, 300, 42);
+    EXPECT_TRUE(same_outcome(a, vorn::run_ensemble(chain.graph, chain.config, request, 300, 42)));
+    EXPECT_FALSE(same_outcome(a, vorn::run_ensemble(chain.graph, chain.config, request, 300, 43)));
     EXPECT_GT(a.empirical_success_rate, 0.0);
     EXPECT_LT(a.empirical_success_rate, 1.0);
     // Every run counts one attempt per hop per round on all three hops.
@@ -113,11 +117,11 @@ TEST(Ensemble, ensemble_is_reproducible_and_prefix_stable) {
     EXPECT_GE(a.link_usage.at("N1->N2"), 300);
     // Runs 0..9 of seed 42 are the ten runs of seed 42 whatever the total;
     // run 1 of seed 2^64 - 1 is run 0 of seed 0.
-    const EnsembleOutcome ten = vorn::run_ensemble(engine, request, 10, 42);
-    EXPECT_TRUE(same_outcome(ten, per_run_reference(engine, request, 10, 42)));
-    const EnsembleOutcome wrapped = vorn::run_ensemble(engine, request, 2, ~std::uint64_t{0});
-    const EnsembleOutcome last = vorn::run_ensemble(engine, request, 1, ~std::uint64_t{0});
-    const EnsembleOutcome first = vorn::run_ensemble(engine, request, 1, 0);
+    const EnsembleOutcome ten = vorn::run_ensemble(chain.graph, chain.config, request, 10, 42);
+    EXPECT_TRUE(same_outcome(ten, per_run_reference(chain, request, 10, 42)));
+    const EnsembleOutcome wrapped = vorn::run_ensemble(chain.graph, chain.config, request, 2, ~std::uint64_t{0});
+    const EnsembleOutcome last = vorn::run_ensemble(chain.graph, chain.config, request, 1, ~std::uint64_t{0});
+    const EnsembleOutcome first = vorn::run_ensemble(chain.graph, chain.config, request, 1, 0);
     EXPECT_TRUE(same_real(wrapped.mean_latency_ms, (last.mean_latency_ms + first.mean_latency_ms) / 2.0));
     EXPECT_EQ(wrapped.aggregate_congestion_drops, last.aggregate_congestion_drops + first.aggregate_congestion_drops);
 }
@@ -125,42 +129,33 @@ TEST(Ensemble, ensemble_is_reproducible_and_prefix_stable) {
 TEST(Ensemble, ensemble_without_successes_averages_failed_latencies) {
     // A 1000 km link signals for 5 ms against a 4 ms budget: every run fails
     // with latency 5 before drawing anything.
-    Engine engine;
-    engine.build_network({{"A", 1.0}, {"B", 1.0}}, {fiber("A", "B", 1000.0, 0.95, 100.0)});
-    const EnsembleOutcome out = vorn::run_ensemble(engine, {"A", "B", 0.9, 4.0, {}}, 7, std::nullopt);
+    const vorn::NetworkGraph graph = vorn::build_graph({{"A", 1.0}, {"B", 1.0}}, {fiber("A", "B", 1000.0, 0.95, 100.0)});
+    const EnsembleOutcome out =
+        vorn::run_ensemble(graph, vorn::EngineConfig{}, {"A", "B", 0.9, 4.0, {}}, 7, std::nullopt);
     EXPECT_EQ(out.empirical_success_rate, 0.0);
     EXPECT_EQ(out.mean_latency_ms, 5.0);
     EXPECT_EQ(out.mean_fidelity, 0.0);
     EXPECT_TRUE(out.link_usage.empty());
 }
 
-TEST(Ensemble, ensemble_requires_a_network) {
-    EXPECT_THROW(vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1), vorn::InternalFault);
-    try {
-        vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1);
-    } catch (const vorn::InternalFault& fault) {
-        EXPECT_EQ(std::string(fault.what()), std::string("No network defined. Call define_network() first."));
-    }
-}
-
 // Chunks run on worker threads but are added in run order: any thread count
 // gives the per-run reference bit for bit, also with a last partial chunk.
 TEST(Ensemble, ensemble_is_bit_identical_for_every_thread_count) {
-    const Engine chain = chain_engine(0.12);
+    const Network chain = chain_network(0.12);
     std::mt19937_64 rng(99);
-    Engine random_engine(vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1});
-    random_engine.install(vorn::testing::random_network(rng));
+    const Network random_network{vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1}, vorn::testing::random_network(rng)};
     struct Case {
-        const Engine* engine;
+        const Network* network;
         EntanglementRequest request;
     } cases[] = {{&chain, {"N0", "N3", 0.9, 100.0, {}}}, {&chain, {"N0", "N3", 0.95, 40.0, {}}}};
     const std::uint64_t runs = 2 * vorn::kParallelEnsembleRuns + 4099;
     for (const Case& c : cases) {
-        const EnsembleOutcome reference = per_run_reference(*c.engine, c.request, runs, 31);
+        const EnsembleOutcome reference = per_run_reference(*c.network, c.request, runs, 31);
         EXPECT_GT(reference.empirical_success_rate, 0.0);
         EXPECT_LT(reference.empirical_success_rate, 1.0);
         for (unsigned threads : {1u, 2u, 3u, 8u}) {
-            EXPECT_TRUE(same_outcome(vorn::run_ensemble(*c.engine, c.request, runs, 31, vorn::never_stop(), threads),
+            EXPECT_TRUE(same_outcome(vorn::run_ensemble(c.network->graph, c.network->config, c.request, runs, 31,
+                                                        vorn::never_stop(), threads),
                                      reference));
         }
     }
@@ -173,11 +168,11 @@ bool stop_on_third_check(void* state) { return ++*static_cast<int*>(state) >= 3;
 // A stop request ends a long ensemble on one thread and on several (the
 // workers are joined before Stopped leaves run_ensemble).
 TEST(Ensemble, ensemble_stops_when_its_check_says_so) {
-    const Engine chain = chain_engine(0.12);
+    const Network chain = chain_network(0.12);
     for (unsigned threads : {1u, 2u, 4u}) {
         int checks = 0;
         vorn::StopCheck stop(&stop_on_third_check, &checks);
-        EXPECT_THROW(vorn::run_ensemble(chain, {"N0", "N3", 0.999, 1e12, {}}, std::uint64_t{1} << 40, 1, stop, threads),
+        EXPECT_THROW(vorn::run_ensemble(chain.graph, chain.config, {"N0", "N3", 0.999, 1e12, {}}, std::uint64_t{1} << 40, 1, stop, threads),
                      vorn::Stopped);
         EXPECT_EQ(checks, 3);
     }

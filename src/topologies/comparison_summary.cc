@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "common/messages.h"
-#include "protocols/repr_text.h"
-#include "protocols/saturating_u64.h"
+#include "common/repr_text.h"
+#include "common/saturating_u64.h"
 
 namespace vorn {
 

@@ -5,6 +5,7 @@
 
 #include "common/errors.h"
 #include "common/messages.h"
+#include "engine/network_graph.h"
 #include "simulation/call_workers.h"
 #include "simulation/thread_count.h"
 #include "topologies/builtin_topologies.h"
@@ -28,7 +29,7 @@ std::string node_list_text(const std::vector<NodeDefinition>& nodes) {
 }
 
 // The configuration of an engine created without one.
-constexpr EngineConfig kComparisonEngineConfig{0.12, 200.0, 5000.0, 0.1};
+constexpr EngineConfig kComparisonConfig{0.12, 200.0, 5000.0, 0.1};
 
 bool has_node(const std::vector<NodeDefinition>& nodes, const std::string& id) {
     return std::any_of(nodes.begin(), nodes.end(), [&](const NodeDefinition& node) { return node.id == id; });
@@ -44,32 +45,31 @@ TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>
     const bool side_by_side = threads > 1 && endpoints.size() > 1 && runs < kParallelEnsembleRuns;
     if (!side_by_side) {
         return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
-                                  [&stop](const Engine& engine, const EntanglementRequest& request, std::uint64_t n,
+                                  [&stop](const NetworkGraph& graph, const EngineConfig& config,
+                                          const EntanglementRequest& request, std::uint64_t n,
                                           std::optional<std::uint64_t> seed) {
-                                      return run_ensemble(engine, request, n, seed, stop);
+                                      return run_ensemble(graph, config, request, n, seed, stop);
                                   });
     }
     // Check every endpoint first (the runner below is only reached once all
     // pass), then run the ensembles side by side and replay their outcomes
     // in endpoint order.
     (void)compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
-                             [](const Engine&, const EntanglementRequest&, std::uint64_t, std::optional<std::uint64_t>) {
-                                 return EnsembleOutcome{};
-                             });
+                             [](const NetworkGraph&, const EngineConfig&, const EntanglementRequest&, std::uint64_t,
+                                std::optional<std::uint64_t>) { return EnsembleOutcome{}; });
     std::vector<EnsembleOutcome> outcomes(endpoints.size());
     run_tasks(endpoints.size(), threads, stop, [&](std::uint64_t e, const StopCheck& task_stop) {
         const TopologyEndpoints& endpoint = endpoints[e];
         const NetworkTopologyPayload network = *library_topology(endpoint.topology_name);
-        Engine engine{kComparisonEngineConfig};
-        engine.build_network(network.nodes, network.links);
-        outcomes[e] = run_ensemble(engine, {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy},
+        const NetworkGraph graph = build_graph(network.nodes, network.links);
+        outcomes[e] = run_ensemble(graph, kComparisonConfig,
+                                   {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy},
                                    runs, std::nullopt, task_stop, 1);
     });
     std::size_t replayed = 0;
     return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
-                              [&](const Engine&, const EntanglementRequest&, std::uint64_t, std::optional<std::uint64_t>) {
-                                  return outcomes[replayed++];
-                              });
+                              [&](const NetworkGraph&, const EngineConfig&, const EntanglementRequest&, std::uint64_t,
+                                  std::optional<std::uint64_t>) { return outcomes[replayed++]; });
 }
 
 TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>& endpoints, double fidelity_target,
@@ -102,12 +102,11 @@ TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>
             throw ValueError(msg::comparison_node_missing("Target", endpoint.to_node, endpoint.topology_name,
                                                           node_list_text(network.nodes)));
         }
-        // Every topology gets its own engine, discarded after its ensemble.
-        Engine engine{kComparisonEngineConfig};
-        engine.build_network(network.nodes, network.links);
+        // Every topology gets its own graph, discarded after its ensemble.
+        const NetworkGraph graph = build_graph(network.nodes, network.links);
         const EnsembleOutcome outcome = run(
-            engine, {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy}, runs,
-            std::nullopt);
+            graph, kComparisonConfig, {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy},
+            runs, std::nullopt);
         report.results.push_back({endpoint.topology_name, outcome.empirical_success_rate, outcome.mean_latency_ms,
                                   outcome.mean_fidelity, outcome.link_usage});
     }

@@ -1,5 +1,6 @@
 // One entanglement request evaluated across several library topologies, each
-// in a fresh default engine with an unseeded ensemble, ranked into a report.
+// on a fresh graph with the default engine configuration and an unseeded
+// ensemble, ranked into a report.
 #pragma once
 
 #include <cstdint>

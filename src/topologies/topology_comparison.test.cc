@@ -22,10 +22,10 @@ struct ScriptedEnsembles {
     std::vector<Call> calls;
 
     EnsembleRunner runner() {
-        return [this](const Engine& engine, const EntanglementRequest& request, std::uint64_t runs,
-                      std::optional<std::uint64_t> seed) {
-            Call call{engine.config(), {}, engine.graph()->links.size(), request, runs, seed};
-            for (const NodeEntry& node : engine.graph()->nodes.entries()) call.node_ids.push_back(node.id);
+        return [this](const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                      std::uint64_t runs, std::optional<std::uint64_t> seed) {
+            Call call{config, {}, graph.links.size(), request, runs, seed};
+            for (const NodeEntry& node : graph.nodes.entries()) call.node_ids.push_back(node.id);
             calls.push_back(std::move(call));
             const std::size_t i = calls.size() - 1;
             return outcomes.empty() ? EnsembleOutcome{} : outcomes.at(i < outcomes.size() ? i : outcomes.size() - 1);

@@ -1,9 +1,9 @@
-#include "protocols/repr_text.h"
+#include "common/repr_text.h"
 
 #include <cmath>
 #include <limits>
 
-#include "protocols/saturating_u64.h"
+#include "common/saturating_u64.h"
 #include <gtest/gtest.h>
 
 using namespace vorn;

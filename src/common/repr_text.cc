@@ -1,4 +1,4 @@
-#include "protocols/repr_text.h"
+#include "common/repr_text.h"
 
 #include <charconv>
 #include <cmath>
