@@ -23,7 +23,7 @@ namespace vorn {
 
 namespace {
 
-[[noreturn]] void fail_with_errno(int code) { throw FileAccessError(system_error_text(code != 0 ? code : EIO)); }
+[[noreturn]] void fail_with_file_errno(int code) { throw FileAccessError(system_error_text(code != 0 ? code : EIO)); }
 
 #ifndef _WIN32
 std::string directory_of(const std::string& path) {
@@ -61,7 +61,7 @@ std::wstring wide(const std::string& text) {
 
 [[noreturn]] void fail_with_last_error() {
     const DWORD error = GetLastError();
-    fail_with_errno(error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_PATH_NOT_FOUND ? ENOENT : EIO);
+    fail_with_file_errno(error == ERROR_ACCESS_DENIED ? EACCES : error == ERROR_PATH_NOT_FOUND ? ENOENT : EIO);
 }
 
 // The path of the file that opening `path` reaches (links followed), or
@@ -85,7 +85,7 @@ std::wstring resolve_links(const std::wstring& path) {
 }  // namespace
 
 void replace_file_contents(const std::string& path, std::string_view bytes) {
-    if (path.empty()) fail_with_errno(ENOENT);
+    if (path.empty()) fail_with_file_errno(ENOENT);
     const std::wstring target = resolve_links(wide(path));
     const std::size_t slash = target.find_last_of(L"/\\");
     const std::wstring directory = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
@@ -96,9 +96,9 @@ void replace_file_contents(const std::string& path, std::string_view bytes) {
         temporary = directory + L"." + base.substr(0, 128) + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                     std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(attempt);
         file = _wfopen(temporary.c_str(), L"wxb");
-        if (!file && errno != EEXIST) fail_with_errno(errno);
+        if (!file && errno != EEXIST) fail_with_file_errno(errno);
     }
-    if (!file) fail_with_errno(EEXIST);
+    if (!file) fail_with_file_errno(EEXIST);
     errno = 0;
     bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     ok = ok && std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
@@ -106,7 +106,7 @@ void replace_file_contents(const std::string& path, std::string_view bytes) {
     if (std::fclose(file) != 0) ok = false;
     if (!ok) {
         DeleteFileW(temporary.c_str());
-        fail_with_errno(code);
+        fail_with_file_errno(code);
     }
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(temporary.c_str(), attributes);
@@ -153,11 +153,11 @@ std::string resolve_links(std::string path) {
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
         std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
         const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
-        if (length < 0) fail_with_errno(errno);
+        if (length < 0) fail_with_file_errno(errno);
         link.resize(static_cast<std::size_t>(length));
         path = (!link.empty() && link.front() == '/') ? link : directory_of(path) + link;
     }
-    fail_with_errno(ELOOP);
+    fail_with_file_errno(ELOOP);
 }
 
 void write_all(int descriptor, std::string_view bytes) {
@@ -165,7 +165,7 @@ void write_all(int descriptor, std::string_view bytes) {
         const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR) continue;
-            fail_with_errno(errno);
+            fail_with_file_errno(errno);
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
@@ -174,10 +174,10 @@ void write_all(int descriptor, std::string_view bytes) {
 // Writes in place: for targets that are not regular files.
 void write_in_place(const std::string& path, std::string_view bytes) {
     const int descriptor = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (descriptor < 0) fail_with_errno(errno);
+    if (descriptor < 0) fail_with_file_errno(errno);
     TemporaryFile file(std::string(), descriptor);
     write_all(file.descriptor(), bytes);
-    if (const int code = file.close()) fail_with_errno(code);
+    if (const int code = file.close()) fail_with_file_errno(code);
 }
 
 // Makes the rename itself durable; a directory that cannot be synced (some
@@ -193,7 +193,7 @@ void sync_directory(const std::string& target) {
 }  // namespace
 
 void replace_file_contents(const std::string& path, std::string_view bytes) {
-    if (path.empty()) fail_with_errno(ENOENT);
+    if (path.empty()) fail_with_file_errno(ENOENT);
     const std::string target = resolve_links(path);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -215,18 +215,18 @@ void replace_file_contents(const std::string& path, std::string_view bytes) {
                 write_in_place(target, bytes);
                 return;
             }
-            fail_with_errno(code);
+            fail_with_file_errno(code);
         }
     }
-    if (descriptor < 0) fail_with_errno(EEXIST);
+    if (descriptor < 0) fail_with_file_errno(EEXIST);
     TemporaryFile file(temporary, descriptor);
     if (exists && S_ISREG(existing.st_mode) && ::fchmod(descriptor, existing.st_mode & 07777) != 0) {
-        fail_with_errno(errno);
+        fail_with_file_errno(errno);
     }
     write_all(descriptor, bytes);
-    if (::fsync(descriptor) != 0) fail_with_errno(errno);
-    if (const int code = file.close()) fail_with_errno(code);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) fail_with_errno(errno);
+    if (::fsync(descriptor) != 0) fail_with_file_errno(errno);
+    if (const int code = file.close()) fail_with_file_errno(code);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) fail_with_file_errno(errno);
     file.keep();
     sync_directory(target);
 }

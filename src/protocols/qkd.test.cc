@@ -11,7 +11,7 @@ using vorn::testing::ScriptedRequests;
 
 namespace {
 
-Engine two_node_engine() {
+Engine qkd_two_node_engine() {
     Engine engine;
     engine.build_network({{"A", 1.0}, {"B", 1.0}}, {{"A", "B", 10.0, 0.95, 1000.0, LinkType::Fiber, std::nullopt}});
     return engine;
@@ -50,7 +50,7 @@ TEST(Qkd, qkd_without_network_or_rounds_runs_nothing) {
     EXPECT_EQ(no_network.rounds_failed, 0u);
     EXPECT_EQ(no_network.latency_ms, 0.0);
 
-    const QKDResult no_rounds = run_qkd(two_node_engine(), params(100.0, 0), script.runner());
+    const QKDResult no_rounds = run_qkd(qkd_two_node_engine(), params(100.0, 0), script.runner());
     expect_nothing_completed(no_rounds);
     EXPECT_EQ(no_rounds.rounds_failed, 0u);
     EXPECT_EQ(script.seen.size(), 0u);
@@ -58,7 +58,7 @@ TEST(Qkd, qkd_without_network_or_rounds_runs_nothing) {
 
 TEST(Qkd, qkd_spent_budget_counts_one_more_failed_round) {
     ScriptedRequests script{{failure(40.0)}, {}};
-    const QKDResult r = run_qkd(two_node_engine(), params(10.0, 100), script.runner());
+    const QKDResult r = run_qkd(qkd_two_node_engine(), params(10.0, 100), script.runner());
     // Four failed rounds at 2.5 ms each (the reported 40 ms is ignored), then
     // the fifth budget check stops the exchange.
     EXPECT_EQ(script.seen.size(), 4u);
@@ -77,14 +77,14 @@ TEST(Qkd, qkd_spent_budget_counts_one_more_failed_round) {
 
 TEST(Qkd, qkd_no_failed_round_when_rounds_run_out_first) {
     ScriptedRequests script{{failure()}, {}};
-    const QKDResult r = run_qkd(two_node_engine(), params(10.0, 4), script.runner());
+    const QKDResult r = run_qkd(qkd_two_node_engine(), params(10.0, 4), script.runner());
     EXPECT_EQ(r.rounds_failed, 4u);
     EXPECT_EQ(r.latency_ms, 10.0);
 }
 
 TEST(Qkd, qkd_hundred_rounds_at_095_give_forty_bits) {
     ScriptedRequests script{{success(0.95, 1.0)}, {}};
-    const QKDResult r = run_qkd(two_node_engine(), params(1000.0, 100), script.runner());
+    const QKDResult r = run_qkd(qkd_two_node_engine(), params(1000.0, 100), script.runner());
     EXPECT_TRUE(r.success);
     EXPECT_EQ(r.rounds_completed, 100u);
     EXPECT_EQ(r.rounds_failed, 0u);
@@ -98,7 +98,7 @@ TEST(Qkd, qkd_hundred_rounds_at_095_give_forty_bits) {
 TEST(Qkd, qkd_key_is_truncated_after_sifting_and_after_amplification) {
     ScriptedRequests script{{success(1.0, 0.0)}, {}};
     // 5 × 0.5 = 2.5 -> 2, then 2 × 0.8 = 1.6 -> 1 (one truncation of 2.0 would give 2).
-    const QKDResult r = run_qkd(two_node_engine(), params(100.0, 5), script.runner());
+    const QKDResult r = run_qkd(qkd_two_node_engine(), params(100.0, 5), script.runner());
     EXPECT_EQ(r.rounds_completed, 5u);
     EXPECT_EQ(r.secret_key_length_bits, 1u);
     EXPECT_EQ(r.efficiency_rate, 0.2);
@@ -108,19 +108,19 @@ TEST(Qkd, qkd_tolerance_comparison_is_strict) {
     ScriptedRequests script{{success(0.5, 0.0)}, {}};  // QBER exactly 0.25
     QKDParameters p = params(100.0, 10);
     p.error_rate_tolerance = 0.25;
-    const QKDResult at_tolerance = run_qkd(two_node_engine(), p, script.runner());
+    const QKDResult at_tolerance = run_qkd(qkd_two_node_engine(), p, script.runner());
     EXPECT_EQ(at_tolerance.qber, 0.25);
     EXPECT_TRUE(at_tolerance.success);  // rounds completed, but no key
     EXPECT_EQ(at_tolerance.secret_key_length_bits, 0u);
     p.error_rate_tolerance = std::nextafter(0.25, 1.0);
-    EXPECT_EQ(run_qkd(two_node_engine(), p, script.runner()).secret_key_length_bits, 4u);
+    EXPECT_EQ(run_qkd(qkd_two_node_engine(), p, script.runner()).secret_key_length_bits, 4u);
 }
 
 TEST(Qkd, qkd_keeps_last_successful_path_and_charges_reported_success_latency) {
     ScriptedRequests script{
         {success(0.9, 3.0, {"A", "X", "B"}), failure(50.0), success(0.8, 4.0, {"A", "B"}), failure(9.0)}, {}};
     script.outcomes.back().execution_path = {"A", "Y", "B"};  // a failed round's path is never reported
-    const QKDResult r = run_qkd(two_node_engine(), params(100.0, 4), script.runner());
+    const QKDResult r = run_qkd(qkd_two_node_engine(), params(100.0, 4), script.runner());
     EXPECT_EQ(r.execution_path, (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(r.latency_ms, 3.0 + 2.5 + 4.0 + 2.5);
     EXPECT_EQ(r.rounds_completed, 2u);
@@ -147,7 +147,7 @@ TEST(Qkd, qkd_out_of_range_ratios_saturate_or_vanish) {
         QKDParameters p = params(100.0, 10);
         p.sifting_overhead_ratio = c.sifting;
         p.privacy_amplification_factor = c.amplification;
-        EXPECT_EQ(run_qkd(two_node_engine(), p, script.runner()).secret_key_length_bits, c.key);
+        EXPECT_EQ(run_qkd(qkd_two_node_engine(), p, script.runner()).secret_key_length_bits, c.key);
     }
 }
 
@@ -155,7 +155,7 @@ TEST(Qkd, qkd_through_engine_request_path) {
     // A request from a node to itself succeeds at once with fidelity 1.0.
     QKDParameters p = params(100.0, 5);
     p.to_node = "A";
-    const QKDResult r = run_qkd(two_node_engine(), p);
+    const QKDResult r = run_qkd(qkd_two_node_engine(), p);
     EXPECT_EQ(r.rounds_completed, 5u);
     EXPECT_EQ(r.qber, 0.0);
     EXPECT_EQ(r.secret_key_length_bits, 1u);
@@ -165,7 +165,7 @@ TEST(Qkd, qkd_through_engine_request_path) {
     p.to_node = "Z";
     p.max_latency_ms = 10.0;
     p.rounds = 100;
-    const QKDResult failed = run_qkd(two_node_engine(), p);
+    const QKDResult failed = run_qkd(qkd_two_node_engine(), p);
     EXPECT_EQ(failed.rounds_failed, 5u);
     EXPECT_EQ(failed.latency_ms, 10.0);
     EXPECT_FALSE(failed.success);

@@ -11,7 +11,7 @@ using Path = std::vector<std::string>;
 
 namespace {
 
-Engine two_node_engine() {
+Engine teleportation_two_node_engine() {
     Engine engine;
     engine.build_network({{"S", 1.0}, {"T", 1.0}}, {{"S", "T", 0.0, 1.0, 1000.0, LinkType::Fiber, std::nullopt}});
     return engine;
@@ -41,12 +41,12 @@ TEST(Teleportation, teleportation_without_network_reports_path_without_target) {
 
 TEST(Teleportation, teleportation_path_is_source_relays_target_whatever_the_route) {
     ScriptedRequests script{{scripted_success(0.9, 12.0, {"S", "X", "T"})}, {}};
-    const TeleportationOutcome direct = execute_teleportation(two_node_engine(), params(), script.runner());
+    const TeleportationOutcome direct = execute_teleportation(teleportation_two_node_engine(), params(), script.runner());
     EXPECT_EQ(direct.path, (Path{"S", "T"}));
     EXPECT_EQ(direct.latency_ms, 12.0);
 
     const TeleportationOutcome relayed =
-        execute_teleportation(two_node_engine(), params({"R1", "R2", "R3"}), script.runner());
+        execute_teleportation(teleportation_two_node_engine(), params({"R1", "R2", "R3"}), script.runner());
     EXPECT_EQ(relayed.path, (Path{"S", "R1", "R2", "R3", "T"}));
     EXPECT_EQ(relayed.latency_ms, 12.75);
 
@@ -79,7 +79,7 @@ TEST(Teleportation, teleportation_fidelity_product_threshold_and_cap) {
         ScriptedRequests script{{c.request}, {}};
         TeleportationParameters p = params();
         p.state_fidelity = c.state_fidelity;
-        const TeleportationOutcome o = execute_teleportation(two_node_engine(), p, script.runner());
+        const TeleportationOutcome o = execute_teleportation(teleportation_two_node_engine(), p, script.runner());
         EXPECT_EQ(o.success, c.success);
         EXPECT_EQ(o.teleportation_fidelity, c.teleported);
         EXPECT_EQ(o.resource_entanglement_fidelity, c.request.final_fidelity);
@@ -91,7 +91,7 @@ TEST(Teleportation, teleportation_through_engine_request_path) {
     TeleportationParameters p = params({"R"});
     p.target_node = "S";  // a request from a node to itself yields fidelity 1.0 at once
     p.state_fidelity = 1.0;
-    const TeleportationOutcome o = execute_teleportation(two_node_engine(), p);
+    const TeleportationOutcome o = execute_teleportation(teleportation_two_node_engine(), p);
     EXPECT_TRUE(o.success);
     EXPECT_EQ(o.resource_entanglement_fidelity, 1.0);
     EXPECT_EQ(o.teleportation_fidelity, 0.999);
@@ -99,7 +99,7 @@ TEST(Teleportation, teleportation_through_engine_request_path) {
     EXPECT_EQ(o.path, (Path{"S", "R", "S"}));
 
     p.target_node = "nowhere";
-    const TeleportationOutcome missing = execute_teleportation(two_node_engine(), p);
+    const TeleportationOutcome missing = execute_teleportation(teleportation_two_node_engine(), p);
     EXPECT_FALSE(missing.success);
     EXPECT_EQ(missing.teleportation_fidelity, 0.0);
     EXPECT_EQ(missing.path, (Path{"S", "R", "nowhere"}));
