@@ -5,8 +5,6 @@
 // findings.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,13 +13,9 @@
 #include "files/snapshot_json_reader.h"
 #include "files/snapshot_json_writer.h"
 #include "files/topology_snapshot.h"
+#include "round_trip.h"
 
 namespace {
-
-[[noreturn]] void finding(const char* what) {
-    std::fprintf(stderr, "finding: %s\n", what);
-    std::abort();
-}
 
 // The snapshot records carry no equality of their own; every member counts.
 bool same(const vorn::NodeDefinition& a, const vorn::NodeDefinition& b) {
@@ -59,21 +53,7 @@ bool same(const vorn::TopologySnapshot& a, const vorn::TopologySnapshot& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    vorn::TopologySnapshot snapshot;
-    try {
-        snapshot = vorn::parse_snapshot_text(text);
-    } catch (const vorn::JsonError&) {
-        return 0;
-    }
-    const std::string written = vorn::snapshot_json_text(snapshot);
-    vorn::TopologySnapshot again;
-    try {
-        again = vorn::parse_snapshot_text(written);
-    } catch (const vorn::JsonError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        finding("written snapshot does not read back");
-    }
-    if (!same(again, snapshot)) finding("written snapshot reads back different");
-    if (vorn::snapshot_json_text(again) != written) finding("second write differs");
+    fuzz::check_round_trip(text, "snapshot", vorn::parse_snapshot_text, vorn::snapshot_json_text,
+                           [](const auto& a, const auto& b) { return same(a, b); });
     return 0;
 }

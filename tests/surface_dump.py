@@ -10,6 +10,9 @@ import sys
 
 import vorn_core
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "tools"))
+from make_stubs import hidden_classes  # noqa: E402
+
 GOLDEN = pathlib.Path(__file__).with_name("golden") / "module_surface.txt"
 
 
@@ -22,17 +25,6 @@ def _signature(obj):
 
 def _doc(obj):
     return repr(obj.__doc__)
-
-
-def _hidden_classes():
-    """Classes that exist only as the types of returned objects."""
-    engine = vorn_core.VornEngine()
-    engine.define_network([vorn_core.NodeDefinition("A", 1.0)], [])
-    snapshot = vorn_core.snapshot_topology(engine)
-    return [type(engine.request_entanglement("A", "A", 0.5, 1.0)),
-            type(engine.simulate("A", "A", 0.5, 1.0, 1, seed=0)._context),
-            type(snapshot), type(snapshot.metadata), type(snapshot.config),
-            type(vorn_core.diff_topologies(snapshot, snapshot))]
 
 
 def _describe_class(cls, lines):
@@ -62,7 +54,7 @@ def dump():
             _describe_class(obj, lines)
         else:
             lines.append(f"function {name} -> {obj.__name__}{_signature(obj)}; doc {_doc(obj)}")
-    for cls in _hidden_classes():
+    for cls in hidden_classes():
         lines.append("hidden")
         _describe_class(cls, lines)
     return "\n".join(lines) + "\n"

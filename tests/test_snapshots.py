@@ -268,15 +268,31 @@ BAD_SNAPSHOTS = [
 ]
 
 
-@pytest.mark.parametrize("content", [b[1] for b in BAD_SNAPSHOTS], ids=[b[0] for b in BAD_SNAPSHOTS])
-def test_load_parse_failures_keep_the_previous_network(tmp_path, content):
+PARSE_FAILED = "Failed to parse topology JSON: "
+READ_FAILED = "Failed to read topology file: "
+
+
+def writes(content):
+    return lambda path: path.write_text(content if isinstance(content, str) else json.dumps(content),
+                                        encoding="utf-8")
+
+
+LOAD_FAILURES = [(name, writes(content), PARSE_FAILED) for name, content in BAD_SNAPSHOTS] + [
+    ("missing file", lambda path: None, READ_FAILED),
+    ("a directory", lambda path: path.mkdir(), READ_FAILED),
+    ("not UTF-8", lambda path: path.write_bytes(b'{"metadata": "\xff"}'), READ_FAILED),
+]
+
+
+@pytest.mark.parametrize("make, prefix", [f[1:] for f in LOAD_FAILURES], ids=[f[0] for f in LOAD_FAILURES])
+def test_load_failures_keep_the_previous_network(tmp_path, make, prefix):
     engine = small_engine()
-    path = tmp_path / "bad.json"
-    path.write_text(content if isinstance(content, str) else json.dumps(content), encoding="utf-8")
+    path = tmp_path / "in.json"
+    make(path)
     with pytest.raises(RuntimeError) as info:
         v.load_topology(engine, str(path))
     message = str(info.value)
-    assert message.startswith("Failed to parse topology JSON: ") and len(message) > 31
+    assert message.startswith(prefix) and len(message) > len(prefix)
     assert saved(engine, tmp_path) == SMALL_TEXT
 
 
@@ -286,22 +302,6 @@ def test_missing_field_message_names_the_field(tmp_path):
     path.write_text(json.dumps(without(["nodes", 0], "memoryLifetimeT2")))
     with pytest.raises(RuntimeError, match="^Failed to parse topology JSON: .*memoryLifetimeT2"):
         v.load_topology(engine, str(path))
-
-
-@pytest.mark.parametrize("make", [
-    lambda p: None,                                 # missing file
-    lambda p: p.mkdir(),                            # a directory
-    lambda p: p.write_bytes(b'{"metadata": "\xff"}'),  # not UTF-8
-])
-def test_load_read_failures_keep_the_previous_network(tmp_path, make):
-    engine = small_engine()
-    path = tmp_path / "in.json"
-    make(path)
-    with pytest.raises(RuntimeError) as info:
-        v.load_topology(engine, str(path))
-    message = str(info.value)
-    assert message.startswith("Failed to read topology file: ") and len(message) > 30
-    assert saved(engine, tmp_path) == SMALL_TEXT
 
 
 def test_load_into_an_engine_without_network(tmp_path):
@@ -454,14 +454,10 @@ def test_read_topology_keeps_the_file_metadata_and_config(tmp_path):
                                          [("A", "Z", 2.0, 0.5, 1.0, "LinkType.Satellite", (0.5, 0.25))], (1.0, 2.0))
 
 
-@pytest.mark.parametrize("content", [b[1] for b in BAD_SNAPSHOTS] + [None, b'{"metadata": "\xff"}'],
-                         ids=[b[0] for b in BAD_SNAPSHOTS] + ["missing file", "not UTF-8"])
-def test_read_topology_fails_as_load_topology_does(tmp_path, content):
+@pytest.mark.parametrize("make", [f[1] for f in LOAD_FAILURES], ids=[f[0] for f in LOAD_FAILURES])
+def test_read_topology_fails_as_load_topology_does(tmp_path, make):
     path = tmp_path / "bad.json"
-    if isinstance(content, bytes):
-        path.write_bytes(content)
-    elif content is not None:
-        path.write_text(content if isinstance(content, str) else json.dumps(content), encoding="utf-8")
+    make(path)
     with pytest.raises(RuntimeError) as read_info:
         v.read_topology(str(path))
     with pytest.raises(RuntimeError) as load_info:

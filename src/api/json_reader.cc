@@ -156,6 +156,11 @@ void JsonReader::enter_container() {
     ++pos_;
 }
 
+void JsonReader::leave_container() {
+    --depth_;
+    ++pos_;
+}
+
 void JsonReader::expect_ident(std::string_view rest) {
     for (const char expected : rest) {
         if (pos_ == text_.size()) fail_here(msg::kJsonEofInValue);
@@ -387,6 +392,15 @@ void JsonReader::skip_escape() {
     }
 }
 
+char JsonReader::to_string_stop() {
+    while (pos_ < text_.size()) {
+        const auto c = static_cast<unsigned char>(text_[pos_]);
+        if (c == '"' || c == '\\' || c < 0x20) return static_cast<char>(c);
+        ++pos_;
+    }
+    fail_here(msg::kJsonEofInString);
+}
+
 // After the opening quote. The result views the text itself when the string
 // has no escapes, else the scratch buffer.
 std::string_view JsonReader::scan_string() {
@@ -394,13 +408,7 @@ std::string_view JsonReader::scan_string() {
     bool copied = false;
     scratch_.clear();
     for (;;) {
-        while (pos_ < text_.size()) {
-            const auto c = static_cast<unsigned char>(text_[pos_]);
-            if (c == '"' || c == '\\' || c < 0x20) break;
-            ++pos_;
-        }
-        if (pos_ == text_.size()) fail_here(msg::kJsonEofInString);
-        const char c = text_[pos_];
+        const char c = to_string_stop();
         if (c == '"') {
             std::string_view result = text_.substr(run, pos_ - run);
             if (copied) {
@@ -422,13 +430,8 @@ std::string_view JsonReader::scan_string() {
 
 void JsonReader::skip_string() {
     for (;;) {
-        while (pos_ < text_.size()) {
-            const auto c = static_cast<unsigned char>(text_[pos_]);
-            if (c == '"' || c == '\\' || c < 0x20) break;
-            ++pos_;
-        }
-        if (pos_ == text_.size()) fail_here(msg::kJsonEofInString);
-        const char c = text_[pos_++];
+        const char c = to_string_stop();
+        ++pos_;
         if (c == '"') return;
         if (c != '\\') fail_here(msg::kJsonControlCharacter);
         skip_escape();
@@ -534,8 +537,7 @@ std::size_t JsonReader::read_variant(std::span<const std::string_view> names) {
     expect_ident("ull");
     const int end = peek_token();
     if (end != '}') fail_here(end < 0 ? msg::kJsonEofInObject : msg::kJsonExpectedValue);
-    ++pos_;
-    --depth_;
+    leave_container();
     return index;
 }
 
@@ -574,17 +576,13 @@ bool JsonReader::next_element(bool& first) {
 
 void JsonReader::close_array() {
     const int c = peek_token();
-    if (c == ']') {
-        ++pos_;
-        --depth_;
-        return;
-    }
     if (c < 0) fail_at_next(msg::kJsonEofInList);
     if (c == ',') {
         ++pos_;
         fail_at_next(peek_token() == ']' ? msg::kJsonTrailingComma : msg::kJsonTrailingCharacters);
     }
-    fail_at_next(msg::kJsonTrailingCharacters);
+    if (c != ']') fail_at_next(msg::kJsonTrailingCharacters);
+    leave_container();
 }
 
 bool JsonReader::next_key(bool& first, std::string_view& key) {
@@ -619,13 +617,9 @@ void JsonReader::read_colon() {
 
 void JsonReader::close_object() {
     const int c = peek_token();
-    if (c == '}') {
-        ++pos_;
-        --depth_;
-        return;
-    }
     if (c < 0) fail_at_next(msg::kJsonEofInObject);
-    fail_at_next(c == ',' ? msg::kJsonTrailingComma : msg::kJsonTrailingCharacters);
+    if (c != '}') fail_at_next(c == ',' ? msg::kJsonTrailingComma : msg::kJsonTrailingCharacters);
+    leave_container();
 }
 
 // ---- whole values ----
@@ -708,8 +702,7 @@ void JsonReader::skip_value() {
                 break;
             }
             if (next == (frame == '[' ? ']' : '}')) {
-                ++pos_;
-                --depth_;
+                leave_container();
                 open.pop_back();
                 if (open.empty()) return;
                 after_value = true;

@@ -142,11 +142,17 @@ private:
 
     int peek() const { return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : -1; }
     TextPosition position_of(std::size_t end) const;
+    // Consume the opening or closing bracket or brace of an array or object;
+    // entering fails past the nesting limit.
     void enter_container();
+    void leave_container();
     void expect_ident(std::string_view rest);
     Number scan_number();
     double float_from_text(std::size_t start, bool negative);
     void skip_number();
+    // Inside a string: moves to the next quote, backslash or control character
+    // and returns it (not consumed); the text ending first fails.
+    char to_string_stop();
     std::string_view scan_string();
     void skip_string();
     void read_escape(std::string& out);

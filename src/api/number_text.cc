@@ -41,8 +41,11 @@ void append_zeros(std::string& out, int count) {
     if (count > 0) out.append(static_cast<std::size_t>(count), '0');
 }
 
+// Each layout writes the sign first.
+
 // d.ddd e X: the exponent layout shared by the json and debug forms.
 void append_exponent_form(std::string& out, const ShortestDigits& d) {
+    if (d.negative) out.push_back('-');
     out.push_back(d.digits[0]);
     if (d.count > 1) {
         out.push_back('.');
@@ -54,6 +57,7 @@ void append_exponent_form(std::string& out, const ShortestDigits& d) {
 
 // Decimal layout without exponent; integral values get no fractional part.
 void append_positional_form(std::string& out, const ShortestDigits& d) {
+    if (d.negative) out.push_back('-');
     if (d.point >= d.count) {
         out.append(d.digits, static_cast<std::size_t>(d.count));
         append_zeros(out, d.point - d.count);
@@ -66,6 +70,13 @@ void append_positional_form(std::string& out, const ShortestDigits& d) {
         append_zeros(out, -d.point);
         out.append(d.digits, static_cast<std::size_t>(d.count));
     }
+}
+
+// Decimal layout with at least one fractional digit (100.0, 0.95): the
+// decimal layout shared by the json and debug forms.
+void append_fractional_form(std::string& out, const ShortestDigits& d) {
+    append_positional_form(out, d);
+    if (d.point >= d.count) out.append(".0");
 }
 
 bool append_non_finite(std::string& out, double value) {
@@ -87,14 +98,8 @@ void append_json_float(std::string& out, double value) {
         return;
     }
     const ShortestDigits d = shortest_digits(value);
-    if (d.negative) out.push_back('-');
-    if (d.point >= d.count && d.point <= 16) {
-        append_positional_form(out, d);
-        out.append(".0");
-    } else if (d.point > 0 && d.point <= 16) {
-        append_positional_form(out, d);
-    } else if (d.point > -5 && d.point <= 0) {
-        append_positional_form(out, d);
+    if (d.point > -5 && d.point <= 16) {
+        append_fractional_form(out, d);
     } else {
         append_exponent_form(out, d);
     }
@@ -108,10 +113,7 @@ std::string json_float_text(double value) {
 
 std::string plain_number_text(double value) {
     std::string out;
-    if (append_non_finite(out, value)) return out;
-    const ShortestDigits d = shortest_digits(value);
-    if (d.negative) out.push_back('-');
-    append_positional_form(out, d);
+    if (!append_non_finite(out, value)) append_positional_form(out, shortest_digits(value));
     return out;
 }
 
@@ -119,13 +121,11 @@ std::string debug_number_text(double value) {
     std::string out;
     if (append_non_finite(out, value)) return out;
     const ShortestDigits d = shortest_digits(value);
-    if (d.negative) out.push_back('-');
     const double magnitude = std::fabs(value);
     if (magnitude != 0.0 && (magnitude < 1e-4 || magnitude >= 1e16)) {
         append_exponent_form(out, d);
     } else {
-        append_positional_form(out, d);
-        if (d.point >= d.count) out.append(".0");
+        append_fractional_form(out, d);
     }
     return out;
 }

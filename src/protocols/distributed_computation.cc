@@ -4,7 +4,7 @@
 
 #include "common/errors.h"
 #include "common/messages.h"
-#include "common/repr_text.h"
+#include "protocols/repr_fields.h"
 
 namespace vorn {
 
@@ -18,17 +18,6 @@ constexpr double kDefaultCorrelation = 0.85;
 constexpr double kDefaultRelayLatencyMs = 5.0;
 
 }  // namespace
-
-DistributedComputingResult execute_distributed_computation(const Engine& engine,
-                                                           const std::vector<std::string>& participants,
-                                                           const CoordinationShape& shape,
-                                                           double correlation_strength,
-                                                           double classical_relay_latency_ms,
-                                                           const StopCheck& stop) {
-    return execute_distributed_computation(
-        engine, participants, shape, correlation_strength, classical_relay_latency_ms,
-        [&stop](const Engine& e, const EntanglementRequest& r) { return run_request(e, r, stop); });
-}
 
 DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const std::vector<std::string>& participants,
@@ -87,7 +76,7 @@ DistributedComputingResult distributed_computation(const Engine& engine, const D
     return execute_distributed_computation(engine, params.participants,
                                            to_coordination_shape(params.coordination_topology),
                                            params.measurement_basis.correlation_strength,
-                                           params.classical_relay_latency_ms, stop);
+                                           params.classical_relay_latency_ms, engine_requests(stop));
 }
 
 CoordinationShape parse_coordination_topology(std::string_view text, const std::vector<std::string>& participants) {
@@ -115,40 +104,32 @@ DistributedComputingResult run_distributed_computation(const Engine& engine,
     (void)parse_basis_type(basis_type);  // validated only; the basis enters no computation
     return execute_distributed_computation(engine, participants, shape,
                                            correlation_strength.value_or(kDefaultCorrelation),
-                                           classical_relay_latency_ms.value_or(kDefaultRelayLatencyMs), stop);
+                                           classical_relay_latency_ms.value_or(kDefaultRelayLatencyMs),
+                                           engine_requests(stop));
 }
 
 std::string party_outcome_repr(const PartyOutcome& outcome) {
-    std::string text = "PartyOutcome(";
-    text += outcome.node_id;
-    text += ", success=";
-    text += bool_text(outcome.successful_measurement);
-    text += ", fidelity=";
-    append_fixed(text, outcome.local_fidelity, 4);
-    text += ')';
-    return text;
+    return ReprFields("PartyOutcome")
+        .text(outcome.node_id)
+        .flag("success", outcome.successful_measurement)
+        .fixed("fidelity", outcome.local_fidelity, 4)
+        .close();
 }
 
 std::string distributed_result_repr(const DistributedComputingResult& result) {
-    std::string text = "DistributedComputingResult(success=";
-    text += bool_text(result.success);
-    text += ", fidelity=";
-    append_fixed(text, result.computation_fidelity, 4);
-    text += ", parties=";
-    append_decimal(text, result.party_results.size());
-    text += ')';
-    return text;
+    return ReprFields("DistributedComputingResult")
+        .flag("success", result.success)
+        .fixed("fidelity", result.computation_fidelity, 4)
+        .count("parties", result.party_results.size())
+        .close();
 }
 
 std::string distributed_stats_repr(const DistributedComputingStats& stats) {
-    std::string text = "DistributedComputingStats(runs=";
-    append_decimal(text, stats.total_runs);
-    text += ", success=";
-    append_whole_percent(text, stats.success_rate);
-    text += ", fidelity=";
-    append_fixed(text, stats.mean_computation_fidelity, 4);
-    text += ')';
-    return text;
+    return ReprFields("DistributedComputingStats")
+        .count("runs", stats.total_runs)
+        .percent("success", stats.success_rate)
+        .fixed("fidelity", stats.mean_computation_fidelity, 4)
+        .close();
 }
 
 }  // namespace vorn

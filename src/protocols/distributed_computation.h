@@ -62,12 +62,6 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const CoordinationShape& shape,
                                                            double correlation_strength,
                                                            double classical_relay_latency_ms,
-                                                           const StopCheck& stop = never_stop());
-DistributedComputingResult execute_distributed_computation(const Engine& engine,
-                                                           const std::vector<std::string>& participants,
-                                                           const CoordinationShape& shape,
-                                                           double correlation_strength,
-                                                           double classical_relay_latency_ms,
                                                            const RequestRunner& run);
 
 // The value-record form: the topology record is converted to its shape (never

@@ -1,7 +1,7 @@
 #include "protocols/qkd.h"
 
-#include "common/repr_text.h"
 #include "common/saturating_u64.h"
+#include "protocols/repr_fields.h"
 
 namespace vorn {
 
@@ -14,7 +14,7 @@ constexpr double kFailedRoundCostMs = 2.5;
 }  // namespace
 
 QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const StopCheck& stop) {
-    return run_qkd(engine, params, [&stop](const Engine& e, const EntanglementRequest& r) { return run_request(e, r, stop); });
+    return run_qkd(engine, params, engine_requests(stop));
 }
 
 QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const RequestRunner& run) {
@@ -67,25 +67,19 @@ QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const Reque
 }
 
 std::string qkd_result_repr(const QKDResult& result) {
-    std::string text = "QKDResult(success=";
-    text += bool_text(result.success);
-    text += ", key_bits=";
-    append_decimal(text, result.secret_key_length_bits);
-    text += ", qber=";
-    append_fixed(text, result.qber, 4);
-    text += ')';
-    return text;
+    return ReprFields("QKDResult")
+        .flag("success", result.success)
+        .count("key_bits", result.secret_key_length_bits)
+        .fixed("qber", result.qber, 4)
+        .close();
 }
 
 std::string qkd_stats_repr(const QKDStats& stats) {
-    std::string text = "QKDStats(runs=";
-    append_decimal(text, stats.total_runs);
-    text += ", success=";
-    append_whole_percent(text, stats.success_rate);
-    text += ", mean_key_len=";
-    append_fixed(text, stats.mean_key_length_bits, 1);
-    text += ')';
-    return text;
+    return ReprFields("QKDStats")
+        .count("runs", stats.total_runs)
+        .percent("success", stats.success_rate)
+        .fixed("mean_key_len", stats.mean_key_length_bits, 1)
+        .close();
 }
 
 }  // namespace vorn

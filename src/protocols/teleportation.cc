@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/repr_text.h"
+#include "protocols/repr_fields.h"
 
 namespace vorn {
 
@@ -18,8 +18,7 @@ constexpr std::uint64_t kClassicalBitsPerTeleport = 2;
 
 TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params,
                                            const StopCheck& stop) {
-    return execute_teleportation(engine, params,
-                                 [&stop](const Engine& e, const EntanglementRequest& r) { return run_request(e, r, stop); });
+    return execute_teleportation(engine, params, engine_requests(stop));
 }
 
 TeleportationOutcome execute_teleportation(const Engine& engine, const TeleportationParameters& params,
@@ -53,25 +52,20 @@ TeleportationOutcome execute_teleportation(const Engine& engine, const Teleporta
 }
 
 std::string teleportation_outcome_repr(const TeleportationOutcome& outcome) {
-    std::string text = "TeleportationOutcome(success=";
-    text += bool_text(outcome.success);
-    text += ", fidelity=";
-    append_fixed(text, outcome.teleportation_fidelity, 4);
-    text += ", latency=";
-    append_fixed(text, outcome.latency_ms, 1);
-    text += "ms)";
-    return text;
+    return ReprFields("TeleportationOutcome")
+        .flag("success", outcome.success)
+        .fixed("fidelity", outcome.teleportation_fidelity, 4)
+        .fixed("latency", outcome.latency_ms, 1)
+        .unit("ms")
+        .close();
 }
 
 std::string teleportation_stats_repr(const TeleportationStats& stats) {
-    std::string text = "TeleportationStats(runs=";
-    append_decimal(text, stats.total_runs);
-    text += ", fidelity=";
-    append_fixed(text, stats.mean_teleportation_fidelity, 4);
-    text += "\xC2\xB1";  // U+00B1 PLUS-MINUS SIGN in UTF-8
-    append_fixed(text, stats.teleportation_fidelity_stddev, 4);
-    text += ')';
-    return text;
+    return ReprFields("TeleportationStats")
+        .count("runs", stats.total_runs)
+        .fixed("fidelity", stats.mean_teleportation_fidelity, 4)
+        .plus_minus(stats.teleportation_fidelity_stddev, 4)
+        .close();
 }
 
 }  // namespace vorn
