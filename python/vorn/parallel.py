@@ -49,7 +49,7 @@ def executor_workers(executor: Any) -> int:
     if executor is None:
         return default_workers()
     if is_dask_client(executor):
-        return max(1, sum(executor.nthreads().values()))
+        return max(1, int(sum(executor.nthreads().values())))
     workers = getattr(executor, "_max_workers", None)
     return workers if isinstance(workers, int) and workers > 0 else default_workers()
 
