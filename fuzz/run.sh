@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (one per fuzz/<name>.fuzz.cc, linked against
-# the core library, all compiled by Clang with AddressSanitizer and
-# UndefinedBehaviorSanitizer) in build/fuzz and runs each for a bounded time,
+# the core library, compiled in unity batches by Clang with AddressSanitizer
+# and UndefinedBehaviorSanitizer) in build/fuzz and runs each for a bounded time,
 # starting from its seed corpus fuzz/corpus/<name>/ with the dictionary
 # fuzz/<name>.dict. New inputs go to fuzz/corpus-run/<name>/ (not kept in the
 # repository); a finding leaves a crash-*/timeout-*/leak-*/oom-* file in
@@ -35,7 +35,8 @@ fi
 generator=()
 if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DVORN_BUILD_FUZZ=ON \
-    -DVORN_BUILD_MODULE=OFF -DVORN_BUILD_TESTS=OFF -DVORN_WERROR="${VORN_WERROR:-OFF}" >/dev/null
+    -DVORN_BUILD_MODULE=OFF -DVORN_BUILD_TESTS=OFF -DVORN_WERROR="${VORN_WERROR:-OFF}" \
+    -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 >/dev/null
 targets=()
 for name in "${names[@]}"; do targets+=("${name}_fuzz"); done
 cmake --build "$build" -j2 --target "${targets[@]}"
