@@ -6,6 +6,7 @@
 #include "common/errors.h"
 #include "simulation/simulate_request.h"
 #include "simulation/test_networks.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -135,12 +136,9 @@ TEST(Ensemble, ensemble_without_successes_averages_failed_latencies) {
 }
 
 TEST(Ensemble, ensemble_requires_a_network) {
-    EXPECT_THROW(vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1), vorn::InternalFault);
-    try {
-        vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1);
-    } catch (const vorn::InternalFault& fault) {
-        EXPECT_EQ(std::string(fault.what()), std::string("No network defined. Call define_network() first."));
-    }
+    EXPECT_THAT([] { vorn::run_ensemble(Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1); },
+                ::testing::ThrowsMessage<vorn::InternalFault>(
+                    ::testing::StrEq("No network defined. Call define_network() first.")));
 }
 
 // Chunks run on worker threads but are added in run order: any thread count
