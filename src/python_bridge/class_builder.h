@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -31,15 +32,16 @@ namespace vorn::py {
 PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*);
 int refuse_delete(PyObject* value);  // sets AttributeError when value is null; returns -1 then
 
-template <auto Member>
+// Members of T, its own or of a base record.
+template <class T, auto Member>
 PyObject* get_member(PyObject* self, void*) {
     return guarded<PyObject*>(nullptr, [&] {
         BorrowGuard guard(self, Access::Shared);
-        return to_python(value_of<RecordOf<Member>>(self).*Member);
+        return to_python(value_of<T>(self).*Member);
     });
 }
 
-template <auto Member>
+template <class T, auto Member>
 int set_member(PyObject* self, PyObject* value, void*) {
     using Value = ValueOf<Member>;
     if (!value) return refuse_delete(value);
@@ -47,7 +49,7 @@ int set_member(PyObject* self, PyObject* value, void*) {
         Value converted{};
         if (!Converter<Value>::load(value, converted)) return -1;
         BorrowGuard guard(self, Access::Exclusive);
-        value_of<RecordOf<Member>>(self).*Member = std::move(converted);
+        value_of<T>(self).*Member = std::move(converted);
         return 0;
     });
 }
@@ -230,7 +232,8 @@ public:
 
     template <auto Member>
     ClassBuilder& field(const char* name, const char* doc = nullptr) {
-        table_->getset.push_back({name, &get_member<Member>, &set_member<Member>, doc, nullptr});
+        static_assert(std::is_base_of_v<RecordOf<Member>, T>, "a field is a member of the class or of a base");
+        table_->getset.push_back({name, &get_member<T, Member>, &set_member<T, Member>, doc, nullptr});
         return *this;
     }
 
