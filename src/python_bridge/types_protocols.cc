@@ -105,7 +105,8 @@ ClassTable& teleportation_outcome_class() {
         ClassBuilder<TeleportationOutcome>("TeleportationOutcome")
             .constructor({param<&TeleportationOutcome::success>("success"),
                           param<&TeleportationOutcome::teleportation_fidelity>("teleportation_fidelity"),
-                          param<&TeleportationOutcome::resource_entanglement_fidelity>("resource_entanglement_fidelity"),
+                          param<&TeleportationOutcome::resource_entanglement_fidelity>(
+                              "resource_entanglement_fidelity"),
                           param<&TeleportationOutcome::latency_ms>("latency_ms"),
                           param<&TeleportationOutcome::path>("path"),
                           param<&TeleportationOutcome::classical_bits_transferred>("classical_bits_transferred")})
@@ -166,12 +167,13 @@ ClassTable& coordination_topology_class() {
 }
 
 ClassTable& measurement_basis_class() {
-    static ClassTable& table = ClassBuilder<MeasurementBasis>("MeasurementBasis")
-                                 .constructor({optional_param<&MeasurementBasis::basis_type>("basis_type"),
-                                               optional_param<&MeasurementBasis::correlation_strength>("correlation_strength")})
-                                 .field<&MeasurementBasis::basis_type>("basis_type")
-                                 .field<&MeasurementBasis::correlation_strength>("correlation_strength")
-                                 .done();
+    static ClassTable& table =
+        ClassBuilder<MeasurementBasis>("MeasurementBasis")
+            .constructor({optional_param<&MeasurementBasis::basis_type>("basis_type"),
+                          optional_param<&MeasurementBasis::correlation_strength>("correlation_strength")})
+            .field<&MeasurementBasis::basis_type>("basis_type")
+            .field<&MeasurementBasis::correlation_strength>("correlation_strength")
+            .done();
     return table;
 }
 
@@ -181,7 +183,8 @@ ClassTable& distributed_computing_parameters_class() {
             .constructor({param<&DistributedComputingParameters::participants>("participants"),
                           param<&DistributedComputingParameters::coordination_topology>("coordination_topology"),
                           optional_param<&DistributedComputingParameters::measurement_basis>("measurement_basis"),
-                          optional_param<&DistributedComputingParameters::classical_relay_latency_ms>("classical_relay_latency_ms")})
+                          optional_param<&DistributedComputingParameters::classical_relay_latency_ms>(
+                              "classical_relay_latency_ms")})
             .field<&DistributedComputingParameters::participants>("participants")
             .field<&DistributedComputingParameters::coordination_topology>("coordination_topology")
             .field<&DistributedComputingParameters::measurement_basis>("measurement_basis")

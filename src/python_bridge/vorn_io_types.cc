@@ -43,7 +43,8 @@ void add_link(VornFileObject& file, std::string id, std::string src, std::string
               double base_fidelity, double generation_rate_hz, std::optional<VornLinkType> link_type,
               std::optional<VornSatelliteExtension> satellite) {
     file.links.push_back(
-        {std::move(id), std::move(src), std::move(to), distance_km, base_fidelity, generation_rate_hz, link_type, satellite});
+        {std::move(id), std::move(src), std::move(to), distance_km, base_fidelity, generation_rate_hz, link_type,
+         satellite});
 }
 
 void save(const VornFileObject& file, std::string filepath) { save_file(vorn_record_from_object(file), filepath); }
@@ -76,7 +77,8 @@ ClassTable& vorn_file_class() {
 ClassTable& vorn_node_class() {
     static ClassTable& table =
         ClassBuilder<VornNode>("VornNode")
-            .constructor({param<&VornNode::id>("id"), optional_param<&VornNode::memory_lifetime_ms>("memory_lifetime_ms"),
+            .constructor({param<&VornNode::id>("id"),
+                          optional_param<&VornNode::memory_lifetime_ms>("memory_lifetime_ms"),
                           optional_param<&VornNode::memory_capacity>("memory_capacity"),
                           optional_param<&VornNode::node_type>("node_type")})
             .field<&VornNode::id>("id")
@@ -92,7 +94,8 @@ ClassTable& vorn_link_class() {
     static ClassTable& table =
         ClassBuilder<VornLink>("VornLink")
             .constructor({param<&VornLink::id>("id"), param<&VornLink::from>("src"), param<&VornLink::to>("to"),
-                          param<&VornLink::distance_km>("distance_km"), param<&VornLink::base_fidelity>("base_fidelity"),
+                          param<&VornLink::distance_km>("distance_km"),
+                          param<&VornLink::base_fidelity>("base_fidelity"),
                           param<&VornLink::generation_rate_hz>("generation_rate_hz"),
                           optional_param<&VornLink::link_type>("link_type"),
                           optional_param<&VornLink::satellite>("satellite")})
