@@ -121,6 +121,44 @@ def test_text_signatures(target, text):
     assert str(inspect.signature(target)) == text
 
 
+# Constructors: (class, required arguments, optional parameter -> its default, a value to give it).
+CONSTRUCTOR_DEFAULTS = [
+    (v.SatelliteConditions, (), {"visibility": (1.0, 0.5), "weather_factor": (1.0, 0.25)}),
+    (v.LinkDefinition, ("A", "B", 1.0, 0.9, 10.0),
+     {"link_type": (v.LinkType.Fiber, v.LinkType.Satellite), "satellite_conditions": (None, None)}),
+    (v.EntanglementRequest, ("A", "B", 0.9, 1.0), {"strategy": (None, v.StrategyType.HighestSuccess)}),
+    (v.QKDParameters, ("A", "B", 0.9, 10.0), {"rounds": (100, 7), "error_rate_tolerance": (0.11, 0.2),
+                                              "sifting_overhead_ratio": (0.5, 0.6),
+                                              "privacy_amplification_factor": (0.8, 0.7)}),
+    (v.TeleportationParameters, ("A", "B"), {"state_fidelity": (0.95, 0.9), "classical_bandwidth_ms": (100.0, 3.0)}),
+    (v.CoordinationTopology, ("star",), {"center_node": (None, "A"), "edges": (None, [("A", "B")])}),
+    (v.MeasurementBasis, (),
+     {"basis_type": (v.BasisType.GHZ, v.BasisType.Cluster), "correlation_strength": (0.85, 0.5)}),
+    (v.DistributedComputingParameters, (["A"], v.CoordinationTopology.ring()),
+     {"classical_relay_latency_ms": (5.0, 1.0)}),
+    (v.VornNode, ("n",), {"memory_lifetime_ms": (None, 2.0), "memory_capacity": (None, 3),
+                          "node_type": (None, v.VornNodeType.Repeater)}),
+    (v.VornLink, ("L", "A", "B", 1.0, 0.9, 10.0),
+     {"link_type": (None, v.VornLinkType.Fiber), "satellite": (None, None)}),
+    (v.VornConfig, (), {"alpha_loss": (None, 0.2), "beta_fidelity_decay": (None, 0.1), "gamma_swapping": (None, 0.3),
+                        "max_attempts": (None, 9)}),
+    (v.VornConstraints, (), {"fidelity_target": (None, 0.9), "max_latency_ms": (None, 5.0)}),
+    (v.VornMetadata, ("m",), {"description": (None, "d"), "author": (None, "a"), "created_at": (None, "c")}),
+]
+
+
+@pytest.mark.parametrize("cls,required,optional", CONSTRUCTOR_DEFAULTS, ids=lambda x: getattr(x, "__name__", ""))
+def test_optional_constructor_arguments_default_or_store(cls, required, optional):
+    # Left out or None, each optional member keeps the record's default; given, it holds the value given.
+    # (Compared by repr: enumeration members read back as new objects.)
+    def members(made):
+        return {name: repr(getattr(made, name)) for name in optional}
+    defaults = {name: repr(default) for name, (default, _) in optional.items()}
+    assert members(cls(*required)) == members(cls(*required, **dict.fromkeys(optional))) == defaults
+    given = {name: value for name, (_, value) in optional.items()}
+    assert members(cls(*required, **given)) == {name: repr(value) for name, value in given.items()}
+
+
 def test_docstrings_show_the_body_only():
     assert v.PhysicalConfig.__doc__ == ""
     assert v.SatelliteConditions.effective_rate.__doc__ == "Calculate effective generation rate based on conditions"

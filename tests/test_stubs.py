@@ -1,5 +1,5 @@
 """The type stubs of vorn_core: regenerated they are the same file, the wheel
-ships them, every annotation holds for the values the module really returns,
+ships them under the package's one version, every annotation holds for the values the module really returns,
 and a strict type checker accepts a real user's script and rejects misuse."""
 import ast
 import importlib.metadata
@@ -26,6 +26,15 @@ def test_the_installed_package_ships_the_stubs():
     shipped = [f for f in importlib.metadata.files("vorn_core") if f.as_posix() == "vorn_core-stubs/__init__.pyi"]
     assert len(shipped) == 1
     assert shipped[0].read_text(encoding="utf-8") == STUB.read_text(encoding="utf-8")
+
+
+def test_the_distribution_the_package_and_the_stubs_share_one_version():
+    import vorn
+
+    # The wheel's metadata takes its version from the file that vorn imports it from.
+    assert importlib.metadata.version("vorn_core") == vorn.__version__
+    shipped = {f.as_posix() for f in importlib.metadata.files("vorn_core")}
+    assert {"vorn/_version.py", "vorn_core-stubs/__init__.pyi"} <= shipped
 
 
 # ---------------------------------------------------------------- annotations against run-time values

@@ -13,6 +13,7 @@ from typing import TYPE_CHECKING, Any
 import vorn_core
 
 from vorn import _pickle
+from vorn._version import __version__ as __version__
 from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate

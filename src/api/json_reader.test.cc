@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api/reader_error_case.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using vorn::JsonValue;
@@ -99,16 +100,16 @@ TEST(JsonReader, json_reader_syntax_messages_and_positions) {
 }
 
 TEST(JsonReader, json_reader_error_keeps_description_and_position) {
-    try {
-        parse_json_value("[1,\n  2 3]");
-        EXPECT_TRUE(false);
-    } catch (const vorn::JsonError& error) {
-        EXPECT_EQ(error.description(), std::string("expected `,` or `]`"));
-        EXPECT_EQ(error.position().line, std::size_t{2});
-        EXPECT_EQ(error.position().column, std::size_t{5});
-        // Reader failures are operation errors (RuntimeError in Python).
-        EXPECT_TRUE(dynamic_cast<const vorn::OperationError*>(&error) != nullptr);
-    }
+    using ::testing::Field;
+    using ::testing::Property;
+    const auto parse = [] { parse_json_value("[1,\n  2 3]"); };
+    EXPECT_THAT(parse, ::testing::Throws<vorn::JsonError>(::testing::AllOf(
+                           Property(&vorn::JsonError::description, ::testing::StrEq("expected `,` or `]`")),
+                           Property(&vorn::JsonError::position,
+                                    ::testing::AllOf(Field(&vorn::TextPosition::line, std::size_t{2}),
+                                                     Field(&vorn::TextPosition::column, std::size_t{5}))))));
+    // Reader failures are operation errors (RuntimeError in Python).
+    EXPECT_THROW(parse(), vorn::OperationError);
 }
 
 TEST(JsonReader, json_reader_numbers_keep_integers_and_round_floats) {

@@ -55,6 +55,7 @@
 #include "api/json_reader.h"
 #include "api/json_writer.h"
 #include "api/non_finite_number.h"
+#include "common/member_traits.h"
 #include "common/messages.h"
 
 namespace vorn::json {
@@ -219,35 +220,11 @@ struct EnumCodec {
 
 namespace detail {
 
-template <class>
-struct MemberOf;
-template <class R, class T>
-struct MemberOf<T R::*> {
-    using Record = R;
-    using Value = T;
-};
-
-template <class T>
-struct Optionality {
-    static constexpr bool kOptional = false;
-    using Value = T;
-};
-template <class T>
-struct Optionality<std::optional<T>> {
-    static constexpr bool kOptional = true;
-    using Value = T;
-};
-
-template <auto Member>
-using RecordOf = typename MemberOf<decltype(Member)>::Record;
-template <auto Member>
-using ValueOf = typename MemberOf<decltype(Member)>::Value;
-
 // Reads a member that may be given as null when it is a std::optional.
 template <auto Member>
 void read_maybe_null(JsonReader& reader, RecordOf<Member>& record) {
     using Value = ValueOf<Member>;
-    if constexpr (Optionality<Value>::kOptional) {
+    if constexpr (kIsOptional<Value>) {
         if (reader.take_null()) {
             record.*Member = std::nullopt;
         } else {
@@ -261,7 +238,7 @@ void read_maybe_null(JsonReader& reader, RecordOf<Member>& record) {
 template <auto Member, bool kNullWhenAbsent>
 void write_maybe_absent(JsonWriter& writer, std::string_view name, const RecordOf<Member>& record) {
     using Value = ValueOf<Member>;
-    if constexpr (Optionality<Value>::kOptional) {
+    if constexpr (kIsOptional<Value>) {
         const auto& member = record.*Member;
         if (!member.has_value() && !kNullWhenAbsent) return;
         writer.key(name);
@@ -279,10 +256,10 @@ void write_maybe_absent(JsonWriter& writer, std::string_view name, const RecordO
 }  // namespace detail
 
 template <auto Member>
-constexpr FieldFormat<detail::RecordOf<Member>> required_field(std::string_view name) {
-    using Record = detail::RecordOf<Member>;
-    using Value = detail::ValueOf<Member>;
-    static_assert(!detail::Optionality<Value>::kOptional, "a required member is not a std::optional");
+constexpr FieldFormat<RecordOf<Member>> required_field(std::string_view name) {
+    using Record = RecordOf<Member>;
+    using Value = ValueOf<Member>;
+    static_assert(!kIsOptional<Value>, "a required member is not a std::optional");
     return {name, Presence::Required,
             [](JsonReader& reader, Record& record) { record.*Member = Codec<Value>::read(reader); },
             [](JsonWriter& writer, std::string_view key, const Record& record) {
@@ -292,12 +269,12 @@ constexpr FieldFormat<detail::RecordOf<Member>> required_field(std::string_view 
 }
 
 template <auto Member>
-constexpr FieldFormat<detail::RecordOf<Member>> optional_field(std::string_view name) {
+constexpr FieldFormat<RecordOf<Member>> optional_field(std::string_view name) {
     return {name, Presence::Optional, &detail::read_maybe_null<Member>, &detail::write_maybe_absent<Member, false>};
 }
 
 template <auto Member>
-constexpr FieldFormat<detail::RecordOf<Member>> nullable_field(std::string_view name) {
+constexpr FieldFormat<RecordOf<Member>> nullable_field(std::string_view name) {
     return {name, Presence::Optional, &detail::read_maybe_null<Member>, &detail::write_maybe_absent<Member, true>};
 }
 

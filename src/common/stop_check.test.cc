@@ -28,13 +28,11 @@ TEST(StopCheck, stop_check_consults_the_callback_at_most_once_per_interval_and_s
     EXPECT_EQ(counter.calls, 1);
     EXPECT_FALSE(check.stop_requested());
     std::this_thread::sleep_for(StopCheck::kInterval + std::chrono::milliseconds(1));
-    bool stopped = false;
-    try {
-        for (std::uint32_t i = 0; i < 2 * StopCheck::kClockStride; ++i) check.poll();
-    } catch (const Stopped&) {
-        stopped = true;
-    }
-    EXPECT_TRUE(stopped);
+    EXPECT_THROW(
+        {
+            for (std::uint32_t i = 0; i < 2 * StopCheck::kClockStride; ++i) check.poll();
+        },
+        Stopped);
     EXPECT_EQ(counter.calls, 2);
     EXPECT_TRUE(check.stop_requested());
     // Once asked to stop, it keeps stopping without asking again.

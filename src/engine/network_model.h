@@ -36,6 +36,8 @@ struct SatelliteConditions {
     double weather_factor = 1.0;
 
     double effective_rate(double base_rate) const { return base_rate * visibility * weather_factor; }
+
+    friend bool operator==(const SatelliteConditions&, const SatelliteConditions&) = default;
 };
 
 struct LinkDefinition {
@@ -46,6 +48,9 @@ struct LinkDefinition {
     double generation_rate_hz = 0.0;
     LinkType link_type = LinkType::Fiber;
     std::optional<SatelliteConditions> satellite_conditions;
+
+    // Member-wise; a NaN member is never equal.
+    friend bool operator==(const LinkDefinition&, const LinkDefinition&) = default;
 };
 
 struct NetworkTopologyPayload {

@@ -1,16 +1,12 @@
-#include <string>
-
 #include "common/errors.h"
 #include "engine/engine.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 TEST(RunEnsemble, ensemble_requires_a_network) {
-    EXPECT_THROW(vorn::run_ensemble(vorn::Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1), vorn::InternalFault);
-    try {
-        vorn::run_ensemble(vorn::Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1);
-    } catch (const vorn::InternalFault& fault) {
-        EXPECT_EQ(std::string(fault.what()), std::string("No network defined. Call define_network() first."));
-    }
+    EXPECT_THAT([] { vorn::run_ensemble(vorn::Engine{}, {"A", "B", 0.9, 10.0, {}}, 3, 1); },
+                ::testing::ThrowsMessage<vorn::InternalFault>(
+                    ::testing::StrEq("No network defined. Call define_network() first.")));
 }
 
 // The engine hands its own graph and configuration down: the outcome and the

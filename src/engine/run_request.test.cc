@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "engine/engine.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -26,15 +27,9 @@ vorn::Engine two_nodes(vorn::EngineConfig config, double distance_km, double fid
 }  // namespace
 
 TEST(RunRequest, run_request_without_network_is_an_internal_fault) {
-    bool thrown = false;
-    try {
-        vorn::run_request(vorn::Engine{}, {"A", "B", 0.9, 100.0, {}});
-    } catch (const vorn::InternalFault& fault) {
-        thrown = true;
-        EXPECT_EQ(std::string(fault.what()),
-                  std::string("Network topology must be explicitly defined prior to run processing."));
-    }
-    EXPECT_TRUE(thrown);
+    EXPECT_THAT([] { vorn::run_request(vorn::Engine{}, {"A", "B", 0.9, 100.0, {}}); },
+                ::testing::ThrowsMessage<vorn::InternalFault>(
+                    ::testing::StrEq("Network topology must be explicitly defined prior to run processing.")));
 }
 
 TEST(RunRequest, run_request_outcomes_on_small_networks) {

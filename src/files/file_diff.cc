@@ -8,46 +8,20 @@ namespace vorn {
 
 namespace {
 
-// Optional values: absent equals only absent; given values compare with ==,
-// so a NaN is never equal.
-template <class T>
-bool same(const std::optional<T>& a, const std::optional<T>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || *a == *b;
-}
+// Records compare member-wise with their operator== (absent optionals equal
+// only absent ones; a NaN is never equal).
 
-bool same_satellite(const std::optional<VornSatelliteExtension>& a, const std::optional<VornSatelliteExtension>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || (a->visibility == b->visibility && a->weather_factor == b->weather_factor);
-}
-
-bool nodes_differ(const VornNode& a, const VornNode& b) {
-    return !same(a.memory_lifetime_ms, b.memory_lifetime_ms) || !same(a.memory_capacity, b.memory_capacity) ||
-           !same(a.node_type, b.node_type);
-}
-
+// Links are keyed by "from->to", so the endpoints belong to the key, not to
+// the comparison: two spellings of one key (from "a->b" to "c", from "a" to
+// "b->c") are the same link, modified only when the other members differ.
 bool links_differ(const VornLink& a, const VornLink& b) {
-    return !(a.distance_km == b.distance_km) || !(a.base_fidelity == b.base_fidelity) ||
-           !(a.generation_rate_hz == b.generation_rate_hz) || !same(a.id, b.id) || !same(a.link_type, b.link_type) ||
-           !same_satellite(a.satellite, b.satellite);
-}
-
-bool same_metadata(const VornMetadata& a, const VornMetadata& b) {
-    return a.name == b.name && same(a.description, b.description) && same(a.author, b.author) &&
-           same(a.created_at, b.created_at);
-}
-
-bool same_config(const VornConfig& a, const VornConfig& b) {
-    return same(a.alpha_loss, b.alpha_loss) && same(a.beta_fidelity_decay, b.beta_fidelity_decay) &&
-           same(a.gamma_swapping, b.gamma_swapping) && same(a.max_attempts, b.max_attempts);
-}
-
-bool same_constraints(const VornConstraints& a, const VornConstraints& b) {
-    return same(a.fidelity_target, b.fidelity_target) && same(a.max_latency_ms, b.max_latency_ms);
+    return a.distance_km != b.distance_km || a.base_fidelity != b.base_fidelity ||
+           a.generation_rate_hz != b.generation_rate_hz || a.id != b.id || a.link_type != b.link_type ||
+           a.satellite != b.satellite;
 }
 
 std::optional<MetadataChange> metadata_change(const VornMetadata& old_meta, const VornMetadata& new_meta) {
-    if (same_metadata(old_meta, new_meta)) return std::nullopt;
+    if (old_meta == new_meta) return std::nullopt;
     MetadataChange change;
     if (old_meta.name != new_meta.name) change.name = ValueChange<std::string>{old_meta.name, new_meta.name};
     return change;
@@ -57,10 +31,9 @@ std::optional<MetadataChange> metadata_change(const VornMetadata& old_meta, cons
 // change whose pair takes the present side's value (given or not) against
 // nothing; both present give a change only when some field differs, with the
 // pair only when the paired field differs.
-template <class Record, class Change, class Field, class Same>
+template <class Record, class Change, class Field>
 std::optional<Change> section_change(const std::optional<Record>& old_rec, const std::optional<Record>& new_rec,
-                                     Field field, Same same_record,
-                                     std::optional<ValueChange<std::optional<double>>> Change::*pair) {
+                                     Field field, std::optional<ValueChange<std::optional<double>>> Change::*pair) {
     if (!old_rec && !new_rec) return std::nullopt;
     Change change;
     if (!old_rec || !new_rec) {
@@ -68,18 +41,11 @@ std::optional<Change> section_change(const std::optional<Record>& old_rec, const
                                                           new_rec ? field(*new_rec) : std::nullopt};
         return change;
     }
-    if (same_record(*old_rec, *new_rec)) return std::nullopt;
-    if (!same(field(*old_rec), field(*new_rec))) {
+    if (*old_rec == *new_rec) return std::nullopt;
+    if (field(*old_rec) != field(*new_rec)) {
         change.*pair = ValueChange<std::optional<double>>{field(*old_rec), field(*new_rec)};
     }
     return change;
-}
-
-bool extensions_differ(const std::optional<VornExtensions>& a, const std::optional<VornExtensions>& b) {
-    if (a.has_value() != b.has_value()) return true;
-    if (!a) return false;
-    if (a->custom.has_value() != b->custom.has_value()) return true;
-    return a->custom && !(*a->custom == *b->custom);
 }
 
 KeyedIndex<VornNode> index_nodes(const std::vector<VornNode>& nodes) {
@@ -152,14 +118,15 @@ FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFi
     if (file1.version != file2.version) diff.version_change = ValueChange<std::string>{file1.version, file2.version};
     diff.metadata_change = metadata_change(file1.metadata, file2.metadata);
     diff.config_change = section_change<VornConfig, ConfigChange>(
-        file1.config, file2.config, [](const VornConfig& c) { return c.alpha_loss; }, same_config,
-        &ConfigChange::alpha_loss);
+        file1.config, file2.config, [](const VornConfig& c) { return c.alpha_loss; }, &ConfigChange::alpha_loss);
     diff.constraints_change = section_change<VornConstraints, ConstraintsChange>(
         file1.constraints, file2.constraints, [](const VornConstraints& c) { return c.fidelity_target; },
-        same_constraints, &ConstraintsChange::fidelity_target);
-    diff.extensions_changed = extensions_differ(file1.extensions, file2.extensions);
-    compare_indexes(index_nodes(file1.nodes), index_nodes(file2.nodes), nodes_differ, diff.nodes_added,
-                    diff.nodes_removed, diff.nodes_modified);
+        &ConstraintsChange::fidelity_target);
+    diff.extensions_changed = file1.extensions != file2.extensions;
+    // Nodes are keyed by id, so member-wise inequality is a change of the other members.
+    compare_indexes(
+        index_nodes(file1.nodes), index_nodes(file2.nodes), [](const VornNode& a, const VornNode& b) { return a != b; },
+        diff.nodes_added, diff.nodes_removed, diff.nodes_modified);
     compare_indexes(index_links(file1.links), index_links(file2.links), links_differ, diff.links_added,
                     diff.links_removed, diff.links_modified);
     diff.summary = summary_text(path1, path2, diff);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/vorn_records.h"
+#include "files/change_lists.h"
 
 namespace vorn {
 
@@ -31,14 +32,8 @@ struct ConstraintsChange {
     std::optional<ValueChange<std::optional<double>>> fidelity_target;  // when fidelity_target differs
 };
 
-struct FileDiff {
+struct FileDiff : ChangeLists {
     std::string summary;
-    std::vector<std::string> nodes_added;
-    std::vector<std::string> nodes_removed;
-    std::vector<std::string> nodes_modified;
-    std::vector<std::string> links_added;
-    std::vector<std::string> links_removed;
-    std::vector<std::string> links_modified;
     std::optional<ValueChange<std::string>> version_change;
     std::optional<MetadataChange> metadata_change;
     std::optional<ConfigChange> config_change;

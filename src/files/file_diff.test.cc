@@ -1,5 +1,6 @@
 #include "files/file_diff.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,17 @@ TEST(FileDiff, file_diff_modification_rules_table) {
     EXPECT_TRUE(diff(first, second).links_modified.empty());
     second.links[0].satellite->visibility = 0.6;
     EXPECT_EQ(diff(first, second).links_modified.size(), std::size_t(1));
+    // A NaN never agrees, not even with itself.
+    first = base_file();
+    first.nodes[1].memory_lifetime_ms = NAN;
+    first.links[1].distance_km = NAN;
+    EXPECT_EQ(diff(first, first).nodes_modified, Names({"B"}));
+    EXPECT_EQ(diff(first, first).links_modified, Names({"B->C"}));
+    // The endpoints are the key: two spellings of one key are one unmodified link.
+    first.links = {make_link("A->B", "C")};
+    second.links = {make_link("A", "B->C")};
+    const FileDiff respelled = diff(first, second);
+    EXPECT_TRUE(respelled.links_added.empty() && respelled.links_removed.empty() && respelled.links_modified.empty());
 }
 
 TEST(FileDiff, file_diff_record_level_changes_summary_table) {

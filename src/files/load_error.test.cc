@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 TEST(LoadError, load_error_text_forms_per_kind) {
@@ -35,11 +36,6 @@ TEST(LoadError, load_error_text_forms_per_kind) {
 }
 
 TEST(LoadError, load_error_is_an_operation_error) {
-    bool caught = false;
-    try {
-        throw vorn::LoadError::io("x");
-    } catch (const vorn::OperationError& error) {
-        caught = std::string(error.what()) == "IO error: x";
-    }
-    EXPECT_TRUE(caught);
+    EXPECT_THAT([] { throw vorn::LoadError::io("x"); },
+                ::testing::ThrowsMessage<vorn::OperationError>(::testing::StrEq("IO error: x")));
 }

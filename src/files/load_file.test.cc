@@ -5,6 +5,7 @@
 
 #include "files/file_io.h"
 #include "files/temp_path.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,17 +94,18 @@ TEST(LoadFile, load_file_failure_kinds_and_precedence) {
 TEST(LoadFile, load_file_validation_error_carries_report) {
     TempPath path("invalid.vorn");
     vorn::write_bytes_file(path.str(), document("1.0", "[{\"id\": \"A\"}, {\"id\": \"B\"}, {\"id\": \"C\"}]"));
-    try {
-        vorn::load_file(path.str());
-        EXPECT_TRUE(false);
-    } catch (const LoadError& error) {
-        EXPECT_NE(error.report(), nullptr);
-        EXPECT_EQ(error.report()->errors.size(), std::size_t(1));
-        EXPECT_EQ(error.report()->errors[0].components, std::uint64_t(3));
-        EXPECT_EQ(vorn::failed_to_load_message(path.str(), error),
-                  "Failed to load " + path.str() + ": Validation failed:\nValidation failed.\n\nErrors:\n"
-                  "   - Graph is disconnected with 3 components\n");
-    }
+    using ::testing::Field;
+    // One issue, three components; the report is part of the load message.
+    const auto one_split_into_three = ::testing::Pointee(Field(
+        &vorn::ValidationReport::errors, ::testing::ElementsAre(Field(&vorn::ValidationIssue::components, 3u))));
+    const auto load_message = [&](const LoadError& error) { return vorn::failed_to_load_message(path.str(), error); };
+    EXPECT_THAT([&] { vorn::load_file(path.str()); },
+                ::testing::Throws<LoadError>(::testing::AllOf(
+                    ::testing::Property(&LoadError::report, one_split_into_three),
+                    ::testing::ResultOf(load_message,
+                                        "Failed to load " + path.str() +
+                                            ": Validation failed:\nValidation failed.\n\nErrors:\n"
+                                            "   - Graph is disconnected with 3 components\n"))));
 }
 
 TEST(LoadFile, read_vorn_file_fails_like_load_file_but_applies_no_rules) {

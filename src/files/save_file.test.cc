@@ -5,6 +5,7 @@
 
 #include "files/file_io.h"
 #include "files/temp_path.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,17 +25,12 @@ TEST(SaveFile, save_file_writes_the_document_and_reports_io) {
     EXPECT_EQ(vorn::read_text_file(path.str()),
               std::string("{\n  \"version\": \"1.0\",\n  \"metadata\": {\n    \"name\": \"Lab\"\n  },\n"
                           "  \"nodes\": [],\n  \"links\": []\n}"));
-    try {
-        vorn::save_file(file, std::string("/tmp/x\0y", 8));
-        EXPECT_TRUE(false);
-    } catch (const LoadError& error) {
-        EXPECT_EQ(error.kind(), LoadErrorKind::Io);
-        EXPECT_EQ(std::string(error.what()), std::string("IO error: file name contained an unexpected NUL byte"));
-    }
-    try {
-        vorn::save_file(file, "/tmp/vorn_missing_dir/out.vorn");
-        EXPECT_TRUE(false);
-    } catch (const LoadError& error) {
-        EXPECT_EQ(std::string(error.what()), "IO error: " + vorn::system_error_text(ENOENT));
-    }
+    using ::testing::StrEq;
+    EXPECT_THAT([&] { vorn::save_file(file, std::string("/tmp/x\0y", 8)); },
+                ::testing::Throws<LoadError>(::testing::AllOf(
+                    ::testing::Property(&LoadError::kind, LoadErrorKind::Io),
+                    ::testing::Property(&LoadError::what,
+                                        StrEq("IO error: file name contained an unexpected NUL byte")))));
+    EXPECT_THAT([&] { vorn::save_file(file, "/tmp/vorn_missing_dir/out.vorn"); },
+                ::testing::ThrowsMessage<LoadError>(StrEq("IO error: " + vorn::system_error_text(ENOENT))));
 }

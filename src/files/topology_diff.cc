@@ -10,20 +10,8 @@ namespace {
 
 constexpr double kNodeLifetimeTolerance = 0.001;
 
-bool same_conditions(const std::optional<SatelliteConditions>& a, const std::optional<SatelliteConditions>& b) {
-    if (a.has_value() != b.has_value()) return false;
-    return !a || (a->visibility == b->visibility && a->weather_factor == b->weather_factor);
-}
-
-// Exact agreement of every field; comparisons with NaN are false, so a NaN
-// field makes the links differ.
-bool same_link(const LinkDefinition& a, const LinkDefinition& b) {
-    return a.distance_km == b.distance_km && a.base_fidelity == b.base_fidelity &&
-           a.generation_rate_hz == b.generation_rate_hz && a.from_node == b.from_node && a.to == b.to &&
-           a.link_type == b.link_type && same_conditions(a.satellite_conditions, b.satellite_conditions);
-}
-
-// Greater than the tolerance, strictly; a NaN difference is not greater.
+// Nodes compare with a tolerance instead of member-wise: greater than the
+// tolerance, strictly; a NaN difference is not greater.
 bool lifetime_changed(double a, double b) { return std::fabs(a - b) > kNodeLifetimeTolerance; }
 
 KeyedIndex<NodeDefinition> index_nodes(const std::vector<NodeDefinition>& nodes) {
@@ -57,9 +45,10 @@ TopologyDiff diff_topologies(const TopologySnapshot& first, const TopologySnapsh
             return lifetime_changed(a.memory_lifetime_t2, b.memory_lifetime_t2);
         },
         diff.nodes_added, diff.nodes_removed, diff.nodes_modified);
+    // Links must agree exactly in every member (a NaN member never agrees).
     compare_indexes(
         index_links(first.links), index_links(second.links),
-        [](const LinkDefinition& a, const LinkDefinition& b) { return !same_link(a, b); }, diff.links_added,
+        [](const LinkDefinition& a, const LinkDefinition& b) { return a != b; }, diff.links_added,
         diff.links_removed, diff.links_modified);
     diff.summary = summary_text(diff);
     return diff;

@@ -4,18 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "files/change_lists.h"
 #include "files/topology_snapshot.h"
 
 namespace vorn {
 
-struct TopologyDiff {
+struct TopologyDiff : ChangeLists {
     std::string name;
-    std::vector<std::string> nodes_added;
-    std::vector<std::string> nodes_removed;
-    std::vector<std::string> nodes_modified;
-    std::vector<std::string> links_added;
-    std::vector<std::string> links_removed;
-    std::vector<std::string> links_modified;
     std::string summary;
 };
 

@@ -11,6 +11,7 @@
 #include "files/snapshot_json_reader.h"
 #include "files/snapshot_json_writer.h"
 #include "files/temp_path.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,15 +24,9 @@ using vorn::OperationError;
 using vorn::SatelliteConditions;
 using vorn::testing::TempPath;
 
-// What an operation throws, or "<none>".
-template <class Action>
-std::string error_text(Action action) {
-    try {
-        action();
-    } catch (const OperationError& error) {
-        return error.what();
-    }
-    return "<none>";
+// Matches an action that throws an OperationError with exactly this message.
+auto fails_with(const std::string& message) {
+    return ::testing::ThrowsMessage<OperationError>(::testing::StrEq(message));
 }
 
 bool starts_with(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
@@ -91,8 +86,8 @@ TEST(TopologySnapshot, snapshot_writer_empty_lists_conditions_and_non_finite) {
     snapshot.metadata = {"n\"q", "v"};
     snapshot.config = {std::numeric_limits<double>::infinity(), 1e-7};
     // A real that JSON cannot hold is refused, naming the record and member.
-    EXPECT_EQ(error_text([&] { vorn::snapshot_json_text(snapshot); }),
-              std::string("cannot write TopologyConfig member `alphaLoss`: inf is not a finite number"));
+    EXPECT_THAT([&] { vorn::snapshot_json_text(snapshot); },
+                fails_with("cannot write TopologyConfig member `alphaLoss`: inf is not a finite number"));
     snapshot.config.alpha_loss = 1.5;
     EXPECT_EQ(vorn::snapshot_json_text(snapshot), std::string("{\n  \"metadata\": {\n    \"name\": \"n\\\"q\",\n"
                                                               "    \"version\": \"v\"\n  },\n  \"nodes\": [],\n"
@@ -109,25 +104,25 @@ TEST(TopologySnapshot, snapshot_writer_empty_lists_conditions_and_non_finite) {
 TEST(TopologySnapshot, snapshot_save_without_network_fails_and_creates_no_file) {
     TempPath path("never.json");
     Engine engine;
-    EXPECT_EQ(error_text([&] { vorn::save_topology(engine, path.str()); }), std::string("No network topology to save"));
+    EXPECT_THAT([&] { vorn::save_topology(engine, path.str()); }, fails_with("No network topology to save"));
     EXPECT_FALSE(std::ifstream(path.str()).good());
 }
 
 TEST(TopologySnapshot, snapshot_save_and_load_report_file_failures) {
-    const std::string write_failure = error_text([] { vorn::save_topology(two_node_engine(), "/tmp/vorn_no_dir/x.json"); });
-    EXPECT_EQ(write_failure, "Failed to write topology file: " + vorn::system_error_text(ENOENT));
+    EXPECT_THAT([] { vorn::save_topology(two_node_engine(), "/tmp/vorn_no_dir/x.json"); },
+                fails_with("Failed to write topology file: " + vorn::system_error_text(ENOENT)));
     Engine engine = two_node_engine();
-    const std::string read_failure = error_text([&] { vorn::load_topology(engine, "/tmp/vorn_no_dir/x.json"); });
-    EXPECT_EQ(read_failure, "Failed to read topology file: " + vorn::system_error_text(ENOENT));
+    const std::string read_failure = "Failed to read topology file: " + vorn::system_error_text(ENOENT);
+    EXPECT_THAT([&] { vorn::load_topology(engine, "/tmp/vorn_no_dir/x.json"); }, fails_with(read_failure));
     const std::string nul_path("/tmp/x\0y", 8);
-    EXPECT_EQ(error_text([&] { vorn::save_topology(engine, nul_path); }),
-              std::string("Failed to write topology file: file name contained an unexpected NUL byte"));
-    EXPECT_EQ(error_text([&] { vorn::load_topology(engine, nul_path); }),
-              std::string("Failed to read topology file: file name contained an unexpected NUL byte"));
+    EXPECT_THAT([&] { vorn::save_topology(engine, nul_path); },
+                fails_with("Failed to write topology file: file name contained an unexpected NUL byte"));
+    EXPECT_THAT([&] { vorn::load_topology(engine, nul_path); },
+                fails_with("Failed to read topology file: file name contained an unexpected NUL byte"));
     // read_topology reports the same failures as load_topology.
-    EXPECT_EQ(error_text([] { vorn::read_topology("/tmp/vorn_no_dir/x.json"); }), read_failure);
-    EXPECT_EQ(error_text([&] { vorn::read_topology(nul_path); }),
-              std::string("Failed to read topology file: file name contained an unexpected NUL byte"));
+    EXPECT_THAT([] { vorn::read_topology("/tmp/vorn_no_dir/x.json"); }, fails_with(read_failure));
+    EXPECT_THAT([&] { vorn::read_topology(nul_path); },
+                fails_with("Failed to read topology file: file name contained an unexpected NUL byte"));
     // The previous network survives a failed load.
     EXPECT_NE(engine.graph(), nullptr);
     EXPECT_EQ(engine.graph()->links.size(), 1);
@@ -251,14 +246,14 @@ TEST(TopologySnapshot, snapshot_load_failure_keeps_previous_network) {
     write(path, R"({"metadata": {"name": "n", "version": "1"}, "nodes": [{"id": "A"}], "links": [],
                     "config": {"alphaLoss": 1, "gammaSwapping": 0}})");
     Engine engine = two_node_engine();
-    const std::string message = error_text([&] { vorn::load_topology(engine, path.str()); });
-    EXPECT_EQ(message, std::string("Failed to parse topology JSON: missing field `memoryLifetimeT2` at line 1 column 65"));
+    EXPECT_THAT([&] { vorn::load_topology(engine, path.str()); },
+                fails_with("Failed to parse topology JSON: missing field `memoryLifetimeT2` at line 1 column 65"));
     EXPECT_EQ(engine.graph()->nodes.size(), std::size_t(2));
 
     TempPath latin1("latin1.json");
     write(latin1, "{\"x\": \"\xE9\"}");
-    EXPECT_EQ(error_text([&] { vorn::load_topology(engine, latin1.str()); }),
-              std::string("Failed to read topology file: stream did not contain valid UTF-8"));
+    EXPECT_THAT([&] { vorn::load_topology(engine, latin1.str()); },
+                fails_with("Failed to read topology file: stream did not contain valid UTF-8"));
 
     // A good file installs a network even on an engine that never had one.
     TempPath good("good.json");

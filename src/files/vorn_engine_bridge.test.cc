@@ -5,6 +5,7 @@
 #include "files/file_io.h"
 #include "files/load_error.h"
 #include "files/temp_path.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -100,11 +101,7 @@ TEST(VornEngineBridge, bridge_engine_from_file) {
     // Load failures come through as LoadError, validation included.
     vorn::write_bytes_file(path.str(), R"({"version": "1.0", "metadata": {"name": "x"}, "nodes": [{"id": "A"}],
         "links": [{"from": "A", "to": "Q", "distance_km": 1, "base_fidelity": 1, "generation_rate_hz": 1}]})");
-    bool rejected = false;
-    try {
-        vorn::engine_from_vorn_file(path.str());
-    } catch (const vorn::LoadError& error) {
-        rejected = error.kind() == vorn::LoadErrorKind::Validation;
-    }
-    EXPECT_TRUE(rejected);
+    EXPECT_THAT([&] { vorn::engine_from_vorn_file(path.str()); },
+                ::testing::Throws<vorn::LoadError>(
+                    ::testing::Property(&vorn::LoadError::kind, vorn::LoadErrorKind::Validation)));
 }

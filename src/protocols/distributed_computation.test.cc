@@ -4,6 +4,7 @@
 
 #include "common/errors.h"
 #include "protocols/scripted_requests.testing.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -23,15 +24,6 @@ Engine engine_with(const Names& ids) {
 }
 
 bool near(double a, double b) { return std::fabs(a - b) < 1e-12; }
-
-std::string value_error_text(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const ValueError& e) {
-        return e.what();
-    }
-    return "<no ValueError>";
-}
 
 }  // namespace
 
@@ -188,10 +180,9 @@ TEST(DistributedComputation, distributed_text_arguments_are_checked_before_the_n
         {"ring", "GHZ", &basis_text},    {"mesh", "graphgraph", &basis_text},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(value_error_text([&] {
-                      run_distributed_computation(no_network, parties, c.topology, c.basis, std::nullopt, std::nullopt);
-                  }),
-                  *c.message);
+        EXPECT_THAT(
+            [&] { run_distributed_computation(no_network, parties, c.topology, c.basis, std::nullopt, std::nullopt); },
+            ::testing::ThrowsMessage<ValueError>(::testing::StrEq(*c.message)));
     }
     for (const char* basis : {"ghz", "cluster", "graph"}) {
         const DistributedComputingResult r =

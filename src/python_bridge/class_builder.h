@@ -1,20 +1,27 @@
 // Declarative class bindings. One chain per class:
 //
 //   ClassBuilder<NodeDefinition>("NodeDefinition")
-//       .constructor<&make_node_definition>({"id", "memory_lifetime_t2"})
+//       .constructor({param<&NodeDefinition::id>("id"),
+//                     param<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")})
 //       .field<&NodeDefinition::id>("id")
 //       .done();
 //
-// Fields bind to struct members (read returns a new object, write converts
-// and copies, delete is refused); methods, static methods, repr and equality
-// bind to plain functions; enumeration-like classes list their members.
+// A constructor either fills the members themselves, one parameter each, or
+// calls a factory (`constructor<&make_x>({...})`) when building the value
+// takes more than copying arguments into members. Fields bind to struct
+// members (read returns a new object, write converts and copies, delete is
+// refused); methods, static methods, repr and equality bind to plain
+// functions; enumeration-like classes list their members.
 #pragma once
 
 #include <initializer_list>
+#include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "common/member_traits.h"
 #include "python_bridge/class_table.h"
 #include "python_bridge/convert.h"
 #include "python_bridge/deferred_release.h"
@@ -25,33 +32,91 @@ namespace vorn::py {
 PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*);
 int refuse_delete(PyObject* value);  // sets AttributeError when value is null; returns -1 then
 
-template <class M>
-struct MemberTraits;
-template <class T, class V>
-struct MemberTraits<V T::*> {
-    using Owner = T;
-    using Value = V;
-};
-
-template <auto Member>
+// Members of T, its own or of a base record.
+template <class T, auto Member>
 PyObject* get_member(PyObject* self, void*) {
-    using Owner = typename MemberTraits<decltype(Member)>::Owner;
     return guarded<PyObject*>(nullptr, [&] {
         BorrowGuard guard(self, Access::Shared);
-        return to_python(value_of<Owner>(self).*Member);
+        return to_python(value_of<T>(self).*Member);
     });
 }
 
-template <auto Member>
+template <class T, auto Member>
 int set_member(PyObject* self, PyObject* value, void*) {
-    using Traits = MemberTraits<decltype(Member)>;
+    using Value = ValueOf<Member>;
     if (!value) return refuse_delete(value);
     return guarded<int>(-1, [&] {
-        typename Traits::Value converted{};
-        if (!Converter<typename Traits::Value>::load(value, converted)) return -1;
+        Value converted{};
+        if (!Converter<Value>::load(value, converted)) return -1;
         BorrowGuard guard(self, Access::Exclusive);
-        value_of<typename Traits::Owner>(self).*Member = std::move(converted);
+        value_of<T>(self).*Member = std::move(converted);
         return 0;
+    });
+}
+
+// One constructor parameter bound to a member of T. A required parameter
+// must be given; an optional one may be left out or be None, and the member
+// then keeps the value of a default-constructed T. Either way a given value
+// is converted as the member's type (as what it holds, for a std::optional
+// member) and stored in the member.
+template <class T>
+struct MemberParam {
+    const char* name;
+    bool optional;
+    bool (*load)(PyObject* value, T& record);  // false with a Python error set
+};
+
+template <auto Member>
+bool load_member(PyObject* value, RecordOf<Member>& record) {
+    using Held = typename Optionality<ValueOf<Member>>::Value;
+    Held converted{};
+    if (!Converter<Held>::load(value, converted)) return false;
+    record.*Member = std::move(converted);
+    return true;
+}
+
+template <auto Member>
+bool load_member_unless_none(PyObject* value, RecordOf<Member>& record) {
+    return value == Py_None || load_member<Member>(value, record);
+}
+
+template <auto Member>
+MemberParam<RecordOf<Member>> param(const char* name) {
+    return {name, false, &load_member<Member>};
+}
+
+template <auto Member>
+MemberParam<RecordOf<Member>> optional_param(const char* name) {
+    return {name, true, &load_member_unless_none<Member>};
+}
+
+template <class T>
+struct MemberConstructor {
+    static constexpr std::size_t kMaxParams = 16;
+    static inline std::vector<MemberParam<T>> params;
+    static inline CallSignature signature;
+};
+
+// Constructors bound to members: a default-constructed value, then each
+// given argument converted into its member in parameter order.
+template <class T>
+PyObject* member_constructor_trampoline(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    using Meta = MemberConstructor<T>;
+    return guarded<PyObject*>(nullptr, [&]() -> PyObject* {
+        PyObject* slots[Meta::kMaxParams + 1];
+        if (!bind_arguments(Meta::signature, args, kwargs, slots)) return nullptr;
+        const std::size_t count = Meta::params.size();
+        // Keyword values are borrowed from a dict that code run by the
+        // conversions could reach; they are held for the whole call.
+        Ref held[Meta::kMaxParams + 1];
+        for (std::size_t i = 0; i < count; ++i) held[i] = Ref::borrow(slots[i]);
+        T value{};
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!slots[i] || Meta::params[i].load(slots[i], value)) continue;
+            msg::prefix_argument_error(Meta::signature.names[i]);
+            return nullptr;
+        }
+        return make_instance<T>(type, std::move(value));
     });
 }
 
@@ -143,9 +208,32 @@ public:
         return *this;
     }
 
+    // Required parameters come first; the optional ones follow.
+    ClassBuilder& constructor(std::initializer_list<MemberParam<T>> params) {
+        using Meta = MemberConstructor<T>;
+        if (params.size() > Meta::kMaxParams) throw std::logic_error("too many constructor parameters");
+        Meta::params.assign(params.begin(), params.end());
+        CallSignature& signature = Meta::signature;
+        signature.display = std::string(table_->name) + ".__new__";
+        signature.names.clear();
+        signature.required = 0;
+        for (const MemberParam<T>& param : params) {
+            if (!param.optional && signature.required < signature.names.size()) {
+                throw std::logic_error("a required constructor parameter follows an optional one");
+            }
+            signature.names.push_back(param.name);
+            if (!param.optional) ++signature.required;
+        }
+        signature_ = text_signature(signature.names, signature.required, false);
+        table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&member_constructor_trampoline<T>)});
+        has_constructor_ = true;
+        return *this;
+    }
+
     template <auto Member>
     ClassBuilder& field(const char* name, const char* doc = nullptr) {
-        table_->getset.push_back({name, &get_member<Member>, &set_member<Member>, doc, nullptr});
+        static_assert(std::is_base_of_v<RecordOf<Member>, T>, "a field is a member of the class or of a base");
+        table_->getset.push_back({name, &get_member<T, Member>, &set_member<T, Member>, doc, nullptr});
         return *this;
     }
 

@@ -7,14 +7,12 @@
 #include "python_bridge/docstrings.h"
 #include "python_bridge/signal_stop.h"
 #include "python_bridge/function_builder.h"
-#include "python_bridge/protocol_parameters.h"
 #include "topologies/builtin_topologies.h"
 #include "topologies/topology_comparison.h"
 
 namespace vorn::py {
 
 namespace {
-
 
 NetworkTopologyPayload generate_topology_function(std::string name) { return generate_topology(name); }
 
@@ -27,19 +25,26 @@ TopologyComparisonReport compare_topologies_function(std::vector<TopologyEndpoin
 QKDResult qkd_function(const Engine& engine, std::string from_node, std::string to_node, double fidelity_target,
                        double max_latency_ms, std::optional<std::uint64_t> rounds,
                        std::optional<double> error_rate_tolerance) {
-    // The module function fixes sifting and privacy amplification at their defaults.
-    return run_qkd(engine, make_qkd_parameters(std::move(from_node), std::move(to_node), fidelity_target,
-                                               max_latency_ms, rounds, error_rate_tolerance, std::nullopt,
-                                               std::nullopt),
-                   SignalStop());
+    QKDParameters params;
+    params.from_node = std::move(from_node);
+    params.to_node = std::move(to_node);
+    params.fidelity_target = fidelity_target;
+    params.max_latency_ms = max_latency_ms;
+    if (rounds) params.rounds = *rounds;
+    if (error_rate_tolerance) params.error_rate_tolerance = *error_rate_tolerance;
+    // The module function leaves sifting and privacy amplification at their defaults.
+    return run_qkd(engine, params, SignalStop());
 }
 
 TeleportationOutcome teleportation_function(const Engine& engine, std::string source_node, std::string target_node,
                                             std::optional<double> state_fidelity,
                                             std::optional<double> classical_bandwidth_ms) {
-    return execute_teleportation(engine, make_teleportation_parameters(std::move(source_node), std::move(target_node),
-                                                                       state_fidelity, classical_bandwidth_ms),
-                                 SignalStop());
+    TeleportationParameters params;
+    params.source_node = std::move(source_node);
+    params.target_node = std::move(target_node);
+    if (state_fidelity) params.state_fidelity = *state_fidelity;
+    if (classical_bandwidth_ms) params.classical_bandwidth_ms = *classical_bandwidth_ms;
+    return execute_teleportation(engine, params, SignalStop());
 }
 
 DistributedComputingResult distributed_computation_function(const Engine& engine,

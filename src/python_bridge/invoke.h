@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "common/member_traits.h"
 #include "python_bridge/arguments.h"
 #include "python_bridge/convert.h"
 
@@ -39,16 +40,11 @@ struct ArgHolder<P> {
     P get() { return *target; }
 };
 
-template <class T>
-struct IsOptional : std::false_type {};
-template <class T>
-struct IsOptional<std::optional<T>> : std::true_type {};
-
 // The number of leading parameters without a default: a std::optional
 // parameter may be omitted (None).
 template <class... P>
 constexpr std::size_t required_count() {
-    constexpr bool optional[] = {IsOptional<std::remove_cvref_t<P>>::value..., false};
+    constexpr bool optional[] = {kIsOptional<std::remove_cvref_t<P>>..., false};
     std::size_t count = 0;
     while (count < sizeof...(P) && !optional[count]) ++count;
     return count;

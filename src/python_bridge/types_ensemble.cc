@@ -12,15 +12,6 @@ namespace vorn::py {
 
 namespace {
 
-
-MonteCarloStats make_stats(std::uint64_t total_runs, double empirical_success_rate, double mean_latency_ms,
-                           double mean_fidelity, std::uint64_t aggregate_congestion_drops,
-                           std::map<std::string, std::uint64_t> link_utilization_heatmap,
-                           std::optional<MonteCarloContext> context) {
-    return {total_runs, empirical_success_rate, mean_latency_ms, mean_fidelity, aggregate_congestion_drops,
-            std::move(link_utilization_heatmap), std::move(context)};
-}
-
 DictItems<std::string, double> stats_sensitivity_analysis(const MonteCarloStats& stats, std::uint64_t seed_base) {
     if (!stats.context) throw ValueError(std::string(vorn::msg::kNoSimulationContext));
     return {sensitivity_analysis(*stats.context, stats.empirical_success_rate, seed_base, SignalStop())};
@@ -31,8 +22,13 @@ DictItems<std::string, double> stats_sensitivity_analysis(const MonteCarloStats&
 ClassTable& monte_carlo_stats_class() {
     static ClassTable& table =
         ClassBuilder<MonteCarloStats>("MonteCarloStats")
-            .constructor<&make_stats>({"total_runs", "empirical_success_rate", "mean_latency_ms", "mean_fidelity",
-                                       "aggregate_congestion_drops", "link_utilization_heatmap", "context"})
+            .constructor({param<&MonteCarloStats::total_runs>("total_runs"),
+                          param<&MonteCarloStats::empirical_success_rate>("empirical_success_rate"),
+                          param<&MonteCarloStats::mean_latency_ms>("mean_latency_ms"),
+                          param<&MonteCarloStats::mean_fidelity>("mean_fidelity"),
+                          param<&MonteCarloStats::aggregate_congestion_drops>("aggregate_congestion_drops"),
+                          param<&MonteCarloStats::link_utilization_heatmap>("link_utilization_heatmap"),
+                          optional_param<&MonteCarloStats::context>("context")})
             .field<&MonteCarloStats::total_runs>("total_runs")
             .field<&MonteCarloStats::empirical_success_rate>("empirical_success_rate")
             .field<&MonteCarloStats::mean_latency_ms>("mean_latency_ms")

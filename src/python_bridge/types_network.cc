@@ -22,27 +22,8 @@ SimulationConfig make_simulation_config(std::optional<double> total_time_cutoff_
     return config;
 }
 
-NodeDefinition make_node_definition(std::string id, double memory_lifetime_t2) {
-    return {std::move(id), memory_lifetime_t2};
-}
-
-SatelliteConditions make_satellite_conditions(std::optional<double> visibility, std::optional<double> weather_factor) {
-    return {visibility.value_or(1.0), weather_factor.value_or(1.0)};
-}
-
 double satellite_effective_rate(const SatelliteConditions& conditions, double base_rate) {
     return conditions.effective_rate(base_rate);
-}
-
-LinkDefinition make_link_definition(std::string from_node, std::string to, double distance_km, double base_fidelity,
-                                    double generation_rate_hz, std::optional<LinkType> link_type,
-                                    std::optional<SatelliteConditions> satellite_conditions) {
-    return {std::move(from_node), std::move(to), distance_km, base_fidelity, generation_rate_hz,
-            link_type.value_or(LinkType::Fiber), std::move(satellite_conditions)};
-}
-
-NetworkTopologyPayload make_payload(std::vector<NodeDefinition> nodes, std::vector<LinkDefinition> links) {
-    return {std::move(nodes), std::move(links)};
 }
 
 }  // namespace
@@ -69,7 +50,8 @@ ClassTable& simulation_config_class() {
 
 ClassTable& node_definition_class() {
     static ClassTable& table = ClassBuilder<NodeDefinition>("NodeDefinition")
-                                 .constructor<&make_node_definition>({"id", "memory_lifetime_t2"})
+                                 .constructor({param<&NodeDefinition::id>("id"),
+                                               param<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")})
                                  .field<&NodeDefinition::id>("id")
                                  .field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
                                  .done();
@@ -79,7 +61,8 @@ ClassTable& node_definition_class() {
 ClassTable& satellite_conditions_class() {
     static ClassTable& table =
         ClassBuilder<SatelliteConditions>("SatelliteConditions")
-            .constructor<&make_satellite_conditions>({"visibility", "weather_factor"})
+            .constructor({optional_param<&SatelliteConditions::visibility>("visibility"),
+                          optional_param<&SatelliteConditions::weather_factor>("weather_factor")})
             .field<&SatelliteConditions::visibility>("visibility")
             .field<&SatelliteConditions::weather_factor>("weather_factor")
             .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
@@ -98,8 +81,12 @@ ClassTable& link_type_class() {
 ClassTable& link_definition_class() {
     static ClassTable& table =
         ClassBuilder<LinkDefinition>("LinkDefinition")
-            .constructor<&make_link_definition>({"from_node", "to", "distance_km", "base_fidelity",
-                                                 "generation_rate_hz", "link_type", "satellite_conditions"})
+            .constructor({param<&LinkDefinition::from_node>("from_node"), param<&LinkDefinition::to>("to"),
+                          param<&LinkDefinition::distance_km>("distance_km"),
+                          param<&LinkDefinition::base_fidelity>("base_fidelity"),
+                          param<&LinkDefinition::generation_rate_hz>("generation_rate_hz"),
+                          optional_param<&LinkDefinition::link_type>("link_type"),
+                          optional_param<&LinkDefinition::satellite_conditions>("satellite_conditions")})
             .field<&LinkDefinition::from_node>("from_node")
             .field<&LinkDefinition::to>("to")
             .field<&LinkDefinition::distance_km>("distance_km")
@@ -113,7 +100,8 @@ ClassTable& link_definition_class() {
 
 ClassTable& network_topology_payload_class() {
     static ClassTable& table = ClassBuilder<NetworkTopologyPayload>("NetworkTopologyPayload")
-                                 .constructor<&make_payload>({"nodes", "links"})
+                                 .constructor({param<&NetworkTopologyPayload::nodes>("nodes"),
+                                               param<&NetworkTopologyPayload::links>("links")})
                                  .field<&NetworkTopologyPayload::nodes>("nodes")
                                  .field<&NetworkTopologyPayload::links>("links")
                                  .done();

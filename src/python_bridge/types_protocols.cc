@@ -5,42 +5,11 @@
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
-#include "python_bridge/protocol_parameters.h"
 
 namespace vorn::py {
 
 namespace {
 
-QKDResult make_qkd_result(bool success, std::uint64_t secret_key_length_bits, double efficiency_rate, double qber,
-                          double latency_ms, std::vector<std::string> execution_path, std::uint64_t rounds_completed,
-                          std::uint64_t rounds_failed) {
-    return {success, secret_key_length_bits, efficiency_rate, qber, latency_ms, std::move(execution_path),
-            rounds_completed, rounds_failed};
-}
-
-QKDStats make_qkd_stats(std::uint64_t total_runs, double success_rate, double mean_key_length_bits,
-                        double mean_efficiency, double mean_qber) {
-    return {total_runs, success_rate, mean_key_length_bits, mean_efficiency, mean_qber};
-}
-
-TeleportationOutcome make_teleportation_outcome(bool success, double teleportation_fidelity,
-                                                double resource_entanglement_fidelity, double latency_ms,
-                                                std::vector<std::string> path,
-                                                std::uint64_t classical_bits_transferred) {
-    return {success, teleportation_fidelity, resource_entanglement_fidelity, latency_ms, std::move(path),
-            classical_bits_transferred};
-}
-
-TeleportationStats make_teleportation_stats(std::uint64_t total_runs, double success_rate,
-                                            double mean_teleportation_fidelity,
-                                            double teleportation_fidelity_stddev, double mean_latency_ms) {
-    return {total_runs, success_rate, mean_teleportation_fidelity, teleportation_fidelity_stddev, mean_latency_ms};
-}
-
-CoordinationTopology make_coordination_topology(std::string kind, std::optional<std::string> center_node,
-                                                std::optional<std::vector<NodePair>> edges) {
-    return {std::move(kind), std::move(center_node), std::move(edges)};
-}
 CoordinationTopology star_topology(std::string center_node) { return {"star", std::move(center_node), std::nullopt}; }
 CoordinationTopology ring_topology() { return {"ring", std::nullopt, std::nullopt}; }
 CoordinationTopology mesh_topology() { return {"mesh", std::nullopt, std::nullopt}; }
@@ -48,79 +17,19 @@ CoordinationTopology arbitrary_topology(std::vector<NodePair> edges) {
     return {"arbitrary", std::nullopt, std::move(edges)};
 }
 
-MeasurementBasis make_measurement_basis(std::optional<BasisType> basis_type,
-                                        std::optional<double> correlation_strength) {
-    MeasurementBasis basis;
-    if (basis_type) basis.basis_type = *basis_type;
-    if (correlation_strength) basis.correlation_strength = *correlation_strength;
-    return basis;
-}
-
-DistributedComputingParameters make_distributed_parameters(std::vector<std::string> participants,
-                                                           CoordinationTopology coordination_topology,
-                                                           std::optional<MeasurementBasis> measurement_basis,
-                                                           std::optional<double> classical_relay_latency_ms) {
-    DistributedComputingParameters params;
-    params.participants = std::move(participants);
-    params.coordination_topology = std::move(coordination_topology);
-    if (measurement_basis) params.measurement_basis = *measurement_basis;
-    if (classical_relay_latency_ms) params.classical_relay_latency_ms = *classical_relay_latency_ms;
-    return params;
-}
-
-PartyOutcome make_party_outcome(std::string node_id, bool successful_measurement, double local_fidelity) {
-    return {std::move(node_id), successful_measurement, local_fidelity};
-}
-
-DistributedComputingResult make_distributed_result(bool success, double computation_fidelity,
-                                                   std::vector<PartyOutcome> party_results,
-                                                   std::vector<std::string> resource_links_used,
-                                                   double total_latency_ms, double coordination_overhead_ms) {
-    return {success, computation_fidelity, std::move(party_results), std::move(resource_links_used),
-            total_latency_ms, coordination_overhead_ms};
-}
-
-DistributedComputingStats make_distributed_stats(std::uint64_t total_runs, double success_rate,
-                                                 double mean_computation_fidelity, double mean_party_success_rate) {
-    return {total_runs, success_rate, mean_computation_fidelity, mean_party_success_rate};
-}
-
 }  // namespace
-
-QKDParameters make_qkd_parameters(std::string from_node, std::string to_node, double fidelity_target,
-                                  double max_latency_ms, std::optional<std::uint64_t> rounds,
-                                  std::optional<double> error_rate_tolerance,
-                                  std::optional<double> sifting_overhead_ratio,
-                                  std::optional<double> privacy_amplification_factor) {
-    QKDParameters params;
-    params.from_node = std::move(from_node);
-    params.to_node = std::move(to_node);
-    params.fidelity_target = fidelity_target;
-    params.max_latency_ms = max_latency_ms;
-    if (rounds) params.rounds = *rounds;
-    if (error_rate_tolerance) params.error_rate_tolerance = *error_rate_tolerance;
-    if (sifting_overhead_ratio) params.sifting_overhead_ratio = *sifting_overhead_ratio;
-    if (privacy_amplification_factor) params.privacy_amplification_factor = *privacy_amplification_factor;
-    return params;
-}
-
-TeleportationParameters make_teleportation_parameters(std::string source_node, std::string target_node,
-                                                      std::optional<double> state_fidelity,
-                                                      std::optional<double> classical_bandwidth_ms) {
-    TeleportationParameters params;
-    params.source_node = std::move(source_node);
-    params.target_node = std::move(target_node);
-    if (state_fidelity) params.state_fidelity = *state_fidelity;
-    if (classical_bandwidth_ms) params.classical_bandwidth_ms = *classical_bandwidth_ms;
-    return params;
-}
 
 ClassTable& qkd_parameters_class() {
     static ClassTable& table =
         ClassBuilder<QKDParameters>("QKDParameters")
-            .constructor<&make_qkd_parameters>({"from_node", "to_node", "fidelity_target", "max_latency_ms", "rounds",
-                                                "error_rate_tolerance", "sifting_overhead_ratio",
-                                                "privacy_amplification_factor"})
+            .constructor({param<&QKDParameters::from_node>("from_node"),
+                          param<&QKDParameters::to_node>("to_node"),
+                          param<&QKDParameters::fidelity_target>("fidelity_target"),
+                          param<&QKDParameters::max_latency_ms>("max_latency_ms"),
+                          optional_param<&QKDParameters::rounds>("rounds"),
+                          optional_param<&QKDParameters::error_rate_tolerance>("error_rate_tolerance"),
+                          optional_param<&QKDParameters::sifting_overhead_ratio>("sifting_overhead_ratio"),
+                          optional_param<&QKDParameters::privacy_amplification_factor>("privacy_amplification_factor")})
             .field<&QKDParameters::from_node>("from_node")
             .field<&QKDParameters::to_node>("to_node")
             .field<&QKDParameters::fidelity_target>("fidelity_target")
@@ -136,8 +45,14 @@ ClassTable& qkd_parameters_class() {
 ClassTable& qkd_result_class() {
     static ClassTable& table =
         ClassBuilder<QKDResult>("QKDResult")
-            .constructor<&make_qkd_result>({"success", "secret_key_length_bits", "efficiency_rate", "qber",
-                                            "latency_ms", "execution_path", "rounds_completed", "rounds_failed"})
+            .constructor({param<&QKDResult::success>("success"),
+                          param<&QKDResult::secret_key_length_bits>("secret_key_length_bits"),
+                          param<&QKDResult::efficiency_rate>("efficiency_rate"),
+                          param<&QKDResult::qber>("qber"),
+                          param<&QKDResult::latency_ms>("latency_ms"),
+                          param<&QKDResult::execution_path>("execution_path"),
+                          param<&QKDResult::rounds_completed>("rounds_completed"),
+                          param<&QKDResult::rounds_failed>("rounds_failed")})
             .field<&QKDResult::success>("success")
             .field<&QKDResult::secret_key_length_bits>("secret_key_length_bits")
             .field<&QKDResult::efficiency_rate>("efficiency_rate")
@@ -154,8 +69,11 @@ ClassTable& qkd_result_class() {
 ClassTable& qkd_stats_class() {
     static ClassTable& table =
         ClassBuilder<QKDStats>("QKDStats")
-            .constructor<&make_qkd_stats>(
-                {"total_runs", "success_rate", "mean_key_length_bits", "mean_efficiency", "mean_qber"})
+            .constructor({param<&QKDStats::total_runs>("total_runs"),
+                          param<&QKDStats::success_rate>("success_rate"),
+                          param<&QKDStats::mean_key_length_bits>("mean_key_length_bits"),
+                          param<&QKDStats::mean_efficiency>("mean_efficiency"),
+                          param<&QKDStats::mean_qber>("mean_qber")})
             .field<&QKDStats::total_runs>("total_runs")
             .field<&QKDStats::success_rate>("success_rate")
             .field<&QKDStats::mean_key_length_bits>("mean_key_length_bits")
@@ -169,8 +87,10 @@ ClassTable& qkd_stats_class() {
 ClassTable& teleportation_parameters_class() {
     static ClassTable& table =
         ClassBuilder<TeleportationParameters>("TeleportationParameters")
-            .constructor<&make_teleportation_parameters>(
-                {"source_node", "target_node", "state_fidelity", "classical_bandwidth_ms"})
+            .constructor({param<&TeleportationParameters::source_node>("source_node"),
+                          param<&TeleportationParameters::target_node>("target_node"),
+                          optional_param<&TeleportationParameters::state_fidelity>("state_fidelity"),
+                          optional_param<&TeleportationParameters::classical_bandwidth_ms>("classical_bandwidth_ms")})
             .field<&TeleportationParameters::source_node>("source_node")
             .field<&TeleportationParameters::target_node>("target_node")
             .field<&TeleportationParameters::relay_nodes>("relay_nodes")
@@ -183,9 +103,13 @@ ClassTable& teleportation_parameters_class() {
 ClassTable& teleportation_outcome_class() {
     static ClassTable& table =
         ClassBuilder<TeleportationOutcome>("TeleportationOutcome")
-            .constructor<&make_teleportation_outcome>({"success", "teleportation_fidelity",
-                                                       "resource_entanglement_fidelity", "latency_ms", "path",
-                                                       "classical_bits_transferred"})
+            .constructor({param<&TeleportationOutcome::success>("success"),
+                          param<&TeleportationOutcome::teleportation_fidelity>("teleportation_fidelity"),
+                          param<&TeleportationOutcome::resource_entanglement_fidelity>(
+                              "resource_entanglement_fidelity"),
+                          param<&TeleportationOutcome::latency_ms>("latency_ms"),
+                          param<&TeleportationOutcome::path>("path"),
+                          param<&TeleportationOutcome::classical_bits_transferred>("classical_bits_transferred")})
             .field<&TeleportationOutcome::success>("success")
             .field<&TeleportationOutcome::teleportation_fidelity>("teleportation_fidelity")
             .field<&TeleportationOutcome::resource_entanglement_fidelity>("resource_entanglement_fidelity")
@@ -200,8 +124,11 @@ ClassTable& teleportation_outcome_class() {
 ClassTable& teleportation_stats_class() {
     static ClassTable& table =
         ClassBuilder<TeleportationStats>("TeleportationStats")
-            .constructor<&make_teleportation_stats>({"total_runs", "success_rate", "mean_teleportation_fidelity",
-                                                     "teleportation_fidelity_stddev", "mean_latency_ms"})
+            .constructor({param<&TeleportationStats::total_runs>("total_runs"),
+                          param<&TeleportationStats::success_rate>("success_rate"),
+                          param<&TeleportationStats::mean_teleportation_fidelity>("mean_teleportation_fidelity"),
+                          param<&TeleportationStats::teleportation_fidelity_stddev>("teleportation_fidelity_stddev"),
+                          param<&TeleportationStats::mean_latency_ms>("mean_latency_ms")})
             .field<&TeleportationStats::total_runs>("total_runs")
             .field<&TeleportationStats::success_rate>("success_rate")
             .field<&TeleportationStats::mean_teleportation_fidelity>("mean_teleportation_fidelity")
@@ -224,7 +151,9 @@ ClassTable& basis_type_class() {
 ClassTable& coordination_topology_class() {
     static ClassTable& table =
         ClassBuilder<CoordinationTopology>("CoordinationTopology", doc::kCoordinationTopologyDoc)
-            .constructor<&make_coordination_topology>({"kind", "center_node", "edges"})
+            .constructor({param<&CoordinationTopology::kind>("kind"),
+                          optional_param<&CoordinationTopology::center_node>("center_node"),
+                          optional_param<&CoordinationTopology::edges>("edges")})
             .field<&CoordinationTopology::kind>("kind")
             .field<&CoordinationTopology::center_node>("center_node")
             .field<&CoordinationTopology::edges>("edges")
@@ -238,19 +167,24 @@ ClassTable& coordination_topology_class() {
 }
 
 ClassTable& measurement_basis_class() {
-    static ClassTable& table = ClassBuilder<MeasurementBasis>("MeasurementBasis")
-                                 .constructor<&make_measurement_basis>({"basis_type", "correlation_strength"})
-                                 .field<&MeasurementBasis::basis_type>("basis_type")
-                                 .field<&MeasurementBasis::correlation_strength>("correlation_strength")
-                                 .done();
+    static ClassTable& table =
+        ClassBuilder<MeasurementBasis>("MeasurementBasis")
+            .constructor({optional_param<&MeasurementBasis::basis_type>("basis_type"),
+                          optional_param<&MeasurementBasis::correlation_strength>("correlation_strength")})
+            .field<&MeasurementBasis::basis_type>("basis_type")
+            .field<&MeasurementBasis::correlation_strength>("correlation_strength")
+            .done();
     return table;
 }
 
 ClassTable& distributed_computing_parameters_class() {
     static ClassTable& table =
         ClassBuilder<DistributedComputingParameters>("DistributedComputingParameters")
-            .constructor<&make_distributed_parameters>(
-                {"participants", "coordination_topology", "measurement_basis", "classical_relay_latency_ms"})
+            .constructor({param<&DistributedComputingParameters::participants>("participants"),
+                          param<&DistributedComputingParameters::coordination_topology>("coordination_topology"),
+                          optional_param<&DistributedComputingParameters::measurement_basis>("measurement_basis"),
+                          optional_param<&DistributedComputingParameters::classical_relay_latency_ms>(
+                              "classical_relay_latency_ms")})
             .field<&DistributedComputingParameters::participants>("participants")
             .field<&DistributedComputingParameters::coordination_topology>("coordination_topology")
             .field<&DistributedComputingParameters::measurement_basis>("measurement_basis")
@@ -262,7 +196,9 @@ ClassTable& distributed_computing_parameters_class() {
 ClassTable& party_outcome_class() {
     static ClassTable& table =
         ClassBuilder<PartyOutcome>("PartyOutcome")
-            .constructor<&make_party_outcome>({"node_id", "successful_measurement", "local_fidelity"})
+            .constructor({param<&PartyOutcome::node_id>("node_id"),
+                          param<&PartyOutcome::successful_measurement>("successful_measurement"),
+                          param<&PartyOutcome::local_fidelity>("local_fidelity")})
             .field<&PartyOutcome::node_id>("node_id")
             .field<&PartyOutcome::successful_measurement>("successful_measurement")
             .field<&PartyOutcome::local_fidelity>("local_fidelity")
@@ -274,9 +210,12 @@ ClassTable& party_outcome_class() {
 ClassTable& distributed_computing_result_class() {
     static ClassTable& table =
         ClassBuilder<DistributedComputingResult>("DistributedComputingResult")
-            .constructor<&make_distributed_result>({"success", "computation_fidelity", "party_results",
-                                                    "resource_links_used", "total_latency_ms",
-                                                    "coordination_overhead_ms"})
+            .constructor({param<&DistributedComputingResult::success>("success"),
+                          param<&DistributedComputingResult::computation_fidelity>("computation_fidelity"),
+                          param<&DistributedComputingResult::party_results>("party_results"),
+                          param<&DistributedComputingResult::resource_links_used>("resource_links_used"),
+                          param<&DistributedComputingResult::total_latency_ms>("total_latency_ms"),
+                          param<&DistributedComputingResult::coordination_overhead_ms>("coordination_overhead_ms")})
             .field<&DistributedComputingResult::success>("success")
             .field<&DistributedComputingResult::computation_fidelity>("computation_fidelity")
             .field<&DistributedComputingResult::party_results>("party_results")
@@ -291,8 +230,10 @@ ClassTable& distributed_computing_result_class() {
 ClassTable& distributed_computing_stats_class() {
     static ClassTable& table =
         ClassBuilder<DistributedComputingStats>("DistributedComputingStats")
-            .constructor<&make_distributed_stats>(
-                {"total_runs", "success_rate", "mean_computation_fidelity", "mean_party_success_rate"})
+            .constructor({param<&DistributedComputingStats::total_runs>("total_runs"),
+                          param<&DistributedComputingStats::success_rate>("success_rate"),
+                          param<&DistributedComputingStats::mean_computation_fidelity>("mean_computation_fidelity"),
+                          param<&DistributedComputingStats::mean_party_success_rate>("mean_party_success_rate")})
             .field<&DistributedComputingStats::total_runs>("total_runs")
             .field<&DistributedComputingStats::success_rate>("success_rate")
             .field<&DistributedComputingStats::mean_computation_fidelity>("mean_computation_fidelity")

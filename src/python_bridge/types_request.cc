@@ -9,16 +9,6 @@ namespace {
 
 std::uint8_t strategy_to_u8(const StrategyType& strategy) { return static_cast<std::uint8_t>(strategy); }
 
-EntanglementRequest make_request(std::string from_node, std::string to, double fidelity_target,
-                                 double max_latency_ms, std::optional<StrategyType> strategy) {
-    return {std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy};
-}
-
-RequestOutcome make_result(bool success, double latency_ms, double final_fidelity,
-                           std::vector<std::string> execution_path) {
-    return {success, latency_ms, final_fidelity, std::move(execution_path)};
-}
-
 }  // namespace
 
 ClassTable& strategy_type_class() {
@@ -34,7 +24,10 @@ ClassTable& strategy_type_class() {
 ClassTable& entanglement_request_class() {
     static ClassTable& table =
         ClassBuilder<EntanglementRequest>("EntanglementRequest")
-            .constructor<&make_request>({"from_node", "to", "fidelity_target", "max_latency_ms", "strategy"})
+            .constructor({param<&EntanglementRequest::from_node>("from_node"), param<&EntanglementRequest::to>("to"),
+                          param<&EntanglementRequest::fidelity_target>("fidelity_target"),
+                          param<&EntanglementRequest::max_latency_ms>("max_latency_ms"),
+                          optional_param<&EntanglementRequest::strategy>("strategy")})
             .field<&EntanglementRequest::from_node>("from_node")
             .field<&EntanglementRequest::to>("to")
             .field<&EntanglementRequest::fidelity_target>("fidelity_target")
@@ -47,7 +40,9 @@ ClassTable& entanglement_request_class() {
 ClassTable& simulation_result_class() {
     static ClassTable& table =
         ClassBuilder<RequestOutcome>("SimulationResult")
-            .constructor<&make_result>({"success", "latency_ms", "final_fidelity", "execution_path"})
+            .constructor({param<&RequestOutcome::success>("success"), param<&RequestOutcome::latency_ms>("latency_ms"),
+                          param<&RequestOutcome::final_fidelity>("final_fidelity"),
+                          param<&RequestOutcome::execution_path>("execution_path")})
             .field<&RequestOutcome::success>("success")
             .field<&RequestOutcome::latency_ms>("latency_ms")
             .field<&RequestOutcome::final_fidelity>("final_fidelity")

@@ -6,18 +6,12 @@
 
 namespace vorn::py {
 
-namespace {
-
-TopologyEndpoints make_endpoints(std::string topology_name, std::string from_node, std::string to_node) {
-    return {std::move(topology_name), std::move(from_node), std::move(to_node)};
-}
-
-}  // namespace
-
 ClassTable& topology_endpoints_class() {
     static ClassTable& table =
         ClassBuilder<TopologyEndpoints>("TopologyEndpoints", doc::kTopologyEndpointsDoc)
-            .constructor<&make_endpoints>({"topology_name", "from_node", "to_node"})
+            .constructor({param<&TopologyEndpoints::topology_name>("topology_name"),
+                          param<&TopologyEndpoints::from_node>("from_node"),
+                          param<&TopologyEndpoints::to_node>("to_node")})
             .field<&TopologyEndpoints::topology_name>("topology_name")
             .field<&TopologyEndpoints::from_node>("from_node")
             .field<&TopologyEndpoints::to_node>("to_node")

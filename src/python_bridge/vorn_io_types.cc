@@ -11,37 +11,10 @@ namespace vorn::py {
 
 namespace {
 
-
 VornFileObject make_file(std::string name) {
     VornFileObject file;
     file.metadata.name = std::move(name);
     return file;
-}
-
-VornMetadata make_metadata(std::string name, std::optional<std::string> description,
-                           std::optional<std::string> author, std::optional<std::string> created_at) {
-    return {std::move(name), std::move(description), std::move(author), std::move(created_at)};
-}
-
-VornNode make_node(std::string id, std::optional<double> memory_lifetime_ms,
-                   std::optional<std::uint32_t> memory_capacity, std::optional<VornNodeType> node_type) {
-    return {std::move(id), memory_lifetime_ms, memory_capacity, node_type};
-}
-
-VornLink make_link(std::string id, std::string src, std::string to, double distance_km, double base_fidelity,
-                   double generation_rate_hz, std::optional<VornLinkType> link_type,
-                   std::optional<VornSatelliteExtension> satellite) {
-    return {std::move(id), std::move(src), std::move(to), distance_km, base_fidelity, generation_rate_hz, link_type,
-            satellite};
-}
-
-VornConfig make_config(std::optional<double> alpha_loss, std::optional<double> beta_fidelity_decay,
-                       std::optional<double> gamma_swapping, std::optional<std::uint32_t> max_attempts) {
-    return {alpha_loss, beta_fidelity_decay, gamma_swapping, max_attempts};
-}
-
-VornConstraints make_constraints(std::optional<double> fidelity_target, std::optional<double> max_latency_ms) {
-    return {fidelity_target, max_latency_ms};
 }
 
 VornSatelliteExtension make_satellite(std::optional<double> visibility, std::optional<double> weather_factor) {
@@ -63,14 +36,15 @@ std::string file_repr(const VornFileObject& file) {
 
 void add_node(VornFileObject& file, std::string id, std::optional<double> memory_lifetime_ms,
               std::optional<std::uint32_t> memory_capacity, std::optional<VornNodeType> node_type) {
-    file.nodes.push_back(make_node(std::move(id), memory_lifetime_ms, memory_capacity, node_type));
+    file.nodes.push_back({std::move(id), memory_lifetime_ms, memory_capacity, node_type});
 }
 
 void add_link(VornFileObject& file, std::string id, std::string src, std::string to, double distance_km,
               double base_fidelity, double generation_rate_hz, std::optional<VornLinkType> link_type,
               std::optional<VornSatelliteExtension> satellite) {
-    file.links.push_back(make_link(std::move(id), std::move(src), std::move(to), distance_km, base_fidelity,
-                                   generation_rate_hz, link_type, satellite));
+    file.links.push_back(
+        {std::move(id), std::move(src), std::move(to), distance_km, base_fidelity, generation_rate_hz, link_type,
+         satellite});
 }
 
 void save(const VornFileObject& file, std::string filepath) { save_file(vorn_record_from_object(file), filepath); }
@@ -103,7 +77,10 @@ ClassTable& vorn_file_class() {
 ClassTable& vorn_node_class() {
     static ClassTable& table =
         ClassBuilder<VornNode>("VornNode")
-            .constructor<&make_node>({"id", "memory_lifetime_ms", "memory_capacity", "node_type"})
+            .constructor({param<&VornNode::id>("id"),
+                          optional_param<&VornNode::memory_lifetime_ms>("memory_lifetime_ms"),
+                          optional_param<&VornNode::memory_capacity>("memory_capacity"),
+                          optional_param<&VornNode::node_type>("node_type")})
             .field<&VornNode::id>("id")
             .field<&VornNode::memory_lifetime_ms>("memory_lifetime_ms")
             .field<&VornNode::memory_capacity>("memory_capacity")
@@ -116,8 +93,12 @@ ClassTable& vorn_node_class() {
 ClassTable& vorn_link_class() {
     static ClassTable& table =
         ClassBuilder<VornLink>("VornLink")
-            .constructor<&make_link>({"id", "src", "to", "distance_km", "base_fidelity", "generation_rate_hz",
-                                      "link_type", "satellite"})
+            .constructor({param<&VornLink::id>("id"), param<&VornLink::from>("src"), param<&VornLink::to>("to"),
+                          param<&VornLink::distance_km>("distance_km"),
+                          param<&VornLink::base_fidelity>("base_fidelity"),
+                          param<&VornLink::generation_rate_hz>("generation_rate_hz"),
+                          optional_param<&VornLink::link_type>("link_type"),
+                          optional_param<&VornLink::satellite>("satellite")})
             .property<&link_id, &set_link_id>("id")
             .field<&VornLink::from>("src", doc::kSrcDoc)
             .field<&VornLink::to>("to")
@@ -134,7 +115,10 @@ ClassTable& vorn_link_class() {
 ClassTable& vorn_config_class() {
     static ClassTable& table =
         ClassBuilder<VornConfig>("VornConfig")
-            .constructor<&make_config>({"alpha_loss", "beta_fidelity_decay", "gamma_swapping", "max_attempts"})
+            .constructor({optional_param<&VornConfig::alpha_loss>("alpha_loss"),
+                          optional_param<&VornConfig::beta_fidelity_decay>("beta_fidelity_decay"),
+                          optional_param<&VornConfig::gamma_swapping>("gamma_swapping"),
+                          optional_param<&VornConfig::max_attempts>("max_attempts")})
             .field<&VornConfig::alpha_loss>("alpha_loss")
             .field<&VornConfig::beta_fidelity_decay>("beta_fidelity_decay")
             .field<&VornConfig::gamma_swapping>("gamma_swapping")
@@ -146,7 +130,8 @@ ClassTable& vorn_config_class() {
 
 ClassTable& vorn_constraints_class() {
     static ClassTable& table = ClassBuilder<VornConstraints>("VornConstraints")
-                                 .constructor<&make_constraints>({"fidelity_target", "max_latency_ms"})
+                                 .constructor({optional_param<&VornConstraints::fidelity_target>("fidelity_target"),
+                                               optional_param<&VornConstraints::max_latency_ms>("max_latency_ms")})
                                  .field<&VornConstraints::fidelity_target>("fidelity_target")
                                  .field<&VornConstraints::max_latency_ms>("max_latency_ms")
                                  .repr<&vorn_constraints_repr>()
@@ -158,7 +143,10 @@ ClassTable& vorn_constraints_class() {
 ClassTable& vorn_metadata_class() {
     static ClassTable& table =
         ClassBuilder<VornMetadata>("VornMetadata")
-            .constructor<&make_metadata>({"name", "description", "author", "created_at"})
+            .constructor({param<&VornMetadata::name>("name"),
+                          optional_param<&VornMetadata::description>("description"),
+                          optional_param<&VornMetadata::author>("author"),
+                          optional_param<&VornMetadata::created_at>("created_at")})
             .field<&VornMetadata::name>("name")
             .field<&VornMetadata::description>("description")
             .field<&VornMetadata::author>("author")

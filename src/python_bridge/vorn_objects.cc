@@ -6,15 +6,24 @@
 
 namespace vorn::py {
 
+namespace {
+
+// Both sides give every link an id: one without gets the empty id.
+std::vector<VornLink> with_link_ids(std::vector<VornLink> links) {
+    for (VornLink& link : links) {
+        if (!link.id) link.id = std::string();
+    }
+    return links;
+}
+
+}  // namespace
+
 VornFileObject vorn_object_from_record(VornFile record) {
     VornFileObject object;
     object.version = std::move(record.version);
     object.metadata = std::move(record.metadata);
     object.nodes = std::move(record.nodes);
-    object.links = std::move(record.links);
-    for (VornLink& link : object.links) {
-        if (!link.id) link.id = std::string();
-    }
+    object.links = with_link_ids(std::move(record.links));
     object.config = std::move(record.config);
     object.constraints = std::move(record.constraints);
     if (record.extensions) {
@@ -34,10 +43,7 @@ VornFile vorn_network_record(const VornFileObject& object) {
     record.version = object.version;
     record.metadata = object.metadata;
     record.nodes = object.nodes;
-    record.links = object.links;
-    for (VornLink& link : record.links) {
-        if (!link.id) link.id = std::string();
-    }
+    record.links = with_link_ids(object.links);
     record.config = object.config;
     record.constraints = object.constraints;
     return record;

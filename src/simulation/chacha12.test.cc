@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -187,11 +188,8 @@ TEST(Chacha12, uniform_range_rejects_bad_bounds) {
     EXPECT_THROW(generator.uniform_range(0.0, inf), vorn::InternalFault);
     EXPECT_THROW(generator.uniform_range(-inf, 0.0), vorn::InternalFault);
     EXPECT_THROW(generator.uniform_range(-1e308, 1e308), vorn::InternalFault);
-    try {
-        generator.uniform_range(1.0, 0.0);
-    } catch (const vorn::InternalFault& fault) {
-        EXPECT_EQ(std::string(fault.what()), std::string("cannot sample empty range"));
-    }
+    EXPECT_THAT([&] { generator.uniform_range(1.0, 0.0); },
+                ::testing::ThrowsMessage<vorn::InternalFault>(::testing::StrEq("cannot sample empty range")));
 }
 
 // The integer bound decides every trial exactly as p > uniform_closed01 does,

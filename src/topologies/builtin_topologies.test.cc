@@ -1,6 +1,7 @@
 #include "topologies/builtin_topologies.h"
 
 #include "common/errors.h"
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace vorn;
@@ -90,13 +91,8 @@ TEST(BuiltinTopologies, builtin_generate_rejects_other_names) {
     const std::string expected =
         "Invalid topology name. Use: 'telecom_backbone', 'repeater_chain', or 'hybrid_satellite_fiber'";
     for (const char* name : {"fiber_only", "hybrid", "", "Telecom_Backbone", " repeater_chain", "repeater_chain "}) {
-        std::string message = "<no ValueError>";
-        try {
-            generate_topology(name);
-        } catch (const ValueError& e) {
-            message = e.what();
-        }
-        EXPECT_EQ(message, expected);
+        EXPECT_THAT([&] { generate_topology(name); }, ::testing::ThrowsMessage<ValueError>(::testing::StrEq(expected)))
+            << "name: '" << name << "'";
     }
 }
 
