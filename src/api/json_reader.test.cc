@@ -10,8 +10,8 @@
 
 using vorn::JsonValue;
 using vorn::parse_json_value;
-using vorn::testing::marked_error;
-using vorn::testing::reader_message;
+using vorn::test_support::marked_error;
+using vorn::test_support::reader_message;
 
 namespace {
 

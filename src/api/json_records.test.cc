@@ -54,8 +54,8 @@ inline constexpr RecordFormat<Item> kItemFormat{"Item", kItemFields};
 using vorn::json::kItemFormat;
 using vorn::json::parse_record_text;
 using vorn::json::write_record_text;
-using vorn::testing::marked_error;
-using vorn::testing::reader_message;
+using vorn::test_support::marked_error;
+using vorn::test_support::reader_message;
 
 TEST(JsonRecords, json_records_defaults_and_nullable_members) {
     const Item item = parse_record_text(R"({"values": [1, 2.5], "itemName": "x", "other": {"k": []}})", kItemFormat);

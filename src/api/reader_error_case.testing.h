@@ -9,7 +9,7 @@
 
 #include "api/json_error.h"
 
-namespace vorn::testing {
+namespace vorn::test_support {
 
 struct ReaderErrorCase {
     std::string input;
@@ -44,4 +44,4 @@ std::string reader_message(Parse parse, const std::string& input) {
     return "no error";
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test_support

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace vorn;
-using vorn::testing::marked_error;
-using vorn::testing::reader_message;
+using vorn::test_support::marked_error;
+using vorn::test_support::reader_message;
 
 namespace {
 

@@ -14,7 +14,7 @@ using vorn::FileDiff;
 using vorn::VornFile;
 using vorn::VornLink;
 using vorn::VornNode;
-using vorn::testing::TempPath;
+using vorn::test_support::TempPath;
 using Names = std::vector<std::string>;
 
 VornLink make_link(std::string from, std::string to, std::optional<std::string> id = std::nullopt) {

@@ -10,7 +10,7 @@
 namespace {
 
 using vorn::FileAccessError;
-using vorn::testing::TempPath;
+using vorn::test_support::TempPath;
 
 std::string failure_text(void (*action)(const std::string&), const std::string& path) {
     try {

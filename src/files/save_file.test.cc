@@ -12,7 +12,7 @@ namespace {
 
 using vorn::LoadError;
 using vorn::LoadErrorKind;
-using vorn::testing::TempPath;
+using vorn::test_support::TempPath;
 
 }  // namespace
 

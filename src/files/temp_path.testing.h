@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unistd.h>
 
-namespace vorn::testing {
+namespace vorn::test_support {
 
 class TempPath {
 public:
@@ -26,4 +26,4 @@ private:
     std::string path_;
 };
 
-}  // namespace vorn::testing
+}  // namespace vorn::test_support

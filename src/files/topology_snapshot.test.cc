@@ -22,7 +22,7 @@ using vorn::LinkType;
 using vorn::NodeDefinition;
 using vorn::OperationError;
 using vorn::SatelliteConditions;
-using vorn::testing::TempPath;
+using vorn::test_support::TempPath;
 
 // Matches an action that throws an OperationError with exactly this message.
 auto fails_with(const std::string& message) {

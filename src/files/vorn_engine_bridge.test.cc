@@ -12,7 +12,7 @@ namespace {
 
 using vorn::VornConfig;
 using vorn::VornFile;
-using vorn::testing::TempPath;
+using vorn::test_support::TempPath;
 
 std::string document(std::string_view config_member) {
     std::string text = R"({"version": "1.0", "metadata": {"name": "x"},

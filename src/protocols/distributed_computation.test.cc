@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace vorn;
-using vorn::testing::scripted_failure;
-using vorn::testing::scripted_success;
-using vorn::testing::ScriptedRequests;
+using vorn::test_support::scripted_failure;
+using vorn::test_support::scripted_success;
+using vorn::test_support::ScriptedRequests;
 using Names = std::vector<std::string>;
 
 namespace {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace vorn;
-using vorn::testing::ScriptedRequests;
+using vorn::test_support::ScriptedRequests;
 
 namespace {
 
@@ -28,9 +28,9 @@ QKDParameters params(double max_latency_ms, std::uint64_t rounds) {
 }
 
 RequestOutcome success(double fidelity, double latency, std::vector<std::string> path = {"A", "B"}) {
-    return vorn::testing::scripted_success(fidelity, latency, std::move(path));
+    return vorn::test_support::scripted_success(fidelity, latency, std::move(path));
 }
-RequestOutcome failure(double latency = 0.0) { return vorn::testing::scripted_failure(latency); }
+RequestOutcome failure(double latency = 0.0) { return vorn::test_support::scripted_failure(latency); }
 
 void expect_nothing_completed(const QKDResult& r) {
     EXPECT_FALSE(r.success);

@@ -8,7 +8,7 @@
 
 #include "protocols/request_runner.h"
 
-namespace vorn::testing {
+namespace vorn::test_support {
 
 struct ScriptedRequests {
     std::vector<RequestOutcome> outcomes;
@@ -31,4 +31,4 @@ inline RequestOutcome scripted_failure(double latency = 0.0, double fidelity = 0
     return {false, latency, fidelity, {}};
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test_support

@@ -12,7 +12,7 @@ namespace {
 using vorn::ChaCha12Generator;
 using vorn::EnsembleOutcome;
 using vorn::EntanglementRequest;
-using vorn::testing::same_real;
+using vorn::test_support::same_real;
 
 // The configuration and the graph that an ensemble runs with.
 struct Network {
@@ -79,9 +79,9 @@ TEST(Ensemble, ensemble_equals_simulate_request_run_by_run) {
     const std::uint64_t seeds[] = {0, 1, 12345, ~std::uint64_t{0} - 3};  // the last wraps to 0
     int mismatches = 0, mixed = 0;
     for (int i = 0; i < 1500; ++i) {
-        const vorn::EngineConfig config = vorn::testing::random_config(rng);
-        const Network network{config, vorn::testing::random_network(rng)};
-        const EntanglementRequest request = vorn::testing::random_request(rng);
+        const vorn::EngineConfig config = vorn::test_support::random_config(rng);
+        const Network network{config, vorn::test_support::random_network(rng)};
+        const EntanglementRequest request = vorn::test_support::random_request(rng);
         const std::uint64_t runs = rng() % 25;
         const std::uint64_t seed = i < 200 ? seeds[i % 4] : rng();
         const EnsembleOutcome actual = vorn::run_ensemble(network.graph, network.config, request, runs, seed);
@@ -143,7 +143,7 @@ TEST(Ensemble, ensemble_without_successes_averages_failed_latencies) {
 TEST(Ensemble, ensemble_is_bit_identical_for_every_thread_count) {
     const Network chain = chain_network(0.12);
     std::mt19937_64 rng(99);
-    const Network random_network{vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1}, vorn::testing::random_network(rng)};
+    const Network random_network{vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1}, vorn::test_support::random_network(rng)};
     struct Case {
         const Network* network;
         EntanglementRequest request;

@@ -20,7 +20,7 @@ using vorn::RequestContext;
 using vorn::RequestOutcome;
 using vorn::RequestTallies;
 using vorn::StrategyType;
-using vorn::testing::same_real;
+using vorn::test_support::same_real;
 using Path = std::vector<std::string>;
 using Usage = std::map<std::string, std::uint64_t>;
 
@@ -167,9 +167,9 @@ TEST(SimulateRequest, simulate_request_matches_literal_rounds_on_random_networks
     int mismatches = 0, successes = 0, rounds_run = 0;
     const int cases = 6000;
     for (int i = 0; i < cases; ++i) {
-        const NetworkGraph g = vorn::testing::random_network(rng);
-        const EngineConfig config = vorn::testing::random_config(rng);
-        const EntanglementRequest request = vorn::testing::random_request(rng);
+        const NetworkGraph g = vorn::test_support::random_network(rng);
+        const EngineConfig config = vorn::test_support::random_config(rng);
+        const EntanglementRequest request = vorn::test_support::random_request(rng);
         const std::uint64_t seed = rng();
         RequestContext context{config, {}}, expected_context{config, {}};
         RequestTallies tallies, expected_tallies;

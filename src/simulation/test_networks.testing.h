@@ -12,7 +12,7 @@
 #include "engine/network_model.h"
 #include "simulation/request.h"
 
-namespace vorn::testing {
+namespace vorn::test_support {
 
 inline bool same_real(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (a != a && b != b); }
 
@@ -61,4 +61,4 @@ inline EntanglementRequest random_request(std::mt19937_64& rng) {
     return {names[from], names[to], pick(rng, targets), pick(rng, budgets), pick(rng, strategies)};
 }
 
-}  // namespace vorn::testing
+}  // namespace vorn::test_support
