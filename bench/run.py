@@ -4,8 +4,11 @@ analysis and large network files. Prints figures and ratios; asserts nothing.
     python bench/run.py [--only SECTION]   (sections: see --help)
 """
 import argparse
+import hashlib
 import os
 import random
+import subprocess
+import sys
 import tempfile
 import time
 
@@ -44,6 +47,12 @@ def bench_ensembles():
     print(f"  ratio 100 ms / 5000 ms budget: repeater chain {chain:.1f}x, telecom backbone {backbone:.1f}x")
 
 
+def impacts_digest(impacts):
+    """A short fingerprint of a result dict: keys, order and the exact bits of every impact."""
+    text = "\n".join(f"{name}={value.hex()}" for name, value in impacts.items())
+    return hashlib.sha256(text.encode()).hexdigest()[:16]
+
+
 def bench_sensitivity():
     engine = engine_for("telecom_backbone")
     stats = engine.simulate("A", "E", 0.8, 100.0, 1000, seed=1)
@@ -51,7 +60,41 @@ def bench_sensitivity():
     ensembles = 2 * len(impacts)
     runs = max(200, 50 * len(stats._context.nodes))
     print(f"sensitivity_analysis (telecom backbone A->E, target 0.8, 100 ms): {seconds * 1000:.1f} ms "
-          f"for {ensembles} ensembles of {runs} runs ({ensembles * runs / seconds:,.0f} runs/s)")
+          f"for {ensembles} ensembles of {runs} runs ({ensembles * runs / seconds:,.0f} runs/s), "
+          f"result {impacts_digest(impacts)}")
+    # Random 3-nearest-neighbour networks, each in a child process with a
+    # time limit: the reruns that scale a fidelity above 1 leave the plain
+    # product bound's domain.
+    limit_s = float(os.environ.get("VORN_BENCH_SENSITIVITY_LIMIT", "900"))
+    for n in (40, 200):
+        code = SENSITIVITY_CHILD.format(bench=os.path.dirname(os.path.abspath(__file__)), n=n,
+                                        dump=os.environ.get("VORN_BENCH_DUMP", ""))
+        try:
+            out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=limit_s,
+                                 check=True).stdout.split()
+            print(f"sensitivity_analysis ({n}-node nearest-neighbour network, {out[2]} links, N0->N{n - 1}, "
+                  f"target 0.8, 100 ms, {out[3]} runs per ensemble): {float(out[0]):.2f} s for {out[1]} ensembles, "
+                  f"baseline success rate {float(out[5]):.3f}, result {out[4]}")
+        except subprocess.TimeoutExpired:
+            print(f"sensitivity_analysis ({n}-node nearest-neighbour network): not finished within {limit_s:.0f} s")
+
+
+SENSITIVITY_CHILD = """
+import sys, time
+sys.path.insert(0, {bench!r})
+import routes, run
+nodes, pairs = routes.nearest_neighbour_network({n}, 1)
+engine = routes.engine_for(nodes, routes.random_links(pairs, 1))
+stats = engine.simulate("N0", "N{{}}".format(nodes - 1), 0.8, 100.0, 300, seed=3)
+start = time.perf_counter()
+impacts = stats.sensitivity_analysis(seed_base=7)
+seconds = time.perf_counter() - start
+print(seconds, 2 * len(impacts), len(pairs), max(200, 50 * nodes), run.impacts_digest(impacts),
+      stats.empirical_success_rate)
+if {dump!r}:
+    with open({dump!r} + ".{n}.txt", "w") as out:
+        out.writelines("{{}} {{}}\\n".format(name, value.hex()) for name, value in impacts.items())
+"""
 
 
 def big_file(path, nodes=10_000, links=30_000):

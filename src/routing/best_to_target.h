@@ -26,7 +26,7 @@ struct BestToTarget {
 // Smallest sums, for values that are finite and >= 0.
 BestToTarget lowest_sums_to(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t target,
                             const StopCheck& stop);
-// Largest products, for values in (0, 1].
+// Largest products, for values in [0, 1].
 BestToTarget highest_products_to(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t target,
                                  const StopCheck& stop);
 

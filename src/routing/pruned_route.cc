@@ -1,5 +1,6 @@
 #include "routing/pruned_route.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "routing/best_to_target.h"
@@ -33,16 +34,19 @@ struct LowestSumBound {
     void leave(std::uint32_t) const {}
 };
 
+// `best` holds the largest products of the values capped at 1; the values
+// above 1 that a route can still meet multiply it by at most `growth`.
 struct HighestProductBound {
     static constexpr bool kLowest = false;
     static constexpr bool kMultiply = true;
     const BestToTarget& best;
     BoundMargin margin;
+    double growth = 1.0;
 
     bool usable(std::uint32_t) const { return true; }
     bool enter(std::uint32_t node, double score, double& bound) const {
         if (!best.reaches[node]) return false;
-        bound = score * best.value[node] * (1.0 + margin.relative) + margin.absolute;
+        bound = score * best.value[node] * growth * (1.0 + margin.relative) + margin.absolute;
         return true;
     }
     void leave(std::uint32_t) const {}
@@ -50,11 +54,10 @@ struct HighestProductBound {
 
 template <class Bound>
 std::optional<std::vector<std::uint32_t>> search_from_best(const SearchGraph& graph, const std::vector<double>& values,
-                                                           const BestToTarget& best, BoundMargin margin,
-                                                           TieRule rule, const StopCheck& stop) {
+                                                           Bound bound, TieRule rule, const StopCheck& stop) {
+    const BestToTarget& best = bound.best;
     if (!best.reaches[graph.from()]) return std::nullopt;
     const RankedNeighbours neighbours(graph, rule);
-    Bound bound{best, margin};
     PrunedSearch<Bound> search(neighbours, values, graph.from(), graph.to(), bound);
     search.seed(follow(best, graph.from()));
     return search.run(stop);
@@ -68,14 +71,18 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
     if (strategy_code == 0) {
         if (!sums_bounded(values, reachable)) return {};
         const BestToTarget best = lowest_sums_to(graph, values, graph.to(), stop);
-        return {true, search_from_best<LowestSumBound>(graph, values, best, sum_margin(values, reachable),
-                                                       TieRule::kFirstWins, stop)};
+        return {true, search_from_best(graph, values, LowestSumBound{best, sum_margin(values, reachable)},
+                                       TieRule::kFirstWins, stop)};
     }
     if (strategy_code == 1) {
         if (!products_bounded(values, reachable)) return {};
-        const BestToTarget best = highest_products_to(graph, values, graph.to(), stop);
-        return {true, search_from_best<HighestProductBound>(graph, values, best, product_margin(values, reachable),
-                                                            TieRule::kLastWins, stop)};
+        // Any product is at most the product of its values capped at 1 times
+        // every value above 1 it could meet.
+        std::vector<double> capped(values);
+        for (double& value : capped) value = std::min(value, 1.0);
+        const BestToTarget best = highest_products_to(graph, capped, graph.to(), stop);
+        const HighestProductBound bound{best, product_margin(values, reachable), product_growth(values, reachable)};
+        return {true, search_from_best(graph, values, bound, TieRule::kLastWins, stop)};
     }
     if (!sums_bounded(values, reachable)) return {};
     RankedNeighbours neighbours(graph, TieRule::kLastWins);

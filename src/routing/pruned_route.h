@@ -2,8 +2,9 @@
 // where admissible bounds exist, found by branch and bound.
 //   code 0 (smallest sum): every value finite and >= 0; bound: the smallest
 //       node-weighted sum to the target;
-//   code 1 (largest product): every value in (0, 1]; bound: the largest
-//       product to the target;
+//   code 1 (largest product): every value finite and >= 0; bound: the
+//       largest product to the target of the values capped at 1, times the
+//       product of every value above 1;
 //   other codes (largest sum): every value finite and >= 0; bound: the
 //       partial sum plus the values a simple path can still visit.
 // Only the values of nodes a route can reach from the start are checked.

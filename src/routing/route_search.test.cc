@@ -107,10 +107,13 @@ std::optional<std::pair<Path, double>> reference_route(const NetworkGraph& g, co
 }
 
 // Small networks with every awkward case: repeated, parallel and reversed
-// links, self-links, endpoints without a node entry, and values of four
+// links, self-links, endpoints without a node entry, and values of these
 // kinds: whole numbers and powers of two (exact sums and products, so ties
 // by construction), decimals whose sums round differently in another order,
-// realistic random values, and values outside every bound's domain.
+// realistic random values, values outside every bound's domain, and for
+// products values around 1 as sensitivity reruns make them (x 0.9 and x 1.1,
+// zeros, powers of two on both sides of 1, products that underflow or
+// overflow, realistic values with some links scaled above 1).
 const std::string names[] = {"A", "B", "C", "D", "E", "F", "AB"};
 
 struct RandomGraph : NetworkGraph {
@@ -128,7 +131,15 @@ RandomGraph random_graph(std::mt19937_64& rng) {
         {{5.0, 10.0, 0.0, -3.0, NAN, INFINITY, -INFINITY, 1e308},
          {0.5, 0.9, 1.0, 0.0, -0.5, 1.5, NAN, INFINITY},
          {1.0, 10.0, 0.0, -2.0, NAN, INFINITY}},
+        {{1.0, 2.0, 0.9, 1.1},
+         {0.9, 1.1, 0.99, 0.9 * 1.1, 1.1 * 0.9, 1.089, 0.891, 1.0, 1.21, 0.81, 0.0, 1.0000000000000002,
+          0.9999999999999999},
+         {1.0, 1.1, 0.9}},
+        {{1.0, 4.0}, {0.5, 1.0, 2.0, 4.0, 0.25, 0.0}, {2.0, 0.5}},
+        {{1.0}, {1e-300, 1e-160, 1e150, 3.0, 0.7, 1.0, 0.0, 5e-324}, {1.0}},
+        {{}, {}, {}},  // random values, then a few fidelities scaled by 1.1
     };
+    constexpr std::size_t kScaledKind = 7;
     const std::size_t kind = rng() % std::size(kinds);
     auto pick = [&](const std::vector<double>& table, double low, double high) {
         if (table.empty()) return std::uniform_real_distribution<double>(low, high)(rng);
@@ -151,6 +162,9 @@ RandomGraph random_graph(std::mt19937_64& rng) {
         }
         g.links.push_back(l);
     }
+    if (kind == kScaledKind) {
+        for (GraphLink& l : g.links) l.base_fidelity *= rng() % 3 == 0 ? 1.1 : rng() % 2 ? 0.9 : 1.0;
+    }
     return g;
 }
 
@@ -160,6 +174,7 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
     std::mt19937_64 rng(20240611);
     const int codes[] = {0, 1, 2, 7};
     int mismatched_lists = 0, mismatched_routes[4] = {}, bounded[4] = {}, with_routes = 0, compared = 0;
+    int bounded_products_beyond_unit = 0;  // code 1 bounded with some value above 1 or equal to 0
     for (int trial = 0; trial < 10000; ++trial) {
         const RandomGraph g = random_graph(rng);
         for (int pair = 0; pair < 4; ++pair) {
@@ -183,7 +198,12 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
                 // How often the bounded search decided (rather than the exhaustive one).
                 if (expected && from != to) {
                     vorn::SearchGraph search(g, from, to);
-                    bounded[c] += vorn::pruned_route(search, vorn::hop_values(g, search, code), code).applies;
+                    const std::vector<double> values = vorn::hop_values(g, search, code);
+                    const bool applies = vorn::pruned_route(search, values, code).applies;
+                    bounded[c] += applies;
+                    bounded_products_beyond_unit +=
+                        applies && code == 1 &&
+                        std::any_of(values.begin(), values.end(), [](double v) { return v > 1.0 || v == 0.0; });
                 }
             }
         }
@@ -193,6 +213,7 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
         EXPECT_EQ(mismatched_routes[c], 0);
         EXPECT_GT(bounded[c], 10000);  // the bounded search decided on many networks per strategy
     }
+    EXPECT_GT(bounded_products_beyond_unit, 3000);
     EXPECT_GT(with_routes, compared / 3);  // the graphs are not mostly disconnected
 }
 
@@ -273,4 +294,33 @@ TEST(RouteSearch, route_fidelity_uses_the_first_of_parallel_links) {
     EXPECT_TRUE(route->hop_links == std::vector<std::size_t>{0});
     // The parallel link repeats the candidate.
     EXPECT_EQ(vorn::list_route_candidates(g, "A", "B").size(), std::size_t{2});
+}
+
+TEST(RouteSearch, product_bounds_keep_ties_that_differ_only_in_rounding) {
+    // A-B-C-D scores (a*b)*c and A-E-D (a*b)*c as well, but the bound at B
+    // folds a*(b*c), which rounds lower for these triples: a bound without
+    // its margin cuts A-B-C-D where it wins the tie. Every order of the links
+    // (which moves both the tie order and the first link touching each node)
+    // is compared with the reference.
+    const double triples[][3] = {{0.9 * 1.1, 0.9 * 1.1, 0.85}, {0.9 * 1.1, 0.81 * 1.1, 0.87 * 1.1},
+                                 {0.99 * 1.1, 0.81 * 1.1, 0.81 * 1.1},
+                                 {0.9 * 1.1, 0.9 * 1.1, 0.93 * 1.1}};
+    int mismatches = 0, cases = 0;
+    for (const auto& [a, b, c] : triples) {
+        ASSERT_LT(a * (b * c), (a * b) * c);
+        const std::vector<GraphLink> base = {link("A", "B", 1, a), link("B", "C", 1, b), link("C", "D", 1, c),
+                                             link("A", "E", 1, a * b), link("E", "D", 1, c)};
+        std::vector<std::size_t> order = {0, 1, 2, 3, 4};
+        do {
+            std::vector<GraphLink> links;
+            for (std::size_t i : order) links.push_back(base[i]);
+            const NetworkGraph g = make_graph({"A", "B", "C", "D", "E"}, links);
+            const auto expected = reference_route(g, reference_candidates(g, "A", "D"), 1);
+            const auto actual = vorn::find_route(g, "A", "D", 1);
+            ++cases;
+            mismatches += !(expected && actual && expected->first == actual->path);
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+    EXPECT_EQ(cases, 4 * 120);
+    EXPECT_EQ(mismatches, 0);
 }

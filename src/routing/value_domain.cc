@@ -53,10 +53,27 @@ bool sums_bounded(const std::vector<double>& values, const std::vector<std::uint
     return std::isfinite(2.0 * total);
 }
 
+double product_growth(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes) {
+    double growth = 1.0;
+    bool exact = true;  // powers of two multiply exactly (below overflow)
+    for (std::uint32_t node : nodes) {
+        if (!(values[node] > 1.0)) continue;
+        int exponent = 0;
+        exact = exact && std::frexp(values[node], &exponent) == 0.5;
+        growth *= values[node];
+    }
+    // Otherwise each multiplication may have rounded down by one part in 2^53.
+    return exact ? growth : growth * (1.0 + relative_allowance(nodes.size()));
+}
+
 bool products_bounded(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes) {
-    return std::all_of(nodes.begin(), nodes.end(), [&](std::uint32_t node) {
-        return values[node] > 0.0 && values[node] <= 1.0;
+    const bool finite_non_negative = std::all_of(nodes.begin(), nodes.end(), [&](std::uint32_t node) {
+        return values[node] >= 0.0 && std::isfinite(values[node]);
     });
+    if (!finite_non_negative) return false;
+    // Scores stay below twice the growth; the absolute margin must be finite.
+    const double growth = product_growth(values, nodes);
+    return std::isfinite(4.0 * growth) && std::isfinite(product_margin(values, nodes).absolute);
 }
 
 BoundMargin sum_margin(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes) {
@@ -74,18 +91,27 @@ BoundMargin sum_margin(const std::vector<double>& values, const std::vector<std:
 }
 
 BoundMargin product_margin(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes) {
-    // Exact when every value is a power of two and no product can leave the
-    // normal range.
-    long exponents = 0;
+    // Exact when every value is a power of two and no product of some of them
+    // can leave the normal range: every score is then exact, and so is each
+    // factor of a bound, which only rounds up from a true upper bound.
+    long below_one = 0, above_one = 0;
     bool powers_of_two = true;
     for (std::uint32_t node : nodes) {
         int exponent = 0;
         powers_of_two = powers_of_two && std::frexp(values[node], &exponent) == 0.5;
-        exponents += exponent - 1;
+        (exponent - 1 < 0 ? below_one : above_one) += exponent - 1;
     }
-    if (powers_of_two && exponents >= std::numeric_limits<double>::min_exponent - 1) return {};
+    if (powers_of_two && below_one >= std::numeric_limits<double>::min_exponent - 1 &&
+        above_one < std::numeric_limits<double>::max_exponent - 2) {
+        return {};
+    }
+    // Results that underflow round by up to half the smallest subnormal; the
+    // error of a partial score or of the capped bound is then scaled by at
+    // most the growth each.
     const double count = static_cast<double>(nodes.size());
-    return {relative_allowance(nodes.size()), (4.0 * count + 16.0) * std::numeric_limits<double>::denorm_min()};
+    const double growth = product_growth(values, nodes);
+    return {relative_allowance(nodes.size()),
+            (4.0 * count + 16.0) * std::numeric_limits<double>::denorm_min() * growth * growth};
 }
 
 }  // namespace vorn

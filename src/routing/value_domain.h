@@ -30,10 +30,15 @@ struct BoundMargin {
 
 // Sums: every value finite and >= 0, and the sum of all of them finite.
 bool sums_bounded(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes);
-// Products: every value in (0, 1].
+// Products: every value finite and >= 0, and the growth below small enough
+// that no score, bound or margin can overflow.
 bool products_bounded(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes);
+// The product of max(value, 1) over the nodes, rounded up: a route through
+// them scores at most this times the product of its values capped at 1.
+double product_growth(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes);
 
-// The margins for values that passed the matching check above.
+// The margins for values that passed the matching check above. The product
+// margin applies to bounds that already include product_growth.
 BoundMargin sum_margin(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes);
 BoundMargin product_margin(const std::vector<double>& values, const std::vector<std::uint32_t>& nodes);
 

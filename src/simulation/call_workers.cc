@@ -87,6 +87,11 @@ void CallWorkers::wait(const StopCheck& stop, const std::function<bool()>& step)
     if (failure_) std::rethrow_exception(failure_);
 }
 
+void CallWorkers::work_and_wait(const Body& own, const StopCheck& stop, const std::function<bool()>& step) {
+    own(stop);
+    wait(stop, step);
+}
+
 void run_tasks(std::uint64_t count, unsigned threads, const StopCheck& stop,
                const std::function<void(std::uint64_t task, const StopCheck& task_stop)>& task) {
     if (threads <= 1 || count <= 1) {
@@ -97,16 +102,15 @@ void run_tasks(std::uint64_t count, unsigned threads, const StopCheck& stop,
     std::atomic<std::uint64_t> next{0};
     std::atomic<std::uint64_t> done{0};
     CallWorkers team;
-    for (std::uint64_t w = 0; w < workers; ++w) {
-        team.spawn([&](const StopCheck& worker_stop) {
-            for (std::uint64_t t = next.fetch_add(1); t < count; t = next.fetch_add(1)) {
-                if (worker_stop.stop_requested() || team.cancelled()) return;
-                task(t, worker_stop);
-                done.fetch_add(1);
-            }
-        });
-    }
-    team.wait(stop, [&] { return done.load() == count; });
+    const CallWorkers::Body take_tasks = [&](const StopCheck& task_stop) {
+        for (std::uint64_t t = next.fetch_add(1); t < count; t = next.fetch_add(1)) {
+            if (task_stop.stop_requested() || team.cancelled()) return;
+            task(t, task_stop);
+            done.fetch_add(1);
+        }
+    };
+    for (std::uint64_t w = 1; w < workers; ++w) team.spawn(take_tasks);
+    team.work_and_wait(take_tasks, stop, [&] { return done.load() == count; });
 }
 
 }  // namespace vorn

@@ -1,13 +1,14 @@
 // Worker threads that live inside one call: started by it, joined before it
 // returns or unwinds, so nothing survives the call (fork stays safe).
 //
-// The calling thread does no simulation work while workers run: it waits,
-// wakes when a worker reports progress (or every millisecond), runs the
-// caller's `step` (for example adding finished chunks in order) and polls the
-// caller's StopCheck. When the check stops the call, or a worker fails, the
-// other workers are cancelled through their own StopCheck, which reads a
-// shared flag, and joined; the first worker failure is rethrown on the
-// calling thread.
+// The calling thread may take a share of the work itself (work_and_wait),
+// polling its own StopCheck, so that a call on N threads starts N - 1 more;
+// then, like a caller that only waits, it wakes when a worker reports
+// progress (or every millisecond), runs the caller's `step` (for example
+// checking that every chunk has been added) and polls the caller's StopCheck.
+// When the check stops the call, or a worker fails, the other workers are
+// cancelled through their own StopCheck, which reads a shared flag, and
+// joined; the first worker failure is rethrown on the calling thread.
 #pragma once
 
 #include <atomic>
@@ -42,6 +43,11 @@ public:
     // `stop` (which may throw Stopped). Then joins the workers and rethrows
     // the first worker failure, if any.
     void wait(const StopCheck& stop, const std::function<bool()>& step);
+    // On the calling thread: runs `own(stop)`, the caller's share of the
+    // work, then wait(stop, step). A worker failure cancels the others at
+    // once but reaches the caller only when `own` returns; an exception out
+    // of `own` leaves the workers to the destructor.
+    void work_and_wait(const Body& own, const StopCheck& stop, const std::function<bool()>& step);
 
     // For workers: wakes the waiting caller.
     void notify_caller();
@@ -69,8 +75,9 @@ private:
 
 // Runs task(t, stop_for_t) for every t in [0, count): on the calling thread
 // with `stop` when `threads` is 1 or there is a single task, otherwise on
-// min(threads, count) workers that take tasks in order. Tasks must be
-// independent; each writes its own result slot.
+// min(threads, count) threads, the calling thread (with `stop`) among them,
+// that take tasks in order. Tasks must be independent; each writes its own
+// result slot.
 void run_tasks(std::uint64_t count, unsigned threads, const StopCheck& stop,
                const std::function<void(std::uint64_t task, const StopCheck& task_stop)>& task);
 

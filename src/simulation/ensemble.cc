@@ -45,7 +45,10 @@ struct Totals {
 };
 
 // The per-run values of one chunk, kept until they are added in run order.
-struct Chunk {
+// Runs update the totals as they go, and neighbouring slots of the ring are
+// filled by different threads at the same time: each chunk has its own cache
+// lines.
+struct alignas(64) Chunk {
     std::unique_ptr<double[]> latency;
     std::unique_ptr<double[]> fidelity;
     std::unique_ptr<bool[]> success;
@@ -165,11 +168,12 @@ Sums run_on_calling_thread(const RequestPlan& plan, std::uint64_t base, std::uin
     return sums;
 }
 
-// Workers take chunks in order and fill a ring of slots. Whichever worker
-// finishes a chunk adds every finished chunk that is next in run order to the
-// sums (a few microseconds under the lock) and frees its slot, so the sums
-// never wait for the calling thread to be scheduled; a worker waits for its
-// slot only while the additions are a whole ring behind.
+// The calling thread and threads - 1 workers take chunks in order and fill a
+// ring of slots. Whichever thread finishes a chunk adds every finished chunk
+// that is next in run order to the sums (a few microseconds under the lock)
+// and frees its slot, so the sums never wait for a particular thread to be
+// scheduled; a thread waits for its slot only while the additions are a whole
+// ring behind (the calling thread polling its check meanwhile).
 Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t runs, unsigned threads,
                     const StopCheck& stop) {
     const std::uint64_t chunks = chunk_count(runs);
@@ -186,37 +190,41 @@ Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t r
     Sums sums;                   // guarded
 
     CallWorkers team;
-    for (std::uint64_t w = 0; w < workers; ++w) {
-        team.spawn([&](const StopCheck& worker_stop) {
-            for (;;) {
-                std::uint64_t c;
-                {
-                    std::unique_lock<std::mutex> lock(team.mutex());
-                    if (next >= chunks) return;
-                    c = next++;
-                    team.worker_condition().wait(lock, [&] { return team.cancelled() || c < consumed + slots; });
-                    if (team.cancelled()) return;
+    const CallWorkers::Body take_chunks = [&](const StopCheck& own_stop) {
+        for (;;) {
+            std::uint64_t c;
+            {
+                std::unique_lock<std::mutex> lock(team.mutex());
+                if (next >= chunks) return;
+                c = next++;
+                const auto slot_free = [&] { return team.cancelled() || c < consumed + slots; };
+                while (!team.worker_condition().wait_for(lock, StopCheck::kInterval, slot_free)) {
+                    lock.unlock();
+                    own_stop.check_now();  // throws Stopped
+                    lock.lock();
                 }
-                run_chunk(plan, base, c * kChunkRuns, chunk_size(runs, c), ring[c % slots], worker_stop);
-                bool freed = false;
-                {
-                    std::lock_guard<std::mutex> lock(team.mutex());
-                    filled[c % slots] = c;
-                    while (consumed < chunks && filled[consumed % slots] == consumed) {
-                        sums.add(ring[consumed % slots]);
-                        filled[consumed % slots] = kFree;
-                        ++consumed;
-                        freed = true;
-                    }
-                }
-                if (freed) {
-                    team.notify_workers();
-                    team.notify_caller();
+                if (team.cancelled()) return;
+            }
+            run_chunk(plan, base, c * kChunkRuns, chunk_size(runs, c), ring[c % slots], own_stop);
+            bool freed = false;
+            {
+                std::lock_guard<std::mutex> lock(team.mutex());
+                filled[c % slots] = c;
+                while (consumed < chunks && filled[consumed % slots] == consumed) {
+                    sums.add(ring[consumed % slots]);
+                    filled[consumed % slots] = kFree;
+                    ++consumed;
+                    freed = true;
                 }
             }
-        });
-    }
-    team.wait(stop, [&] {
+            if (freed) {
+                team.notify_workers();
+                team.notify_caller();
+            }
+        }
+    };
+    for (std::uint64_t w = 1; w < workers; ++w) team.spawn(take_chunks);
+    team.work_and_wait(take_chunks, stop, [&] {
         std::lock_guard<std::mutex> lock(team.mutex());
         return consumed == chunks;
     });
