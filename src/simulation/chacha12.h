@@ -63,6 +63,9 @@ public:
 
     // Expands a 64-bit seed into a key with the PCG32 output function.
     static Key key_from_u64(std::uint64_t seed);
+    // The same key as the eight little-endian words of the block input
+    // (words 4-11 of input_state).
+    static void key_words_from_u64(std::uint64_t seed, std::uint32_t* words);
     static ChaCha12Generator seed_from_u64(std::uint64_t seed) { return ChaCha12Generator(key_from_u64(seed)); }
 
     std::uint32_t next_u32() {

@@ -47,11 +47,9 @@ inline __attribute__((always_inline)) void lanes_transpose_step(V* rows) {
 }
 
 // Rounds then feed-forward for W input states given lane-major (word i of
-// lane l at start[i][l]); writes each lane's block as 16 consecutive words
-// (block l at out + 16 l).
+// lane l at start[i][l]); the blocks stay lane-major in x.
 template <class V, unsigned W>
-inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], int double_rounds, std::uint32_t* out) {
-    V x[16];
+inline __attribute__((always_inline)) void lanes_keystream(const V (&start)[16], int double_rounds, V (&x)[16]) {
     for (int i = 0; i < 16; ++i) x[i] = start[i];
     for (int r = 0; r < double_rounds; ++r) {
         VORN_LANES_QUARTER_ROUND(x[0], x[4], x[8], x[12])
@@ -64,6 +62,14 @@ inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], in
         VORN_LANES_QUARTER_ROUND(x[3], x[4], x[9], x[14])
     }
     for (int i = 0; i < 16; ++i) x[i] += start[i];
+}
+
+// Rounds then feed-forward for W input states given lane-major; writes each
+// lane's block as 16 consecutive words (block l at out + 16 l).
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], int double_rounds, std::uint32_t* out) {
+    V x[16];
+    lanes_keystream<V, W>(start, double_rounds, x);
     // Each group of W word-vectors is a W x W matrix (word, lane); transposed,
     // its row l holds W consecutive words of block l.
     lanes_transpose_step<V, W, 1>(x);
@@ -99,6 +105,44 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     V start[16];
     for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
     lanes_rounds<V, W>(start, double_rounds, out);
+}
+
+// One block of each of W input states (lane-major, as lanes_states), read as
+// 8 draws of two words (low word first), each compared with a 64-bit
+// threshold: lane l takes its 16 threshold words (draw k's low word at 2k,
+// high word at 2k + 1) from rows + 16 row[l], and counts the draws k < end[l]
+// that are at or above their threshold. Returns the count over all lanes.
+template <class V, unsigned W>
+inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(const std::uint32_t* inputs,
+                                                                          const std::uint32_t* rows,
+                                                                          const std::uint32_t* row,
+                                                                          const std::uint32_t* end,
+                                                                          int double_rounds) {
+    V start[16];
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
+    V x[16];
+    lanes_keystream<V, W>(start, double_rounds, x);
+    // Each lane's row loaded the way lanes_rounds stores a block, then
+    // transposed: word i of lane l's row lands in t[i][l].
+    V t[16];
+    for (unsigned i = 0; i < 16; ++i) {
+        const unsigned group = i / W;
+        const unsigned lane = i % W;
+        __builtin_memcpy(&t[i], rows + 16 * row[lane] + W * group, sizeof(V));
+    }
+    lanes_transpose_step<V, W, 1>(t);
+    V limit;
+    __builtin_memcpy(&limit, end, sizeof(V));
+    V count = {};
+    for (unsigned k = 0; k < 8; ++k) {
+        const V low = x[2 * k], high = x[2 * k + 1];
+        const V at_least = (V)((high > t[2 * k + 1]) | ((high == t[2 * k + 1]) & (low >= t[2 * k])));
+        const V active = (V)((V{} + k) < limit);
+        count -= at_least & active;  // each true comparison is all ones, that is -1
+    }
+    std::uint64_t total = 0;
+    for (unsigned l = 0; l < W; ++l) total += count[l];
+    return total;
 }
 
 #undef VORN_LANES_QUARTER_ROUND

@@ -19,8 +19,13 @@ void avx2_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* 
     lanes_states<Lanes8, 8>(inputs, double_rounds, out);
 }
 
+std::uint64_t avx2_count_at_least(const std::uint32_t* inputs, const std::uint32_t* rows, const std::uint32_t* row,
+                            const std::uint32_t* end, int double_rounds) {
+    return lanes_count_at_least<Lanes8, 8>(inputs, rows, row, end, double_rounds);
+}
 
-constexpr KeystreamKernel kKernel{"avx2", 8, &avx2_blocks, &avx2_states, nullptr};
+
+constexpr KeystreamKernel kKernel{"avx2", 8, &avx2_blocks, &avx2_states, &avx2_count_at_least, nullptr};
 
 }  // namespace
 

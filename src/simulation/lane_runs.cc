@@ -1,0 +1,345 @@
+#include "simulation/lane_runs.h"
+
+#include <bit>
+#include <cstring>
+#include <vector>
+
+#include "simulation/chacha12.h"
+#include "simulation/request_physics.h"
+
+namespace vorn {
+namespace {
+
+constexpr unsigned kBlockWords = 16;
+constexpr unsigned kBlockDraws = 8;
+// Blocks of an abandoned run's remaining draws that one lane takes at a time:
+// long remainders are shared among lanes, so the lanes run out of work
+// together when the last runs are swept.
+constexpr std::uint64_t kSweepPieceBlocks = 32;
+
+// "expand 32-byte k" as little-endian words: words 0-3 of every block input.
+constexpr std::uint32_t kSigma[4] = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
+
+// The buffered draws of one stream of a run: what is left of the blocks
+// computed so far (fewer than a round needs) followed by the newest block.
+struct StreamDraws {
+    std::uint64_t draws[2 * kBlockDraws];
+    unsigned next = 0;
+    unsigned end = 0;
+    std::uint64_t counter = 0;  // the next block to compute
+
+    unsigned available() const { return end - next; }
+
+    // Appends one block (16 words, read as 8 little-endian draws).
+    void append(const std::uint32_t* block) {
+        const unsigned left = end - next;
+        for (unsigned i = 0; i < left; ++i) draws[i] = draws[next + i];
+        std::memcpy(draws + left, block, kBlockWords * sizeof(std::uint32_t));
+        next = 0;
+        end = left + kBlockDraws;
+        ++counter;
+    }
+};
+
+enum class Need : std::uint8_t { kNothing, kRequestBlock, kLossBlock };
+
+// One run in a lane: its key, buffered draws and round state.
+struct LiveRun {
+    std::uint64_t index = 0;
+    std::uint32_t key[8];
+    StreamDraws request;
+    StreamDraws loss;
+    double clock = 0.0;
+    double fidelity = 0.0;
+    std::uint64_t rounds = 0;
+    std::uint64_t loss_draws = 0;
+    Need need = Need::kNothing;
+};
+
+// Generation draws of an abandoned run still to be counted: `draws` draws
+// from block `counter` of its generation stream on, the first compared with
+// the bound of hop `phase`.
+struct Sweep {
+    std::uint32_t key[8];
+    std::uint64_t counter = 0;
+    std::uint64_t draws = 0;
+    std::uint32_t phase = 0;
+};
+
+struct SweepLane {
+    std::uint64_t counter = 0;
+    std::uint64_t draws = 0;  // 0: idle
+    std::uint32_t phase = 0;
+};
+
+class LaneRunner {
+public:
+    LaneRunner(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed, std::uint64_t count,
+               double* latency, double* fidelity, bool* success, LaneRunTotals& totals, AbandonedRoundsMemo& memo,
+               const StopCheck& stop)
+        : plan_(plan), kernel_(kernel), lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
+          first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
+          totals_(totals), memo_(memo), stop_(stop) {
+        for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
+        // Row q: the thresholds of the 8 draws of a block whose first draw
+        // belongs to hop q. A draw loses when its top 52 bits reach the hop's
+        // bound b, that is when the whole draw reaches b * 2^12 (b < 2^52).
+        for (unsigned q = 0; q < hops_; ++q) {
+            for (unsigned k = 0; k < kBlockDraws; ++k) {
+                const std::uint64_t threshold = bound_[(q + k) % hops_] << 12;
+                rows_[kBlockWords * q + 2 * k] = static_cast<std::uint32_t>(threshold);
+                rows_[kBlockWords * q + 2 * k + 1] = static_cast<std::uint32_t>(threshold >> 32);
+            }
+            next_phase_[q] = (q + kBlockDraws) % hops_;
+        }
+        for (unsigned l = 0; l < lanes_; ++l) {
+            for (unsigned i = 0; i < 4; ++i) {
+                live_inputs_[i * lanes_ + l] = kSigma[i];
+                sweep_inputs_[i * lanes_ + l] = kSigma[i];
+            }
+            live_inputs_[15 * lanes_ + l] = 0;
+            sweep_inputs_[14 * lanes_ + l] = 0;  // generation stream
+            sweep_inputs_[15 * lanes_ + l] = 0;
+            sweep_row_[l] = 0;
+            sweep_end_[l] = 0;
+        }
+        sweeps_.reserve(count);  // at most one per run: never reallocated
+    }
+
+    void run() {
+        bool busy[kMaxKernelLanes] = {};
+        for (unsigned l = 0; l < lanes_; ++l) busy[l] = start_next(l);
+        for (;;) {
+            bool any = false;
+            for (unsigned l = 0; l < lanes_; ++l) {
+                if (!busy[l]) continue;
+                any = true;
+                const LiveRun& run = live_[l];
+                const std::uint64_t counter = run.need == Need::kLossBlock ? run.loss.counter : run.request.counter;
+                live_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(counter);
+                live_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(counter >> 32);
+                live_inputs_[14 * lanes_ + l] = run.need == Need::kLossBlock ? 1 : 0;
+            }
+            if (!any) break;
+            stop_.poll();
+            kernel_.states(live_inputs_, ChaCha12Generator::kDoubleRounds, live_blocks_);
+            for (unsigned l = 0; l < lanes_; ++l) {
+                if (!busy[l]) continue;
+                LiveRun& run = live_[l];
+                StreamDraws& stream = run.need == Need::kLossBlock ? run.loss : run.request;
+                stream.append(live_blocks_ + kBlockWords * l);
+                if (advance(run)) busy[l] = start_next(l);
+            }
+            if (sweep_next_ < sweeps_.size()) sweep(false);
+        }
+        sweep(true);
+    }
+
+private:
+    // Puts the next run not yet started into lane l; false when none is left.
+    bool start_next(unsigned l) {
+        while (next_run_ < count_) {
+            LiveRun& run = live_[l];
+            run.index = next_run_++;
+            ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, run.key);
+            for (unsigned i = 0; i < 8; ++i) live_inputs_[(4 + i) * lanes_ + l] = run.key[i];
+            run.request = StreamDraws();
+            run.loss = StreamDraws();
+            run.clock = 0.0;
+            run.fidelity = plan_.start_fidelity;
+            run.rounds = 0;
+            run.loss_draws = 0;
+            if (!advance(run)) return true;
+        }
+        return false;
+    }
+
+    // Plays rounds of `run` until it needs a block (false; `need` says which)
+    // or ends (true). A round starts only when both streams hold enough draws
+    // for it; a round short of loss draws is played again from its start
+    // once the block is there (its generation draws read the same values).
+    bool advance(LiveRun& run) {
+        const double target = plan_.fidelity_target;
+        const double budget = plan_.max_latency_ms;
+        const double cutoff = plan_.total_time_cutoff_ms;
+        for (;;) {
+            if (!(budget > run.clock && cutoff > run.clock)) return finish(run, false, run.clock, 0.0);
+            if (run.request.available() < hops_) {
+                run.need = Need::kRequestBlock;
+                return false;
+            }
+            const std::uint64_t* draws = run.request.draws + run.request.next;
+            std::uint64_t failed = 0;
+            for (unsigned h = 0; h < hops_; ++h) failed += (draws[h] >> 12) >= bound_[h] ? 1 : 0;
+            if (failed != 0) return abandon(run, failed);
+            if (run.loss.available() < hops_) {
+                run.need = Need::kLossBlock;
+                return false;
+            }
+            run.request.next += hops_;
+            ++run.rounds;
+            // Every hop generated a pair; each is now kept or lost.
+            const std::uint64_t* loss = run.loss.draws + run.loss.next;
+            bool pair_lost = false;
+            for (unsigned h = 0; h < hops_; ++h) pair_lost |= (loss[h] >> 12) < kMemoryLossBound;
+            run.loss.next += hops_;
+            run.loss_draws += hops_;
+            if (plan_.swaps && !pair_lost) run.fidelity = plan_.swapped_fidelity;
+            if (target > run.fidelity && run.fidelity > 0.5) {
+                run.clock += kPurificationMs;
+                run.fidelity = purify_fidelity(run.fidelity, plan_.baseline_purify_factor);
+            }
+            if (run.fidelity >= target || run.clock >= budget) {
+                const bool met = run.fidelity >= target;
+                return finish(run, met, run.clock, met ? run.fidelity : 0.0);
+            }
+            const double next = run.clock + kRetryBackoffMs;
+            if (next == run.clock) return finish(run, false, run.clock, 0.0);  // the clock cannot advance
+            run.clock = next;
+        }
+    }
+
+    // The round at the head of the buffer failed `failed` attempts: it and
+    // every later round are abandoned. Their count settles the outcome; the
+    // draws left in the buffer are counted here, the rest queued for a sweep.
+    bool abandon(LiveRun& run, std::uint64_t failed) {
+        run.request.next += hops_;
+        ++run.rounds;
+        double clock = run.clock;
+        const std::uint64_t left = abandoned_rounds_left(clock, plan_.max_latency_ms, plan_.total_time_cutoff_ms,
+                                                         &memo_, stop_);
+        run.rounds += left;
+        std::uint64_t remaining = left * hops_;
+        std::uint64_t drops = failed;
+        unsigned phase = 0;
+        while (remaining != 0 && run.request.available() != 0) {
+            drops += (run.request.draws[run.request.next++] >> 12) >= bound_[phase] ? 1 : 0;
+            phase = phase + 1 == hops_ ? 0 : phase + 1;
+            --remaining;
+        }
+        totals_.drops += drops;
+        if (remaining != 0) {
+            Sweep& sweep = sweeps_.emplace_back();
+            std::memcpy(sweep.key, run.key, sizeof sweep.key);
+            sweep.counter = run.request.counter;
+            sweep.draws = remaining;
+            sweep.phase = phase;
+        }
+        return finish(run, false, clock, 0.0);
+    }
+
+    bool finish(LiveRun& run, bool met, double latency, double fidelity) {
+        latency_[run.index] = latency;
+        fidelity_[run.index] = fidelity;
+        success_[run.index] = met;
+        totals_.successes += met ? 1 : 0;
+        totals_.rounds += run.rounds;
+        totals_.keystream_words += 2 * (run.rounds * hops_ + run.loss_draws);
+        run.need = Need::kNothing;
+        return true;
+    }
+
+    // Gives lane l the next piece of the queued sweeps; false when none is left.
+    bool take_sweep(unsigned l) {
+        if (sweep_next_ == sweeps_.size()) return false;
+        Sweep& sweep = sweeps_[sweep_next_];
+        const std::uint64_t blocks = (sweep.draws + kBlockDraws - 1) / kBlockDraws;
+        SweepLane& lane = sweep_lanes_[l];
+        lane.counter = sweep.counter;
+        lane.phase = sweep.phase;
+        for (unsigned i = 0; i < 8; ++i) sweep_inputs_[(4 + i) * lanes_ + l] = sweep.key[i];
+        if (blocks <= kSweepPieceBlocks) {
+            lane.draws = sweep.draws;
+            ++sweep_next_;
+        } else {
+            lane.draws = kSweepPieceBlocks * kBlockDraws;
+            sweep.counter += kSweepPieceBlocks;
+            sweep.draws -= lane.draws;
+            sweep.phase = static_cast<std::uint32_t>((sweep.phase + lane.draws) % hops_);
+        }
+        return true;
+    }
+
+    // Counts queued draws with every lane busy; with `drain`, also with fewer
+    // lanes, until nothing is left.
+    void sweep(bool drain) {
+        for (;;) {
+            bool idle = false;
+            bool any = false;
+            for (unsigned l = 0; l < lanes_; ++l) {
+                if (sweep_lanes_[l].draws == 0 && !take_sweep(l)) {
+                    idle = true;
+                    continue;
+                }
+                any = true;
+            }
+            if (!any || (idle && !drain)) return;
+            for (unsigned l = 0; l < lanes_; ++l) {
+                const SweepLane& lane = sweep_lanes_[l];
+                sweep_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(lane.counter);
+                sweep_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(lane.counter >> 32);
+                sweep_row_[l] = lane.phase;
+                sweep_end_[l] = static_cast<std::uint32_t>(lane.draws < kBlockDraws ? lane.draws : kBlockDraws);
+            }
+            stop_.poll();
+            totals_.drops += kernel_.count_at_least(sweep_inputs_, rows_, sweep_row_, sweep_end_,
+                                                    ChaCha12Generator::kDoubleRounds);
+            for (unsigned l = 0; l < lanes_; ++l) {
+                SweepLane& lane = sweep_lanes_[l];
+                lane.draws -= sweep_end_[l];
+                ++lane.counter;
+                lane.phase = next_phase_[lane.phase];
+            }
+        }
+    }
+
+    const RequestPlan& plan_;
+    const KeystreamKernel& kernel_;
+    const unsigned lanes_;
+    const unsigned hops_;
+    const std::uint64_t first_seed_;
+    const std::uint64_t count_;
+    double* const latency_;
+    double* const fidelity_;
+    bool* const success_;
+    LaneRunTotals& totals_;
+    AbandonedRoundsMemo& memo_;
+    const StopCheck& stop_;
+
+    std::uint64_t bound_[kMaxLaneHops];
+    alignas(64) std::uint32_t rows_[kBlockWords * kMaxLaneHops];
+    std::uint32_t next_phase_[kMaxLaneHops];
+
+    std::uint64_t next_run_ = 0;
+    LiveRun live_[kMaxKernelLanes];
+    alignas(64) std::uint32_t live_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t live_blocks_[kBlockWords * kMaxKernelLanes];
+
+    std::vector<Sweep> sweeps_;
+    std::size_t sweep_next_ = 0;
+    SweepLane sweep_lanes_[kMaxKernelLanes];
+    alignas(64) std::uint32_t sweep_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t sweep_row_[kMaxKernelLanes];
+    alignas(64) std::uint32_t sweep_end_[kMaxKernelLanes];
+};
+
+}  // namespace
+
+bool runs_in_lanes(const RequestPlan& plan) {
+    if (std::endian::native != std::endian::little || plan.ends_early) return false;
+    const std::size_t hops = plan.hop_win_bound.size();
+    if (hops == 0 || hops > kMaxLaneHops) return false;
+    for (const std::uint64_t bound : plan.hop_win_bound) {
+        if (bound >= (std::uint64_t{1} << 52)) return false;
+    }
+    return true;
+}
+
+void run_in_lanes(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed,
+                  std::uint64_t count, double* latency, double* fidelity, bool* success, LaneRunTotals& totals,
+                  AbandonedRoundsMemo& memo, const StopCheck& stop) {
+    LaneRunner runner(plan, kernel, first_seed, count, latency, fidelity, success, totals, memo, stop);
+    runner.run();
+}
+
+}  // namespace vorn
