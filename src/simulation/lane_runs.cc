@@ -30,6 +30,14 @@ struct StreamDraws {
 
     unsigned available() const { return end - next; }
 
+    // Block 0 (16 words) as the only draws.
+    void start(const std::uint32_t* block) {
+        std::memcpy(draws, block, kBlockWords * sizeof(std::uint32_t));
+        next = 0;
+        end = kBlockDraws;
+        counter = 1;
+    }
+
     // Appends one block (16 words, read as 8 little-endian draws).
     void append(const std::uint32_t* block) {
         const unsigned left = end - next;
@@ -77,7 +85,9 @@ public:
     LaneRunner(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed, std::uint64_t count,
                double* latency, double* fidelity, bool* success, LaneRunTotals& totals, AbandonedRoundsMemo& memo,
                const StopCheck& stop)
-        : plan_(plan), kernel_(kernel), lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
+        : target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
+          beta_(plan.baseline_purify_factor), start_fidelity_(plan.start_fidelity),
+          swapped_fidelity_(plan.swapped_fidelity), swaps_(plan.swaps), kernel_(kernel), lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
           first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
           totals_(totals), memo_(memo), stop_(stop) {
         for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
@@ -93,65 +103,110 @@ public:
             next_phase_[q] = (q + kBlockDraws) % hops_;
         }
         for (unsigned l = 0; l < lanes_; ++l) {
-            for (unsigned i = 0; i < 4; ++i) {
-                live_inputs_[i * lanes_ + l] = kSigma[i];
-                sweep_inputs_[i * lanes_ + l] = kSigma[i];
+            for (unsigned i = 0; i < 16; ++i) {
+                const std::uint32_t word = i < 4 ? kSigma[i] : 0;
+                fresh_request_inputs_[i * lanes_ + l] = word;
+                fresh_loss_inputs_[i * lanes_ + l] = word;
+                pool_inputs_[i * lanes_ + l] = word;
             }
-            live_inputs_[15 * lanes_ + l] = 0;
+            fresh_loss_inputs_[14 * lanes_ + l] = 1;  // memory-loss stream
+            for (unsigned i = 0; i < 4; ++i) sweep_inputs_[i * lanes_ + l] = kSigma[i];
             sweep_inputs_[14 * lanes_ + l] = 0;  // generation stream
             sweep_inputs_[15 * lanes_ + l] = 0;
             sweep_row_[l] = 0;
             sweep_end_[l] = 0;
         }
         sweeps_.reserve(count);  // at most one per run: never reallocated
+        for (unsigned k = 0; k < kPoolRuns; ++k) free_[k] = kPoolRuns - 1 - k;
+        free_count_ = kPoolRuns;
     }
 
+    // New runs start a lane-width at a time: the first block of both of
+    // their streams is computed in two kernel calls, and their first rounds
+    // played from those. Runs that need more blocks wait in the pool, which
+    // computes one block for each of a lane-width of them per kernel call.
     void run() {
-        bool busy[kMaxKernelLanes] = {};
-        for (unsigned l = 0; l < lanes_; ++l) busy[l] = start_next(l);
-        for (;;) {
-            bool any = false;
-            for (unsigned l = 0; l < lanes_; ++l) {
-                if (!busy[l]) continue;
-                any = true;
-                const LiveRun& run = live_[l];
-                const std::uint64_t counter = run.need == Need::kLossBlock ? run.loss.counter : run.request.counter;
-                live_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(counter);
-                live_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(counter >> 32);
-                live_inputs_[14 * lanes_ + l] = run.need == Need::kLossBlock ? 1 : 0;
-            }
-            if (!any) break;
-            stop_.poll();
-            kernel_.states(live_inputs_, ChaCha12Generator::kDoubleRounds, live_blocks_);
-            for (unsigned l = 0; l < lanes_; ++l) {
-                if (!busy[l]) continue;
-                LiveRun& run = live_[l];
-                StreamDraws& stream = run.need == Need::kLossBlock ? run.loss : run.request;
-                stream.append(live_blocks_ + kBlockWords * l);
-                if (advance(run)) busy[l] = start_next(l);
-            }
+        while (next_run_ < count_) {
+            while (busy_count_ >= lanes_) pool_step();
+            start_batch();
             if (sweep_next_ < sweeps_.size()) sweep(false);
         }
+        while (busy_count_ != 0) pool_step();
         sweep(true);
     }
 
 private:
-    // Puts the next run not yet started into lane l; false when none is left.
-    bool start_next(unsigned l) {
-        while (next_run_ < count_) {
-            LiveRun& run = live_[l];
-            run.index = next_run_++;
-            ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, run.key);
-            for (unsigned i = 0; i < 8; ++i) live_inputs_[(4 + i) * lanes_ + l] = run.key[i];
-            run.request = StreamDraws();
-            run.loss = StreamDraws();
+    static constexpr unsigned kPoolRuns = 2 * kMaxKernelLanes;
+
+    // Starts up to a lane-width of runs (fewer than a lane-width wait in the pool).
+    void start_batch() {
+        const std::uint64_t left = count_ - next_run_;
+        const unsigned n = left < lanes_ ? static_cast<unsigned>(left) : lanes_;
+        const std::uint64_t first = next_run_;
+        next_run_ += n;
+        // The keys of the batch, lane-major as the kernel reads them (the
+        // expansion of ChaCha12Generator::key_words_from_u64, lanes side by side).
+        std::uint64_t state[kMaxKernelLanes];
+        for (unsigned l = 0; l < n; ++l) state[l] = first_seed_ + first + l;
+        for (unsigned i = 0; i < 8; ++i) {
+            for (unsigned l = 0; l < n; ++l) {
+                state[l] = state[l] * 0x5851F42D4C957F2DULL + 0xA17654E46FBE17F3ULL;
+                const auto xorshifted = static_cast<std::uint32_t>(((state[l] >> 18) ^ state[l]) >> 27);
+                const std::uint32_t word = std::rotr(xorshifted, static_cast<int>(state[l] >> 59));
+                fresh_request_inputs_[(4 + i) * lanes_ + l] = word;
+                fresh_loss_inputs_[(4 + i) * lanes_ + l] = word;
+            }
+        }
+        stop_.poll();
+        kernel_.states(fresh_request_inputs_, ChaCha12Generator::kDoubleRounds, fresh_request_blocks_);
+        kernel_.states(fresh_loss_inputs_, ChaCha12Generator::kDoubleRounds, fresh_loss_blocks_);
+        for (unsigned l = 0; l < n; ++l) {
+            const unsigned slot = free_[free_count_ - 1];
+            LiveRun& run = pool_[slot];
+            run.index = first + l;
+            for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_request_inputs_[(4 + i) * lanes_ + l];
+            run.request.start(fresh_request_blocks_ + kBlockWords * l);
+            run.loss.start(fresh_loss_blocks_ + kBlockWords * l);
             run.clock = 0.0;
-            run.fidelity = plan_.start_fidelity;
+            run.fidelity = start_fidelity_;
             run.rounds = 0;
             run.loss_draws = 0;
-            if (!advance(run)) return true;
+            if (!advance(run)) {
+                --free_count_;
+                busy_[busy_count_++] = slot;
+            }
         }
-        return false;
+    }
+
+    // One block for each of up to a lane-width of waiting runs.
+    void pool_step() {
+        const unsigned m = busy_count_ < lanes_ ? busy_count_ : lanes_;
+        for (unsigned l = 0; l < m; ++l) {
+            const LiveRun& run = pool_[busy_[l]];
+            const bool loss = run.need == Need::kLossBlock;
+            const std::uint64_t counter = loss ? run.loss.counter : run.request.counter;
+            for (unsigned i = 0; i < 8; ++i) pool_inputs_[(4 + i) * lanes_ + l] = run.key[i];
+            pool_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(counter);
+            pool_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(counter >> 32);
+            pool_inputs_[14 * lanes_ + l] = loss ? 1 : 0;
+        }
+        stop_.poll();
+        kernel_.states(pool_inputs_, ChaCha12Generator::kDoubleRounds, pool_blocks_);
+        unsigned kept = 0;
+        for (unsigned l = 0; l < busy_count_; ++l) {
+            const unsigned slot = busy_[l];
+            if (l < m) {
+                LiveRun& run = pool_[slot];
+                StreamDraws& stream = run.need == Need::kLossBlock ? run.loss : run.request;
+                stream.append(pool_blocks_ + kBlockWords * l);
+                if (advance(run)) {
+                    free_[free_count_++] = slot;
+                    continue;
+                }
+            }
+            busy_[kept++] = slot;
+        }
+        busy_count_ = kept;
     }
 
     // Plays rounds of `run` until it needs a block (false; `need` says which)
@@ -159,9 +214,9 @@ private:
     // for it; a round short of loss draws is played again from its start
     // once the block is there (its generation draws read the same values).
     bool advance(LiveRun& run) {
-        const double target = plan_.fidelity_target;
-        const double budget = plan_.max_latency_ms;
-        const double cutoff = plan_.total_time_cutoff_ms;
+        const double target = target_;
+        const double budget = budget_;
+        const double cutoff = cutoff_;
         for (;;) {
             if (!(budget > run.clock && cutoff > run.clock)) return finish(run, false, run.clock, 0.0);
             if (run.request.available() < hops_) {
@@ -184,10 +239,10 @@ private:
             for (unsigned h = 0; h < hops_; ++h) pair_lost |= (loss[h] >> 12) < kMemoryLossBound;
             run.loss.next += hops_;
             run.loss_draws += hops_;
-            if (plan_.swaps && !pair_lost) run.fidelity = plan_.swapped_fidelity;
+            if (swaps_ && !pair_lost) run.fidelity = swapped_fidelity_;
             if (target > run.fidelity && run.fidelity > 0.5) {
                 run.clock += kPurificationMs;
-                run.fidelity = purify_fidelity(run.fidelity, plan_.baseline_purify_factor);
+                run.fidelity = purify_fidelity(run.fidelity, beta_);
             }
             if (run.fidelity >= target || run.clock >= budget) {
                 const bool met = run.fidelity >= target;
@@ -206,8 +261,7 @@ private:
         run.request.next += hops_;
         ++run.rounds;
         double clock = run.clock;
-        const std::uint64_t left = abandoned_rounds_left(clock, plan_.max_latency_ms, plan_.total_time_cutoff_ms,
-                                                         &memo_, stop_);
+        const std::uint64_t left = abandoned_rounds_left(clock, budget_, cutoff_, &memo_, stop_);
         run.rounds += left;
         std::uint64_t remaining = left * hops_;
         std::uint64_t drops = failed;
@@ -293,7 +347,13 @@ private:
         }
     }
 
-    const RequestPlan& plan_;
+    const double target_;
+    const double budget_;
+    const double cutoff_;
+    const double beta_;
+    const double start_fidelity_;
+    const double swapped_fidelity_;
+    const bool swaps_;
     const KeystreamKernel& kernel_;
     const unsigned lanes_;
     const unsigned hops_;
@@ -311,9 +371,19 @@ private:
     std::uint32_t next_phase_[kMaxLaneHops];
 
     std::uint64_t next_run_ = 0;
-    LiveRun live_[kMaxKernelLanes];
-    alignas(64) std::uint32_t live_inputs_[kBlockWords * kMaxKernelLanes];
-    alignas(64) std::uint32_t live_blocks_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t fresh_request_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t fresh_loss_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t fresh_request_blocks_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t fresh_loss_blocks_[kBlockWords * kMaxKernelLanes];
+
+    // Runs waiting for blocks (busy_) and free places (free_).
+    LiveRun pool_[kPoolRuns];
+    unsigned busy_[kPoolRuns];
+    unsigned busy_count_ = 0;
+    unsigned free_[kPoolRuns];
+    unsigned free_count_ = 0;
+    alignas(64) std::uint32_t pool_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t pool_blocks_[kBlockWords * kMaxKernelLanes];
 
     std::vector<Sweep> sweeps_;
     std::size_t sweep_next_ = 0;
