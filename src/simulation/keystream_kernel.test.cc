@@ -110,3 +110,55 @@ TEST(KeystreamKernel, every_supported_kernel_is_bit_identical_to_the_block_funct
     }
     EXPECT_GE(kernels_run, 1);
 }
+
+// The counting kernel against the block function and a plain comparison:
+// random states, rows and draw limits per lane, with thresholds placed on,
+// just above and just below a draw, and equal in the high word only, so
+// every way the two-word comparison can go is checked.
+TEST(KeystreamKernel, count_at_least_counts_what_the_block_function_gives) {
+    for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
+        if (!kernel.supported()) continue;
+        std::mt19937_64 rng(100 + kernel.lanes);
+        std::uint64_t mismatches = 0;
+        for (int trial = 0; trial < 200; ++trial) {
+            std::uint32_t inputs[16 * vorn::kMaxKernelLanes];
+            ChaChaState states[vorn::kMaxKernelLanes];
+            std::uint32_t row[vorn::kMaxKernelLanes], end[vorn::kMaxKernelLanes];
+            std::uint32_t rows[16 * vorn::kMaxKernelLanes];
+            std::uint64_t expected = 0;
+            for (unsigned l = 0; l < kernel.lanes; ++l) {
+                for (int i = 0; i < 16; ++i) {
+                    inputs[i * kernel.lanes + l] = states[l][i] = static_cast<std::uint32_t>(rng());
+                }
+                row[l] = l;  // each lane its own row, filled below around its own draws
+                end[l] = static_cast<std::uint32_t>(rng() % 9);
+                ChaChaState block;
+                vorn::chacha_block(states[l], 6, block);
+                for (unsigned k = 0; k < 8; ++k) {
+                    const std::uint64_t draw = block[2 * k] | (std::uint64_t{block[2 * k + 1]} << 32);
+                    std::uint64_t threshold = rng();
+                    switch (rng() % 5) {
+                        case 0: threshold = draw; break;
+                        case 1: threshold = draw + 1; break;
+                        case 2: threshold = draw - 1; break;
+                        case 3: threshold = (draw & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(rng()); break;
+                        default: break;
+                    }
+                    rows[16 * l + 2 * k] = static_cast<std::uint32_t>(threshold);
+                    rows[16 * l + 2 * k + 1] = static_cast<std::uint32_t>(threshold >> 32);
+                    if (k < end[l] && draw >= threshold) ++expected;
+                }
+            }
+            // Shuffle which lane reads which row: row indices need not follow lanes.
+            for (unsigned l = kernel.lanes; l-- > 1;) {
+                const unsigned other = static_cast<unsigned>(rng() % (l + 1));
+                if (other == l) continue;
+                std::swap(row[l], row[other]);
+                for (int i = 0; i < 16; ++i) std::swap(inputs[i * kernel.lanes + l], inputs[i * kernel.lanes + other]);
+                std::swap(end[l], end[other]);
+            }
+            if (kernel.count_at_least(inputs, rows, row, end, 6) != expected) ++mismatches;
+        }
+        EXPECT_EQ(mismatches, 0u) << kernel.name;
+    }
+}
