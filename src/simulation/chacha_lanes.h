@@ -107,39 +107,45 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     lanes_rounds<V, W>(start, double_rounds, out);
 }
 
-// One block of each of W input states (lane-major, as lanes_states), read as
-// 8 draws of two words (low word first), each compared with a 64-bit
-// threshold: lane l takes its 16 threshold words (draw k's low word at 2k,
-// high word at 2k + 1) from rows + 16 row[l], and counts the draws k < end[l]
-// that are at or above their threshold. Returns the count over all lanes.
+// `blocks` blocks of each of W input states (lane-major, as lanes_states):
+// the block at each lane's counter (words 12-13), then the counter advanced
+// by `stride` (wrapping like the cipher's), `blocks` times. Each block is
+// read as 8 draws of two words (low word first) compared with the lane's
+// 64-bit thresholds (lane-major: draw k's low word in row 2k, high word in
+// row 2k + 1); a draw counts when it is at or above its threshold and among
+// the first draws_left[l] of lane l, which then drops by 8 (to no less than
+// 0). The advanced counters and draws_left are written back. Returns the
+// count over all lanes and blocks.
 template <class V, unsigned W>
-inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(const std::uint32_t* inputs,
-                                                                          const std::uint32_t* rows,
-                                                                          const std::uint32_t* row,
-                                                                          const std::uint32_t* end,
+inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::uint32_t* inputs,
+                                                                          const std::uint32_t* thresholds,
+                                                                          std::uint32_t* draws_left,
+                                                                          unsigned blocks, unsigned stride,
                                                                           int double_rounds) {
     V start[16];
     for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
-    V x[16];
-    lanes_keystream<V, W>(start, double_rounds, x);
-    // Each lane's row loaded the way lanes_rounds stores a block, then
-    // transposed: word i of lane l's row lands in t[i][l].
     V t[16];
-    for (unsigned i = 0; i < 16; ++i) {
-        const unsigned group = i / W;
-        const unsigned lane = i % W;
-        __builtin_memcpy(&t[i], rows + 16 * row[lane] + W * group, sizeof(V));
-    }
-    lanes_transpose_step<V, W, 1>(t);
-    V limit;
-    __builtin_memcpy(&limit, end, sizeof(V));
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(&t[i], thresholds + i * W, sizeof(V));
+    V left;
+    __builtin_memcpy(&left, draws_left, sizeof(V));
     V count = {};
-    for (unsigned k = 0; k < 8; ++k) {
-        const V low = x[2 * k], high = x[2 * k + 1];
-        const V at_least = (V)((high > t[2 * k + 1]) | ((high == t[2 * k + 1]) & (low >= t[2 * k])));
-        const V active = (V)((V{} + k) < limit);
-        count -= at_least & active;  // each true comparison is all ones, that is -1
+    for (unsigned b = 0; b < blocks; ++b) {
+        V x[16];
+        lanes_keystream<V, W>(start, double_rounds, x);
+        for (unsigned k = 0; k < 8; ++k) {
+            const V low = x[2 * k], high = x[2 * k + 1];
+            const V at_least = (V)((high > t[2 * k + 1]) | ((high == t[2 * k + 1]) & (low >= t[2 * k])));
+            const V active = (V)((V{} + k) < left);
+            count -= at_least & active;  // each true comparison is all ones, that is -1
+        }
+        left = (left - 8) & (V)(left > (V{} + 8));
+        const V next = start[12] + stride;
+        start[13] -= (V)(next < start[12]);  // the carry: a true comparison is -1
+        start[12] = next;
     }
+    __builtin_memcpy(inputs + 12 * W, &start[12], sizeof(V));
+    __builtin_memcpy(inputs + 13 * W, &start[13], sizeof(V));
+    __builtin_memcpy(draws_left, &left, sizeof(V));
     std::uint64_t total = 0;
     for (unsigned l = 0; l < W; ++l) total += count[l];
     return total;

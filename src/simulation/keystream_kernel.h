@@ -20,15 +20,17 @@ struct KeystreamKernel {
     // state l at inputs[i * lanes + l]), block l at out[16 * l ..]: the first
     // blocks of several generators at the cost of one kernel call.
     void (*states)(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out);
-    // One block of each of `lanes` input states (lane-major, as `states`),
-    // not written out but read as 8 draws of two words each (low word first)
-    // and compared with 64-bit thresholds: lane l's 16 threshold words (draw
-    // k's low word at 2k, high word at 2k + 1) are at rows + 16 * row[l], and
-    // the draws k < end[l] that are at or above their threshold are counted.
-    // Returns the count over all lanes: a sweep over many streams' draws that
-    // stores no keystream.
-    std::uint64_t (*count_at_least)(const std::uint32_t* inputs, const std::uint32_t* rows, const std::uint32_t* row,
-                                    const std::uint32_t* end, int double_rounds);
+    // Sweeps over `lanes` streams at once, storing no keystream: `blocks`
+    // times, the block at each lane's counter (input words 12-13, lane-major
+    // as `states`), then the counter advanced by `stride`. Each block is read
+    // as 8 draws of two words (low word first) and compared with the lane's
+    // 64-bit thresholds (lane-major: draw k's low word at thresholds[2k *
+    // lanes + l], its high word in row 2k + 1); a draw counts when it is at
+    // or above its threshold and among the first draws_left[l] of lane l,
+    // which then drops by 8 (to no less than 0). Counters and draws_left are
+    // written back. Returns the count over all lanes and blocks.
+    std::uint64_t (*count_at_least)(std::uint32_t* inputs, const std::uint32_t* thresholds, std::uint32_t* draws_left,
+                                    unsigned blocks, unsigned stride, int double_rounds);
     // Whether this CPU can run the kernel.
     bool (*supported)();
 };

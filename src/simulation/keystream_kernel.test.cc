@@ -1,5 +1,6 @@
 #include "simulation/keystream_kernel.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -112,52 +113,74 @@ TEST(KeystreamKernel, every_supported_kernel_is_bit_identical_to_the_block_funct
 }
 
 // The counting kernel against the block function and a plain comparison:
-// random states, rows and draw limits per lane, with thresholds placed on,
-// just above and just below a draw, and equal in the high word only, so
-// every way the two-word comparison can go is checked.
+// random states, several blocks a call at a stride, counters that carry into
+// the high word, draw limits that end inside a block or past the call, and
+// thresholds placed on, just above and just below a draw, and equal in the
+// high word only, so every way the two-word comparison can go is checked.
 TEST(KeystreamKernel, count_at_least_counts_what_the_block_function_gives) {
     for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
         if (!kernel.supported()) continue;
-        std::mt19937_64 rng(100 + kernel.lanes);
+        const unsigned lanes = kernel.lanes;
+        std::mt19937_64 rng(100 + lanes);
         std::uint64_t mismatches = 0;
-        for (int trial = 0; trial < 200; ++trial) {
+        for (int trial = 0; trial < 100; ++trial) {
+            const unsigned blocks = 1 + static_cast<unsigned>(rng() % 4);
+            const unsigned stride = 1 + static_cast<unsigned>(rng() % 8);
             std::uint32_t inputs[16 * vorn::kMaxKernelLanes];
+            std::uint32_t thresholds[16 * vorn::kMaxKernelLanes];
+            std::uint32_t draws_left[vorn::kMaxKernelLanes];
             ChaChaState states[vorn::kMaxKernelLanes];
-            std::uint32_t row[vorn::kMaxKernelLanes], end[vorn::kMaxKernelLanes];
-            std::uint32_t rows[16 * vorn::kMaxKernelLanes];
             std::uint64_t expected = 0;
-            for (unsigned l = 0; l < kernel.lanes; ++l) {
-                for (int i = 0; i < 16; ++i) {
-                    inputs[i * kernel.lanes + l] = states[l][i] = static_cast<std::uint32_t>(rng());
-                }
-                row[l] = l;  // each lane its own row, filled below around its own draws
-                end[l] = static_cast<std::uint32_t>(rng() % 9);
+            for (unsigned l = 0; l < lanes; ++l) {
+                for (std::uint32_t& word : states[l]) word = static_cast<std::uint32_t>(rng());
+                if (rng() % 2 == 0) states[l][12] = 0xFFFFFFFFu - static_cast<std::uint32_t>(rng() % 8);
+                for (int i = 0; i < 16; ++i) inputs[i * lanes + l] = states[l][i];
+                draws_left[l] = static_cast<std::uint32_t>(rng() % (8 * blocks + 4));
+                const std::uint64_t first = states[l][12] | (std::uint64_t{states[l][13]} << 32);
                 ChaChaState block;
-                vorn::chacha_block(states[l], 6, block);
+                // Thresholds near the draws of a random one of the lane's blocks.
+                ChaChaState input = states[l];
+                const std::uint64_t near = first + stride * (rng() % blocks);
+                input[12] = static_cast<std::uint32_t>(near);
+                input[13] = static_cast<std::uint32_t>(near >> 32);
+                vorn::chacha_block(input, 6, block);
+                std::uint64_t threshold[8];
                 for (unsigned k = 0; k < 8; ++k) {
                     const std::uint64_t draw = block[2 * k] | (std::uint64_t{block[2 * k + 1]} << 32);
-                    std::uint64_t threshold = rng();
+                    threshold[k] = rng();
                     switch (rng() % 5) {
-                        case 0: threshold = draw; break;
-                        case 1: threshold = draw + 1; break;
-                        case 2: threshold = draw - 1; break;
-                        case 3: threshold = (draw & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(rng()); break;
+                        case 0: threshold[k] = draw; break;
+                        case 1: threshold[k] = draw + 1; break;
+                        case 2: threshold[k] = draw - 1; break;
+                        case 3: threshold[k] = (draw & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(rng()); break;
                         default: break;
                     }
-                    rows[16 * l + 2 * k] = static_cast<std::uint32_t>(threshold);
-                    rows[16 * l + 2 * k + 1] = static_cast<std::uint32_t>(threshold >> 32);
-                    if (k < end[l] && draw >= threshold) ++expected;
+                    thresholds[2 * k * lanes + l] = static_cast<std::uint32_t>(threshold[k]);
+                    thresholds[(2 * k + 1) * lanes + l] = static_cast<std::uint32_t>(threshold[k] >> 32);
+                }
+                for (unsigned b = 0; b < blocks; ++b) {
+                    const std::uint64_t counter = first + std::uint64_t{stride} * b;
+                    input[12] = static_cast<std::uint32_t>(counter);
+                    input[13] = static_cast<std::uint32_t>(counter >> 32);
+                    vorn::chacha_block(input, 6, block);
+                    for (unsigned k = 0; k < 8; ++k) {
+                        const std::uint64_t draw = block[2 * k] | (std::uint64_t{block[2 * k + 1]} << 32);
+                        if (8 * b + k < draws_left[l] && draw >= threshold[k]) ++expected;
+                    }
                 }
             }
-            // Shuffle which lane reads which row: row indices need not follow lanes.
-            for (unsigned l = kernel.lanes; l-- > 1;) {
-                const unsigned other = static_cast<unsigned>(rng() % (l + 1));
-                if (other == l) continue;
-                std::swap(row[l], row[other]);
-                for (int i = 0; i < 16; ++i) std::swap(inputs[i * kernel.lanes + l], inputs[i * kernel.lanes + other]);
-                std::swap(end[l], end[other]);
+            std::uint32_t left_before[vorn::kMaxKernelLanes];
+            std::copy(draws_left, draws_left + lanes, left_before);
+            if (kernel.count_at_least(inputs, thresholds, draws_left, blocks, stride, 6) != expected) ++mismatches;
+            for (unsigned l = 0; l < lanes; ++l) {
+                const std::uint64_t first = states[l][12] | (std::uint64_t{states[l][13]} << 32);
+                const std::uint64_t after = first + std::uint64_t{stride} * blocks;
+                const std::uint32_t left = left_before[l] > 8 * blocks ? left_before[l] - 8 * blocks : 0;
+                if (inputs[12 * lanes + l] != static_cast<std::uint32_t>(after) ||
+                    inputs[13 * lanes + l] != static_cast<std::uint32_t>(after >> 32) || draws_left[l] != left) {
+                    ++mismatches;
+                }
             }
-            if (kernel.count_at_least(inputs, rows, row, end, 6) != expected) ++mismatches;
         }
         EXPECT_EQ(mismatches, 0u) << kernel.name;
     }

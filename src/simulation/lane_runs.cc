@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <numeric>
 #include <vector>
 
 #include "simulation/chacha12.h"
@@ -54,7 +55,7 @@ enum class Need : std::uint8_t { kNothing, kRequestBlock, kLossBlock };
 // One run in a lane: its key, buffered draws and round state.
 struct LiveRun {
     std::uint64_t index = 0;
-    std::uint32_t key[8];
+    std::uint32_t key[8];  // set while it waits in the pool
     StreamDraws request;
     StreamDraws loss;
     double clock = 0.0;
@@ -64,20 +65,23 @@ struct LiveRun {
     Need need = Need::kNothing;
 };
 
-// Generation draws of an abandoned run still to be counted: `draws` draws
-// from block `counter` of its generation stream on, the first compared with
-// the bound of hop `phase`.
+// Generation draws of an abandoned run still to be counted: blocks
+// counter .. counter + blocks - 1 of its generation stream, all 8 draws of
+// each but the last, of which the first last_draws; the first draw belongs
+// to hop `phase`. Lanes take it by residue class of the block index modulo
+// the stride (blocks of one class all start at the same hop, so a lane keeps
+// one set of thresholds), in pieces of at most kSweepPieceBlocks.
 struct Sweep {
     std::uint32_t key[8];
     std::uint64_t counter = 0;
-    std::uint64_t draws = 0;
-    std::uint32_t phase = 0;
-};
-
-struct SweepLane {
-    std::uint64_t counter = 0;
-    std::uint64_t draws = 0;  // 0: idle
-    std::uint32_t phase = 0;
+    std::uint64_t blocks = 0;
+    std::uint32_t last_draws = 0;
+    std::uint32_t phase = 0;    // the hop of the first draw of the class being taken
+    std::uint32_t residue = 0;  // the class being taken
+    std::uint64_t taken = 0;    // its blocks already taken
+    // Classes below `longer` have class_blocks + 1 blocks, the others class_blocks.
+    std::uint64_t class_blocks = 0;
+    std::uint32_t longer = 0;
 };
 
 class LaneRunner {
@@ -85,7 +89,9 @@ public:
     LaneRunner(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed, std::uint64_t count,
                double* latency, double* fidelity, bool* success, LaneRunTotals& totals, AbandonedRoundsMemo& memo,
                const StopCheck& stop)
-        : target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
+        : stride_(static_cast<unsigned>(plan.hop_win_bound.size()) /
+                  std::gcd(static_cast<unsigned>(plan.hop_win_bound.size()), kBlockDraws)),
+          target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
           beta_(plan.baseline_purify_factor), start_fidelity_(plan.start_fidelity),
           swapped_fidelity_(plan.swapped_fidelity), swaps_(plan.swaps), kernel_(kernel), lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
           first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
@@ -113,8 +119,8 @@ public:
             for (unsigned i = 0; i < 4; ++i) sweep_inputs_[i * lanes_ + l] = kSigma[i];
             sweep_inputs_[14 * lanes_ + l] = 0;  // generation stream
             sweep_inputs_[15 * lanes_ + l] = 0;
-            sweep_row_[l] = 0;
-            sweep_end_[l] = 0;
+            sweep_draws_left_[l] = 0;
+            sweep_blocks_left_[l] = 0;
         }
         sweeps_.reserve(count);  // at most one per run: never reallocated
         for (unsigned k = 0; k < kPoolRuns; ++k) free_[k] = kPoolRuns - 1 - k;
@@ -164,7 +170,6 @@ private:
             const unsigned slot = free_[free_count_ - 1];
             LiveRun& run = pool_[slot];
             run.index = first + l;
-            for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_request_inputs_[(4 + i) * lanes_ + l];
             run.request.start(fresh_request_blocks_ + kBlockWords * l);
             run.loss.start(fresh_loss_blocks_ + kBlockWords * l);
             run.clock = 0.0;
@@ -172,6 +177,8 @@ private:
             run.rounds = 0;
             run.loss_draws = 0;
             if (!advance(run)) {
+                // Waits for a block: the pool needs its key.
+                ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, run.key);
                 --free_count_;
                 busy_[busy_count_++] = slot;
             }
@@ -274,10 +281,15 @@ private:
         totals_.drops += drops;
         if (remaining != 0) {
             Sweep& sweep = sweeps_.emplace_back();
-            std::memcpy(sweep.key, run.key, sizeof sweep.key);
+            ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, sweep.key);
             sweep.counter = run.request.counter;
-            sweep.draws = remaining;
+            sweep.blocks = (remaining + kBlockDraws - 1) / kBlockDraws;
+            sweep.last_draws = static_cast<std::uint32_t>(remaining - kBlockDraws * (sweep.blocks - 1));
             sweep.phase = phase;
+            sweep.residue = 0;
+            sweep.taken = 0;
+            sweep.class_blocks = sweep.blocks / stride_;
+            sweep.longer = static_cast<std::uint32_t>(sweep.blocks % stride_);
         }
         return finish(run, false, clock, 0.0);
     }
@@ -297,56 +309,57 @@ private:
     bool take_sweep(unsigned l) {
         if (sweep_next_ == sweeps_.size()) return false;
         Sweep& sweep = sweeps_[sweep_next_];
-        const std::uint64_t blocks = (sweep.draws + kBlockDraws - 1) / kBlockDraws;
-        SweepLane& lane = sweep_lanes_[l];
-        lane.counter = sweep.counter;
-        lane.phase = sweep.phase;
+        const std::uint64_t class_blocks = sweep.class_blocks + (sweep.residue < sweep.longer ? 1 : 0);
+        const std::uint64_t left = class_blocks - sweep.taken;
+        const std::uint64_t blocks = left < kSweepPieceBlocks ? left : kSweepPieceBlocks;
+        const std::uint64_t first = sweep.residue + stride_ * sweep.taken;  // block index within the sweep
+        std::uint64_t draws = kBlockDraws * blocks;
+        if (first + stride_ * (blocks - 1) == sweep.blocks - 1) draws -= kBlockDraws - sweep.last_draws;
+        const std::uint64_t counter = sweep.counter + first;
+        const std::uint32_t* row = rows_ + kBlockWords * sweep.phase;
         for (unsigned i = 0; i < 8; ++i) sweep_inputs_[(4 + i) * lanes_ + l] = sweep.key[i];
-        if (blocks <= kSweepPieceBlocks) {
-            lane.draws = sweep.draws;
-            ++sweep_next_;
-        } else {
-            lane.draws = kSweepPieceBlocks * kBlockDraws;
-            sweep.counter += kSweepPieceBlocks;
-            sweep.draws -= lane.draws;
-            sweep.phase = static_cast<std::uint32_t>((sweep.phase + lane.draws) % hops_);
+        sweep_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(counter);
+        sweep_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(counter >> 32);
+        for (unsigned i = 0; i < kBlockWords; ++i) sweep_thresholds_[i * lanes_ + l] = row[i];
+        sweep_draws_left_[l] = static_cast<std::uint32_t>(draws);
+        sweep_blocks_left_[l] = static_cast<std::uint32_t>(blocks);
+        sweep.taken += blocks;
+        if (sweep.taken == class_blocks) {
+            sweep.taken = 0;
+            ++sweep.residue;
+            sweep.phase = next_phase_[sweep.phase];
+            if (sweep.residue == stride_ || sweep.residue >= sweep.blocks) ++sweep_next_;
         }
         return true;
     }
 
     // Counts queued draws with every lane busy; with `drain`, also with fewer
-    // lanes, until nothing is left.
+    // lanes, until nothing is left. Each kernel call runs as many blocks as
+    // the lane nearest the end of its piece has left.
     void sweep(bool drain) {
         for (;;) {
             bool idle = false;
-            bool any = false;
+            std::uint32_t blocks = UINT32_MAX;
             for (unsigned l = 0; l < lanes_; ++l) {
-                if (sweep_lanes_[l].draws == 0 && !take_sweep(l)) {
+                if (sweep_blocks_left_[l] == 0 && !take_sweep(l)) {
                     idle = true;
                     continue;
                 }
-                any = true;
+                if (sweep_blocks_left_[l] < blocks) blocks = sweep_blocks_left_[l];
             }
-            if (!any || (idle && !drain)) return;
-            for (unsigned l = 0; l < lanes_; ++l) {
-                const SweepLane& lane = sweep_lanes_[l];
-                sweep_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(lane.counter);
-                sweep_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(lane.counter >> 32);
-                sweep_row_[l] = lane.phase;
-                sweep_end_[l] = static_cast<std::uint32_t>(lane.draws < kBlockDraws ? lane.draws : kBlockDraws);
-            }
+            if (blocks == UINT32_MAX || (idle && !drain)) return;
             stop_.poll();
-            totals_.drops += kernel_.count_at_least(sweep_inputs_, rows_, sweep_row_, sweep_end_,
+            totals_.drops += kernel_.count_at_least(sweep_inputs_, sweep_thresholds_, sweep_draws_left_, blocks, stride_,
                                                     ChaCha12Generator::kDoubleRounds);
             for (unsigned l = 0; l < lanes_; ++l) {
-                SweepLane& lane = sweep_lanes_[l];
-                lane.draws -= sweep_end_[l];
-                ++lane.counter;
-                lane.phase = next_phase_[lane.phase];
+                sweep_blocks_left_[l] = sweep_blocks_left_[l] > blocks ? sweep_blocks_left_[l] - blocks : 0;
             }
         }
     }
 
+    // Blocks stride_ apart start with the same hop (8 stride_ draws are a
+    // whole number of rounds).
+    const unsigned stride_;
     const double target_;
     const double budget_;
     const double cutoff_;
@@ -368,6 +381,7 @@ private:
 
     std::uint64_t bound_[kMaxLaneHops];
     alignas(64) std::uint32_t rows_[kBlockWords * kMaxLaneHops];
+    // The hop of the draw 8 draws after one of hop q: the phase of the next block.
     std::uint32_t next_phase_[kMaxLaneHops];
 
     std::uint64_t next_run_ = 0;
@@ -387,10 +401,10 @@ private:
 
     std::vector<Sweep> sweeps_;
     std::size_t sweep_next_ = 0;
-    SweepLane sweep_lanes_[kMaxKernelLanes];
     alignas(64) std::uint32_t sweep_inputs_[kBlockWords * kMaxKernelLanes];
-    alignas(64) std::uint32_t sweep_row_[kMaxKernelLanes];
-    alignas(64) std::uint32_t sweep_end_[kMaxKernelLanes];
+    alignas(64) std::uint32_t sweep_thresholds_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t sweep_draws_left_[kMaxKernelLanes];
+    std::uint32_t sweep_blocks_left_[kMaxKernelLanes];
 };
 
 }  // namespace
