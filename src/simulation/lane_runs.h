@@ -1,11 +1,11 @@
-// Ensemble runs interleaved across the lanes of a keystream kernel. Each lane
-// holds one run; a run plays its rounds until its buffered draws run out, and
-// one kernel call then computes the next block of every lane's run (of
-// whichever of its two streams it needs), so no block is computed that its
-// run does not read. Once a run is abandoned its outcome is settled and only
-// its failed-attempt count remains: the rest of its generation draws are
-// counted by a second set of lanes that compares them inside the kernel and
-// stores no keystream.
+// Ensemble runs interleaved across the lanes of a keystream kernel. Runs
+// start a lane-width at a time: two kernel calls compute block 0 of every new
+// run's generation and memory-loss streams, and most runs end within those. A run that needs more waits in a pool, which
+// computes the next block of whichever stream each of a lane-width of
+// waiting runs needs in one call. Once a run is abandoned its outcome is
+// settled and only its failed-attempt count remains: the rest of its
+// generation draws are counted by a second set of lanes, inside a kernel
+// that compares the draws with the hops' bounds and stores no keystream.
 #pragma once
 
 #include <cstdint>
