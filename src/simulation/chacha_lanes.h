@@ -107,20 +107,22 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     lanes_rounds<V, W>(start, double_rounds, out);
 }
 
-// `blocks` blocks of each of W input states (lane-major, as lanes_states):
-// the block at each lane's counter (words 12-13), then the counter advanced
-// by `stride` (wrapping like the cipher's), `blocks` times. Each block is
-// read as 8 draws of two words (low word first) compared with the lane's
-// 64-bit thresholds (lane-major: draw k's low word in row 2k, high word in
-// row 2k + 1); a draw counts when it is at or above its threshold and among
-// the first draws_left[l] of lane l, which then drops by 8 (to no less than
-// 0). The advanced counters and draws_left are written back. Returns the
-// count over all lanes and blocks.
+// `blocks` consecutive blocks of each of W input states (lane-major, as
+// lanes_states), from each lane's counter (words 12-13, wrapping like the
+// cipher's). Each block is read as 8 draws of two words (low word first)
+// compared with the lane's 64-bit thresholds (lane-major: draw k's low word
+// in row 2k, high word in row 2k + 1); a draw counts when it is at or above
+// its threshold and among the first draws_left[l] of lane l, which then drops
+// by 8 (to no less than 0). Between blocks draw k takes the threshold that
+// draw next[k] had (null: thresholds stay). The advanced counters, the
+// thresholds and draws_left are written back. Returns the count over all
+// lanes and blocks.
 template <class V, unsigned W>
 inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::uint32_t* inputs,
-                                                                          const std::uint32_t* thresholds,
+                                                                          std::uint32_t* thresholds,
                                                                           std::uint32_t* draws_left,
-                                                                          unsigned blocks, unsigned stride,
+                                                                          unsigned blocks,
+                                                                          const std::uint8_t* next,
                                                                           int double_rounds) {
     V start[16];
     for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
@@ -139,10 +141,19 @@ inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::ui
             count -= at_least & active;  // each true comparison is all ones, that is -1
         }
         left = (left - 8) & (V)(left > (V{} + 8));
-        const V next = start[12] + stride;
-        start[13] -= (V)(next < start[12]);  // the carry: a true comparison is -1
-        start[12] = next;
+        const V counter = start[12] + 1;
+        start[13] -= (V)(counter == 0);  // the carry: a true comparison is -1
+        start[12] = counter;
+        if (next != nullptr) {
+            V moved[16];
+            for (unsigned k = 0; k < 8; ++k) {
+                moved[2 * k] = t[2 * next[k]];
+                moved[2 * k + 1] = t[2 * next[k] + 1];
+            }
+            for (int i = 0; i < 16; ++i) t[i] = moved[i];
+        }
     }
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(thresholds + i * W, &t[i], sizeof(V));
     __builtin_memcpy(inputs + 12 * W, &start[12], sizeof(V));
     __builtin_memcpy(inputs + 13 * W, &start[13], sizeof(V));
     __builtin_memcpy(draws_left, &left, sizeof(V));

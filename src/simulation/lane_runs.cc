@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 #include "simulation/chacha12.h"
@@ -68,20 +67,13 @@ struct LiveRun {
 // Generation draws of an abandoned run still to be counted: blocks
 // counter .. counter + blocks - 1 of its generation stream, all 8 draws of
 // each but the last, of which the first last_draws; the first draw belongs
-// to hop `phase`. Lanes take it by residue class of the block index modulo
-// the stride (blocks of one class all start at the same hop, so a lane keeps
-// one set of thresholds), in pieces of at most kSweepPieceBlocks.
+// to hop `phase`. Lanes take it in pieces of at most kSweepPieceBlocks.
 struct Sweep {
     std::uint32_t key[8];
     std::uint64_t counter = 0;
     std::uint64_t blocks = 0;
     std::uint32_t last_draws = 0;
-    std::uint32_t phase = 0;    // the hop of the first draw of the class being taken
-    std::uint32_t residue = 0;  // the class being taken
-    std::uint64_t taken = 0;    // its blocks already taken
-    // Classes below `longer` have class_blocks + 1 blocks, the others class_blocks.
-    std::uint64_t class_blocks = 0;
-    std::uint32_t longer = 0;
+    std::uint32_t phase = 0;
 };
 
 class LaneRunner {
@@ -89,9 +81,7 @@ public:
     LaneRunner(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed, std::uint64_t count,
                double* latency, double* fidelity, bool* success, LaneRunTotals& totals, AbandonedRoundsMemo& memo,
                const StopCheck& stop)
-        : stride_(static_cast<unsigned>(plan.hop_win_bound.size()) /
-                  std::gcd(static_cast<unsigned>(plan.hop_win_bound.size()), kBlockDraws)),
-          target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
+        : target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
           beta_(plan.baseline_purify_factor), start_fidelity_(plan.start_fidelity),
           swapped_fidelity_(plan.swapped_fidelity), swaps_(plan.swaps),
           purified_from_(std::bit_cast<std::uint64_t>(plan.start_fidelity)),
@@ -102,13 +92,15 @@ public:
         // Row q: the thresholds of the 8 draws of a block whose first draw
         // belongs to hop q. A draw loses when its top 52 bits reach the hop's
         // bound b, that is when the whole draw reaches b * 2^12 (b < 2^52).
+        for (unsigned k = 0; k < kBlockDraws; ++k) next_draw_[k] = static_cast<std::uint8_t>((k + kBlockDraws) % hops_);
+        if (kBlockDraws % hops_ != 0) rotate_ = next_draw_;
         for (unsigned q = 0; q < hops_; ++q) {
             for (unsigned k = 0; k < kBlockDraws; ++k) {
                 const std::uint64_t threshold = bound_[(q + k) % hops_] << 12;
                 rows_[kBlockWords * q + 2 * k] = static_cast<std::uint32_t>(threshold);
                 rows_[kBlockWords * q + 2 * k + 1] = static_cast<std::uint32_t>(threshold >> 32);
             }
-            next_phase_[q] = (q + kBlockDraws) % hops_;
+            piece_phase_[q] = static_cast<std::uint32_t>((q + kBlockDraws * kSweepPieceBlocks) % hops_);
         }
         for (unsigned l = 0; l < lanes_; ++l) {
             for (unsigned i = 0; i < 16; ++i) {
@@ -299,10 +291,6 @@ private:
             sweep.blocks = (remaining + kBlockDraws - 1) / kBlockDraws;
             sweep.last_draws = static_cast<std::uint32_t>(remaining - kBlockDraws * (sweep.blocks - 1));
             sweep.phase = phase;
-            sweep.residue = 0;
-            sweep.taken = 0;
-            sweep.class_blocks = sweep.blocks / stride_;
-            sweep.longer = static_cast<std::uint32_t>(sweep.blocks % stride_);
         }
         return finish(run, false, clock, 0.0);
     }
@@ -322,26 +310,22 @@ private:
     bool take_sweep(unsigned l) {
         if (sweep_next_ == sweeps_.size()) return false;
         Sweep& sweep = sweeps_[sweep_next_];
-        const std::uint64_t class_blocks = sweep.class_blocks + (sweep.residue < sweep.longer ? 1 : 0);
-        const std::uint64_t left = class_blocks - sweep.taken;
-        const std::uint64_t blocks = left < kSweepPieceBlocks ? left : kSweepPieceBlocks;
-        const std::uint64_t first = sweep.residue + stride_ * sweep.taken;  // block index within the sweep
+        const std::uint64_t blocks = sweep.blocks < kSweepPieceBlocks ? sweep.blocks : kSweepPieceBlocks;
         std::uint64_t draws = kBlockDraws * blocks;
-        if (first + stride_ * (blocks - 1) == sweep.blocks - 1) draws -= kBlockDraws - sweep.last_draws;
-        const std::uint64_t counter = sweep.counter + first;
+        if (blocks == sweep.blocks) draws -= kBlockDraws - sweep.last_draws;
         const std::uint32_t* row = rows_ + kBlockWords * sweep.phase;
         for (unsigned i = 0; i < 8; ++i) sweep_inputs_[(4 + i) * lanes_ + l] = sweep.key[i];
-        sweep_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(counter);
-        sweep_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(counter >> 32);
+        sweep_inputs_[12 * lanes_ + l] = static_cast<std::uint32_t>(sweep.counter);
+        sweep_inputs_[13 * lanes_ + l] = static_cast<std::uint32_t>(sweep.counter >> 32);
         for (unsigned i = 0; i < kBlockWords; ++i) sweep_thresholds_[i * lanes_ + l] = row[i];
         sweep_draws_left_[l] = static_cast<std::uint32_t>(draws);
         sweep_blocks_left_[l] = static_cast<std::uint32_t>(blocks);
-        sweep.taken += blocks;
-        if (sweep.taken == class_blocks) {
-            sweep.taken = 0;
-            ++sweep.residue;
-            sweep.phase = next_phase_[sweep.phase];
-            if (sweep.residue == stride_ || sweep.residue >= sweep.blocks) ++sweep_next_;
+        if (blocks == sweep.blocks) {
+            ++sweep_next_;
+        } else {
+            sweep.counter += blocks;
+            sweep.blocks -= blocks;
+            sweep.phase = piece_phase_[sweep.phase];
         }
         return true;
     }
@@ -362,7 +346,7 @@ private:
             }
             if (blocks == UINT32_MAX || (idle && !drain)) return;
             stop_.poll();
-            totals_.drops += kernel_.count_at_least(sweep_inputs_, sweep_thresholds_, sweep_draws_left_, blocks, stride_,
+            totals_.drops += kernel_.count_at_least(sweep_inputs_, sweep_thresholds_, sweep_draws_left_, blocks, rotate_,
                                                     ChaCha12Generator::kDoubleRounds);
             for (unsigned l = 0; l < lanes_; ++l) {
                 sweep_blocks_left_[l] = sweep_blocks_left_[l] > blocks ? sweep_blocks_left_[l] - blocks : 0;
@@ -370,9 +354,6 @@ private:
         }
     }
 
-    // Blocks stride_ apart start with the same hop (8 stride_ draws are a
-    // whole number of rounds).
-    const unsigned stride_;
     const double target_;
     const double budget_;
     const double cutoff_;
@@ -396,8 +377,13 @@ private:
 
     std::uint64_t bound_[kMaxLaneHops];
     alignas(64) std::uint32_t rows_[kBlockWords * kMaxLaneHops];
-    // The hop of the draw 8 draws after one of hop q: the phase of the next block.
-    std::uint32_t next_phase_[kMaxLaneHops];
+    // The hop of the first draw of a piece after one whose first draw belongs to hop q.
+    std::uint32_t piece_phase_[kMaxLaneHops];
+    // From one block to the next, draw k has the hop that draw
+    // rotate_[k] = (k + 8) mod hops had; null when the hop count divides 8
+    // (every block starts with the same hop).
+    std::uint8_t next_draw_[kBlockDraws];
+    const std::uint8_t* rotate_ = nullptr;
 
     std::uint64_t next_run_ = 0;
     alignas(64) std::uint32_t fresh_request_inputs_[kBlockWords * kMaxKernelLanes];
