@@ -20,31 +20,48 @@ constexpr std::uint64_t kSweepPieceBlocks = 32;
 // "expand 32-byte k" as little-endian words: words 0-3 of every block input.
 constexpr std::uint32_t kSigma[4] = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
 
-// The buffered draws of one stream of a run: what is left of the blocks
-// computed so far (fewer than a round needs) followed by the newest block.
+// The draws of one stream of a run not yet read: at first block 0 where the
+// kernel left it, later what is left of the blocks so far (fewer than a round
+// needs) followed by the newest block, in the run's own storage.
 struct StreamDraws {
-    std::uint64_t draws[2 * kBlockDraws];
+    std::uint32_t own[2 * kBlockWords];
+    const std::uint32_t* words = nullptr;  // draw i at words + 2 (next + i)
     unsigned next = 0;
     unsigned end = 0;
     std::uint64_t counter = 0;  // the next block to compute
 
     unsigned available() const { return end - next; }
 
-    // Block 0 (16 words) as the only draws.
+    // Draw i from the next one, little-endian.
+    std::uint64_t draw(unsigned i) const {
+        std::uint64_t value;
+        std::memcpy(&value, words + 2 * (next + i), sizeof value);
+        return value;
+    }
+
+    // Block 0 (16 words, left where they are) as the only draws.
     void start(const std::uint32_t* block) {
-        std::memcpy(draws, block, kBlockWords * sizeof(std::uint32_t));
+        words = block;
         next = 0;
         end = kBlockDraws;
         counter = 1;
     }
 
+    // Moves the draws not yet read into own storage (before the block they
+    // are read from is overwritten).
+    void keep() {
+        const unsigned left = end - next;
+        std::memmove(own, words + 2 * next, 2 * left * sizeof(std::uint32_t));
+        words = own;
+        next = 0;
+        end = left;
+    }
+
     // Appends one block (16 words, read as 8 little-endian draws).
     void append(const std::uint32_t* block) {
-        const unsigned left = end - next;
-        for (unsigned i = 0; i < left; ++i) draws[i] = draws[next + i];
-        std::memcpy(draws + left, block, kBlockWords * sizeof(std::uint32_t));
-        next = 0;
-        end = left + kBlockDraws;
+        keep();
+        std::memcpy(own + 2 * end, block, kBlockWords * sizeof(std::uint32_t));
+        end += kBlockDraws;
         ++counter;
     }
 };
@@ -171,8 +188,10 @@ private:
             run.rounds = 0;
             run.loss_draws = 0;
             if (!advance(run)) {
-                // Waits for a block: the pool needs its key.
+                // Waits for a block: the pool needs its key and its draws.
                 ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, run.key);
+                run.request.keep();
+                run.loss.keep();
                 --free_count_;
                 busy_[busy_count_++] = slot;
             }
@@ -224,9 +243,8 @@ private:
                 run.need = Need::kRequestBlock;
                 return false;
             }
-            const std::uint64_t* draws = run.request.draws + run.request.next;
             std::uint64_t failed = 0;
-            for (unsigned h = 0; h < hops_; ++h) failed += (draws[h] >> 12) >= bound_[h] ? 1 : 0;
+            for (unsigned h = 0; h < hops_; ++h) failed += (run.request.draw(h) >> 12) >= bound_[h] ? 1 : 0;
             if (failed != 0) return abandon(run, failed);
             if (run.loss.available() < hops_) {
                 run.need = Need::kLossBlock;
@@ -235,9 +253,8 @@ private:
             run.request.next += hops_;
             ++run.rounds;
             // Every hop generated a pair; each is now kept or lost.
-            const std::uint64_t* loss = run.loss.draws + run.loss.next;
             bool pair_lost = false;
-            for (unsigned h = 0; h < hops_; ++h) pair_lost |= (loss[h] >> 12) < kMemoryLossBound;
+            for (unsigned h = 0; h < hops_; ++h) pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
             run.loss.next += hops_;
             run.loss_draws += hops_;
             if (swaps_ && !pair_lost) run.fidelity = swapped_fidelity_;
@@ -279,7 +296,8 @@ private:
         std::uint64_t drops = failed;
         unsigned phase = 0;
         while (remaining != 0 && run.request.available() != 0) {
-            drops += (run.request.draws[run.request.next++] >> 12) >= bound_[phase] ? 1 : 0;
+            drops += (run.request.draw(0) >> 12) >= bound_[phase] ? 1 : 0;
+            ++run.request.next;
             phase = phase + 1 == hops_ ? 0 : phase + 1;
             --remaining;
         }
