@@ -93,14 +93,7 @@ ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32
 }
 
 void ChaCha12Generator::key_words_from_u64(std::uint64_t seed, std::uint32_t* words) {
-    constexpr std::uint64_t kMultiplier = 0x5851F42D4C957F2DULL;
-    constexpr std::uint64_t kIncrement = 0xA17654E46FBE17F3ULL;
-    for (int i = 0; i < 8; ++i) {
-        seed = seed * kMultiplier + kIncrement;
-        const auto xorshifted = static_cast<std::uint32_t>(((seed >> 18) ^ seed) >> 27);
-        const auto rotation = static_cast<int>(seed >> 59);
-        words[i] = std::rotr(xorshifted, rotation);
-    }
+    for (int i = 0; i < 8; ++i) words[i] = next_key_word(seed);
 }
 
 ChaCha12Generator::Key ChaCha12Generator::key_from_u64(std::uint64_t seed) {

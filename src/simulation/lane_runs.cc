@@ -68,7 +68,7 @@ struct StreamDraws {
 
 enum class Need : std::uint8_t { kNothing, kRequestBlock, kLossBlock };
 
-// One run in a lane: its key, buffered draws and round state.
+// A run that has started: its draws not yet read and its round state.
 struct LiveRun {
     std::uint64_t index = 0;
     std::uint32_t key[8];  // set while it waits in the pool
@@ -102,15 +102,16 @@ public:
           beta_(plan.baseline_purify_factor), start_fidelity_(plan.start_fidelity),
           swapped_fidelity_(plan.swapped_fidelity), swaps_(plan.swaps),
           purified_from_(std::bit_cast<std::uint64_t>(plan.start_fidelity)),
-          purified_to_(purify_fidelity(plan.start_fidelity, plan.baseline_purify_factor)), kernel_(kernel), lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
+          purified_to_(purify_fidelity(plan.start_fidelity, plan.baseline_purify_factor)), kernel_(kernel),
+          lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
           first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
           totals_(totals), memo_(memo), stop_(stop) {
         for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
+        for (unsigned k = 0; k < kBlockDraws; ++k) next_draw_[k] = static_cast<std::uint8_t>((k + kBlockDraws) % hops_);
+        if (kBlockDraws % hops_ != 0) rotate_ = next_draw_;
         // Row q: the thresholds of the 8 draws of a block whose first draw
         // belongs to hop q. A draw loses when its top 52 bits reach the hop's
         // bound b, that is when the whole draw reaches b * 2^12 (b < 2^52).
-        for (unsigned k = 0; k < kBlockDraws; ++k) next_draw_[k] = static_cast<std::uint8_t>((k + kBlockDraws) % hops_);
-        if (kBlockDraws % hops_ != 0) rotate_ = next_draw_;
         for (unsigned q = 0; q < hops_; ++q) {
             for (unsigned k = 0; k < kBlockDraws; ++k) {
                 const std::uint64_t threshold = bound_[(q + k) % hops_] << 12;
@@ -127,9 +128,10 @@ public:
                 pool_inputs_[i * lanes_ + l] = word;
             }
             fresh_loss_inputs_[14 * lanes_ + l] = 1;  // memory-loss stream
-            for (unsigned i = 0; i < 4; ++i) sweep_inputs_[i * lanes_ + l] = kSigma[i];
-            sweep_inputs_[14 * lanes_ + l] = 0;  // generation stream
-            sweep_inputs_[15 * lanes_ + l] = 0;
+            for (unsigned i = 0; i < 16; ++i) {
+                sweep_inputs_[i * lanes_ + l] = i < 4 ? kSigma[i] : 0;  // words 14-15: the generation stream
+                sweep_thresholds_[i * lanes_ + l] = 0;
+            }
             sweep_draws_left_[l] = 0;
             sweep_blocks_left_[l] = 0;
         }
@@ -161,15 +163,13 @@ private:
         const unsigned n = left < lanes_ ? static_cast<unsigned>(left) : lanes_;
         const std::uint64_t first = next_run_;
         next_run_ += n;
-        // The keys of the batch, lane-major as the kernel reads them (the
-        // expansion of ChaCha12Generator::key_words_from_u64, lanes side by side).
+        // The keys of the batch, lane-major as the kernel reads them, the
+        // lanes' seed expansions side by side.
         std::uint64_t state[kMaxKernelLanes];
         for (unsigned l = 0; l < n; ++l) state[l] = first_seed_ + first + l;
         for (unsigned i = 0; i < 8; ++i) {
             for (unsigned l = 0; l < n; ++l) {
-                state[l] = state[l] * 0x5851F42D4C957F2DULL + 0xA17654E46FBE17F3ULL;
-                const auto xorshifted = static_cast<std::uint32_t>(((state[l] >> 18) ^ state[l]) >> 27);
-                const std::uint32_t word = std::rotr(xorshifted, static_cast<int>(state[l] >> 59));
+                const std::uint32_t word = ChaCha12Generator::next_key_word(state[l]);
                 fresh_request_inputs_[(4 + i) * lanes_ + l] = word;
                 fresh_loss_inputs_[(4 + i) * lanes_ + l] = word;
             }
