@@ -136,6 +136,13 @@ public:
             sweep_blocks_left_[l] = 0;
         }
         sweeps_.reserve(count);  // at most one per run: never reallocated
+        // Every run's first round starts at clock 0 with the start fidelity,
+        // and block 0 of each stream holds its draws (at most 8 hops).
+        first_round_known_ = budget_ > 0.0 && cutoff_ > 0.0;
+        if (first_round_known_) {
+            first_round_[0] = complete_round(0.0, start_fidelity_, false);
+            first_round_[1] = complete_round(0.0, start_fidelity_, true);
+        }
         for (unsigned k = 0; k < kPoolRuns; ++k) free_[k] = kPoolRuns - 1 - k;
         free_count_ = kPoolRuns;
     }
@@ -187,6 +194,31 @@ private:
             run.fidelity = start_fidelity_;
             run.rounds = 0;
             run.loss_draws = 0;
+            if (first_round_known_) {
+                // The first round from its two possible ends: only the draws
+                // differ from run to run, and branches on them mispredict.
+                std::uint64_t failed = 0;
+                bool pair_lost = false;
+                for (unsigned h = 0; h < hops_; ++h) {
+                    failed += (run.request.draw(h) >> 12) >= bound_[h] ? 1 : 0;
+                    pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
+                }
+                if (failed != 0) {
+                    abandon(run, failed);
+                    continue;
+                }
+                run.request.next = hops_;
+                run.loss.next = hops_;
+                run.rounds = 1;
+                run.loss_draws = hops_;
+                const RoundEnd& end = first_round_[pair_lost ? 1 : 0];
+                if (end.ends) {
+                    finish(run, end.met, end.clock, end.fidelity);
+                    continue;
+                }
+                run.clock = end.clock;
+                run.fidelity = end.fidelity;
+            }
             if (!advance(run)) {
                 // Waits for a block: the pool needs its key and its draws.
                 ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, run.key);
@@ -234,11 +266,8 @@ private:
     // for it; a round short of loss draws is played again from its start
     // once the block is there (its generation draws read the same values).
     bool advance(LiveRun& run) {
-        const double target = target_;
-        const double budget = budget_;
-        const double cutoff = cutoff_;
         for (;;) {
-            if (!(budget > run.clock && cutoff > run.clock)) return finish(run, false, run.clock, 0.0);
+            if (!(budget_ > run.clock && cutoff_ > run.clock)) return finish(run, false, run.clock, 0.0);
             if (run.request.available() < hops_) {
                 run.need = Need::kRequestBlock;
                 return false;
@@ -257,19 +286,36 @@ private:
             for (unsigned h = 0; h < hops_; ++h) pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
             run.loss.next += hops_;
             run.loss_draws += hops_;
-            if (swaps_ && !pair_lost) run.fidelity = swapped_fidelity_;
-            if (target > run.fidelity && run.fidelity > 0.5) {
-                run.clock += kPurificationMs;
-                run.fidelity = purified(run.fidelity);
-            }
-            if (run.fidelity >= target || run.clock >= budget) {
-                const bool met = run.fidelity >= target;
-                return finish(run, met, run.clock, met ? run.fidelity : 0.0);
-            }
-            const double next = run.clock + kRetryBackoffMs;
-            if (next == run.clock) return finish(run, false, run.clock, 0.0);  // the clock cannot advance
-            run.clock = next;
+            const RoundEnd end = complete_round(run.clock, run.fidelity, pair_lost);
+            if (end.ends) return finish(run, end.met, end.clock, end.fidelity);
+            run.clock = end.clock;
+            run.fidelity = end.fidelity;
         }
+    }
+
+    // The rest of a round in which every hop generated a pair: swapping
+    // (unless a pair was lost), purification and the decision. Either the
+    // run ends (met or not, at `clock`, with `fidelity` 0 unless met), or the
+    // next round starts at `clock` with `fidelity`.
+    struct RoundEnd {
+        bool ends;
+        bool met;
+        double clock;
+        double fidelity;
+    };
+    RoundEnd complete_round(double clock, double fidelity, bool pair_lost) {
+        if (swaps_ && !pair_lost) fidelity = swapped_fidelity_;
+        if (target_ > fidelity && fidelity > 0.5) {
+            clock += kPurificationMs;
+            fidelity = purified(fidelity);
+        }
+        if (fidelity >= target_ || clock >= budget_) {
+            const bool met = fidelity >= target_;
+            return {true, met, clock, met ? fidelity : 0.0};
+        }
+        const double next = clock + kRetryBackoffMs;
+        if (next == clock) return {true, false, clock, 0.0};  // the clock cannot advance
+        return {false, false, next, fidelity};
     }
 
     // G of `fidelity`: runs of one plan purify the same few fidelities (the
@@ -381,6 +427,10 @@ private:
     const bool swaps_;
     std::uint64_t purified_from_;  // bits of the fidelity last purified
     double purified_to_;
+    // How a first round in which every hop generated a pair ends, with no
+    // pair lost ([0]) and with one lost ([1]); valid when first_round_known_.
+    bool first_round_known_ = false;
+    RoundEnd first_round_[2] = {};
     const KeystreamKernel& kernel_;
     const unsigned lanes_;
     const unsigned hops_;
