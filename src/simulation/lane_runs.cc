@@ -71,7 +71,7 @@ enum class Need : std::uint8_t { kNothing, kRequestBlock, kLossBlock };
 // A run that has started: its draws not yet read and its round state.
 struct LiveRun {
     std::uint64_t index = 0;
-    std::uint32_t key[8];  // set while it waits in the pool
+    std::uint32_t key[8];  // set once the run needs it (abandoned, or waiting in the pool)
     StreamDraws request;
     StreamDraws loss;
     double clock = 0.0;
@@ -204,6 +204,7 @@ private:
                     pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
                 }
                 if (failed != 0) {
+                    take_key(run, l);
                     abandon(run, failed);
                     continue;
                 }
@@ -219,15 +220,20 @@ private:
                 run.clock = end.clock;
                 run.fidelity = end.fidelity;
             }
+            take_key(run, l);
             if (!advance(run)) {
-                // Waits for a block: the pool needs its key and its draws.
-                ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, run.key);
+                // Waits for a block: the pool needs its draws.
                 run.request.keep();
                 run.loss.keep();
                 --free_count_;
                 busy_[busy_count_++] = slot;
             }
         }
+    }
+
+    // The key of the new run in lane l, from the batch's block inputs.
+    void take_key(LiveRun& run, unsigned l) const {
+        for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_request_inputs_[(4 + i) * lanes_ + l];
     }
 
     // One block for each of up to a lane-width of waiting runs.
@@ -350,7 +356,7 @@ private:
         totals_.drops += drops;
         if (remaining != 0) {
             Sweep& sweep = sweeps_.emplace_back();
-            ChaCha12Generator::key_words_from_u64(first_seed_ + run.index, sweep.key);
+            std::memcpy(sweep.key, run.key, sizeof sweep.key);
             sweep.counter = run.request.counter;
             sweep.blocks = (remaining + kBlockDraws - 1) / kBlockDraws;
             sweep.last_draws = static_cast<std::uint32_t>(remaining - kBlockDraws * (sweep.blocks - 1));
