@@ -20,6 +20,8 @@ import time
 
 import vorn_core as vc
 
+from timing import best_of
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # VORN_PERF_BUILD may name an existing build directory configured with
 # -DVORN_BUILD_BENCH=ON (for example the unit-test build) to reuse it.

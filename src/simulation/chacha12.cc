@@ -92,16 +92,16 @@ ChaCha12Generator::ChaCha12Generator(const ChaChaState& input, const std::uint32
     std::memcpy(buffer_.data() + 16, second_block, 16 * sizeof(std::uint32_t));
 }
 
+void ChaCha12Generator::key_words_from_u64(std::uint64_t seed, std::uint32_t* words) {
+    for (int i = 0; i < 8; ++i) words[i] = next_key_word(seed);
+}
+
 ChaCha12Generator::Key ChaCha12Generator::key_from_u64(std::uint64_t seed) {
-    constexpr std::uint64_t kMultiplier = 0x5851F42D4C957F2DULL;
-    constexpr std::uint64_t kIncrement = 0xA17654E46FBE17F3ULL;
+    std::uint32_t words[8];
+    key_words_from_u64(seed, words);
     Key key{};
     for (int i = 0; i < 8; ++i) {
-        seed = seed * kMultiplier + kIncrement;
-        const auto xorshifted = static_cast<std::uint32_t>(((seed >> 18) ^ seed) >> 27);
-        const auto rotation = static_cast<int>(seed >> 59);
-        const std::uint32_t word = std::rotr(xorshifted, rotation);
-        for (int b = 0; b < 4; ++b) key[4 * i + b] = static_cast<std::uint8_t>(word >> (8 * b));
+        for (int b = 0; b < 4; ++b) key[4 * i + b] = static_cast<std::uint8_t>(words[i] >> (8 * b));
     }
     return key;
 }

@@ -63,6 +63,16 @@ public:
 
     // Expands a 64-bit seed into a key with the PCG32 output function.
     static Key key_from_u64(std::uint64_t seed);
+    // The same key as the eight little-endian words of the block input
+    // (words 4-11 of input_state).
+    static void key_words_from_u64(std::uint64_t seed, std::uint32_t* words);
+    // One step of that expansion: advances `state` (starting at the seed)
+    // and returns the next key word.
+    static std::uint32_t next_key_word(std::uint64_t& state) {
+        state = state * 0x5851F42D4C957F2DULL + 0xA17654E46FBE17F3ULL;
+        const auto xorshifted = static_cast<std::uint32_t>(((state >> 18) ^ state) >> 27);
+        return std::rotr(xorshifted, static_cast<int>(state >> 59));
+    }
     static ChaCha12Generator seed_from_u64(std::uint64_t seed) { return ChaCha12Generator(key_from_u64(seed)); }
 
     std::uint32_t next_u32() {

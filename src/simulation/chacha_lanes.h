@@ -47,11 +47,9 @@ inline __attribute__((always_inline)) void lanes_transpose_step(V* rows) {
 }
 
 // Rounds then feed-forward for W input states given lane-major (word i of
-// lane l at start[i][l]); writes each lane's block as 16 consecutive words
-// (block l at out + 16 l).
+// lane l at start[i][l]); the blocks stay lane-major in x.
 template <class V, unsigned W>
-inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], int double_rounds, std::uint32_t* out) {
-    V x[16];
+inline __attribute__((always_inline)) void lanes_keystream(const V (&start)[16], int double_rounds, V (&x)[16]) {
     for (int i = 0; i < 16; ++i) x[i] = start[i];
     for (int r = 0; r < double_rounds; ++r) {
         VORN_LANES_QUARTER_ROUND(x[0], x[4], x[8], x[12])
@@ -64,6 +62,14 @@ inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], in
         VORN_LANES_QUARTER_ROUND(x[3], x[4], x[9], x[14])
     }
     for (int i = 0; i < 16; ++i) x[i] += start[i];
+}
+
+// Rounds then feed-forward for W input states given lane-major; writes each
+// lane's block as 16 consecutive words (block l at out + 16 l).
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], int double_rounds, std::uint32_t* out) {
+    V x[16];
+    lanes_keystream<V, W>(start, double_rounds, x);
     // Each group of W word-vectors is a W x W matrix (word, lane); transposed,
     // its row l holds W consecutive words of block l.
     lanes_transpose_step<V, W, 1>(x);
@@ -99,6 +105,61 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     V start[16];
     for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
     lanes_rounds<V, W>(start, double_rounds, out);
+}
+
+// `blocks` consecutive blocks of each of W input states (lane-major, as
+// lanes_states), from each lane's counter (words 12-13, wrapping like the
+// cipher's). Each block is read as 8 draws of two words (low word first)
+// compared with the lane's 64-bit thresholds (lane-major: draw k's low word
+// in row 2k, high word in row 2k + 1); a draw counts when it is at or above
+// its threshold and among the first draws_left[l] of lane l, which then drops
+// by 8 (to no less than 0). Between blocks draw k takes the threshold that
+// draw next[k] had (null: thresholds stay). The advanced counters, the
+// thresholds and draws_left are written back. Returns the count over all
+// lanes and blocks.
+template <class V, unsigned W>
+inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::uint32_t* inputs,
+                                                                          std::uint32_t* thresholds,
+                                                                          std::uint32_t* draws_left,
+                                                                          unsigned blocks,
+                                                                          const std::uint8_t* next,
+                                                                          int double_rounds) {
+    V start[16];
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
+    V t[16];
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(&t[i], thresholds + i * W, sizeof(V));
+    V left;
+    __builtin_memcpy(&left, draws_left, sizeof(V));
+    V count = {};
+    for (unsigned b = 0; b < blocks; ++b) {
+        V x[16];
+        lanes_keystream<V, W>(start, double_rounds, x);
+        for (unsigned k = 0; k < 8; ++k) {
+            const V low = x[2 * k], high = x[2 * k + 1];
+            const V at_least = (V)((high > t[2 * k + 1]) | ((high == t[2 * k + 1]) & (low >= t[2 * k])));
+            const V active = (V)((V{} + k) < left);
+            count -= at_least & active;  // each true comparison is all ones, that is -1
+        }
+        left = (left - 8) & (V)(left > (V{} + 8));
+        const V counter = start[12] + 1;
+        start[13] -= (V)(counter == 0);  // the carry: a true comparison is -1
+        start[12] = counter;
+        if (next != nullptr) {
+            V moved[16];
+            for (unsigned k = 0; k < 8; ++k) {
+                moved[2 * k] = t[2 * next[k]];
+                moved[2 * k + 1] = t[2 * next[k] + 1];
+            }
+            for (int i = 0; i < 16; ++i) t[i] = moved[i];
+        }
+    }
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(thresholds + i * W, &t[i], sizeof(V));
+    __builtin_memcpy(inputs + 12 * W, &start[12], sizeof(V));
+    __builtin_memcpy(inputs + 13 * W, &start[13], sizeof(V));
+    __builtin_memcpy(draws_left, &left, sizeof(V));
+    std::uint64_t total = 0;
+    for (unsigned l = 0; l < W; ++l) total += count[l];
+    return total;
 }
 
 #undef VORN_LANES_QUARTER_ROUND

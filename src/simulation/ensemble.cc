@@ -8,6 +8,7 @@
 #include "simulation/call_workers.h"
 #include "simulation/chacha12.h"
 #include "simulation/keystream_kernel.h"
+#include "simulation/lane_runs.h"
 #include "simulation/request_plan.h"
 #include "simulation/round_loop.h"
 #include "simulation/simulate_request.h"
@@ -103,8 +104,19 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
     chunk.count = count;
     chunk.totals = {};
     const KeystreamKernel& kernel = best_keystream_kernel();
-    FirstBlocks blocks;
     AbandonedRoundsMemo memo;
+    if (runs_in_lanes(plan)) {
+        // Seeded ensembles repeat exactly: run i's streams depend on base + i only.
+        LaneRunTotals totals;
+        run_in_lanes(plan, kernel, base + first, count, chunk.latency.get(), chunk.fidelity.get(),
+                     chunk.success.get(), totals, memo, stop);
+        chunk.totals.successes = totals.successes;
+        chunk.totals.drops = totals.drops;
+        chunk.totals.attempts_per_hop = totals.rounds;
+        chunk.totals.keystream_words = totals.keystream_words;
+        return;
+    }
+    FirstBlocks blocks;
     for (std::uint64_t j = 0; j < count; ++j) {
         stop.poll();
         if (plan.ends_early) {

@@ -20,6 +20,11 @@ void portable_states(const std::uint32_t* inputs, int double_rounds, std::uint32
     lanes_states<Lanes4, 4>(inputs, double_rounds, out);
 }
 
+std::uint64_t portable_count_at_least(std::uint32_t* inputs, std::uint32_t* thresholds, std::uint32_t* draws_left,
+                             unsigned blocks, const std::uint8_t* next, int double_rounds) {
+    return lanes_count_at_least<Lanes4, 4>(inputs, thresholds, draws_left, blocks, next, double_rounds);
+}
+
 bool always() { return true; }
 
 // CPU checks for the wide kernels, compiled for the baseline instruction set.
@@ -37,7 +42,7 @@ bool has_avx2() { return false; }
 bool has_avx512() { return false; }
 #endif
 
-constexpr KeystreamKernel kPortable{"portable", 4, &portable_blocks, &portable_states, &always};
+constexpr KeystreamKernel kPortable{"portable", 4, &portable_blocks, &portable_states, &portable_count_at_least, &always};
 
 struct Registry {
     std::array<KeystreamKernel, 3> kernels{};

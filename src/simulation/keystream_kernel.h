@@ -20,6 +20,19 @@ struct KeystreamKernel {
     // state l at inputs[i * lanes + l]), block l at out[16 * l ..]: the first
     // blocks of several generators at the cost of one kernel call.
     void (*states)(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out);
+    // Sweeps over `lanes` streams at once, storing no keystream: `blocks`
+    // consecutive blocks of each lane's input state (lane-major as `states`)
+    // from its counter (input words 12-13). Each block is read as 8 draws of
+    // two words (low word first) and compared with the lane's 64-bit
+    // thresholds (lane-major: draw k's low word at thresholds[2k * lanes +
+    // l], its high word in row 2k + 1); a draw counts when it is at or above
+    // its threshold and among the first draws_left[l] of lane l, which then
+    // drops by 8 (to no less than 0). Between blocks draw k takes the
+    // threshold that draw next[k] had (next null: thresholds stay). Counters,
+    // thresholds and draws_left are written back. Returns the count over all
+    // lanes and blocks.
+    std::uint64_t (*count_at_least)(std::uint32_t* inputs, std::uint32_t* thresholds, std::uint32_t* draws_left,
+                                    unsigned blocks, const std::uint8_t* next, int double_rounds);
     // Whether this CPU can run the kernel.
     bool (*supported)();
 };

@@ -1,5 +1,6 @@
 #include "simulation/keystream_kernel.h"
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -109,4 +110,90 @@ TEST(KeystreamKernel, every_supported_kernel_is_bit_identical_to_the_block_funct
         EXPECT_EQ(generator.words_drawn(), std::uint64_t{1600});
     }
     EXPECT_GE(kernels_run, 1);
+}
+
+// The counting kernel against the block function and a plain comparison:
+// random states, several blocks a call, counters that carry into the high
+// word, draw limits that end inside a block or past the call, thresholds
+// that stay or move between draws from block to block, placed on, just above
+// and just below a draw, and equal in the high word only, so every way the
+// two-word comparison can go is checked.
+TEST(KeystreamKernel, count_at_least_counts_what_the_block_function_gives) {
+    for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
+        if (!kernel.supported()) continue;
+        const unsigned lanes = kernel.lanes;
+        std::mt19937_64 rng(100 + lanes);
+        std::uint64_t mismatches = 0;
+        for (int trial = 0; trial < 100; ++trial) {
+            const unsigned blocks = 1 + static_cast<unsigned>(rng() % 4);
+            std::uint8_t next[8];
+            for (std::uint8_t& k : next) k = static_cast<std::uint8_t>(rng() % 8);
+            const bool moves = trial % 2 == 0;
+            std::uint32_t inputs[16 * vorn::kMaxKernelLanes];
+            std::uint32_t thresholds[16 * vorn::kMaxKernelLanes];
+            std::uint32_t draws_left[vorn::kMaxKernelLanes];
+            std::uint64_t thresholds_after[vorn::kMaxKernelLanes][8];
+            ChaChaState states[vorn::kMaxKernelLanes];
+            std::uint64_t expected = 0;
+            for (unsigned l = 0; l < lanes; ++l) {
+                for (std::uint32_t& word : states[l]) word = static_cast<std::uint32_t>(rng());
+                if (rng() % 2 == 0) states[l][12] = 0xFFFFFFFFu - static_cast<std::uint32_t>(rng() % 4);
+                for (int i = 0; i < 16; ++i) inputs[i * lanes + l] = states[l][i];
+                draws_left[l] = static_cast<std::uint32_t>(rng() % (8 * blocks + 4));
+                const std::uint64_t first = states[l][12] | (std::uint64_t{states[l][13]} << 32);
+                ChaChaState input = states[l];
+                ChaChaState block;
+                // Thresholds near the draws of the lane's first block.
+                vorn::chacha_block(input, 6, block);
+                std::uint64_t threshold[8];
+                for (unsigned k = 0; k < 8; ++k) {
+                    const std::uint64_t draw = block[2 * k] | (std::uint64_t{block[2 * k + 1]} << 32);
+                    threshold[k] = rng();
+                    switch (rng() % 5) {
+                        case 0: threshold[k] = draw; break;
+                        case 1: threshold[k] = draw + 1; break;
+                        case 2: threshold[k] = draw - 1; break;
+                        case 3: threshold[k] = (draw & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(rng()); break;
+                        default: break;
+                    }
+                    thresholds[2 * k * lanes + l] = static_cast<std::uint32_t>(threshold[k]);
+                    thresholds[(2 * k + 1) * lanes + l] = static_cast<std::uint32_t>(threshold[k] >> 32);
+                }
+                for (unsigned b = 0; b < blocks; ++b) {
+                    const std::uint64_t counter = first + b;
+                    input[12] = static_cast<std::uint32_t>(counter);
+                    input[13] = static_cast<std::uint32_t>(counter >> 32);
+                    vorn::chacha_block(input, 6, block);
+                    for (unsigned k = 0; k < 8; ++k) {
+                        const std::uint64_t draw = block[2 * k] | (std::uint64_t{block[2 * k + 1]} << 32);
+                        if (8 * b + k < draws_left[l] && draw >= threshold[k]) ++expected;
+                    }
+                    if (moves) {
+                        std::uint64_t moved[8];
+                        for (unsigned k = 0; k < 8; ++k) moved[k] = threshold[next[k]];
+                        std::copy(moved, moved + 8, threshold);
+                    }
+                }
+                std::copy(threshold, threshold + 8, thresholds_after[l]);
+            }
+            std::uint32_t left_before[vorn::kMaxKernelLanes];
+            std::copy(draws_left, draws_left + lanes, left_before);
+            if (kernel.count_at_least(inputs, thresholds, draws_left, blocks, moves ? next : nullptr, 6) != expected) {
+                ++mismatches;
+            }
+            for (unsigned l = 0; l < lanes; ++l) {
+                const std::uint64_t first = states[l][12] | (std::uint64_t{states[l][13]} << 32);
+                const std::uint64_t after = first + blocks;
+                const std::uint32_t left = left_before[l] > 8 * blocks ? left_before[l] - 8 * blocks : 0;
+                bool same = inputs[12 * lanes + l] == static_cast<std::uint32_t>(after) &&
+                            inputs[13 * lanes + l] == static_cast<std::uint32_t>(after >> 32) && draws_left[l] == left;
+                for (unsigned k = 0; k < 8; ++k) {
+                    same = same && thresholds[2 * k * lanes + l] == static_cast<std::uint32_t>(thresholds_after[l][k]) &&
+                           thresholds[(2 * k + 1) * lanes + l] == static_cast<std::uint32_t>(thresholds_after[l][k] >> 32);
+                }
+                if (!same) ++mismatches;
+            }
+        }
+        EXPECT_EQ(mismatches, 0u) << kernel.name;
+    }
 }

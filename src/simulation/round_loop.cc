@@ -8,19 +8,10 @@
 namespace vorn {
 namespace {
 
-constexpr double kRetryBackoffMs = 2.5;
-constexpr double kPurificationMs = 0.85;
-constexpr double kMemoryLossProbability = 0.1;
 // Rounds between two polls of the stop check (a power of two).
 constexpr std::uint64_t kRoundsPerPoll = 16;
 // Abandoned rounds drawn between two polls of the stop check.
 constexpr std::uint64_t kRoundsPerSweep = 1024;
-
-// A memory-loss draw is uniform_range(0, 1), whose value is exactly the top
-// 52 bits of one next_u64 over 2^52 (never 1, so never redrawn); the pair is
-// lost when that is below 0.1, that is when the top bits are below
-// ceil(0.1 * 2^52) (the product is exact: a power-of-two scaling).
-const std::uint64_t kLossBound = static_cast<std::uint64_t>(std::ceil(kMemoryLossProbability * 0x1p52));
 
 // Abandoned rounds left when the clock reads `clock`: how many times the
 // loop `clock += 2.5` can run with the clock still below budget and cutoff,
@@ -58,6 +49,28 @@ bool exact_abandoned_rounds(double clock, double budget, double cutoff, std::uin
 
 }  // namespace
 
+std::uint64_t abandoned_rounds_left(double& clock, double budget, double cutoff, AbandonedRoundsMemo* memo,
+                                    const StopCheck& stop) {
+    std::uint64_t left = 0;
+    if (memo != nullptr && memo->find(clock, left, clock)) return left;
+    const double from = clock;
+    if (exact_abandoned_rounds(clock, budget, cutoff, left)) {
+        clock = clock + kRetryBackoffMs * static_cast<double>(left);  // exact
+        clock += kRetryBackoffMs;  // the first clock past the limit, as the loop computes it
+    } else {
+        for (;;) {
+            const double next = clock + kRetryBackoffMs;
+            if (next == clock) break;  // the clock cannot advance: out of time
+            clock = next;
+            if (!(budget > clock && cutoff > clock)) break;
+            if ((left & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
+            ++left;
+        }
+    }
+    if (memo != nullptr) memo->store(from, left, clock);
+    return left;
+}
+
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCha12Generator& request_generator,
                         LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms,
@@ -91,24 +104,7 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
             // many rounds remain: they are counted (exactly, from the memo,
             // or by stepping the clock) and their draws then made in sweeps
             // over the keystream.
-            std::uint64_t left = 0;
-            if (memo == nullptr || !memo->find(clock, left, clock)) {
-                const double from = clock;
-                if (exact_abandoned_rounds(clock, budget, cutoff, left)) {
-                    clock = clock + kRetryBackoffMs * static_cast<double>(left);  // exact
-                    clock += kRetryBackoffMs;  // the first clock past the limit, as the loop computes it
-                } else {
-                    for (;;) {
-                        const double next = clock + kRetryBackoffMs;
-                        if (next == clock) break;  // the clock cannot advance: out of time
-                        clock = next;
-                        if (!(budget > clock && cutoff > clock)) break;
-                        if ((left & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
-                        ++left;
-                    }
-                }
-                if (memo != nullptr) memo->store(from, left, clock);
-            }
+            std::uint64_t left = abandoned_rounds_left(clock, budget, cutoff, memo, stop);
             result.rounds += left;
             while (left != 0) {
                 const std::uint64_t pass = left < kRoundsPerSweep ? left : kRoundsPerSweep;
@@ -124,7 +120,7 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
         // so the loss stream is never consulted again.)
         bool pair_lost = false;
         for (std::size_t h = 0; h < hops; ++h) {
-            if ((loss_generator.next_u64() >> 12) < kLossBound) pair_lost = true;
+            if ((loss_generator.next_u64() >> 12) < kMemoryLossBound) pair_lost = true;
         }
         // Swapping needs every hop's pair.
         if (plan.swaps && !pair_lost) fidelity = plan.swapped_fidelity;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -14,6 +15,16 @@
 #include "simulation/thread_generator.h"
 
 namespace vorn {
+
+inline constexpr double kRetryBackoffMs = 2.5;
+inline constexpr double kPurificationMs = 0.85;
+inline constexpr double kMemoryLossProbability = 0.1;
+
+// A memory-loss draw is uniform_range(0, 1), whose value is exactly the top
+// 52 bits of one next_u64 over 2^52 (never 1, so never redrawn); the pair is
+// lost when that is below 0.1, that is when the top bits are below
+// ceil(0.1 * 2^52) (the product is exact: a power-of-two scaling).
+inline const std::uint64_t kMemoryLossBound = static_cast<std::uint64_t>(std::ceil(kMemoryLossProbability * 0x1p52));
 
 struct RoundsResult {
     bool success = false;
@@ -72,6 +83,13 @@ private:
     }
     Slot slots_[kSlots];
 };
+
+// The abandoned rounds that follow one abandoned at `clock` (already counted):
+// how many more the loop test admits, each advancing the clock by the 2.5 ms
+// back-off. Moves `clock` to where the loop ends, as stepping it would.
+// Answers come from and go to `memo` when one is given.
+std::uint64_t abandoned_rounds_left(double& clock, double budget, double cutoff, AbandonedRoundsMemo* memo,
+                                    const StopCheck& stop);
 
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops, ChaCha12Generator& request_generator,
