@@ -10,9 +10,6 @@
 namespace vorn {
 namespace {
 
-// "expand 32-byte k" as little-endian words.
-constexpr std::array<std::uint32_t, 4> kSigma = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
-
 constexpr std::uint32_t rotl(std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
 
 #define VORN_QUARTER_ROUND(a, b, c, d) \
@@ -65,7 +62,7 @@ std::uint64_t closed01_win_bound(double p) {
 
 ChaChaState ChaCha12Generator::input_state(const Key& key, std::uint64_t stream) {
     ChaChaState input;
-    for (int i = 0; i < 4; ++i) input[i] = kSigma[i];
+    for (int i = 0; i < 4; ++i) input[i] = kChaChaSigma[i];
     for (int i = 0; i < 8; ++i) {
         input[4 + i] = std::uint32_t{key[4 * i]} | (std::uint32_t{key[4 * i + 1]} << 8) |
                        (std::uint32_t{key[4 * i + 2]} << 16) | (std::uint32_t{key[4 * i + 3]} << 24);

@@ -17,6 +17,9 @@ namespace vorn {
 
 using ChaChaState = std::array<std::uint32_t, 16>;
 
+// "expand 32-byte k" as little-endian words: words 0-3 of every block input.
+inline constexpr std::array<std::uint32_t, 4> kChaChaSigma = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
+
 // One ChaCha block: `double_rounds` column/diagonal round pairs applied to
 // `input`, then `input` added word-wise. 6 double rounds give ChaCha12.
 void chacha_block(const ChaChaState& input, int double_rounds, ChaChaState& out);

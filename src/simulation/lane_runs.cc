@@ -17,9 +17,6 @@ constexpr unsigned kBlockDraws = 8;
 // together when the last runs are swept.
 constexpr std::uint64_t kSweepPieceBlocks = 32;
 
-// "expand 32-byte k" as little-endian words: words 0-3 of every block input.
-constexpr std::uint32_t kSigma[4] = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
-
 // The draws of one stream of a run not yet read: at first block 0 where the
 // kernel left it, later what is left of the blocks so far (fewer than a round
 // needs) followed by the newest block, in the run's own storage.
@@ -122,14 +119,14 @@ public:
         }
         for (unsigned l = 0; l < lanes_; ++l) {
             for (unsigned i = 0; i < 16; ++i) {
-                const std::uint32_t word = i < 4 ? kSigma[i] : 0;
+                const std::uint32_t word = i < 4 ? kChaChaSigma[i] : 0;
                 fresh_request_inputs_[i * lanes_ + l] = word;
                 fresh_loss_inputs_[i * lanes_ + l] = word;
                 pool_inputs_[i * lanes_ + l] = word;
             }
             fresh_loss_inputs_[14 * lanes_ + l] = 1;  // memory-loss stream
             for (unsigned i = 0; i < 16; ++i) {
-                sweep_inputs_[i * lanes_ + l] = i < 4 ? kSigma[i] : 0;  // words 14-15: the generation stream
+                sweep_inputs_[i * lanes_ + l] = i < 4 ? kChaChaSigma[i] : 0;  // words 14-15: the generation stream
                 sweep_thresholds_[i * lanes_ + l] = 0;
             }
             sweep_draws_left_[l] = 0;
