@@ -1,14 +1,16 @@
 // Declarative class bindings. One chain per class:
 //
 //   ClassBuilder<NodeDefinition>("NodeDefinition")
-//       .constructor({param<&NodeDefinition::id>("id"),
-//                     param<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")})
-//       .field<&NodeDefinition::id>("id")
+//       .init_field<&NodeDefinition::id>("id")
+//       .init_field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
 //       .done();
 //
 // A constructor either fills the members themselves, one parameter each, or
 // calls a factory (`constructor<&make_x>({...})`) when building the value
-// takes more than copying arguments into members. Fields bind to struct
+// takes more than copying arguments into members. When the parameters are
+// fields taken in field order, `init_field` / `optional_init_field` declare
+// field and parameter in one line; otherwise `constructor({param<&T::m>(..),
+// optional_param<&T::m>(..)})` lists them. Fields bind to struct
 // members (read returns a new object, write converts and copies, delete is
 // refused); methods, static methods, repr and equality bind to plain
 // functions; enumeration-like classes list their members.
@@ -210,24 +212,23 @@ public:
 
     // Required parameters come first; the optional ones follow.
     ClassBuilder& constructor(std::initializer_list<MemberParam<T>> params) {
-        using Meta = MemberConstructor<T>;
-        if (params.size() > Meta::kMaxParams) throw std::logic_error("too many constructor parameters");
-        Meta::params.assign(params.begin(), params.end());
-        CallSignature& signature = Meta::signature;
-        signature.display = std::string(table_->name) + ".__new__";
-        signature.names.clear();
-        signature.required = 0;
-        for (const MemberParam<T>& param : params) {
-            if (!param.optional && signature.required < signature.names.size()) {
-                throw std::logic_error("a required constructor parameter follows an optional one");
-            }
-            signature.names.push_back(param.name);
-            if (!param.optional) ++signature.required;
-        }
-        signature_ = text_signature(signature.names, signature.required, false);
-        table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&member_constructor_trampoline<T>)});
-        has_constructor_ = true;
-        return *this;
+        return member_constructor(params.begin(), params.end());
+    }
+
+    // A field that is also the next constructor parameter, for the common
+    // class whose constructor takes some of its fields in field order.
+    template <auto Member>
+    ClassBuilder& init_field(const char* name, const char* doc = nullptr) {
+        init_params_.push_back(param<Member>(name));
+        return field<Member>(name, doc);
+    }
+
+    // The same with an optional parameter (left out or None keeps the
+    // member's default).
+    template <auto Member>
+    ClassBuilder& optional_init_field(const char* name, const char* doc = nullptr) {
+        init_params_.push_back(optional_param<Member>(name));
+        return field<Member>(name, doc);
     }
 
     template <auto Member>
@@ -316,6 +317,7 @@ public:
     }
 
     ClassTable& done() {
+        if (!init_params_.empty()) member_constructor(init_params_.begin(), init_params_.end());
         if (has_constructor_) {
             table_->doc = signed_doc(table_->name, signature_, body_);
         } else {
@@ -327,6 +329,31 @@ public:
     }
 
 private:
+    template <class It>
+    ClassBuilder& member_constructor(It first, It last) {
+        using Meta = MemberConstructor<T>;
+        if (has_constructor_) throw std::logic_error("a class has one constructor");
+        if (static_cast<std::size_t>(last - first) > Meta::kMaxParams) {
+            throw std::logic_error("too many constructor parameters");
+        }
+        Meta::params.assign(first, last);
+        CallSignature& signature = Meta::signature;
+        signature.display = std::string(table_->name) + ".__new__";
+        signature.names.clear();
+        signature.required = 0;
+        for (const MemberParam<T>& param : Meta::params) {
+            if (!param.optional && signature.required < signature.names.size()) {
+                throw std::logic_error("a required constructor parameter follows an optional one");
+            }
+            signature.names.push_back(param.name);
+            if (!param.optional) ++signature.required;
+        }
+        signature_ = text_signature(signature.names, signature.required, false);
+        table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&member_constructor_trampoline<T>)});
+        has_constructor_ = true;
+        return *this;
+    }
+
     // Records the call signature of Fn (skipping `skip` receiver parameters)
     // and returns its text signature.
     template <auto Fn>
@@ -353,6 +380,7 @@ private:
     const char* body_;
     std::string signature_;
     bool has_constructor_ = false;
+    std::vector<MemberParam<T>> init_params_;  // from init_field, in order
 };
 
 }  // namespace vorn::py

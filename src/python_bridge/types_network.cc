@@ -50,10 +50,8 @@ ClassTable& simulation_config_class() {
 
 ClassTable& node_definition_class() {
     static ClassTable& table = ClassBuilder<NodeDefinition>("NodeDefinition")
-                                 .constructor({param<&NodeDefinition::id>("id"),
-                                               param<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")})
-                                 .field<&NodeDefinition::id>("id")
-                                 .field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
+                                 .init_field<&NodeDefinition::id>("id")
+                                 .init_field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
                                  .done();
     return table;
 }
@@ -61,10 +59,8 @@ ClassTable& node_definition_class() {
 ClassTable& satellite_conditions_class() {
     static ClassTable& table =
         ClassBuilder<SatelliteConditions>("SatelliteConditions")
-            .constructor({optional_param<&SatelliteConditions::visibility>("visibility"),
-                          optional_param<&SatelliteConditions::weather_factor>("weather_factor")})
-            .field<&SatelliteConditions::visibility>("visibility")
-            .field<&SatelliteConditions::weather_factor>("weather_factor")
+            .optional_init_field<&SatelliteConditions::visibility>("visibility")
+            .optional_init_field<&SatelliteConditions::weather_factor>("weather_factor")
             .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
                                                doc::kEffectiveRateDoc)
             .done();
@@ -81,29 +77,21 @@ ClassTable& link_type_class() {
 ClassTable& link_definition_class() {
     static ClassTable& table =
         ClassBuilder<LinkDefinition>("LinkDefinition")
-            .constructor({param<&LinkDefinition::from_node>("from_node"), param<&LinkDefinition::to>("to"),
-                          param<&LinkDefinition::distance_km>("distance_km"),
-                          param<&LinkDefinition::base_fidelity>("base_fidelity"),
-                          param<&LinkDefinition::generation_rate_hz>("generation_rate_hz"),
-                          optional_param<&LinkDefinition::link_type>("link_type"),
-                          optional_param<&LinkDefinition::satellite_conditions>("satellite_conditions")})
-            .field<&LinkDefinition::from_node>("from_node")
-            .field<&LinkDefinition::to>("to")
-            .field<&LinkDefinition::distance_km>("distance_km")
-            .field<&LinkDefinition::base_fidelity>("base_fidelity")
-            .field<&LinkDefinition::generation_rate_hz>("generation_rate_hz")
-            .field<&LinkDefinition::link_type>("link_type")
-            .field<&LinkDefinition::satellite_conditions>("satellite_conditions")
+            .init_field<&LinkDefinition::from_node>("from_node")
+            .init_field<&LinkDefinition::to>("to")
+            .init_field<&LinkDefinition::distance_km>("distance_km")
+            .init_field<&LinkDefinition::base_fidelity>("base_fidelity")
+            .init_field<&LinkDefinition::generation_rate_hz>("generation_rate_hz")
+            .optional_init_field<&LinkDefinition::link_type>("link_type")
+            .optional_init_field<&LinkDefinition::satellite_conditions>("satellite_conditions")
             .done();
     return table;
 }
 
 ClassTable& network_topology_payload_class() {
     static ClassTable& table = ClassBuilder<NetworkTopologyPayload>("NetworkTopologyPayload")
-                                 .constructor({param<&NetworkTopologyPayload::nodes>("nodes"),
-                                               param<&NetworkTopologyPayload::links>("links")})
-                                 .field<&NetworkTopologyPayload::nodes>("nodes")
-                                 .field<&NetworkTopologyPayload::links>("links")
+                                 .init_field<&NetworkTopologyPayload::nodes>("nodes")
+                                 .init_field<&NetworkTopologyPayload::links>("links")
                                  .done();
     return table;
 }

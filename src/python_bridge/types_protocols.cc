@@ -22,22 +22,14 @@ CoordinationTopology arbitrary_topology(std::vector<NodePair> edges) {
 ClassTable& qkd_parameters_class() {
     static ClassTable& table =
         ClassBuilder<QKDParameters>("QKDParameters")
-            .constructor({param<&QKDParameters::from_node>("from_node"),
-                          param<&QKDParameters::to_node>("to_node"),
-                          param<&QKDParameters::fidelity_target>("fidelity_target"),
-                          param<&QKDParameters::max_latency_ms>("max_latency_ms"),
-                          optional_param<&QKDParameters::rounds>("rounds"),
-                          optional_param<&QKDParameters::error_rate_tolerance>("error_rate_tolerance"),
-                          optional_param<&QKDParameters::sifting_overhead_ratio>("sifting_overhead_ratio"),
-                          optional_param<&QKDParameters::privacy_amplification_factor>("privacy_amplification_factor")})
-            .field<&QKDParameters::from_node>("from_node")
-            .field<&QKDParameters::to_node>("to_node")
-            .field<&QKDParameters::fidelity_target>("fidelity_target")
-            .field<&QKDParameters::max_latency_ms>("max_latency_ms")
-            .field<&QKDParameters::rounds>("rounds")
-            .field<&QKDParameters::error_rate_tolerance>("error_rate_tolerance")
-            .field<&QKDParameters::sifting_overhead_ratio>("sifting_overhead_ratio")
-            .field<&QKDParameters::privacy_amplification_factor>("privacy_amplification_factor")
+            .init_field<&QKDParameters::from_node>("from_node")
+            .init_field<&QKDParameters::to_node>("to_node")
+            .init_field<&QKDParameters::fidelity_target>("fidelity_target")
+            .init_field<&QKDParameters::max_latency_ms>("max_latency_ms")
+            .optional_init_field<&QKDParameters::rounds>("rounds")
+            .optional_init_field<&QKDParameters::error_rate_tolerance>("error_rate_tolerance")
+            .optional_init_field<&QKDParameters::sifting_overhead_ratio>("sifting_overhead_ratio")
+            .optional_init_field<&QKDParameters::privacy_amplification_factor>("privacy_amplification_factor")
             .done();
     return table;
 }
@@ -45,22 +37,14 @@ ClassTable& qkd_parameters_class() {
 ClassTable& qkd_result_class() {
     static ClassTable& table =
         ClassBuilder<QKDResult>("QKDResult")
-            .constructor({param<&QKDResult::success>("success"),
-                          param<&QKDResult::secret_key_length_bits>("secret_key_length_bits"),
-                          param<&QKDResult::efficiency_rate>("efficiency_rate"),
-                          param<&QKDResult::qber>("qber"),
-                          param<&QKDResult::latency_ms>("latency_ms"),
-                          param<&QKDResult::execution_path>("execution_path"),
-                          param<&QKDResult::rounds_completed>("rounds_completed"),
-                          param<&QKDResult::rounds_failed>("rounds_failed")})
-            .field<&QKDResult::success>("success")
-            .field<&QKDResult::secret_key_length_bits>("secret_key_length_bits")
-            .field<&QKDResult::efficiency_rate>("efficiency_rate")
-            .field<&QKDResult::qber>("qber")
-            .field<&QKDResult::latency_ms>("latency_ms")
-            .field<&QKDResult::execution_path>("execution_path")
-            .field<&QKDResult::rounds_completed>("rounds_completed")
-            .field<&QKDResult::rounds_failed>("rounds_failed")
+            .init_field<&QKDResult::success>("success")
+            .init_field<&QKDResult::secret_key_length_bits>("secret_key_length_bits")
+            .init_field<&QKDResult::efficiency_rate>("efficiency_rate")
+            .init_field<&QKDResult::qber>("qber")
+            .init_field<&QKDResult::latency_ms>("latency_ms")
+            .init_field<&QKDResult::execution_path>("execution_path")
+            .init_field<&QKDResult::rounds_completed>("rounds_completed")
+            .init_field<&QKDResult::rounds_failed>("rounds_failed")
             .repr<&qkd_result_repr>()
             .done();
     return table;
@@ -69,16 +53,11 @@ ClassTable& qkd_result_class() {
 ClassTable& qkd_stats_class() {
     static ClassTable& table =
         ClassBuilder<QKDStats>("QKDStats")
-            .constructor({param<&QKDStats::total_runs>("total_runs"),
-                          param<&QKDStats::success_rate>("success_rate"),
-                          param<&QKDStats::mean_key_length_bits>("mean_key_length_bits"),
-                          param<&QKDStats::mean_efficiency>("mean_efficiency"),
-                          param<&QKDStats::mean_qber>("mean_qber")})
-            .field<&QKDStats::total_runs>("total_runs")
-            .field<&QKDStats::success_rate>("success_rate")
-            .field<&QKDStats::mean_key_length_bits>("mean_key_length_bits")
-            .field<&QKDStats::mean_efficiency>("mean_efficiency")
-            .field<&QKDStats::mean_qber>("mean_qber")
+            .init_field<&QKDStats::total_runs>("total_runs")
+            .init_field<&QKDStats::success_rate>("success_rate")
+            .init_field<&QKDStats::mean_key_length_bits>("mean_key_length_bits")
+            .init_field<&QKDStats::mean_efficiency>("mean_efficiency")
+            .init_field<&QKDStats::mean_qber>("mean_qber")
             .repr<&qkd_stats_repr>()
             .done();
     return table;
@@ -87,15 +66,11 @@ ClassTable& qkd_stats_class() {
 ClassTable& teleportation_parameters_class() {
     static ClassTable& table =
         ClassBuilder<TeleportationParameters>("TeleportationParameters")
-            .constructor({param<&TeleportationParameters::source_node>("source_node"),
-                          param<&TeleportationParameters::target_node>("target_node"),
-                          optional_param<&TeleportationParameters::state_fidelity>("state_fidelity"),
-                          optional_param<&TeleportationParameters::classical_bandwidth_ms>("classical_bandwidth_ms")})
-            .field<&TeleportationParameters::source_node>("source_node")
-            .field<&TeleportationParameters::target_node>("target_node")
+            .init_field<&TeleportationParameters::source_node>("source_node")
+            .init_field<&TeleportationParameters::target_node>("target_node")
             .field<&TeleportationParameters::relay_nodes>("relay_nodes")
-            .field<&TeleportationParameters::state_fidelity>("state_fidelity")
-            .field<&TeleportationParameters::classical_bandwidth_ms>("classical_bandwidth_ms")
+            .optional_init_field<&TeleportationParameters::state_fidelity>("state_fidelity")
+            .optional_init_field<&TeleportationParameters::classical_bandwidth_ms>("classical_bandwidth_ms")
             .done();
     return table;
 }
@@ -124,16 +99,11 @@ ClassTable& teleportation_outcome_class() {
 ClassTable& teleportation_stats_class() {
     static ClassTable& table =
         ClassBuilder<TeleportationStats>("TeleportationStats")
-            .constructor({param<&TeleportationStats::total_runs>("total_runs"),
-                          param<&TeleportationStats::success_rate>("success_rate"),
-                          param<&TeleportationStats::mean_teleportation_fidelity>("mean_teleportation_fidelity"),
-                          param<&TeleportationStats::teleportation_fidelity_stddev>("teleportation_fidelity_stddev"),
-                          param<&TeleportationStats::mean_latency_ms>("mean_latency_ms")})
-            .field<&TeleportationStats::total_runs>("total_runs")
-            .field<&TeleportationStats::success_rate>("success_rate")
-            .field<&TeleportationStats::mean_teleportation_fidelity>("mean_teleportation_fidelity")
-            .field<&TeleportationStats::teleportation_fidelity_stddev>("teleportation_fidelity_stddev")
-            .field<&TeleportationStats::mean_latency_ms>("mean_latency_ms")
+            .init_field<&TeleportationStats::total_runs>("total_runs")
+            .init_field<&TeleportationStats::success_rate>("success_rate")
+            .init_field<&TeleportationStats::mean_teleportation_fidelity>("mean_teleportation_fidelity")
+            .init_field<&TeleportationStats::teleportation_fidelity_stddev>("teleportation_fidelity_stddev")
+            .init_field<&TeleportationStats::mean_latency_ms>("mean_latency_ms")
             .repr<&teleportation_stats_repr>()
             .done();
     return table;
@@ -151,12 +121,9 @@ ClassTable& basis_type_class() {
 ClassTable& coordination_topology_class() {
     static ClassTable& table =
         ClassBuilder<CoordinationTopology>("CoordinationTopology", doc::kCoordinationTopologyDoc)
-            .constructor({param<&CoordinationTopology::kind>("kind"),
-                          optional_param<&CoordinationTopology::center_node>("center_node"),
-                          optional_param<&CoordinationTopology::edges>("edges")})
-            .field<&CoordinationTopology::kind>("kind")
-            .field<&CoordinationTopology::center_node>("center_node")
-            .field<&CoordinationTopology::edges>("edges")
+            .init_field<&CoordinationTopology::kind>("kind")
+            .optional_init_field<&CoordinationTopology::center_node>("center_node")
+            .optional_init_field<&CoordinationTopology::edges>("edges")
             .static_method<&star_topology>("star", {"center_node"}, doc::kStarDoc)
             .static_method<&ring_topology>("ring", {}, doc::kRingDoc)
             .static_method<&mesh_topology>("mesh", {}, doc::kMeshDoc)
@@ -169,10 +136,8 @@ ClassTable& coordination_topology_class() {
 ClassTable& measurement_basis_class() {
     static ClassTable& table =
         ClassBuilder<MeasurementBasis>("MeasurementBasis")
-            .constructor({optional_param<&MeasurementBasis::basis_type>("basis_type"),
-                          optional_param<&MeasurementBasis::correlation_strength>("correlation_strength")})
-            .field<&MeasurementBasis::basis_type>("basis_type")
-            .field<&MeasurementBasis::correlation_strength>("correlation_strength")
+            .optional_init_field<&MeasurementBasis::basis_type>("basis_type")
+            .optional_init_field<&MeasurementBasis::correlation_strength>("correlation_strength")
             .done();
     return table;
 }
@@ -196,12 +161,9 @@ ClassTable& distributed_computing_parameters_class() {
 ClassTable& party_outcome_class() {
     static ClassTable& table =
         ClassBuilder<PartyOutcome>("PartyOutcome")
-            .constructor({param<&PartyOutcome::node_id>("node_id"),
-                          param<&PartyOutcome::successful_measurement>("successful_measurement"),
-                          param<&PartyOutcome::local_fidelity>("local_fidelity")})
-            .field<&PartyOutcome::node_id>("node_id")
-            .field<&PartyOutcome::successful_measurement>("successful_measurement")
-            .field<&PartyOutcome::local_fidelity>("local_fidelity")
+            .init_field<&PartyOutcome::node_id>("node_id")
+            .init_field<&PartyOutcome::successful_measurement>("successful_measurement")
+            .init_field<&PartyOutcome::local_fidelity>("local_fidelity")
             .repr<&party_outcome_repr>()
             .done();
     return table;
@@ -210,18 +172,12 @@ ClassTable& party_outcome_class() {
 ClassTable& distributed_computing_result_class() {
     static ClassTable& table =
         ClassBuilder<DistributedComputingResult>("DistributedComputingResult")
-            .constructor({param<&DistributedComputingResult::success>("success"),
-                          param<&DistributedComputingResult::computation_fidelity>("computation_fidelity"),
-                          param<&DistributedComputingResult::party_results>("party_results"),
-                          param<&DistributedComputingResult::resource_links_used>("resource_links_used"),
-                          param<&DistributedComputingResult::total_latency_ms>("total_latency_ms"),
-                          param<&DistributedComputingResult::coordination_overhead_ms>("coordination_overhead_ms")})
-            .field<&DistributedComputingResult::success>("success")
-            .field<&DistributedComputingResult::computation_fidelity>("computation_fidelity")
-            .field<&DistributedComputingResult::party_results>("party_results")
-            .field<&DistributedComputingResult::resource_links_used>("resource_links_used")
-            .field<&DistributedComputingResult::total_latency_ms>("total_latency_ms")
-            .field<&DistributedComputingResult::coordination_overhead_ms>("coordination_overhead_ms")
+            .init_field<&DistributedComputingResult::success>("success")
+            .init_field<&DistributedComputingResult::computation_fidelity>("computation_fidelity")
+            .init_field<&DistributedComputingResult::party_results>("party_results")
+            .init_field<&DistributedComputingResult::resource_links_used>("resource_links_used")
+            .init_field<&DistributedComputingResult::total_latency_ms>("total_latency_ms")
+            .init_field<&DistributedComputingResult::coordination_overhead_ms>("coordination_overhead_ms")
             .repr<&distributed_result_repr>()
             .done();
     return table;
@@ -230,14 +186,10 @@ ClassTable& distributed_computing_result_class() {
 ClassTable& distributed_computing_stats_class() {
     static ClassTable& table =
         ClassBuilder<DistributedComputingStats>("DistributedComputingStats")
-            .constructor({param<&DistributedComputingStats::total_runs>("total_runs"),
-                          param<&DistributedComputingStats::success_rate>("success_rate"),
-                          param<&DistributedComputingStats::mean_computation_fidelity>("mean_computation_fidelity"),
-                          param<&DistributedComputingStats::mean_party_success_rate>("mean_party_success_rate")})
-            .field<&DistributedComputingStats::total_runs>("total_runs")
-            .field<&DistributedComputingStats::success_rate>("success_rate")
-            .field<&DistributedComputingStats::mean_computation_fidelity>("mean_computation_fidelity")
-            .field<&DistributedComputingStats::mean_party_success_rate>("mean_party_success_rate")
+            .init_field<&DistributedComputingStats::total_runs>("total_runs")
+            .init_field<&DistributedComputingStats::success_rate>("success_rate")
+            .init_field<&DistributedComputingStats::mean_computation_fidelity>("mean_computation_fidelity")
+            .init_field<&DistributedComputingStats::mean_party_success_rate>("mean_party_success_rate")
             .repr<&distributed_stats_repr>()
             .done();
     return table;

@@ -24,15 +24,11 @@ ClassTable& strategy_type_class() {
 ClassTable& entanglement_request_class() {
     static ClassTable& table =
         ClassBuilder<EntanglementRequest>("EntanglementRequest")
-            .constructor({param<&EntanglementRequest::from_node>("from_node"), param<&EntanglementRequest::to>("to"),
-                          param<&EntanglementRequest::fidelity_target>("fidelity_target"),
-                          param<&EntanglementRequest::max_latency_ms>("max_latency_ms"),
-                          optional_param<&EntanglementRequest::strategy>("strategy")})
-            .field<&EntanglementRequest::from_node>("from_node")
-            .field<&EntanglementRequest::to>("to")
-            .field<&EntanglementRequest::fidelity_target>("fidelity_target")
-            .field<&EntanglementRequest::max_latency_ms>("max_latency_ms")
-            .field<&EntanglementRequest::strategy>("strategy")
+            .init_field<&EntanglementRequest::from_node>("from_node")
+            .init_field<&EntanglementRequest::to>("to")
+            .init_field<&EntanglementRequest::fidelity_target>("fidelity_target")
+            .init_field<&EntanglementRequest::max_latency_ms>("max_latency_ms")
+            .optional_init_field<&EntanglementRequest::strategy>("strategy")
             .done();
     return table;
 }
@@ -40,13 +36,10 @@ ClassTable& entanglement_request_class() {
 ClassTable& simulation_result_class() {
     static ClassTable& table =
         ClassBuilder<RequestOutcome>("SimulationResult")
-            .constructor({param<&RequestOutcome::success>("success"), param<&RequestOutcome::latency_ms>("latency_ms"),
-                          param<&RequestOutcome::final_fidelity>("final_fidelity"),
-                          param<&RequestOutcome::execution_path>("execution_path")})
-            .field<&RequestOutcome::success>("success")
-            .field<&RequestOutcome::latency_ms>("latency_ms")
-            .field<&RequestOutcome::final_fidelity>("final_fidelity")
-            .field<&RequestOutcome::execution_path>("execution_path")
+            .init_field<&RequestOutcome::success>("success")
+            .init_field<&RequestOutcome::latency_ms>("latency_ms")
+            .init_field<&RequestOutcome::final_fidelity>("final_fidelity")
+            .init_field<&RequestOutcome::execution_path>("execution_path")
             .done();
     return table;
 }

@@ -9,12 +9,9 @@ namespace vorn::py {
 ClassTable& topology_endpoints_class() {
     static ClassTable& table =
         ClassBuilder<TopologyEndpoints>("TopologyEndpoints", doc::kTopologyEndpointsDoc)
-            .constructor({param<&TopologyEndpoints::topology_name>("topology_name"),
-                          param<&TopologyEndpoints::from_node>("from_node"),
-                          param<&TopologyEndpoints::to_node>("to_node")})
-            .field<&TopologyEndpoints::topology_name>("topology_name")
-            .field<&TopologyEndpoints::from_node>("from_node")
-            .field<&TopologyEndpoints::to_node>("to_node")
+            .init_field<&TopologyEndpoints::topology_name>("topology_name")
+            .init_field<&TopologyEndpoints::from_node>("from_node")
+            .init_field<&TopologyEndpoints::to_node>("to_node")
             .done();
     return table;
 }

@@ -77,14 +77,10 @@ ClassTable& vorn_file_class() {
 ClassTable& vorn_node_class() {
     static ClassTable& table =
         ClassBuilder<VornNode>("VornNode")
-            .constructor({param<&VornNode::id>("id"),
-                          optional_param<&VornNode::memory_lifetime_ms>("memory_lifetime_ms"),
-                          optional_param<&VornNode::memory_capacity>("memory_capacity"),
-                          optional_param<&VornNode::node_type>("node_type")})
-            .field<&VornNode::id>("id")
-            .field<&VornNode::memory_lifetime_ms>("memory_lifetime_ms")
-            .field<&VornNode::memory_capacity>("memory_capacity")
-            .field<&VornNode::node_type>("node_type")
+            .init_field<&VornNode::id>("id")
+            .optional_init_field<&VornNode::memory_lifetime_ms>("memory_lifetime_ms")
+            .optional_init_field<&VornNode::memory_capacity>("memory_capacity")
+            .optional_init_field<&VornNode::node_type>("node_type")
             .repr<&vorn_node_repr>()
             .done();
     return table;
@@ -115,14 +111,10 @@ ClassTable& vorn_link_class() {
 ClassTable& vorn_config_class() {
     static ClassTable& table =
         ClassBuilder<VornConfig>("VornConfig")
-            .constructor({optional_param<&VornConfig::alpha_loss>("alpha_loss"),
-                          optional_param<&VornConfig::beta_fidelity_decay>("beta_fidelity_decay"),
-                          optional_param<&VornConfig::gamma_swapping>("gamma_swapping"),
-                          optional_param<&VornConfig::max_attempts>("max_attempts")})
-            .field<&VornConfig::alpha_loss>("alpha_loss")
-            .field<&VornConfig::beta_fidelity_decay>("beta_fidelity_decay")
-            .field<&VornConfig::gamma_swapping>("gamma_swapping")
-            .field<&VornConfig::max_attempts>("max_attempts")
+            .optional_init_field<&VornConfig::alpha_loss>("alpha_loss")
+            .optional_init_field<&VornConfig::beta_fidelity_decay>("beta_fidelity_decay")
+            .optional_init_field<&VornConfig::gamma_swapping>("gamma_swapping")
+            .optional_init_field<&VornConfig::max_attempts>("max_attempts")
             .repr<&vorn_config_repr>()
             .done();
     return table;
@@ -130,10 +122,8 @@ ClassTable& vorn_config_class() {
 
 ClassTable& vorn_constraints_class() {
     static ClassTable& table = ClassBuilder<VornConstraints>("VornConstraints")
-                                 .constructor({optional_param<&VornConstraints::fidelity_target>("fidelity_target"),
-                                               optional_param<&VornConstraints::max_latency_ms>("max_latency_ms")})
-                                 .field<&VornConstraints::fidelity_target>("fidelity_target")
-                                 .field<&VornConstraints::max_latency_ms>("max_latency_ms")
+                                 .optional_init_field<&VornConstraints::fidelity_target>("fidelity_target")
+                                 .optional_init_field<&VornConstraints::max_latency_ms>("max_latency_ms")
                                  .repr<&vorn_constraints_repr>()
                                  .equality<&constraints_equal>()
                                  .done();
@@ -143,14 +133,10 @@ ClassTable& vorn_constraints_class() {
 ClassTable& vorn_metadata_class() {
     static ClassTable& table =
         ClassBuilder<VornMetadata>("VornMetadata")
-            .constructor({param<&VornMetadata::name>("name"),
-                          optional_param<&VornMetadata::description>("description"),
-                          optional_param<&VornMetadata::author>("author"),
-                          optional_param<&VornMetadata::created_at>("created_at")})
-            .field<&VornMetadata::name>("name")
-            .field<&VornMetadata::description>("description")
-            .field<&VornMetadata::author>("author")
-            .field<&VornMetadata::created_at>("created_at")
+            .init_field<&VornMetadata::name>("name")
+            .optional_init_field<&VornMetadata::description>("description")
+            .optional_init_field<&VornMetadata::author>("author")
+            .optional_init_field<&VornMetadata::created_at>("created_at")
             .repr<&vorn_metadata_repr>()
             .done();
     return table;
