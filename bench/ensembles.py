@@ -1,7 +1,8 @@
 """Ensemble throughput of the installed vorn_core: runs per second on one
 thread, the cost against the bare ChaCha12 keystream of the draws the runs
-read, runs per second by thread count, and sensitivity analysis on random
-networks. Prints figures and ratios; asserts nothing.
+read, and runs per second by thread count (sensitivity analysis on random
+networks is `run.py --only sensitivity`). Prints figures and ratios; asserts
+nothing.
 
     python bench/ensembles.py            # everything
     python bench/ensembles.py --quick    # shorter limits
@@ -11,9 +12,7 @@ keystream_ratio), which runs the ensemble and times the bare kernel for the
 same number of keystream words in one process, for every kernel the CPU can
 run. It is built here in build/perf when missing (CMake and Ninja needed).
 """
-import math
 import os
-import random
 import subprocess
 import sys
 import time
@@ -136,76 +135,9 @@ def bench_threads(runs=1_000_000):
               f"{'identical' if values == reference else 'DIFFERENT'} statistics")
 
 
-def random_network(count, seed):
-    """Nodes at random points, each linked to its three nearest neighbours,
-    plus the shortest links that join the pieces into one network."""
-    rng = random.Random(seed)
-    points = [(rng.uniform(0, 1000), rng.uniform(0, 1000)) for _ in range(count)]
-    pairs = set()
-    for a in range(count):
-        near = sorted((math.dist(points[a], points[b]), b) for b in range(count) if b != a)[:3]
-        for _, b in near:
-            pairs.add((min(a, b), max(a, b)))
-    parent = list(range(count))
-
-    def root(x):
-        while parent[x] != x:
-            parent[x] = parent[parent[x]]
-            x = parent[x]
-        return x
-
-    for a, b in pairs:
-        parent[root(a)] = root(b)
-    while len({root(x) for x in range(count)}) > 1:
-        group = {x for x in range(count) if root(x) == root(0)}
-        _, a, b = min((math.dist(points[a], points[b]), a, b) for a in group for b in range(count) if b not in group)
-        pairs.add((min(a, b), max(a, b)))
-        parent[root(a)] = root(b)
-    nodes = [vc.NodeDefinition(f"n{i}", rng.uniform(0.5, 2.0)) for i in range(count)]
-    links = [vc.LinkDefinition(f"n{a}", f"n{b}", math.dist(points[a], points[b]) / 4, rng.uniform(0.9, 0.99),
-                               rng.uniform(100, 1000)) for a, b in sorted(pairs)]
-    return nodes, links
-
-
-SENSITIVITY_CHILD = """
-import sys, time
-sys.path.insert(0, {bench!r})
-import vorn_core as vc
-from ensembles import random_network
-from timing import best_of
-nodes, links = random_network({count}, 1)
-engine = vc.VornEngine()
-engine.define_network(nodes, links)
-start = time.perf_counter()
-stats = engine.simulate("n0", "n{last}", 0.7, 100.0, 200, seed=1)
-simulate_s = time.perf_counter() - start
-start = time.perf_counter()
-impacts = stats.sensitivity_analysis(3)
-print(simulate_s, time.perf_counter() - start, len(impacts), stats.empirical_success_rate)
-"""
-
-
-def bench_sensitivity(limit_s):
-    print(f"sensitivity_analysis on random networks (3 nearest neighbours per node), limit {limit_s:.0f} s each:")
-    for count in (40, 200):
-        code = SENSITIVITY_CHILD.format(bench=os.path.dirname(os.path.abspath(__file__)), count=count,
-                                        last=count - 1)
-        try:
-            out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=limit_s,
-                                 check=True).stdout.split()
-            simulate_s, seconds, entries, rate = float(out[0]), float(out[1]), int(out[2]), float(out[3])
-            print(f"  {count:>3} nodes: {seconds:8.2f} s for {entries} parameters (2 ensembles each; "
-                  f"the first simulate took {simulate_s:.2f} s, baseline success rate {rate:.3f})")
-        except subprocess.TimeoutExpired:
-            print(f"  {count:>3} nodes: not finished within {limit_s:.0f} s (route searches; see the routing work)")
-        except subprocess.CalledProcessError as error:
-            print(f"  {count:>3} nodes: failed: {error.stderr.strip().splitlines()[-1:]}")
-
-
 def main(quick=False):
     bench_single_thread()
     bench_threads(200_000 if quick else 1_000_000)
-    bench_sensitivity(60.0 if quick else 300.0)
 
 
 if __name__ == "__main__":

@@ -89,6 +89,18 @@ def nearest_neighbour_network(n, seed, k=3):
     return n, sorted(pairs)
 
 
+def random_requests(n, networks):
+    """`networks` connected n-node networks, each with random endpoints:
+    [(engine, source, target)]."""
+    built = []
+    for seed in range(networks):
+        nodes, pairs = nearest_neighbour_network(n, 1000 * n + seed)
+        rng = random.Random(seed)
+        source, target = rng.sample(range(nodes), 2)
+        built.append((engine_for(nodes, random_links(pairs, seed)), f"N{source}", f"N{target}"))
+    return built
+
+
 def random_links(pairs, seed):
     rng = random.Random(seed)
     return [(f"N{a}", f"N{b}", *random_values(rng)) for a, b in pairs]
@@ -152,12 +164,7 @@ def random_networks_table(cap, networks):
     stopped = set()
     medians = {}
     for n in SIZES:
-        built = []
-        for seed in range(networks):
-            nodes, pairs = nearest_neighbour_network(n, 1000 * n + seed)
-            rng = random.Random(seed)
-            source, target = rng.sample(range(nodes), 2)
-            built.append((engine_for(nodes, random_links(pairs, seed)), f"N{source}", f"N{target}"))
+        built = random_requests(n, networks)
         row = []
         for strategy in STRATEGIES:
             if NAMES[strategy.to_u8()] in stopped:
@@ -182,12 +189,7 @@ def highest_success_limit(networks):
     """Largest size whose median HighestSuccess call stays under 1 s (cap 2 s per call)."""
     largest = None
     for n in SUCCESS_SIZES:
-        built = []
-        for seed in range(networks):
-            nodes, pairs = nearest_neighbour_network(n, 1000 * n + seed)
-            rng = random.Random(seed)
-            source, target = rng.sample(range(nodes), 2)
-            built.append((engine_for(nodes, random_links(pairs, seed)), f"N{source}", f"N{target}"))
+        built = random_requests(n, networks)
         times = [time_call(e, s, t, vc.StrategyType.HighestSuccess, 2.0) for e, s, t in built]
         finished = sorted(t for t in times if t is not None)
         median = statistics.median([t if t is not None else math.inf for t in times])

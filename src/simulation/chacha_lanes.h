@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "simulation/keystream_kernel.h"
+
 namespace {
 
 #define VORN_LANES_QUARTER_ROUND(a, b, c, d) \
@@ -160,6 +162,13 @@ inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::ui
     std::uint64_t total = 0;
     for (unsigned l = 0; l < W; ++l) total += count[l];
     return total;
+}
+
+// The table entry of the W-lane kernel built from the functions above, in
+// the including file (and so under its instruction set).
+template <class V, unsigned W>
+constexpr vorn::KeystreamKernel lanes_kernel(const char* name, bool (*supported)() = nullptr) {
+    return {name, W, &lanes_blocks<V, W>, &lanes_states<V, W>, &lanes_count_at_least<V, W>, supported};
 }
 
 #undef VORN_LANES_QUARTER_ROUND

@@ -11,21 +11,7 @@ namespace {
 
 typedef std::uint32_t Lanes16 __attribute__((vector_size(64)));
 
-void avx512_blocks(const std::uint32_t* input, std::uint64_t counter, int double_rounds, std::uint32_t* out) {
-    lanes_blocks<Lanes16, 16>(input, counter, double_rounds, out);
-}
-
-void avx512_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out) {
-    lanes_states<Lanes16, 16>(inputs, double_rounds, out);
-}
-
-std::uint64_t avx512_count_at_least(std::uint32_t* inputs, std::uint32_t* thresholds, std::uint32_t* draws_left,
-                             unsigned blocks, const std::uint8_t* next, int double_rounds) {
-    return lanes_count_at_least<Lanes16, 16>(inputs, thresholds, draws_left, blocks, next, double_rounds);
-}
-
-
-constexpr KeystreamKernel kKernel{"avx512", 16, &avx512_blocks, &avx512_states, &avx512_count_at_least, nullptr};
+constexpr KeystreamKernel kKernel = lanes_kernel<Lanes16, 16>("avx512");
 
 }  // namespace
 

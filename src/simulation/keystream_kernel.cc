@@ -12,19 +12,6 @@ namespace {
 // arm64, plain words elsewhere.
 typedef std::uint32_t Lanes4 __attribute__((vector_size(16)));
 
-void portable_blocks(const std::uint32_t* input, std::uint64_t counter, int double_rounds, std::uint32_t* out) {
-    lanes_blocks<Lanes4, 4>(input, counter, double_rounds, out);
-}
-
-void portable_states(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out) {
-    lanes_states<Lanes4, 4>(inputs, double_rounds, out);
-}
-
-std::uint64_t portable_count_at_least(std::uint32_t* inputs, std::uint32_t* thresholds, std::uint32_t* draws_left,
-                             unsigned blocks, const std::uint8_t* next, int double_rounds) {
-    return lanes_count_at_least<Lanes4, 4>(inputs, thresholds, draws_left, blocks, next, double_rounds);
-}
-
 bool always() { return true; }
 
 // CPU checks for the wide kernels, compiled for the baseline instruction set.
@@ -42,7 +29,7 @@ bool has_avx2() { return false; }
 bool has_avx512() { return false; }
 #endif
 
-constexpr KeystreamKernel kPortable{"portable", 4, &portable_blocks, &portable_states, &portable_count_at_least, &always};
+constexpr KeystreamKernel kPortable = lanes_kernel<Lanes4, 4>("portable", &always);
 
 struct Registry {
     std::array<KeystreamKernel, 3> kernels{};
