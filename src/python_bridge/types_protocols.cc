@@ -78,19 +78,12 @@ ClassTable& teleportation_parameters_class() {
 ClassTable& teleportation_outcome_class() {
     static ClassTable& table =
         ClassBuilder<TeleportationOutcome>("TeleportationOutcome")
-            .constructor({param<&TeleportationOutcome::success>("success"),
-                          param<&TeleportationOutcome::teleportation_fidelity>("teleportation_fidelity"),
-                          param<&TeleportationOutcome::resource_entanglement_fidelity>(
-                              "resource_entanglement_fidelity"),
-                          param<&TeleportationOutcome::latency_ms>("latency_ms"),
-                          param<&TeleportationOutcome::path>("path"),
-                          param<&TeleportationOutcome::classical_bits_transferred>("classical_bits_transferred")})
-            .field<&TeleportationOutcome::success>("success")
-            .field<&TeleportationOutcome::teleportation_fidelity>("teleportation_fidelity")
-            .field<&TeleportationOutcome::resource_entanglement_fidelity>("resource_entanglement_fidelity")
-            .field<&TeleportationOutcome::latency_ms>("latency_ms")
-            .field<&TeleportationOutcome::path>("path")
-            .field<&TeleportationOutcome::classical_bits_transferred>("classical_bits_transferred")
+            .init_field<&TeleportationOutcome::success>("success")
+            .init_field<&TeleportationOutcome::teleportation_fidelity>("teleportation_fidelity")
+            .init_field<&TeleportationOutcome::resource_entanglement_fidelity>("resource_entanglement_fidelity")
+            .init_field<&TeleportationOutcome::latency_ms>("latency_ms")
+            .init_field<&TeleportationOutcome::path>("path")
+            .init_field<&TeleportationOutcome::classical_bits_transferred>("classical_bits_transferred")
             .repr<&teleportation_outcome_repr>()
             .done();
     return table;
@@ -145,15 +138,11 @@ ClassTable& measurement_basis_class() {
 ClassTable& distributed_computing_parameters_class() {
     static ClassTable& table =
         ClassBuilder<DistributedComputingParameters>("DistributedComputingParameters")
-            .constructor({param<&DistributedComputingParameters::participants>("participants"),
-                          param<&DistributedComputingParameters::coordination_topology>("coordination_topology"),
-                          optional_param<&DistributedComputingParameters::measurement_basis>("measurement_basis"),
-                          optional_param<&DistributedComputingParameters::classical_relay_latency_ms>(
-                              "classical_relay_latency_ms")})
-            .field<&DistributedComputingParameters::participants>("participants")
-            .field<&DistributedComputingParameters::coordination_topology>("coordination_topology")
-            .field<&DistributedComputingParameters::measurement_basis>("measurement_basis")
-            .field<&DistributedComputingParameters::classical_relay_latency_ms>("classical_relay_latency_ms")
+            .init_field<&DistributedComputingParameters::participants>("participants")
+            .init_field<&DistributedComputingParameters::coordination_topology>("coordination_topology")
+            .optional_init_field<&DistributedComputingParameters::measurement_basis>("measurement_basis")
+            .optional_init_field<&DistributedComputingParameters::classical_relay_latency_ms>(
+                "classical_relay_latency_ms")
             .done();
     return table;
 }
