@@ -5,11 +5,13 @@ tasks, returns the results in submission order, re-raises a failed task's own
 exception (after cancelling the others) and cancels everything outstanding on
 Ctrl-C. Without an executor it starts a process pool sized to the CPUs whose
 workers run the engine single-threaded (VORN_NUM_THREADS=1), so processes and
-the engine's own threads do not compete for the same cores.
+the engine's own threads do not compete for the same cores; on a Dask cluster
+each task's engine gets its share of its host's cores.
 """
 
 from __future__ import annotations
 
+import collections
 import concurrent.futures
 import contextlib
 import functools
@@ -139,7 +141,8 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
         # data: a task then depends on nothing a lost worker held, so the
         # scheduler can rerun it anywhere.
         columns = [[value] * len(arguments) for value in shared] + [list(c) for c in zip(*arguments)]
-        futures = client.map(function, *columns, pure=False)
+        task = functools.partial(_on_dask_worker, _task_threads_by_worker(client), os.getpid(), function)
+        futures = client.map(task, *columns, pure=False)
         index = {future.key: position for position, future in enumerate(futures)}
         # with_results fetches results in batches rather than one round trip each
         completed: Iterable[Any] = distributed.as_completed(futures, with_results=True)
@@ -151,6 +154,35 @@ def _run_on_dask(client: Any, function: Callable[..., R], shared: Sequence[Any],
         client.cancel(futures)
         raise
     return results
+
+
+def _task_threads_by_worker(client: Any) -> dict[str, int]:
+    """For each worker address, the tasks its host runs at once: the threads
+    of every worker on the same host."""
+    workers: dict[str, Any] = client.scheduler_info().get("workers", {})
+    per_host: collections.Counter[str] = collections.Counter()
+    for info in workers.values():
+        per_host[str(info.get("host"))] += int(info.get("nthreads", 1))
+    return {address: per_host[str(info.get("host"))] for address, info in workers.items()}
+
+
+_share_set_here = False
+
+
+def _on_dask_worker(task_threads: dict[str, int], caller: int, function: Callable[..., R], *args: Any) -> R:
+    """Run one task on a Dask worker whose engine uses this task's share of
+    the host's cores: the cores the process may use divided by the tasks the
+    host's workers run at once. A VORN_NUM_THREADS the worker was started
+    with is kept, and so is the caller's own process (a cluster of threads)."""
+    global _share_set_here
+    if os.getpid() != caller and (_share_set_here or "VORN_NUM_THREADS" not in os.environ):
+        import distributed
+
+        address = distributed.get_worker().address
+        cores = len(os.sched_getaffinity(0)) if hasattr(os, "sched_getaffinity") else os.cpu_count() or 1
+        os.environ["VORN_NUM_THREADS"] = str(max(1, cores // task_threads.get(address, cores)))
+        _share_set_here = True
+    return function(*args)
 
 
 def _dask_widget(distributed: Any, futures: list[Any]) -> bool:

@@ -11,6 +11,7 @@ import pytest
 import vorn
 import vorn_core
 from vorn.comparison import summary_text
+from vorn.parallel import run_tasks
 
 distributed = pytest.importorskip("distributed")
 
@@ -112,3 +113,14 @@ def test_ctrl_c_cancels_outstanding_tasks(client):
         threading.Event().wait(0.1)
         left = client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
     assert left == 0
+
+
+def _engine_threads(_):
+    return os.environ.get("VORN_NUM_THREADS")
+
+
+def test_worker_engines_get_their_share_of_the_host_cores():
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                                  silence_logs=50) as cluster, distributed.Client(cluster) as own:
+        seen = set(run_tasks(_engine_threads, [], [(task,) for task in range(6)], own, False))
+    assert seen == {str(max(1, len(os.sched_getaffinity(0)) // 2))}
