@@ -120,7 +120,7 @@ def _engine_threads(_):
 
 
 def test_worker_engines_get_their_share_of_the_host_cores():
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=":0",
                                   silence_logs=50) as cluster, distributed.Client(cluster) as own:
         seen = set(run_tasks(_engine_threads, [], [(task,) for task in range(6)], own, False))
     assert seen == {str(max(1, len(os.sched_getaffinity(0)) // 2))}
