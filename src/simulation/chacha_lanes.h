@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "simulation/chacha_constants.h"
 #include "simulation/keystream_kernel.h"
 
 namespace {
@@ -109,6 +110,48 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     lanes_rounds<V, W>(start, double_rounds, out);
 }
 
+// 64-bit lanes as many as a V holds 32-bit ones (a template spelled out per
+// width: a vector size that depends on a template parameter is dropped).
+template <unsigned W>
+struct lanes_wide;
+template <>
+struct lanes_wide<4> {
+    typedef std::uint64_t type __attribute__((vector_size(32)));
+};
+template <>
+struct lanes_wide<8> {
+    typedef std::uint64_t type __attribute__((vector_size(64)));
+};
+template <>
+struct lanes_wide<16> {
+    typedef std::uint64_t type __attribute__((vector_size(128)));
+};
+
+// Keys of W generators seeded first_seed + l, expanded side by side (the
+// eight linear congruential steps of ChaCha12Generator::next_key_word on
+// 64-bit lanes), lane-major in keys; then block 0 of streams 0 and 1 of each.
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
+                                                                    std::uint32_t* keys, std::uint32_t* stream0,
+                                                                    std::uint32_t* stream1) {
+    typedef typename lanes_wide<W>::type Wide;
+    Wide state;
+    for (unsigned l = 0; l < W; ++l) state[l] = first_seed + l;
+    V start[16];
+    for (int i = 0; i < 4; ++i) start[i] = V{} + vorn::kChaChaSigma[i];
+    for (int i = 0; i < 8; ++i) {
+        state = state * vorn::kKeyStepMultiplier + vorn::kKeyStepIncrement;
+        const V word = __builtin_convertvector(((state >> 18) ^ state) >> 27, V);  // the low 32 bits
+        const V rotation = __builtin_convertvector(state >> 59, V);
+        start[4 + i] = (word >> rotation) | (word << ((32 - rotation) & 31));
+        __builtin_memcpy(keys + i * W, &start[4 + i], sizeof(V));
+    }
+    for (int i = 12; i < 16; ++i) start[i] = V{};
+    lanes_rounds<V, W>(start, double_rounds, stream0);
+    start[14] = V{} + 1;
+    lanes_rounds<V, W>(start, double_rounds, stream1);
+}
+
 // `blocks` consecutive blocks of each of W input states (lane-major, as
 // lanes_states), from each lane's counter (words 12-13, wrapping like the
 // cipher's). Each block is read as 8 draws of two words (low word first)
@@ -168,7 +211,13 @@ inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::ui
 // the including file (and so under its instruction set).
 template <class V, unsigned W>
 constexpr vorn::KeystreamKernel lanes_kernel(const char* name, bool (*supported)() = nullptr) {
-    return {name, W, &lanes_blocks<V, W>, &lanes_states<V, W>, &lanes_count_at_least<V, W>, supported};
+    return {name,
+            W,
+            &lanes_blocks<V, W>,
+            &lanes_states<V, W>,
+            &lanes_seeded_first_blocks<V, W>,
+            &lanes_count_at_least<V, W>,
+            supported};
 }
 
 #undef VORN_LANES_QUARTER_ROUND

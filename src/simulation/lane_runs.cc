@@ -119,13 +119,7 @@ public:
         }
         for (unsigned l = 0; l < lanes_; ++l) {
             for (unsigned i = 0; i < 16; ++i) {
-                const std::uint32_t word = i < 4 ? kChaChaSigma[i] : 0;
-                fresh_request_inputs_[i * lanes_ + l] = word;
-                fresh_loss_inputs_[i * lanes_ + l] = word;
-                pool_inputs_[i * lanes_ + l] = word;
-            }
-            fresh_loss_inputs_[14 * lanes_ + l] = 1;  // memory-loss stream
-            for (unsigned i = 0; i < 16; ++i) {
+                pool_inputs_[i * lanes_ + l] = i < 4 ? kChaChaSigma[i] : 0;
                 sweep_inputs_[i * lanes_ + l] = i < 4 ? kChaChaSigma[i] : 0;  // words 14-15: the generation stream
                 sweep_thresholds_[i * lanes_ + l] = 0;
             }
@@ -145,7 +139,7 @@ public:
     }
 
     // New runs start a lane-width at a time: the first block of both of
-    // their streams is computed in two kernel calls, and their first rounds
+    // their streams is computed in one kernel call (with their keys), and their first rounds
     // played from those. Runs that need more blocks wait in the pool, which
     // computes one block for each of a lane-width of them per kernel call.
     void run() {
@@ -167,20 +161,12 @@ private:
         const unsigned n = left < lanes_ ? static_cast<unsigned>(left) : lanes_;
         const std::uint64_t first = next_run_;
         next_run_ += n;
-        // The keys of the batch, lane-major as the kernel reads them, the
-        // lanes' seed expansions side by side.
-        std::uint64_t state[kMaxKernelLanes];
-        for (unsigned l = 0; l < n; ++l) state[l] = first_seed_ + first + l;
-        for (unsigned i = 0; i < 8; ++i) {
-            for (unsigned l = 0; l < n; ++l) {
-                const std::uint32_t word = ChaCha12Generator::next_key_word(state[l]);
-                fresh_request_inputs_[(4 + i) * lanes_ + l] = word;
-                fresh_loss_inputs_[(4 + i) * lanes_ + l] = word;
-            }
-        }
+        // The batch's keys (its seed expansions side by side) and the first
+        // block of both streams, in one kernel call; lanes past the last
+        // run compute blocks nobody reads.
         stop_.poll();
-        kernel_.states(fresh_request_inputs_, ChaCha12Generator::kDoubleRounds, fresh_request_blocks_);
-        kernel_.states(fresh_loss_inputs_, ChaCha12Generator::kDoubleRounds, fresh_loss_blocks_);
+        kernel_.seeded_first_blocks(first_seed_ + first, ChaCha12Generator::kDoubleRounds, fresh_keys_,
+                                    fresh_request_blocks_, fresh_loss_blocks_);
         for (unsigned l = 0; l < n; ++l) {
             const unsigned slot = free_[free_count_ - 1];
             LiveRun& run = pool_[slot];
@@ -228,9 +214,9 @@ private:
         }
     }
 
-    // The key of the new run in lane l, from the batch's block inputs.
+    // The key of the new run in lane l, from the batch's keys.
     void take_key(LiveRun& run, unsigned l) const {
-        for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_request_inputs_[(4 + i) * lanes_ + l];
+        for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_keys_[i * lanes_ + l];
     }
 
     // One block for each of up to a lane-width of waiting runs.
@@ -457,8 +443,7 @@ private:
     const std::uint8_t* rotate_ = nullptr;
 
     std::uint64_t next_run_ = 0;
-    alignas(64) std::uint32_t fresh_request_inputs_[kBlockWords * kMaxKernelLanes];
-    alignas(64) std::uint32_t fresh_loss_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t fresh_keys_[8 * kMaxKernelLanes];
     alignas(64) std::uint32_t fresh_request_blocks_[kBlockWords * kMaxKernelLanes];
     alignas(64) std::uint32_t fresh_loss_blocks_[kBlockWords * kMaxKernelLanes];
 
