@@ -104,6 +104,8 @@ public:
           first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
           totals_(totals), memo_(memo), stop_(stop) {
         for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
+        // (draw >> 12) >= b exactly when draw >= b * 2^12, for b < 2^52.
+        for (unsigned i = 0; i < 2 * kBlockDraws; ++i) buffer_thresholds_[i] = bound_[i % hops_] << 12;
         for (unsigned k = 0; k < kBlockDraws; ++k) next_draw_[k] = static_cast<std::uint8_t>((k + kBlockDraws) % hops_);
         if (kBlockDraws % hops_ != 0) rotate_ = next_draw_;
         // Row q: the thresholds of the 8 draws of a block whose first draw
@@ -329,13 +331,13 @@ private:
         run.rounds += left;
         std::uint64_t remaining = left * hops_;
         std::uint64_t drops = failed;
-        unsigned phase = 0;
-        while (remaining != 0 && run.request.available() != 0) {
-            drops += (run.request.draw(0) >> 12) >= bound_[phase] ? 1 : 0;
-            ++run.request.next;
-            phase = phase + 1 == hops_ ? 0 : phase + 1;
-            --remaining;
-        }
+        // The buffer's head starts a round, so its draw i belongs to hop i mod hops.
+        const unsigned available = run.request.available();
+        const unsigned buffered = remaining < available ? static_cast<unsigned>(remaining) : available;
+        for (unsigned i = 0; i < buffered; ++i) drops += run.request.draw(i) >= buffer_thresholds_[i] ? 1 : 0;
+        run.request.next += buffered;
+        remaining -= buffered;
+        const unsigned phase = buffered % hops_;
         totals_.drops += drops;
         if (remaining != 0) {
             Sweep& sweep = sweeps_.emplace_back();
@@ -433,6 +435,9 @@ private:
     const StopCheck& stop_;
 
     std::uint64_t bound_[kMaxLaneHops];
+    // The losing threshold of draw i of a buffer whose head starts a round
+    // (a buffer holds at most two blocks of draws).
+    std::uint64_t buffer_thresholds_[2 * kBlockDraws];
     alignas(64) std::uint32_t rows_[kBlockWords * kMaxLaneHops];
     // The hop of the first draw of a piece after one whose first draw belongs to hop q.
     std::uint32_t piece_phase_[kMaxLaneHops];
