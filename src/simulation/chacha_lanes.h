@@ -129,7 +129,8 @@ struct lanes_wide<16> {
 
 // Keys of W generators seeded first_seed + l, expanded side by side (the
 // eight linear congruential steps of ChaCha12Generator::next_key_word on
-// 64-bit lanes), lane-major in keys; then block 0 of streams 0 and 1 of each.
+// 64-bit lanes), lane-major in keys; then block 0 of streams 0 and 1 of
+// each, left lane-major (no transpose: the runs read a few words of each).
 template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
                                                                     std::uint32_t* keys, std::uint32_t* stream0,
@@ -147,9 +148,12 @@ inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64
         __builtin_memcpy(keys + i * W, &start[4 + i], sizeof(V));
     }
     for (int i = 12; i < 16; ++i) start[i] = V{};
-    lanes_rounds<V, W>(start, double_rounds, stream0);
+    V x[16];
+    lanes_keystream<V, W>(start, double_rounds, x);
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(stream0 + i * W, &x[i], sizeof(V));
     start[14] = V{} + 1;
-    lanes_rounds<V, W>(start, double_rounds, stream1);
+    lanes_keystream<V, W>(start, double_rounds, x);
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(stream1 + i * W, &x[i], sizeof(V));
 }
 
 // `blocks` consecutive blocks of each of W input states (lane-major, as

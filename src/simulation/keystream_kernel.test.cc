@@ -133,8 +133,8 @@ TEST(KeystreamKernel, seeded_first_blocks_match_the_scalar_key_expansion_and_blo
                     input[14] = stream;
                     ChaChaState expected;
                     vorn::chacha_block(input, 6, expected);
-                    const std::uint32_t* block = (stream == 0 ? stream0 : stream1) + 16 * l;
-                    for (int i = 0; i < 16; ++i) mismatches += block[i] != expected[i];
+                    const std::uint32_t* lane = (stream == 0 ? stream0 : stream1) + l;
+                    for (int i = 0; i < 16; ++i) mismatches += lane[i * kernel.lanes] != expected[i];
                 }
             }
         }

@@ -18,38 +18,44 @@ constexpr unsigned kBlockDraws = 8;
 constexpr std::uint64_t kSweepPieceBlocks = 32;
 
 // The draws of one stream of a run not yet read: at first block 0 where the
-// kernel left it, later what is left of the blocks so far (fewer than a round
-// needs) followed by the newest block, in the run's own storage.
+// kernel left it (one lane of a lane-major batch, its words `lanes` apart),
+// later what is left of the blocks so far (fewer than a round needs)
+// followed by the newest block, in the run's own storage (words adjacent).
 struct StreamDraws {
     std::uint32_t own[2 * kBlockWords];
-    const std::uint32_t* words = nullptr;  // draw i at words + 2 (next + i)
+    const std::uint32_t* words = nullptr;  // word w of the draws at words[w * stride]
+    unsigned stride = 1;
     unsigned next = 0;
     unsigned end = 0;
     std::uint64_t counter = 0;  // the next block to compute
 
     unsigned available() const { return end - next; }
 
-    // Draw i from the next one, little-endian.
+    // Draw i from the next one: its low word, then its high word.
     std::uint64_t draw(unsigned i) const {
-        std::uint64_t value;
-        std::memcpy(&value, words + 2 * (next + i), sizeof value);
-        return value;
+        const std::uint32_t* low = words + 2 * (next + i) * stride;
+        return low[0] | (std::uint64_t{low[stride]} << 32);
     }
 
-    // Block 0 (16 words, left where they are) as the only draws.
-    void start(const std::uint32_t* block) {
-        words = block;
+    // Block 0, in lane `lane` of a lane-major batch of `lanes` blocks (left
+    // where it is), as the only draws.
+    void start(const std::uint32_t* batch, unsigned lane, unsigned lanes) {
+        words = batch + lane;
+        stride = lanes;
         next = 0;
         end = kBlockDraws;
         counter = 1;
     }
 
     // Moves the draws not yet read into own storage (before the block they
-    // are read from is overwritten).
+    // are read from is overwritten). Word by word in increasing order, which
+    // is safe when they are in own storage already (they move down).
     void keep() {
         const unsigned left = end - next;
-        std::memmove(own, words + 2 * next, 2 * left * sizeof(std::uint32_t));
+        const std::uint32_t* from = words + 2 * next * stride;
+        for (unsigned w = 0; w < 2 * left; ++w) own[w] = from[w * stride];
         words = own;
+        stride = 1;
         next = 0;
         end = left;
     }
@@ -173,8 +179,8 @@ private:
             const unsigned slot = free_[free_count_ - 1];
             LiveRun& run = pool_[slot];
             run.index = first + l;
-            run.request.start(fresh_request_blocks_ + kBlockWords * l);
-            run.loss.start(fresh_loss_blocks_ + kBlockWords * l);
+            run.request.start(fresh_request_blocks_, l, lanes_);
+            run.loss.start(fresh_loss_blocks_, l, lanes_);
             run.clock = 0.0;
             run.fidelity = start_fidelity_;
             run.rounds = 0;
