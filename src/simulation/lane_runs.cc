@@ -113,7 +113,9 @@ public:
         // (draw >> 12) >= b exactly when draw >= b * 2^12, for b < 2^52.
         for (unsigned i = 0; i < 2 * kBlockDraws; ++i) buffer_thresholds_[i] = bound_[i % hops_] << 12;
         for (unsigned k = 0; k < kBlockDraws; ++k) next_draw_[k] = static_cast<std::uint8_t>((k + kBlockDraws) % hops_);
-        if (kBlockDraws % hops_ != 0) rotate_ = next_draw_;
+        bool one_bound = true;
+        for (unsigned h = 1; h < hops_; ++h) one_bound = one_bound && bound_[h] == bound_[0];
+        if (kBlockDraws % hops_ != 0 && !one_bound) rotate_ = next_draw_;
         // Row q: the thresholds of the 8 draws of a block whose first draw
         // belongs to hop q. A draw loses when its top 52 bits reach the hop's
         // bound b, that is when the whole draw reaches b * 2^12 (b < 2^52).
@@ -449,7 +451,9 @@ private:
     std::uint32_t piece_phase_[kMaxLaneHops];
     // From one block to the next, draw k has the hop that draw
     // rotate_[k] = (k + 8) mod hops had; null when the hop count divides 8
-    // (every block starts with the same hop).
+    // (every block starts with the same hop) or every hop has the same bound
+    // (every draw has the same threshold), which spares the kernel moving
+    // thresholds.
     std::uint8_t next_draw_[kBlockDraws];
     const std::uint8_t* rotate_ = nullptr;
 
