@@ -177,56 +177,91 @@ private:
         stop_.poll();
         kernel_.seeded_first_blocks(first_seed_ + first, ChaCha12Generator::kDoubleRounds, fresh_keys_,
                                     fresh_request_blocks_, fresh_loss_blocks_);
+        if (!first_round_known_) {
+            for (unsigned l = 0; l < n; ++l) play_on(new_run(first, l));
+            return;
+        }
+        // Every run's first round from block 0 of its two streams: how many
+        // attempts failed and whether a pair was lost. Only the draws differ
+        // from run to run, and branches on them mispredict, so the runs are
+        // then taken by outcome, from lane masks.
+        std::uint32_t failed_lanes = 0;
+        std::uint32_t lost_lanes = 0;
+        std::uint8_t failed[kMaxKernelLanes];
         for (unsigned l = 0; l < n; ++l) {
-            const unsigned slot = free_[free_count_ - 1];
-            LiveRun& run = pool_[slot];
-            run.index = first + l;
-            run.request.start(fresh_request_blocks_, l, lanes_);
-            run.loss.start(fresh_loss_blocks_, l, lanes_);
-            run.clock = 0.0;
-            run.fidelity = start_fidelity_;
-            run.rounds = 0;
-            run.loss_draws = 0;
-            if (first_round_known_) {
-                // The first round from its two possible ends: only the draws
-                // differ from run to run, and branches on them mispredict.
-                std::uint64_t failed = 0;
-                bool pair_lost = false;
-                for (unsigned h = 0; h < hops_; ++h) {
-                    failed += (run.request.draw(h) >> 12) >= bound_[h] ? 1 : 0;
-                    pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
+            unsigned attempts_failed = 0;
+            bool pair_lost = false;
+            for (unsigned h = 0; h < hops_; ++h) {
+                attempts_failed += lane_draw(fresh_request_blocks_, l, h) >= buffer_thresholds_[h] ? 1 : 0;
+                pair_lost |= (lane_draw(fresh_loss_blocks_, l, h) >> 12) < kMemoryLossBound;
+            }
+            failed[l] = static_cast<std::uint8_t>(attempts_failed);
+            failed_lanes |= static_cast<std::uint32_t>(attempts_failed != 0) << l;
+            lost_lanes |= static_cast<std::uint32_t>(pair_lost) << l;
+        }
+        const std::uint32_t batch = (std::uint32_t{1} << n) - 1;
+        for (unsigned lost = 0; lost < 2; ++lost) {
+            const RoundEnd& end = first_round_[lost];
+            std::uint32_t lanes = batch & ~failed_lanes & (lost != 0 ? lost_lanes : ~lost_lanes);
+            if (lanes == 0) continue;
+            if (end.ends) {
+                // Settled in one round: no run state needed.
+                const auto settled = static_cast<unsigned>(std::popcount(lanes));
+                totals_.successes += end.met ? settled : 0;
+                totals_.rounds += settled;
+                totals_.keystream_words += std::uint64_t{4} * hops_ * settled;  // hops draws of two words per stream
+                for (; lanes != 0; lanes &= lanes - 1) {
+                    const std::uint64_t index = first + static_cast<unsigned>(std::countr_zero(lanes));
+                    latency_[index] = end.clock;
+                    fidelity_[index] = end.fidelity;
+                    success_[index] = end.met;
                 }
-                if (failed != 0) {
-                    take_key(run, l);
-                    abandon(run, failed);
-                    continue;
-                }
+                continue;
+            }
+            for (; lanes != 0; lanes &= lanes - 1) {
+                LiveRun& run = new_run(first, static_cast<unsigned>(std::countr_zero(lanes)));
                 run.request.next = hops_;
                 run.loss.next = hops_;
                 run.rounds = 1;
                 run.loss_draws = hops_;
-                const RoundEnd& end = first_round_[pair_lost ? 1 : 0];
-                if (end.ends) {
-                    finish(run, end.met, end.clock, end.fidelity);
-                    continue;
-                }
                 run.clock = end.clock;
                 run.fidelity = end.fidelity;
+                play_on(run);
             }
-            take_key(run, l);
-            if (!advance(run)) {
-                // Waits for a block: the pool needs its draws.
-                run.request.keep();
-                run.loss.keep();
-                --free_count_;
-                busy_[busy_count_++] = slot;
-            }
+        }
+        for (std::uint32_t lanes = failed_lanes; lanes != 0; lanes &= lanes - 1) {
+            const auto l = static_cast<unsigned>(std::countr_zero(lanes));
+            abandon(new_run(first, l), failed[l]);
         }
     }
 
-    // The key of the new run in lane l, from the batch's keys.
-    void take_key(LiveRun& run, unsigned l) const {
+    // Draw i of block 0 of the run in lane l of a lane-major batch.
+    std::uint64_t lane_draw(const std::uint32_t* blocks, unsigned l, unsigned i) const {
+        return blocks[2 * i * lanes_ + l] | (std::uint64_t{blocks[(2 * i + 1) * lanes_ + l]} << 32);
+    }
+
+    // The run in lane l of the batch starting at run `first`, at its start,
+    // in a free place of the pool (which it keeps only if it waits there).
+    LiveRun& new_run(std::uint64_t first, unsigned l) {
+        LiveRun& run = pool_[free_[free_count_ - 1]];
+        run.index = first + l;
+        run.request.start(fresh_request_blocks_, l, lanes_);
+        run.loss.start(fresh_loss_blocks_, l, lanes_);
+        run.clock = 0.0;
+        run.fidelity = start_fidelity_;
+        run.rounds = 0;
+        run.loss_draws = 0;
         for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_keys_[i * lanes_ + l];
+        return run;
+    }
+
+    // Plays the rounds of the newest run (from new_run) that its first
+    // blocks hold; a run that needs more waits in the pool.
+    void play_on(LiveRun& run) {
+        if (advance(run)) return;
+        run.request.keep();
+        run.loss.keep();
+        busy_[busy_count_++] = free_[--free_count_];
     }
 
     // One block for each of up to a lane-width of waiting runs.
