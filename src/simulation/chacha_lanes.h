@@ -110,8 +110,8 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     lanes_rounds<V, W>(start, double_rounds, out);
 }
 
-// 64-bit lanes as many as a V holds 32-bit ones (a template spelled out per
-// width: a vector size that depends on a template parameter is dropped).
+// 64-bit lanes as many as a V holds 32-bit ones (spelled out per width: a
+// vector size that depends on a template parameter is dropped).
 template <unsigned W>
 struct lanes_wide;
 template <>
@@ -127,6 +127,24 @@ struct lanes_wide<16> {
     typedef std::uint64_t type __attribute__((vector_size(128)));
 };
 
+// After k + 1 key steps the state of seed s + l is that of seed s plus
+// l * multiplier^(k + 1) (mod 2^64): offset[k][l].
+template <unsigned W>
+struct lanes_key_offsets {
+    std::uint64_t offset[8][W];
+
+    constexpr lanes_key_offsets() : offset{} {
+        std::uint64_t power = 1;
+        for (unsigned k = 0; k < 8; ++k) {
+            power *= vorn::kKeyStepMultiplier;
+            for (unsigned l = 0; l < W; ++l) offset[k][l] = l * power;
+        }
+    }
+};
+
+template <unsigned W>
+constexpr lanes_key_offsets<W> kLanesKeyOffsets{};
+
 // Keys of W generators seeded first_seed + l, expanded side by side (the
 // eight linear congruential steps of ChaCha12Generator::next_key_word on
 // 64-bit lanes), lane-major in keys; then block 0 of streams 0 and 1 of
@@ -135,13 +153,18 @@ template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
                                                                     std::uint32_t* keys, std::uint32_t* stream0,
                                                                     std::uint32_t* stream1) {
+    // Seed first_seed steps alone; each lane's state is an offset from it,
+    // so the lanes need no multiply (64-bit multiplies on the widest
+    // vectors would lower the core's clock for the keystream work after).
     typedef typename lanes_wide<W>::type Wide;
-    Wide state;
-    for (unsigned l = 0; l < W; ++l) state[l] = first_seed + l;
     V start[16];
     for (int i = 0; i < 4; ++i) start[i] = V{} + vorn::kChaChaSigma[i];
+    std::uint64_t first_state = first_seed;
     for (int i = 0; i < 8; ++i) {
-        state = state * vorn::kKeyStepMultiplier + vorn::kKeyStepIncrement;
+        first_state = first_state * vorn::kKeyStepMultiplier + vorn::kKeyStepIncrement;
+        Wide state;
+        __builtin_memcpy(&state, kLanesKeyOffsets<W>.offset[i], sizeof state);
+        state += first_state;
         const V word = __builtin_convertvector(((state >> 18) ^ state) >> 27, V);  // the low 32 bits
         const V rotation = __builtin_convertvector(state >> 59, V);
         start[4 + i] = (word >> rotation) | (word << ((32 - rotation) & 31));
