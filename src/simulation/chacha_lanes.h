@@ -153,9 +153,10 @@ template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
                                                                     std::uint32_t* keys, std::uint32_t* stream0,
                                                                     std::uint32_t* stream1) {
-    // Seed first_seed steps alone; each lane's state is an offset from it,
-    // so the lanes need no multiply (64-bit multiplies on the widest
-    // vectors would lower the core's clock for the keystream work after).
+    // Seed first_seed steps alone; each lane's state is a fixed offset from
+    // it, so the lanes need no multiply (64-bit multiplies on the widest
+    // vectors, measured on AVX-512, slow the keystream work that follows
+    // them, likely by lowering the core's clock).
     typedef typename lanes_wide<W>::type Wide;
     V start[16];
     for (int i = 0; i < 4; ++i) start[i] = V{} + vorn::kChaChaSigma[i];

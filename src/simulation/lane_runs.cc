@@ -148,9 +148,9 @@ public:
         free_count_ = kPoolRuns;
     }
 
-    // New runs start a lane-width at a time: the first block of both of
-    // their streams is computed in one kernel call (with their keys), and their first rounds
-    // played from those. Runs that need more blocks wait in the pool, which
+    // New runs start a lane-width at a time: their keys and the first block
+    // of both of their streams come from one kernel call, and their first
+    // rounds are played from those. Runs that need more blocks wait in the pool, which
     // computes one block for each of a lane-width of them per kernel call.
     void run() {
         while (next_run_ < count_) {
