@@ -11,14 +11,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "simulation/chacha_constants.h"
 #include "simulation/keystream_kernel.h"
 
 namespace vorn {
 
 using ChaChaState = std::array<std::uint32_t, 16>;
-
-// "expand 32-byte k" as little-endian words: words 0-3 of every block input.
-inline constexpr std::array<std::uint32_t, 4> kChaChaSigma = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
 
 // One ChaCha block: `double_rounds` column/diagonal round pairs applied to
 // `input`, then `input` added word-wise. 6 double rounds give ChaCha12.
@@ -72,7 +70,7 @@ public:
     // One step of that expansion: advances `state` (starting at the seed)
     // and returns the next key word.
     static std::uint32_t next_key_word(std::uint64_t& state) {
-        state = state * 0x5851F42D4C957F2DULL + 0xA17654E46FBE17F3ULL;
+        state = state * kKeyStepMultiplier + kKeyStepIncrement;
         const auto xorshifted = static_cast<std::uint32_t>(((state >> 18) ^ state) >> 27);
         return std::rotr(xorshifted, static_cast<int>(state >> 59));
     }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "simulation/chacha_constants.h"
 #include "simulation/keystream_kernel.h"
 
 namespace {
@@ -109,6 +110,76 @@ inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inp
     lanes_rounds<V, W>(start, double_rounds, out);
 }
 
+// 64-bit lanes as many as a V holds 32-bit ones (spelled out per width: a
+// vector size that depends on a template parameter is dropped).
+template <unsigned W>
+struct lanes_wide;
+template <>
+struct lanes_wide<4> {
+    typedef std::uint64_t type __attribute__((vector_size(32)));
+};
+template <>
+struct lanes_wide<8> {
+    typedef std::uint64_t type __attribute__((vector_size(64)));
+};
+template <>
+struct lanes_wide<16> {
+    typedef std::uint64_t type __attribute__((vector_size(128)));
+};
+
+// After k + 1 key steps the state of seed s + l is that of seed s plus
+// l * multiplier^(k + 1) (mod 2^64): offset[k][l].
+template <unsigned W>
+struct lanes_key_offsets {
+    std::uint64_t offset[8][W];
+
+    constexpr lanes_key_offsets() : offset{} {
+        std::uint64_t power = 1;
+        for (unsigned k = 0; k < 8; ++k) {
+            power *= vorn::kKeyStepMultiplier;
+            for (unsigned l = 0; l < W; ++l) offset[k][l] = l * power;
+        }
+    }
+};
+
+template <unsigned W>
+constexpr lanes_key_offsets<W> kLanesKeyOffsets{};
+
+// Keys of W generators seeded first_seed + l, expanded side by side (the
+// eight linear congruential steps of ChaCha12Generator::next_key_word on
+// 64-bit lanes), lane-major in keys; then block 0 of streams 0 and 1 of
+// each, left lane-major (no transpose: the runs read a few words of each).
+template <class V, unsigned W>
+inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
+                                                                    std::uint32_t* keys, std::uint32_t* stream0,
+                                                                    std::uint32_t* stream1) {
+    // Seed first_seed steps alone; each lane's state is a fixed offset from
+    // it, so the lanes need no multiply (64-bit multiplies on the widest
+    // vectors, measured on AVX-512, slow the keystream work that follows
+    // them, likely by lowering the core's clock).
+    typedef typename lanes_wide<W>::type Wide;
+    V start[16];
+    for (int i = 0; i < 4; ++i) start[i] = V{} + vorn::kChaChaSigma[i];
+    std::uint64_t first_state = first_seed;
+    for (int i = 0; i < 8; ++i) {
+        first_state = first_state * vorn::kKeyStepMultiplier + vorn::kKeyStepIncrement;
+        Wide state;
+        __builtin_memcpy(&state, kLanesKeyOffsets<W>.offset[i], sizeof state);
+        state += first_state;
+        const V word = __builtin_convertvector(((state >> 18) ^ state) >> 27, V);  // the low 32 bits
+        const V rotation = __builtin_convertvector(state >> 59, V);
+        start[4 + i] = (word >> rotation) | (word << ((32 - rotation) & 31));
+        __builtin_memcpy(keys + i * W, &start[4 + i], sizeof(V));
+    }
+    for (int i = 12; i < 16; ++i) start[i] = V{};
+    V x[16];
+    lanes_keystream<V, W>(start, double_rounds, x);
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(stream0 + i * W, &x[i], sizeof(V));
+    start[14] = V{} + 1;
+    lanes_keystream<V, W>(start, double_rounds, x);
+    for (int i = 0; i < 16; ++i) __builtin_memcpy(stream1 + i * W, &x[i], sizeof(V));
+}
+
 // `blocks` consecutive blocks of each of W input states (lane-major, as
 // lanes_states), from each lane's counter (words 12-13, wrapping like the
 // cipher's). Each block is read as 8 draws of two words (low word first)
@@ -168,7 +239,13 @@ inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::ui
 // the including file (and so under its instruction set).
 template <class V, unsigned W>
 constexpr vorn::KeystreamKernel lanes_kernel(const char* name, bool (*supported)() = nullptr) {
-    return {name, W, &lanes_blocks<V, W>, &lanes_states<V, W>, &lanes_count_at_least<V, W>, supported};
+    return {name,
+            W,
+            &lanes_blocks<V, W>,
+            &lanes_states<V, W>,
+            &lanes_seeded_first_blocks<V, W>,
+            &lanes_count_at_least<V, W>,
+            supported};
 }
 
 #undef VORN_LANES_QUARTER_ROUND

@@ -1,5 +1,6 @@
 #include "simulation/ensemble.h"
 
+#include <bit>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -153,10 +154,19 @@ struct Sums {
     double latency_sum = 0.0;
 
     void add(const Chunk& chunk) {
+        // A failed run adds +0.0 (its fidelity's bits masked off), which
+        // leaves the sum as it was (it starts at +0.0 and never becomes
+        // -0.0): the same sum without a branch on each run's outcome, which
+        // mispredicts. The sums stay in registers through the chunk.
+        double fidelities = fidelity_sum;
+        double latencies = latency_sum;
         for (std::uint64_t j = 0; j < chunk.count; ++j) {
-            if (chunk.success[j]) fidelity_sum += chunk.fidelity[j];
-            latency_sum += chunk.latency[j];
+            const std::uint64_t keep = std::uint64_t{0} - static_cast<std::uint64_t>(chunk.success[j]);
+            fidelities += std::bit_cast<double>(std::bit_cast<std::uint64_t>(chunk.fidelity[j]) & keep);
+            latencies += chunk.latency[j];
         }
+        fidelity_sum = fidelities;
+        latency_sum = latencies;
         totals.add(chunk.totals);
     }
 };

@@ -20,6 +20,14 @@ struct KeystreamKernel {
     // state l at inputs[i * lanes + l]), block l at out[16 * l ..]: the first
     // blocks of several generators at the cost of one kernel call.
     void (*states)(const std::uint32_t* inputs, int double_rounds, std::uint32_t* out);
+    // The generators seeded first_seed, first_seed + 1, ..., first_seed +
+    // lanes - 1 (seed l wrapping like a 64-bit sum), expanded to keys side by
+    // side as ChaCha12Generator::key_words_from_u64 does one at a time: key
+    // word i of generator l at keys[i * lanes + l]; block 0 of its stream 0
+    // and of its stream 1 lane-major too: word i at stream0[i * lanes + l]
+    // and stream1[i * lanes + l].
+    void (*seeded_first_blocks)(std::uint64_t first_seed, int double_rounds, std::uint32_t* keys,
+                                std::uint32_t* stream0, std::uint32_t* stream1);
     // Sweeps over `lanes` streams at once, storing no keystream: `blocks`
     // consecutive blocks of each lane's input state (lane-major as `states`)
     // from its counter (input words 12-13). Each block is read as 8 draws of

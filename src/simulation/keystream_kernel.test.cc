@@ -112,6 +112,36 @@ TEST(KeystreamKernel, every_supported_kernel_is_bit_identical_to_the_block_funct
     EXPECT_GE(kernels_run, 1);
 }
 
+// Seeds expanded side by side against the generator's one-at-a-time
+// expansion and the block function, with seeds whose lanes wrap past 2^64.
+TEST(KeystreamKernel, seeded_first_blocks_match_the_scalar_key_expansion_and_blocks) {
+    for (const KeystreamKernel& kernel : vorn::keystream_kernels()) {
+        if (!kernel.supported()) continue;
+        std::mt19937_64 rng(200 + kernel.lanes);
+        std::uint64_t mismatches = 0;
+        for (int trial = 0; trial < 20; ++trial) {
+            const std::uint64_t first_seed = trial == 0 ? 0 : trial == 1 ? UINT64_MAX - 2 : rng();
+            std::uint32_t keys[8 * vorn::kMaxKernelLanes];
+            std::uint32_t stream0[16 * vorn::kMaxKernelLanes];
+            std::uint32_t stream1[16 * vorn::kMaxKernelLanes];
+            kernel.seeded_first_blocks(first_seed, 6, keys, stream0, stream1);
+            for (unsigned l = 0; l < kernel.lanes; ++l) {
+                ChaChaState input{0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
+                vorn::ChaCha12Generator::key_words_from_u64(first_seed + l, input.data() + 4);
+                for (int i = 0; i < 8; ++i) mismatches += keys[i * kernel.lanes + l] != input[4 + i];
+                for (std::uint32_t stream = 0; stream < 2; ++stream) {
+                    input[14] = stream;
+                    ChaChaState expected;
+                    vorn::chacha_block(input, 6, expected);
+                    const std::uint32_t* lane = (stream == 0 ? stream0 : stream1) + l;
+                    for (int i = 0; i < 16; ++i) mismatches += lane[i * kernel.lanes] != expected[i];
+                }
+            }
+        }
+        EXPECT_EQ(mismatches, 0u) << kernel.name;
+    }
+}
+
 // The counting kernel against the block function and a plain comparison:
 // random states, several blocks a call, counters that carry into the high
 // word, draw limits that end inside a block or past the call, thresholds

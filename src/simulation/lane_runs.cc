@@ -18,38 +18,44 @@ constexpr unsigned kBlockDraws = 8;
 constexpr std::uint64_t kSweepPieceBlocks = 32;
 
 // The draws of one stream of a run not yet read: at first block 0 where the
-// kernel left it, later what is left of the blocks so far (fewer than a round
-// needs) followed by the newest block, in the run's own storage.
+// kernel left it (one lane of a lane-major batch, its words `lanes` apart),
+// later what is left of the blocks so far (fewer than a round needs)
+// followed by the newest block, in the run's own storage (words adjacent).
 struct StreamDraws {
     std::uint32_t own[2 * kBlockWords];
-    const std::uint32_t* words = nullptr;  // draw i at words + 2 (next + i)
+    const std::uint32_t* words = nullptr;  // word w of the draws at words[w * stride]
+    unsigned stride = 1;
     unsigned next = 0;
     unsigned end = 0;
     std::uint64_t counter = 0;  // the next block to compute
 
     unsigned available() const { return end - next; }
 
-    // Draw i from the next one, little-endian.
+    // Draw i from the next one: its low word, then its high word.
     std::uint64_t draw(unsigned i) const {
-        std::uint64_t value;
-        std::memcpy(&value, words + 2 * (next + i), sizeof value);
-        return value;
+        const std::uint32_t* low = words + 2 * (next + i) * stride;
+        return low[0] | (std::uint64_t{low[stride]} << 32);
     }
 
-    // Block 0 (16 words, left where they are) as the only draws.
-    void start(const std::uint32_t* block) {
-        words = block;
+    // Block 0, in lane `lane` of a lane-major batch of `lanes` blocks (left
+    // where it is), as the only draws.
+    void start(const std::uint32_t* batch, unsigned lane, unsigned lanes) {
+        words = batch + lane;
+        stride = lanes;
         next = 0;
         end = kBlockDraws;
         counter = 1;
     }
 
     // Moves the draws not yet read into own storage (before the block they
-    // are read from is overwritten).
+    // are read from is overwritten). Word by word in increasing order, which
+    // is safe when they are in own storage already (they move down).
     void keep() {
         const unsigned left = end - next;
-        std::memmove(own, words + 2 * next, 2 * left * sizeof(std::uint32_t));
+        const std::uint32_t* from = words + 2 * next * stride;
+        for (unsigned w = 0; w < 2 * left; ++w) own[w] = from[w * stride];
         words = own;
+        stride = 1;
         next = 0;
         end = left;
     }
@@ -104,8 +110,12 @@ public:
           first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
           totals_(totals), memo_(memo), stop_(stop) {
         for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
+        // (draw >> 12) >= b exactly when draw >= b * 2^12, for b < 2^52.
+        for (unsigned i = 0; i < 2 * kBlockDraws; ++i) buffer_thresholds_[i] = bound_[i % hops_] << 12;
         for (unsigned k = 0; k < kBlockDraws; ++k) next_draw_[k] = static_cast<std::uint8_t>((k + kBlockDraws) % hops_);
-        if (kBlockDraws % hops_ != 0) rotate_ = next_draw_;
+        bool one_bound = true;
+        for (unsigned h = 1; h < hops_; ++h) one_bound = one_bound && bound_[h] == bound_[0];
+        if (kBlockDraws % hops_ != 0 && !one_bound) rotate_ = next_draw_;
         // Row q: the thresholds of the 8 draws of a block whose first draw
         // belongs to hop q. A draw loses when its top 52 bits reach the hop's
         // bound b, that is when the whole draw reaches b * 2^12 (b < 2^52).
@@ -119,13 +129,7 @@ public:
         }
         for (unsigned l = 0; l < lanes_; ++l) {
             for (unsigned i = 0; i < 16; ++i) {
-                const std::uint32_t word = i < 4 ? kChaChaSigma[i] : 0;
-                fresh_request_inputs_[i * lanes_ + l] = word;
-                fresh_loss_inputs_[i * lanes_ + l] = word;
-                pool_inputs_[i * lanes_ + l] = word;
-            }
-            fresh_loss_inputs_[14 * lanes_ + l] = 1;  // memory-loss stream
-            for (unsigned i = 0; i < 16; ++i) {
+                pool_inputs_[i * lanes_ + l] = i < 4 ? kChaChaSigma[i] : 0;
                 sweep_inputs_[i * lanes_ + l] = i < 4 ? kChaChaSigma[i] : 0;  // words 14-15: the generation stream
                 sweep_thresholds_[i * lanes_ + l] = 0;
             }
@@ -144,9 +148,9 @@ public:
         free_count_ = kPoolRuns;
     }
 
-    // New runs start a lane-width at a time: the first block of both of
-    // their streams is computed in two kernel calls, and their first rounds
-    // played from those. Runs that need more blocks wait in the pool, which
+    // New runs start a lane-width at a time: their keys and the first block
+    // of both of their streams come from one kernel call, and their first
+    // rounds are played from those. Runs that need more blocks wait in the pool, which
     // computes one block for each of a lane-width of them per kernel call.
     void run() {
         while (next_run_ < count_) {
@@ -167,70 +171,97 @@ private:
         const unsigned n = left < lanes_ ? static_cast<unsigned>(left) : lanes_;
         const std::uint64_t first = next_run_;
         next_run_ += n;
-        // The keys of the batch, lane-major as the kernel reads them, the
-        // lanes' seed expansions side by side.
-        std::uint64_t state[kMaxKernelLanes];
-        for (unsigned l = 0; l < n; ++l) state[l] = first_seed_ + first + l;
-        for (unsigned i = 0; i < 8; ++i) {
-            for (unsigned l = 0; l < n; ++l) {
-                const std::uint32_t word = ChaCha12Generator::next_key_word(state[l]);
-                fresh_request_inputs_[(4 + i) * lanes_ + l] = word;
-                fresh_loss_inputs_[(4 + i) * lanes_ + l] = word;
-            }
-        }
+        // The batch's keys (its seed expansions side by side) and the first
+        // block of both streams, in one kernel call; lanes past the last
+        // run compute blocks nobody reads.
         stop_.poll();
-        kernel_.states(fresh_request_inputs_, ChaCha12Generator::kDoubleRounds, fresh_request_blocks_);
-        kernel_.states(fresh_loss_inputs_, ChaCha12Generator::kDoubleRounds, fresh_loss_blocks_);
+        kernel_.seeded_first_blocks(first_seed_ + first, ChaCha12Generator::kDoubleRounds, fresh_keys_,
+                                    fresh_request_blocks_, fresh_loss_blocks_);
+        if (!first_round_known_) {
+            for (unsigned l = 0; l < n; ++l) play_on(new_run(first, l));
+            return;
+        }
+        // Every run's first round from block 0 of its two streams: how many
+        // attempts failed and whether a pair was lost. Only the draws differ
+        // from run to run, and branches on them mispredict, so the runs are
+        // then taken by outcome, from lane masks.
+        std::uint32_t failed_lanes = 0;
+        std::uint32_t lost_lanes = 0;
+        std::uint8_t failed[kMaxKernelLanes];
         for (unsigned l = 0; l < n; ++l) {
-            const unsigned slot = free_[free_count_ - 1];
-            LiveRun& run = pool_[slot];
-            run.index = first + l;
-            run.request.start(fresh_request_blocks_ + kBlockWords * l);
-            run.loss.start(fresh_loss_blocks_ + kBlockWords * l);
-            run.clock = 0.0;
-            run.fidelity = start_fidelity_;
-            run.rounds = 0;
-            run.loss_draws = 0;
-            if (first_round_known_) {
-                // The first round from its two possible ends: only the draws
-                // differ from run to run, and branches on them mispredict.
-                std::uint64_t failed = 0;
-                bool pair_lost = false;
-                for (unsigned h = 0; h < hops_; ++h) {
-                    failed += (run.request.draw(h) >> 12) >= bound_[h] ? 1 : 0;
-                    pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
+            unsigned attempts_failed = 0;
+            bool pair_lost = false;
+            for (unsigned h = 0; h < hops_; ++h) {
+                attempts_failed += lane_draw(fresh_request_blocks_, l, h) >= buffer_thresholds_[h] ? 1 : 0;
+                pair_lost |= (lane_draw(fresh_loss_blocks_, l, h) >> 12) < kMemoryLossBound;
+            }
+            failed[l] = static_cast<std::uint8_t>(attempts_failed);
+            failed_lanes |= static_cast<std::uint32_t>(attempts_failed != 0) << l;
+            lost_lanes |= static_cast<std::uint32_t>(pair_lost) << l;
+        }
+        const std::uint32_t batch = (std::uint32_t{1} << n) - 1;
+        for (unsigned lost = 0; lost < 2; ++lost) {
+            const RoundEnd& end = first_round_[lost];
+            std::uint32_t lanes = batch & ~failed_lanes & (lost != 0 ? lost_lanes : ~lost_lanes);
+            if (lanes == 0) continue;
+            if (end.ends) {
+                // Settled in one round: no run state needed.
+                const auto settled = static_cast<unsigned>(std::popcount(lanes));
+                totals_.successes += end.met ? settled : 0;
+                totals_.rounds += settled;
+                totals_.keystream_words += std::uint64_t{4} * hops_ * settled;  // hops draws of two words per stream
+                for (; lanes != 0; lanes &= lanes - 1) {
+                    const std::uint64_t index = first + static_cast<unsigned>(std::countr_zero(lanes));
+                    latency_[index] = end.clock;
+                    fidelity_[index] = end.fidelity;
+                    success_[index] = end.met;
                 }
-                if (failed != 0) {
-                    take_key(run, l);
-                    abandon(run, failed);
-                    continue;
-                }
+                continue;
+            }
+            for (; lanes != 0; lanes &= lanes - 1) {
+                LiveRun& run = new_run(first, static_cast<unsigned>(std::countr_zero(lanes)));
                 run.request.next = hops_;
                 run.loss.next = hops_;
                 run.rounds = 1;
                 run.loss_draws = hops_;
-                const RoundEnd& end = first_round_[pair_lost ? 1 : 0];
-                if (end.ends) {
-                    finish(run, end.met, end.clock, end.fidelity);
-                    continue;
-                }
                 run.clock = end.clock;
                 run.fidelity = end.fidelity;
+                play_on(run);
             }
-            take_key(run, l);
-            if (!advance(run)) {
-                // Waits for a block: the pool needs its draws.
-                run.request.keep();
-                run.loss.keep();
-                --free_count_;
-                busy_[busy_count_++] = slot;
-            }
+        }
+        for (std::uint32_t lanes = failed_lanes; lanes != 0; lanes &= lanes - 1) {
+            const auto l = static_cast<unsigned>(std::countr_zero(lanes));
+            abandon(new_run(first, l), failed[l]);
         }
     }
 
-    // The key of the new run in lane l, from the batch's block inputs.
-    void take_key(LiveRun& run, unsigned l) const {
-        for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_request_inputs_[(4 + i) * lanes_ + l];
+    // Draw i of block 0 of the run in lane l of a lane-major batch.
+    std::uint64_t lane_draw(const std::uint32_t* blocks, unsigned l, unsigned i) const {
+        return blocks[2 * i * lanes_ + l] | (std::uint64_t{blocks[(2 * i + 1) * lanes_ + l]} << 32);
+    }
+
+    // The run in lane l of the batch starting at run `first`, at its start,
+    // in a free place of the pool (which it keeps only if it waits there).
+    LiveRun& new_run(std::uint64_t first, unsigned l) {
+        LiveRun& run = pool_[free_[free_count_ - 1]];
+        run.index = first + l;
+        run.request.start(fresh_request_blocks_, l, lanes_);
+        run.loss.start(fresh_loss_blocks_, l, lanes_);
+        run.clock = 0.0;
+        run.fidelity = start_fidelity_;
+        run.rounds = 0;
+        run.loss_draws = 0;
+        for (unsigned i = 0; i < 8; ++i) run.key[i] = fresh_keys_[i * lanes_ + l];
+        return run;
+    }
+
+    // Plays the rounds of the newest run (from new_run) that its first
+    // blocks hold; a run that needs more waits in the pool.
+    void play_on(LiveRun& run) {
+        if (advance(run)) return;
+        run.request.keep();
+        run.loss.keep();
+        busy_[busy_count_++] = free_[--free_count_];
     }
 
     // One block for each of up to a lane-width of waiting runs.
@@ -343,13 +374,13 @@ private:
         run.rounds += left;
         std::uint64_t remaining = left * hops_;
         std::uint64_t drops = failed;
-        unsigned phase = 0;
-        while (remaining != 0 && run.request.available() != 0) {
-            drops += (run.request.draw(0) >> 12) >= bound_[phase] ? 1 : 0;
-            ++run.request.next;
-            phase = phase + 1 == hops_ ? 0 : phase + 1;
-            --remaining;
-        }
+        // The buffer's head starts a round, so its draw i belongs to hop i mod hops.
+        const unsigned available = run.request.available();
+        const unsigned buffered = remaining < available ? static_cast<unsigned>(remaining) : available;
+        for (unsigned i = 0; i < buffered; ++i) drops += run.request.draw(i) >= buffer_thresholds_[i] ? 1 : 0;
+        run.request.next += buffered;
+        remaining -= buffered;
+        const unsigned phase = buffered % hops_;
         totals_.drops += drops;
         if (remaining != 0) {
             Sweep& sweep = sweeps_.emplace_back();
@@ -447,18 +478,22 @@ private:
     const StopCheck& stop_;
 
     std::uint64_t bound_[kMaxLaneHops];
+    // The losing threshold of draw i of a buffer whose head starts a round
+    // (a buffer holds at most two blocks of draws).
+    std::uint64_t buffer_thresholds_[2 * kBlockDraws];
     alignas(64) std::uint32_t rows_[kBlockWords * kMaxLaneHops];
     // The hop of the first draw of a piece after one whose first draw belongs to hop q.
     std::uint32_t piece_phase_[kMaxLaneHops];
     // From one block to the next, draw k has the hop that draw
     // rotate_[k] = (k + 8) mod hops had; null when the hop count divides 8
-    // (every block starts with the same hop).
+    // (every block starts with the same hop) or every hop has the same bound
+    // (every draw has the same threshold), which spares the kernel moving
+    // thresholds.
     std::uint8_t next_draw_[kBlockDraws];
     const std::uint8_t* rotate_ = nullptr;
 
     std::uint64_t next_run_ = 0;
-    alignas(64) std::uint32_t fresh_request_inputs_[kBlockWords * kMaxKernelLanes];
-    alignas(64) std::uint32_t fresh_loss_inputs_[kBlockWords * kMaxKernelLanes];
+    alignas(64) std::uint32_t fresh_keys_[8 * kMaxKernelLanes];
     alignas(64) std::uint32_t fresh_request_blocks_[kBlockWords * kMaxKernelLanes];
     alignas(64) std::uint32_t fresh_loss_blocks_[kBlockWords * kMaxKernelLanes];
 

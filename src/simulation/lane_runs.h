@@ -1,6 +1,7 @@
 // Ensemble runs interleaved across the lanes of a keystream kernel. Runs
-// start a lane-width at a time: two kernel calls compute block 0 of every new
-// run's generation and memory-loss streams, and most runs end within those. A run that needs more waits in a pool, which
+// start a lane-width at a time: one kernel call expands their seeds and
+// computes block 0 of every new run's generation and memory-loss streams,
+// and most runs end within those. A run that needs more waits in a pool, which
 // computes the next block of whichever stream each of a lane-width of
 // waiting runs needs in one call. Once a run is abandoned its outcome is
 // settled and only its failed-attempt count remains: the rest of its
