@@ -10,12 +10,9 @@ namespace vorn {
 RequestOutcome run_request(const Engine& engine, const EntanglementRequest& request, const StopCheck& stop) {
     const NetworkGraph* graph = engine.graph();
     if (graph == nullptr) throw InternalFault(std::string(msg::kNoNetworkForRequest));
-    RequestContext context{engine.config(), {}};
-    RequestTallies tallies;
     // Every single request starts from the same all-zero-key stream.
     ChaCha12Generator request_generator(ChaCha12Generator::Key{});
-    return simulate_request(*graph, context, tallies, request, request_generator, thread_generator(),
-                            stop);
+    return request_outcome(*graph, engine.config(), request, request_generator, thread_generator(), stop);
 }
 
 }  // namespace vorn

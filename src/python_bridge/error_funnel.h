@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "common/thread_error_state.h"
 #include "python_bridge/python_api.h"
 
 namespace vorn::py {
@@ -19,6 +20,7 @@ void translate_current_exception();
 // and `failure`.
 template <class R, class Body>
 R guarded(R failure, Body&& body) noexcept {
+    prepare_thread_error_state();
     try {
         return std::forward<Body>(body)();
     } catch (...) {

@@ -1,6 +1,9 @@
 #include "simulation/call_workers.h"
 
 #include <chrono>
+#include <system_error>
+
+#include "common/thread_error_state.h"
 
 namespace vorn {
 namespace {
@@ -32,6 +35,7 @@ void CallWorkers::join_all() {
 }
 
 void CallWorkers::run_worker(const Body& body) {
+    prepare_thread_error_state();
     // The worker's own check: consulted every few milliseconds of its work,
     // it answers yes once the call is cancelled.
     StopCheck worker_stop(&read_flag, &cancelled_);
@@ -53,8 +57,14 @@ void CallWorkers::run_worker(const Body& body) {
     caller_cv_.notify_one();
 }
 
-void CallWorkers::spawn(Body body) {
-    threads_.emplace_back([this, body = std::move(body)] { run_worker(body); });
+bool CallWorkers::spawn(Body body) {
+    threads_.reserve(threads_.size() + 1);  // a failure to grow is a MemoryError, not a lost thread
+    try {
+        threads_.emplace_back([this, body = std::move(body)] { run_worker(body); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 void CallWorkers::notify_caller() {
@@ -109,7 +119,9 @@ void run_tasks(std::uint64_t count, unsigned threads, const StopCheck& stop,
             done.fetch_add(1);
         }
     };
-    for (std::uint64_t w = 1; w < workers; ++w) team.spawn(take_tasks);
+    for (std::uint64_t w = 1; w < workers; ++w) {
+        if (!team.spawn(take_tasks)) break;  // the threads that started do all the work
+    }
     team.work_and_wait(take_tasks, stop, [&] { return done.load() == count; });
 }
 

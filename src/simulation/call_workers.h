@@ -35,8 +35,10 @@ public:
     // Cancels and joins whatever still runs (an unwinding caller).
     ~CallWorkers();
 
-    // Starts one more worker thread.
-    void spawn(Body body);
+    // Starts one more worker thread. Answers false when the system cannot
+    // start one (no memory for its stack, a thread limit): the call then runs
+    // on the threads it has, which gives the same results.
+    bool spawn(Body body);
 
     // On the calling thread: until `step()` answers true (everything done)
     // or every worker has ended, runs `step` after each wake-up and polls

@@ -245,7 +245,9 @@ Sums run_on_workers(const RequestPlan& plan, std::uint64_t base, std::uint64_t r
             }
         }
     };
-    for (std::uint64_t w = 1; w < workers; ++w) team.spawn(take_chunks);
+    for (std::uint64_t w = 1; w < workers; ++w) {
+        if (!team.spawn(take_chunks)) break;  // the threads that started do all the work
+    }
     team.work_and_wait(take_chunks, stop, [&] {
         std::lock_guard<std::mutex> lock(team.mutex());
         return consumed == chunks;

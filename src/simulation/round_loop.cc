@@ -71,10 +71,44 @@ std::uint64_t abandoned_rounds_left(double& clock, double budget, double cutoff,
     return left;
 }
 
+double abandoned_end_clock(double clock, double budget, double cutoff) {
+    // Where the clock is spaced 1 ms apart, clock + 2.5 is a tie that rounds
+    // to the even neighbour: +3 from an odd clock, then +2 from every even
+    // one. Everywhere else a binade's sums all round by the same step. So two
+    // equal steps that both started in the clock's binade fix every later
+    // step in it, and the clock can jump to just below the binade's end or
+    // the limit; real steps do the rest.
+    constexpr double kMargin = 4.0;
+    double last_step = 0.0;
+    for (;;) {
+        const double next = clock + kRetryBackoffMs;
+        if (next == clock) return clock;  // the clock cannot advance: out of time
+        const double start = clock;
+        const double step = next - start;
+        clock = next;
+        if (!(budget > clock && cutoff > clock)) return clock;
+        int exponent;
+        std::frexp(clock, &exponent);  // clock in [2^(exponent-1), 2^exponent)
+        if (step == last_step && start - last_step >= std::ldexp(0.5, exponent)) {
+            const double limit = budget < cutoff ? budget : cutoff;  // neither is NaN here
+            const double binade_end = std::ldexp(1.0, exponent);
+            const double edge = limit < binade_end ? limit : binade_end;
+            // Whole steps that keep the clock below the edge, less a margin
+            // for the rounding of the quotient (at most 2^52 steps fit).
+            const double room = (edge - clock) / step;
+            if (room > 2.0 * kMargin) {
+                // Exact: a multiple of the binade's spacing inside the binade.
+                clock += (std::floor(room) - kMargin) * step;
+            }
+        }
+        last_step = step;
+    }
+}
+
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCha12Generator& request_generator,
                         LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms,
-                        AbandonedRoundsMemo* memo) {
+                        AbandonedRoundsMemo* memo, RoundsKept kept) {
     std::uint64_t drops = drops_out;  // kept in a register through the rounds
     const double target = plan.fidelity_target;
     const double budget = plan.max_latency_ms;
@@ -96,6 +130,12 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
             // One draw per attempt, also when p is 0; it wins when p exceeds
             // its uniform_closed01 value.
             if ((request_generator.next_u64() >> 12) >= win_bound[h]) ++drops;
+        }
+        if (drops != 0 && kept == RoundsKept::kOutcomeOnly) {
+            // Abandoned: the outcome is out of time at the clock where the
+            // abandoned rounds end; their draws and counts are not kept.
+            clock = abandoned_end_clock(clock, budget, cutoff);
+            break;
         }
         if (drops != 0) {
             // Abandoned, and so is every later round (drops is only reset
@@ -146,8 +186,8 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
 }
 
 template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
-                                 const StopCheck&, double, AbandonedRoundsMemo*);
+                                 const StopCheck&, double, AbandonedRoundsMemo*, RoundsKept);
 template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
-                                 const StopCheck&, double, AbandonedRoundsMemo*);
+                                 const StopCheck&, double, AbandonedRoundsMemo*, RoundsKept);
 
 }  // namespace vorn

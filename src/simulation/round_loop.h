@@ -91,14 +91,31 @@ private:
 std::uint64_t abandoned_rounds_left(double& clock, double budget, double cutoff, AbandonedRoundsMemo* memo,
                                     const StopCheck& stop);
 
+// Where the clock stops when a round was abandoned at `clock`: the clock the
+// loop `clock += 2.5` reaches when it first fails the budget and cutoff test
+// or stops advancing, exactly as stepping it would, but in a few steps per
+// binade: within a binade every sum rounds by the same step once the parity
+// of the first tie (a spacing of 1 ms) is settled. With an unbounded budget
+// and cutoff the clock stops advancing near 2^54 ms after about 10^16 rounds,
+// which stepping could never reach in useful time.
+double abandoned_end_clock(double clock, double budget, double cutoff);
+
+// What the caller of run_rounds keeps. Ensembles keep every round's draws
+// and counts; a single request keeps only its outcome, so once its rounds
+// are abandoned (every later one is) it skips their draws and counts and
+// moves the clock straight to where it ends (abandoned_end_clock): the
+// outcome is the same, and a request with unbounded limits ends at once.
+enum class RoundsKept { kCountsAndDraws, kOutcomeOnly };
+
 template <class LossGenerator>
 RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops, ChaCha12Generator& request_generator,
                         LossGenerator& loss_generator, const StopCheck& stop = never_stop(),
-                        double start_clock_ms = 0.0, AbandonedRoundsMemo* memo = nullptr);
+                        double start_clock_ms = 0.0, AbandonedRoundsMemo* memo = nullptr,
+                        RoundsKept kept = RoundsKept::kCountsAndDraws);
 
 extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ChaCha12Generator&,
-                                        const StopCheck&, double, AbandonedRoundsMemo*);
+                                        const StopCheck&, double, AbandonedRoundsMemo*, RoundsKept);
 extern template RoundsResult run_rounds(const RequestPlan&, std::uint64_t&, ChaCha12Generator&, ThreadGenerator&,
-                                        const StopCheck&, double, AbandonedRoundsMemo*);
+                                        const StopCheck&, double, AbandonedRoundsMemo*, RoundsKept);
 
 }  // namespace vorn

@@ -28,6 +28,14 @@ RequestOutcome simulate_request(const NetworkGraph& graph, RequestContext& conte
                                 const EntanglementRequest& request, ChaCha12Generator& request_generator,
                                 ThreadGenerator& loss_generator, const StopCheck& stop = never_stop());
 
+// The outcome alone of a single request, whose counts are not kept: once its
+// rounds are abandoned it ends without drawing them, at the clock where they
+// would end (so unbounded limits end too). The outcome equals
+// simulate_request's with the same generators.
+RequestOutcome request_outcome(const NetworkGraph& graph, const EngineConfig& config,
+                               const EntanglementRequest& request, ChaCha12Generator& request_generator,
+                               ThreadGenerator& loss_generator, const StopCheck& stop = never_stop());
+
 // Adds `attempts` to the usage count of every hop of `path`, keyed "a->b".
 // Nothing is added (and no key created) for zero attempts.
 void add_link_usage(std::map<std::string, std::uint64_t>& usage, const std::vector<std::string>& path,
