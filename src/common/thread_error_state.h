@@ -14,9 +14,11 @@
 namespace vorn {
 
 inline void prepare_thread_error_state() noexcept {
-    static thread_local volatile unsigned char module_block = 0;  // this module's thread-local block
-    module_block = static_cast<unsigned char>(module_block + 1);
-    (void)std::uncaught_exceptions();  // the C++ runtime's block, with its exception state
+    // Writing this module's thread-local allocates its block; the C++
+    // runtime's block is allocated by reading its exception count (a pure
+    // function, so its result is kept, or the call would be left out).
+    static thread_local volatile int module_block = 0;
+    module_block = module_block + std::uncaught_exceptions();
 }
 
 }  // namespace vorn

@@ -19,6 +19,10 @@ inline constexpr const char* kAlreadyMutablyBorrowed = "Already mutably borrowed
 inline constexpr const char* kIntegerOutOfRange = "out of range integral type conversion attempted";
 inline constexpr const char* kSecondInitialisation = "vorn_core can only be initialized once per process";
 inline constexpr const char* kUnknownCxxException = "unknown C++ exception";
+// RecursionError of a call started (by a signal handler) inside too many running calls.
+inline constexpr const char* kCallsNestTooDeep =
+    "maximum nesting depth of vorn_core calls exceeded: a signal handler started a call while calls were running "
+    "on this thread";
 
 // Sentences after "JSON parse error: " when a file's extensions cannot be written.
 inline constexpr const char* kExtensionsNotDict = "extensions must be a dict or None";

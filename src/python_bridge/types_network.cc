@@ -22,7 +22,7 @@ SimulationConfig make_simulation_config(std::optional<double> total_time_cutoff_
     return config;
 }
 
-double satellite_effective_rate(const SatelliteConditions& conditions, double base_rate) {
+double conditions_effective_rate(const SatelliteConditions& conditions, double base_rate) {
     return conditions.effective_rate(base_rate);
 }
 
@@ -61,7 +61,7 @@ ClassTable& satellite_conditions_class() {
         ClassBuilder<SatelliteConditions>("SatelliteConditions")
             .optional_init_field<&SatelliteConditions::visibility>("visibility")
             .optional_init_field<&SatelliteConditions::weather_factor>("weather_factor")
-            .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
+            .method<&conditions_effective_rate>("effective_rate", {"base_rate"},
                                                doc::kEffectiveRateDoc)
             .done();
     return table;

@@ -21,7 +21,7 @@ VornSatelliteExtension make_satellite(std::optional<double> visibility, std::opt
     return {visibility.value_or(1.0), weather_factor.value_or(1.0)};
 }
 
-double satellite_effective_rate(const VornSatelliteExtension& satellite, double base_rate) {
+double extension_effective_rate(const VornSatelliteExtension& satellite, double base_rate) {
     return base_rate * satellite.visibility * satellite.weather_factor;
 }
 
@@ -165,7 +165,7 @@ ClassTable& vorn_satellite_extension_class() {
             .constructor<&make_satellite>({"visibility", "weather_factor"})
             .field<&VornSatelliteExtension::visibility>("visibility")
             .field<&VornSatelliteExtension::weather_factor>("weather_factor")
-            .method<&satellite_effective_rate>("effective_rate", {"base_rate"},
+            .method<&extension_effective_rate>("effective_rate", {"base_rate"},
                                                doc::kEffectiveRateDoc)
             .done();
     return table;

@@ -1,0 +1,90 @@
+#include "python_bridge/signal_stop.h"
+
+#include <atomic>
+#include <csignal>
+
+#include "python_bridge/instance.h"
+#include "python_bridge/messages.h"
+#include "python_bridge/py_ref.h"
+
+namespace vorn::py {
+namespace {
+
+thread_local int nested_calls = 0;
+
+// SIGINT arrivals, counted by the hook; the handler it hands them on to.
+std::atomic<std::uint64_t> interrupts{0};
+struct sigaction replaced_handler {};
+
+void count_interrupt(int signal_number, siginfo_t* info, void* context) {
+    interrupts.fetch_add(1, std::memory_order_relaxed);
+    if ((replaced_handler.sa_flags & SA_SIGINFO) != 0) {
+        if (replaced_handler.sa_sigaction != nullptr) replaced_handler.sa_sigaction(signal_number, info, context);
+    } else if (replaced_handler.sa_handler != SIG_DFL && replaced_handler.sa_handler != SIG_IGN) {
+        replaced_handler.sa_handler(signal_number);
+    }
+}
+
+bool is_hook(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == &count_interrupt;
+}
+
+// Puts the counting hook in front of the interpreter's SIGINT handler, unless
+// it is there already or SIGINT is not handled by a function (default or
+// ignored: then Ctrl-C does not reach Python code anyway). Runs with the
+// interpreter lock held, so two threads never install at once; the replaced
+// handler is written before the hook can run.
+void hook_interrupts() {
+    struct sigaction current {};
+    if (sigaction(SIGINT, nullptr, &current) != 0 || is_hook(current)) return;
+    const bool function = (current.sa_flags & SA_SIGINFO) != 0
+                              ? current.sa_sigaction != nullptr
+                              : current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN;
+    if (!function) return;
+    replaced_handler = current;
+    struct sigaction hook = current;
+    hook.sa_flags |= SA_SIGINFO;
+    hook.sa_sigaction = &count_interrupt;
+    sigaction(SIGINT, &hook, nullptr);
+}
+
+// Is this the thread that runs the interpreter's signal handlers?
+bool on_main_thread() {
+    Ref threading = Ref::steal(PyImport_ImportModule("threading"));
+    Ref main = threading ? Ref::steal(PyObject_CallMethod(threading.get(), "main_thread", nullptr)) : Ref();
+    Ref ident = main ? Ref::steal(PyObject_GetAttrString(main.get(), "ident")) : Ref();
+    if (!ident) {
+        PyErr_Clear();
+        return true;  // cannot tell: behave as before, running the handlers
+    }
+    const unsigned long main_ident = PyLong_AsUnsignedLong(ident.get());
+    if (PyErr_Occurred()) PyErr_Clear();
+    return main_ident == PyThread_get_thread_ident();
+}
+
+}  // namespace
+
+SignalStop::SignalStop()
+    : StopCheck(&SignalStop::check, this), interrupts_at_start_(interrupts.load(std::memory_order_relaxed)) {
+    if (nested_calls >= kMaxNestedCalls) {
+        PyErr_SetString(PyExc_RecursionError, msg::kCallsNestTooDeep);
+        throw ErrorAlreadySet();
+    }
+    ++nested_calls;
+}
+
+SignalStop::~SignalStop() { --nested_calls; }
+
+bool SignalStop::check(void* self) {
+    auto& stop = *static_cast<SignalStop*>(self);
+    if (stop.thread_ == Thread::kUnknown) {
+        stop.thread_ = on_main_thread() ? Thread::kMain : Thread::kOther;
+        if (stop.thread_ == Thread::kOther) hook_interrupts();
+    }
+    if (stop.thread_ == Thread::kMain) return PyErr_CheckSignals() != 0;
+    if (interrupts.load(std::memory_order_relaxed) == stop.interrupts_at_start_) return false;
+    PyErr_SetNone(PyExc_KeyboardInterrupt);
+    return true;
+}
+
+}  // namespace vorn::py
