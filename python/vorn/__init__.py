@@ -13,6 +13,7 @@ from typing import TYPE_CHECKING, Any
 import vorn_core
 
 from vorn import _pickle
+from vorn._checks import UnknownNodeError
 from vorn._version import __version__ as __version__
 from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
@@ -27,6 +28,7 @@ __all__ = [
     "Link",
     "Network",
     "Node",
+    "UnknownNodeError",
     "builtin",
     "compare",
     "from_networkx",
