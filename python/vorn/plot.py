@@ -2,7 +2,7 @@
 
 Every function draws into `ax` (a matplotlib Axes) or, when `ax` is None, into
 a new figure, and returns the Axes it drew on. matplotlib is an optional
-dependency: ``pip install "vorn_core[plot]"``.
+dependency (the "plot" extra: ``pip install ".[plot]"`` in a source checkout).
 """
 from __future__ import annotations
 
