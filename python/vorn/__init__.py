@@ -19,6 +19,7 @@ from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
+from vorn.sensitivity import SensitivityResult, sensitivity
 from vorn.parallel import worker_initializer
 from vorn.sweep import sweep
 
@@ -28,11 +29,13 @@ __all__ = [
     "Link",
     "Network",
     "Node",
+    "SensitivityResult",
     "UnknownNodeError",
     "builtin",
     "compare",
     "from_networkx",
     "read",
+    "sensitivity",
     "simulate",
     "sweep",
     "to_dict",
