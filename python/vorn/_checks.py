@@ -64,7 +64,10 @@ class UnknownNodeError(KeyError, ValueError):
 def checked_count(value: int, name: str = "runs") -> int:
     """`value` as an int in [0, 2**64); TypeError or OverflowError otherwise,
     naming the argument and its range."""
-    count = operator.index(value)
+    try:
+        count = operator.index(value)
+    except TypeError:
+        raise TypeError(COUNT_MESSAGE.format(name=name, value=repr(value))) from None
     if not 0 <= count < SEED_MODULUS:
         raise OverflowError(COUNT_MESSAGE.format(name=name, value=count))
     return count

@@ -100,6 +100,8 @@ def test_refused_nodes_are_those_the_engine_cannot_route_to(edges, defined, from
 def test_counts_and_seeds_out_of_range_name_the_argument(name, call, value):
     with pytest.raises(OverflowError, match=rf"^{name} must be a whole number from 0 to 2\*\*64 - 1, not {value}$"):
         call(value)
+    with pytest.raises(TypeError, match=rf"^{name} must be a whole number from 0 to 2\*\*64 - 1, not 2.5$"):
+        call(2.5)
 
 
 def test_clock_stops_advancing_at_the_limit():
