@@ -12,7 +12,7 @@ from __future__ import annotations
 
 import math
 import operator
-from collections.abc import Iterable
+from collections.abc import Callable, Iterable, Set as AbstractSet
 
 __all__ = [
     "UnknownNodeError",
@@ -83,13 +83,12 @@ def unknown_node_message(node: str, known: Iterable[str]) -> str:
     return UNKNOWN_NODE_MESSAGE.format(node=node, known=shown or "(none)")
 
 
-def check_nodes(node_ids: Iterable[str], *names: str) -> None:
-    """Raise UnknownNodeError for the first of `names` not among `node_ids`."""
-    ids = list(node_ids)
-    known = set(ids)
+def check_nodes(known: AbstractSet[str], node_ids: Callable[[], list[str]], *names: str) -> None:
+    """Raise UnknownNodeError for the first of `names` not in `known`;
+    `node_ids` lists the network's ids, in order, for the message."""
     for name in names:
         if name not in known:
-            raise UnknownNodeError(unknown_node_message(name, ids))
+            raise UnknownNodeError(unknown_node_message(name, node_ids()))
 
 
 def check_time_limit(max_latency_ms: float, total_time_cutoff_ms: float) -> None:

@@ -115,7 +115,7 @@ def load_network(source: str) -> Network:
 
 def check_nodes(network: Network, *names: str) -> None:
     try:
-        _checks.check_nodes(network.node_ids(), *names)
+        _checks.check_nodes(set(network.node_ids()), network.node_ids, *names)
     except _checks.UnknownNodeError as error:
         raise UsageError(str(error)) from None
 

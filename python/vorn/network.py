@@ -257,6 +257,8 @@ class Network:
     config: Config = field(default_factory=Config)
     _engine: vorn_core.VornEngine | None = field(default=None, init=False, repr=False, compare=False,
                                                  hash=False)
+    # The node ids as a set, built on the first check of a request.
+    _known_ids: frozenset[str] | None = field(default=None, init=False, repr=False, compare=False, hash=False)
 
     def __post_init__(self) -> None:
         object.__setattr__(self, "nodes", _tuple_of(self.nodes, Node, "nodes"))
@@ -480,8 +482,14 @@ class Network:
         (`vorn.UnknownNodeError`, a KeyError and ValueError, naming it) or a
         budget that, with this configuration's time cutoff, lets a request
         run forever (ValueError)."""
-        check_nodes(self.node_ids(), from_node, to)
+        self._check_nodes(from_node, to)
         check_time_limit(max_latency_ms, self.config.total_time_cutoff_ms)
+
+    def _check_nodes(self, *names: str) -> None:
+        if self._known_ids is None:
+            object.__setattr__(self, "_known_ids", frozenset(node.id for node in self.nodes))
+        assert self._known_ids is not None
+        check_nodes(self._known_ids, self.node_ids, *names)
 
     def request(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
                 strategy: StrategyLike = None, seed: int | None = None) -> vorn_core.SimulationResult:
@@ -567,7 +575,7 @@ class Network:
         """
         participants = list(participants)
         relay = _RELAY_LATENCY_MS if classical_relay_latency_ms is None else classical_relay_latency_ms
-        check_nodes(self.node_ids(), *_coordination_nodes(participants, coordination_topology))
+        self._check_nodes(*_coordination_nodes(participants, coordination_topology))
         check_time_limit(relay * 10.0, self.config.total_time_cutoff_ms)
         return vorn_core.distributed_computation(self._cached_engine(), participants, coordination_topology,
                                                  measurement_basis, classical_relay_latency_ms)
