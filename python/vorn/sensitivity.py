@@ -199,12 +199,12 @@ def _clamped(name: str, value: float) -> float:
     return min(max(value, low), high)
 
 
-def _link_names(links: tuple[Link, ...]) -> list[str]:
-    """ "A->B" per link; a second link joining the same ordered pair gets "A->B #2"."""
+def _numbered(labels: list[str]) -> list[str]:
+    """The labels, a repeated one as "label #2", "label #3", ... (a node
+    defined twice, a second link joining the same ordered pair)."""
     seen: dict[str, int] = {}
     names = []
-    for link in links:
-        label = f"{link.from_node}->{link.to}"
+    for label in labels:
         seen[label] = seen.get(label, 0) + 1
         names.append(label if seen[label] == 1 else f"{label} #{seen[label]}")
     return names
@@ -212,13 +212,14 @@ def _link_names(links: tuple[Link, ...]) -> list[str]:
 
 def _parameters(network: Network) -> Iterator[tuple[str, str, float, Any]]:
     """(display name, field, value, how to build the network with a new value)."""
-    for index, node in enumerate(network.nodes):
+    for index, (node, label) in enumerate(zip(network.nodes, _numbered([node.id for node in network.nodes]))):
         def with_node(value: float, index: int = index) -> Network:
             nodes = list(network.nodes)
             nodes[index] = replace(nodes[index], memory_lifetime_t2_s=value)
             return Network(tuple(nodes), network.links, network.config)
-        yield f"{_NODE_PREFIX}:{node.id}", "memory_lifetime_t2_s", node.memory_lifetime_t2_s, with_node
-    for index, (link, label) in enumerate(zip(network.links, _link_names(network.links))):
+        yield f"{_NODE_PREFIX}:{label}", "memory_lifetime_t2_s", node.memory_lifetime_t2_s, with_node
+    link_labels = _numbered([f"{link.from_node}->{link.to}" for link in network.links])
+    for index, (link, label) in enumerate(zip(network.links, link_labels)):
         for name in _LINK_FIELDS:
             def with_link(value: float, index: int = index, name: str = name) -> Network:
                 links = list(network.links)

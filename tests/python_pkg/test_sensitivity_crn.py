@@ -7,7 +7,7 @@ import math
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import event, given, settings, strategies as st
 
 import vorn
 from vorn import Config, Link, Network, Node
@@ -35,6 +35,38 @@ def test_route_network_runs_as_the_whole_network(name, data, target, strategy, s
     for field in ("empirical_success_rate", "mean_latency_ms", "mean_fidelity", "aggregate_congestion_drops"):
         assert getattr(part, field) == getattr(whole, field)
     assert part.link_utilization_heatmap == whole.link_utilization_heatmap
+
+
+ids = st.sampled_from(["A", "B", "C", "D", "E"])
+
+
+@st.composite
+def networks(draw):
+    """Small networks with mixed link orientations, parallel links, self-links
+    and links to nodes without a node entry: every routing quirk a route
+    network must keep."""
+    defined = draw(st.lists(ids, min_size=2, max_size=5, unique=True))
+    order = draw(st.permutations(defined))
+    ends = [(a, b) if draw(st.booleans()) else (b, a) for a, b in zip(order, order[1:])]  # a spanning chain
+    ends += draw(st.lists(st.tuples(ids, ids | st.just("X")), max_size=4))  # chords, self-links, dangling links
+    ends = draw(st.permutations(ends))
+    links = [Link(a, b, draw(st.sampled_from([0.0, 30.0, 120.0, 400.0])), draw(st.sampled_from([0.7, 0.9, 0.97, 1.0])),
+                  100.0) for a, b in ends]
+    return Network(tuple(Node(n) for n in defined), tuple(links), Config(draw(st.sampled_from([0.022, 0.12]))))
+
+
+@settings(max_examples=80, deadline=None)
+@given(networks(), st.data(), st.floats(0.5, 1.0), st.sampled_from(STRATEGIES), st.integers(0, 2**64 - 1))
+def test_route_network_of_any_network(net, data, target, strategy, seed):
+    from_node, to = data.draw(st.lists(st.sampled_from(net.node_ids()), min_size=2, max_size=2, unique=True))
+    route = list(net.request(from_node, to, target, 0.0, strategy).execution_path)
+    event(f"route of {len(route)} nodes")
+    if not route:
+        return
+    whole = net.simulate(from_node, to, target, 30.0, 60, seed, strategy)
+    part = route_network(net, route).simulate(from_node, to, target, 30.0, 60, seed, strategy)
+    assert (part.empirical_success_rate, part.mean_latency_ms, part.mean_fidelity, part.link_utilization_heatmap) == (
+        whole.empirical_success_rate, whole.mean_latency_ms, whole.mean_fidelity, whole.link_utilization_heatmap)
 
 
 def test_changes_are_those_of_the_perturbed_ensembles_on_common_seeds():
