@@ -23,7 +23,7 @@ import vorn
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 OUTPUT = ROOT / "docs" / "api.md"
-VORN_MODULES = ("vorn", "vorn.network", "vorn.data", "vorn.sweep", "vorn.plot", "vorn.cli")
+VORN_MODULES = ("vorn", "vorn.network", "vorn.data", "vorn.sweep", "vorn.sensitivity", "vorn.plot", "vorn.cli")
 
 
 # --------------------------------------------------------------------------- stubs

@@ -13,11 +13,13 @@ from typing import TYPE_CHECKING, Any
 import vorn_core
 
 from vorn import _pickle
+from vorn._checks import UnknownNodeError
 from vorn._version import __version__ as __version__
 from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
+from vorn.sensitivity import SensitivityResult, sensitivity
 from vorn.parallel import worker_initializer
 from vorn.sweep import sweep
 
@@ -27,10 +29,13 @@ __all__ = [
     "Link",
     "Network",
     "Node",
+    "SensitivityResult",
+    "UnknownNodeError",
     "builtin",
     "compare",
     "from_networkx",
     "read",
+    "sensitivity",
     "simulate",
     "sweep",
     "to_dict",

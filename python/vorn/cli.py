@@ -26,7 +26,7 @@ from typing import Any, NoReturn, TextIO
 
 import vorn_core
 
-from vorn import _positions
+from vorn import _checks, _positions
 from vorn.network import Link, Network, strategy_name
 
 STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
@@ -114,11 +114,10 @@ def load_network(source: str) -> Network:
 
 
 def check_nodes(network: Network, *names: str) -> None:
-    known = set(network.node_ids())
-    for name in names:
-        if name not in known:
-            shown = ", ".join(network.node_ids()[:20])
-            raise UsageError(f"unknown node {name!r}; the network's nodes: {shown}")
+    try:
+        _checks.check_nodes(set(network.node_ids()), network.node_ids, *names)
+    except _checks.UnknownNodeError as error:
+        raise UsageError(str(error)) from None
 
 
 def first_link(network: Network, a: str, b: str) -> Link | None:

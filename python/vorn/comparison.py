@@ -15,7 +15,7 @@ from typing import Any, Union
 import vorn_core
 
 from vorn._pickle import blank_instance
-from vorn._seeds import SEED_MODULUS, checked_seed
+from vorn._checks import SEED_MODULUS, check_time_limit, checked_count, checked_seed
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
 
@@ -92,17 +92,20 @@ def compare(endpoints: Sequence[EndpointLike], fidelity_target: float, max_laten
     function the numbers are reproducible and independent of the executor.
     """
     records = [_endpoint(endpoint) for endpoint in endpoints]
-    seed = checked_seed(seed)
+    runs, seed = checked_count(runs), checked_seed(seed)
     checked_strategy = strategy_type(strategy)
     # Let the engine reject bad names, nodes and run counts with its own
     # messages; one run per topology costs nothing.
     report = vorn_core.compare_topologies(records, fidelity_target, max_latency_ms, runs if runs < 1 else 1,
                                           checked_strategy)
     name = strategy_name(strategy)
+    networks = [Network.builtin(TOPOLOGY_ALIASES[record.topology_name]) for record in records]
+    for network in networks:
+        check_time_limit(max_latency_ms, network.config.total_time_cutoff_ms)
     tasks = [
-        (Network.builtin(TOPOLOGY_ALIASES[record.topology_name]), record.from_node, record.to_node,
-         fidelity_target, max_latency_ms, runs, name, (seed + index * runs) % SEED_MODULUS)
-        for index, record in enumerate(records)
+        (network, record.from_node, record.to_node, fidelity_target, max_latency_ms, runs, name,
+         (seed + index * runs) % SEED_MODULUS)
+        for index, (network, record) in enumerate(zip(networks, records))
     ]
     outcomes = run_tasks(_run_topology, [], tasks, executor, progress, "topologies")
     results = []

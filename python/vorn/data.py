@@ -89,6 +89,10 @@ def _flat_row(value: Any) -> dict[str, Any]:
 
 def _rows(value: Any) -> tuple[list[dict[str, Any]], list[str] | None]:
     name = type(value).__name__
+    own_rows = getattr(value, "_frame_rows", None)
+    if callable(own_rows):  # values of vorn that lay out their own table
+        rows, columns = own_rows()
+        return rows, columns
     if hasattr(value, "link_utilization_heatmap") and hasattr(value, "total_runs"):
         return heatmap_rows(value.link_utilization_heatmap), ["link", "from_node", "to", "uses"]
     if name == "TopologyComparisonReport":
@@ -130,6 +134,7 @@ def to_frame(value: Any) -> pandas.DataFrame:
     - a comparison report: one row per topology, with "recommended";
     - a distributed-computation result: one row per party;
     - a sensitivity dict: columns "parameter", "impact", in ranking order;
+    - a `vorn.sensitivity` result: one row per parameter, in ranking order;
     - a validation dict: one row per finding ("severity", "type", "message", "path");
     - a diff (dict or TopologyDiff): one row per change ("change", "kind", "key");
     - any other record: one row of its fields.

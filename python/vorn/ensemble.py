@@ -15,7 +15,7 @@ from collections.abc import Mapping
 from dataclasses import dataclass, field
 from typing import Any
 
-from vorn._seeds import SEED_MODULUS, checked_count, checked_seed
+from vorn._checks import SEED_MODULUS, checked_count, checked_seed
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import executor_workers, one_engine_thread, run_tasks, worker_engine
 
@@ -126,7 +126,9 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     runs, 1e-10 at 10^7). Beyond that the merged means are the more accurate
     ones: they change by less than 1e-13 between chunk sizes of 500 and 50,000.
     Without `seed` one base seed is drawn at random for the whole ensemble
-    and reported in `.seed`.
+    and reported in `.seed`. Arguments are checked before any run as
+    `Network.simulate` checks them (unknown nodes, `runs` and `seed` outside
+    [0, 2**64), a request that could never end).
 
     `executor`: a concurrent.futures.Executor or a dask.distributed.Client;
     default a process pool sized to the CPUs. `chunk_runs`: runs per chunk;
@@ -142,6 +144,7 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
         raise ValueError("chunk_runs must be at least 1")
     base = secrets.randbits(64) if seed is None else checked_seed(seed)
     name = strategy_name(strategy)
+    network.check_request(from_node, to, max_latency_ms)
     request = (from_node, to, fidelity_target, max_latency_ms, name)
     chunks: list[ChunkOutcome] = []
     first = 0

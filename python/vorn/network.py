@@ -16,6 +16,14 @@ from typing import TYPE_CHECKING, Any, Union, cast
 
 import vorn_core
 
+from vorn._checks import (
+    check_nodes,
+    check_scale_factor,
+    check_time_limit,
+    checked_count,
+    checked_seed,
+    fidelity_above_one_message,
+)
 from vorn._optional import require
 
 if TYPE_CHECKING:
@@ -34,6 +42,10 @@ __all__ = [
 ]
 
 LINK_TYPES = ("Fiber", "Satellite")
+# The engine's defaults for the budget of a teleportation request and the
+# relay latency of a distributed computation (10 x which is its requests' budget).
+_TELEPORTATION_BUDGET_MS = 100.0
+_RELAY_LATENCY_MS = 5.0
 _STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
 
 StrategyLike = Union["vorn_core.StrategyType", str, None]
@@ -245,6 +257,8 @@ class Network:
     config: Config = field(default_factory=Config)
     _engine: vorn_core.VornEngine | None = field(default=None, init=False, repr=False, compare=False,
                                                  hash=False)
+    # The node ids as a set, built on the first check of a request.
+    _known_ids: frozenset[str] | None = field(default=None, init=False, repr=False, compare=False, hash=False)
 
     def __post_init__(self) -> None:
         object.__setattr__(self, "nodes", _tuple_of(self.nodes, Node, "nodes"))
@@ -462,11 +476,50 @@ class Network:
         assert self._engine is not None
         return self._engine
 
+    def check_request(self, from_node: str, to: str, max_latency_ms: float) -> None:
+        """Refuse, before any work, a request that the engine would answer
+        with a misleading result: an endpoint the network does not define
+        (`vorn.UnknownNodeError`, a KeyError and ValueError, naming it) or a
+        budget that, with this configuration's time cutoff, lets a request
+        run forever (ValueError)."""
+        self._check_nodes(from_node, to)
+        check_time_limit(max_latency_ms, self.config.total_time_cutoff_ms)
+
+    def _check_nodes(self, *names: str) -> None:
+        if self._known_ids is None:
+            object.__setattr__(self, "_known_ids", frozenset(node.id for node in self.nodes))
+        assert self._known_ids is not None
+        check_nodes(self._known_ids, self.node_ids, *names)
+
     def request(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
-                strategy: StrategyLike = None) -> vorn_core.SimulationResult:
-        """One entanglement request (`VornEngine.request_entanglement`)."""
-        return self._cached_engine().request_entanglement(from_node, to, fidelity_target, max_latency_ms,
-                                                          strategy_type(strategy))
+                strategy: StrategyLike = None, seed: int | None = None) -> vorn_core.SimulationResult:
+        """One entanglement request.
+
+        Without `seed` this is `VornEngine.request_entanglement`, whose
+        generation draws come from one fixed generator: the same request
+        gives the same draws every time. With `seed` (0 to 2**64 - 1) the
+        request draws generation and memory loss from that seed, as run 0 of
+        `simulate(..., seed=seed)` does: vary the seed to see other outcomes,
+        repeat it to get the same outcome again.
+
+        Raises `vorn.UnknownNodeError` for a node the network does not have
+        and ValueError for a budget and time cutoff under which a request
+        could never end (see `check_request`).
+        """
+        member = strategy_type(strategy)
+        if seed is not None:
+            seed = checked_seed(seed)
+        self.check_request(from_node, to, max_latency_ms)
+        engine = self._cached_engine()
+        if seed is None:
+            return engine.request_entanglement(from_node, to, fidelity_target, max_latency_ms, member)
+        # A one-run ensemble is the engine's seeded request; its means are
+        # that run's latency and fidelity. The route does not depend on the
+        # draws, and a zero budget returns it without drawing.
+        stats = engine.simulate(from_node, to, fidelity_target, max_latency_ms, 1, member, seed)
+        route = engine.request_entanglement(from_node, to, fidelity_target, 0.0, member)
+        return type(route)(stats.empirical_success_rate == 1.0, stats.mean_latency_ms, stats.mean_fidelity,
+                           route.execution_path)
 
     def simulate(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
                  seed: int | None = None, strategy: StrategyLike = None,
@@ -474,23 +527,37 @@ class Network:
         """A Monte Carlo ensemble (`VornEngine.simulate`); run i uses seed + i.
 
         With `store_context=False` the copy of the network kept for
-        sensitivity analysis is dropped from the result.
+        sensitivity analysis is dropped from the result. `runs` and `seed`
+        must lie in [0, 2**64); unknown nodes and unending requests are
+        refused as by `request`.
         """
-        stats = self._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs,
-                                               strategy_type(strategy), seed)
+        runs = checked_count(runs)
+        if seed is not None:
+            seed = checked_seed(seed)
+        member = strategy_type(strategy)
+        self.check_request(from_node, to, max_latency_ms)
+        stats = self._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs, member, seed)
         if not store_context:
             stats._context = None
         return stats
 
     def qkd(self, from_node: str, to_node: str, fidelity_target: float, max_latency_ms: float,
             rounds: int | None = None, error_rate_tolerance: float | None = None) -> vorn_core.QKDResult:
-        """BB84-style key distribution (`vorn_core.qkd`)."""
+        """BB84-style key distribution (`vorn_core.qkd`). Unknown nodes and
+        unending requests are refused as by `request`."""
+        if rounds is not None:
+            rounds = checked_count(rounds, "rounds")
+        self.check_request(from_node, to_node, max_latency_ms)
         return vorn_core.qkd(self._cached_engine(), from_node, to_node, fidelity_target, max_latency_ms, rounds,
                              error_rate_tolerance)
 
     def teleportation(self, source_node: str, target_node: str, state_fidelity: float | None = None,
                       classical_bandwidth_ms: float | None = None) -> vorn_core.TeleportationOutcome:
-        """Entanglement-based teleportation (`vorn_core.teleportation`)."""
+        """Entanglement-based teleportation (`vorn_core.teleportation`); its
+        request has the budget `classical_bandwidth_ms` (default 100 ms).
+        Unknown nodes and unending requests are refused as by `request`."""
+        self.check_request(source_node, target_node,
+                           _TELEPORTATION_BUDGET_MS if classical_bandwidth_ms is None else classical_bandwidth_ms)
         return vorn_core.teleportation(self._cached_engine(), source_node, target_node, state_fidelity,
                                        classical_bandwidth_ms)
 
@@ -499,15 +566,33 @@ class Network:
                                 measurement_basis: vorn_core.MeasurementBasis,
                                 classical_relay_latency_ms: float | None = None,
                                 ) -> vorn_core.DistributedComputingResult:
-        """A distributed computation among `participants` (`vorn_core.distributed_computation`)."""
-        return vorn_core.distributed_computation(self._cached_engine(), list(participants), coordination_topology,
+        """A distributed computation among `participants` (`vorn_core.distributed_computation`).
+
+        Every node a request would run between (the participants, a star's
+        center, an explicit edge list's nodes) must be in the network;
+        each request's budget is 10 x `classical_relay_latency_ms` (default
+        5 ms). Unknown nodes and unending requests are refused as by `request`.
+        """
+        participants = list(participants)
+        relay = _RELAY_LATENCY_MS if classical_relay_latency_ms is None else classical_relay_latency_ms
+        self._check_nodes(*_coordination_nodes(participants, coordination_topology))
+        check_time_limit(relay * 10.0, self.config.total_time_cutoff_ms)
+        return vorn_core.distributed_computation(self._cached_engine(), participants, coordination_topology,
                                                  measurement_basis, classical_relay_latency_ms)
 
     # -- variations -------------------------------------------------------------
 
     def scaled(self, factors: Mapping[str, float]) -> Network:
         """A copy with link, node or configuration fields multiplied by factors,
-        e.g. {"distance_km": 1.1, "memory_lifetime_t2_s": 0.5}."""
+        e.g. {"distance_km": 1.1, "memory_lifetime_t2_s": 0.5}.
+
+        Rule: a factor must be a finite number of 0 or more, and a
+        `base_fidelity` within [0, 1] must stay within it. Nothing is
+        clamped: a factor that would take a fidelity above 1 raises
+        ValueError naming the first such link (a fidelity above 1 is no physical value, and
+        `.vorn` validation rejects it). To raise fidelities towards 1, pass a
+        function to `sweep(variations=...)` that caps them as you intend.
+        """
         link_fields = {"distance_km", "base_fidelity", "generation_rate_hz"}
         node_fields = {"memory_lifetime_t2_s"}
         config_fields = {"baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms",
@@ -516,16 +601,40 @@ class Network:
         if unknown:
             raise ValueError(f"cannot scale {', '.join(sorted(unknown))}; scalable fields: "
                              + ", ".join(sorted(link_fields | node_fields | config_fields)))
+        checked = {name: check_scale_factor(name, value) for name, value in factors.items()}
 
         def scale(record: Any, names: set[str]) -> Any:
-            changes = {name: getattr(record, name) * float(factors[name]) for name in names if name in factors}
+            changes = {name: getattr(record, name) * checked[name] for name in names if name in checked}
             return _replace(record, changes) if changes else record
 
+        links = tuple(scale(link, link_fields) for link in self.links)
+        if "base_fidelity" in checked:
+            for index, (old, new) in enumerate(zip(self.links, links)):
+                if 0.0 <= old.base_fidelity <= 1.0 and not new.base_fidelity <= 1.0:
+                    raise ValueError(fidelity_above_one_message(checked["base_fidelity"], index, old.from_node,
+                                                                old.to, old.base_fidelity, new.base_fidelity))
         return Network(
             tuple(scale(node, node_fields) for node in self.nodes),
-            tuple(scale(link, link_fields) for link in self.links),
+            links,
             scale(self.config, config_fields),
         )
+
+
+def _coordination_nodes(participants: list[str], topology: vorn_core.CoordinationTopology) -> list[str]:
+    """The nodes between which a distributed computation runs requests: the
+    ends of its coordination edges, built as the engine builds them (a star
+    joins every other participant to its center, a ring each participant to
+    the next, a mesh every pair; any other kind lists its edges)."""
+    kind = topology.kind
+    if kind == "star":
+        center = topology.center_node or ""
+        leaves = [node for node in participants if node != center]
+        return leaves + [center] if leaves else []
+    if kind == "ring":
+        return participants
+    if kind == "mesh":
+        return participants if len(participants) >= 2 else []
+    return [node for edge in topology.edges or [] for node in edge]
 
 
 def _replace(record: Any, changes: Mapping[str, Any]) -> Any:

@@ -2,7 +2,7 @@
 
 Every function draws into `ax` (a matplotlib Axes) or, when `ax` is None, into
 a new figure, and returns the Axes it drew on. matplotlib is an optional
-dependency: ``pip install "vorn_core[plot]"``.
+dependency (the "plot" extra: ``pip install ".[plot]"`` in a source checkout).
 """
 from __future__ import annotations
 
@@ -15,6 +15,8 @@ from vorn._optional import require
 if TYPE_CHECKING:
     import pandas as pd
     from matplotlib.axes import Axes
+
+    from vorn.sensitivity import SensitivityResult
 
 __all__ = ["plot_network", "plot_success", "plot_sensitivity", "plot_comparison"]
 
@@ -232,10 +234,16 @@ def plot_success(sweep_frame: pd.DataFrame, x: str = "max_latency_ms", ax: Axes 
 # --------------------------------------------------------------------------- sensitivity
 
 
-def plot_sensitivity(sensitivity: Mapping[str, float], ax: Axes | None = None, *, top: int | None = 15,
-                     noise_floor: float | Literal["auto"] | None = "auto") -> Axes:
-    """Tornado chart of `MonteCarloStats.sensitivity_analysis`: one bar per
-    parameter, the largest impact on top (at most `top` bars).
+def plot_sensitivity(sensitivity: Mapping[str, float] | SensitivityResult, ax: Axes | None = None, *,
+                     top: int | None = 15, noise_floor: float | Literal["auto"] | None = "auto") -> Axes:
+    """Tornado chart of a `vorn.sensitivity` result or of the dict of
+    `MonteCarloStats.sensitivity_analysis`, the largest effect on top (at
+    most `top` parameters).
+
+    A `vorn.sensitivity` result is drawn as the signed change of the success
+    rate when each value is lowered (blue) and raised (red), with 95 %
+    intervals as error bars; changes whose interval holds 0 are pale, and
+    parameters without any effect show no bar (`noise_floor` is not used).
 
     An impact is (|rate at +10 %| - b| + |rate at -10 %| - b|) / b for the stored
     success rate b, so it is never negative and even a parameter without effect
@@ -244,6 +252,8 @@ def plot_sensitivity(sensitivity: Mapping[str, float], ax: Axes | None = None, *
     as the noise floor; bars at or below it are grey. A float sets the floor,
     None draws none. Non-finite impacts (a NaN baseline) are left out.
     """
+    if not isinstance(sensitivity, Mapping):
+        return _plot_effects(sensitivity, _new_axes(ax), top)
     ax = _new_axes(ax)
     items = [(name, float(value)) for name, value in sensitivity.items() if math.isfinite(value)]
     items.sort(key=lambda item: -item[1])
@@ -268,6 +278,43 @@ def plot_sensitivity(sensitivity: Mapping[str, float], ax: Axes | None = None, *
         ax.text(0.5, 0.5, "all impacts are 0 (baseline success rate below 0.01?)",
                 transform=ax.transAxes, ha="center", va="center", fontsize=9)
     ax.set_title("sensitivity to ±10 % parameter changes", fontsize=10)
+    ax.grid(axis="x", alpha=0.3)
+    return ax
+
+
+def _plot_effects(result: SensitivityResult, ax: Axes, top: int | None) -> Axes:
+    shown = list(result.effects[:top] if top is not None else result.effects)[::-1]
+    rows = range(len(shown))
+    percent = round(result.step * 100)
+    for offset, side, colour in ((0.2, "minus", "tab:blue"), (-0.2, "plus", "tab:red")):
+        changes = [getattr(effect, f"change_{side}") for effect in shown]
+        lows = [getattr(effect, f"change_{side}_ci_low") for effect in shown]
+        highs = [getattr(effect, f"change_{side}_ci_high") for effect in shown]
+        clear = [not (low <= 0.0 <= high) for low, high in zip(lows, highs)]
+        positions = [row + offset for row in rows]
+        bars = ax.barh(positions, changes, height=0.38, color=colour)
+        for bar, distinct in zip(bars, clear):
+            bar.set_alpha(1.0 if distinct else 0.35)
+        errors = [[max(0.0, c - low) for c, low in zip(changes, lows)],
+                  [max(0.0, high - c) for c, high in zip(changes, highs)]]
+        if not all(math.isnan(low) for low in lows):
+            ax.errorbar(changes, positions, xerr=errors, fmt="none", ecolor="0.2", elinewidth=0.8, capsize=2)
+    ax.set_yticks(list(rows), [effect.parameter for effect in shown], fontsize=8)
+    ax.axvline(0.0, color="0.3", linewidth=0.8)
+    for row, effect in zip(rows, shown):
+        if effect.change_minus == 0.0 and effect.change_plus == 0.0:
+            ax.annotate("no change (same runs)", (0.0, row), xytext=(-4, 0), textcoords="offset points",
+                        ha="right", va="center", fontsize=7, color="0.4")
+    ax.set_xlabel(f"change in success rate (baseline {result.success_rate:.3f}, "
+                  f"95 % interval {result.ci_low:.3f} to {result.ci_high:.3f})")
+    route = "route held fixed" if result.fixed_route else "route free to change"
+    ax.set_title(f"sensitivity to ±{percent} % changes, {result.runs} runs on common seeds, {route}", fontsize=10)
+    if shown:
+        from matplotlib.patches import Patch
+
+        ax.legend(handles=[Patch(color="tab:blue", label=f"value -{percent} %"),
+                           Patch(color="tab:red", label=f"value +{percent} %"),
+                           Patch(color="0.8", label="pale: interval holds 0")], fontsize=8, loc="best")
     ax.grid(axis="x", alpha=0.3)
     return ax
 

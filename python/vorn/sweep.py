@@ -15,7 +15,7 @@ from collections.abc import Callable, Iterable, Mapping, Sequence
 from typing import TYPE_CHECKING, Any, Union
 
 from vorn._optional import require
-from vorn._seeds import SEED_MODULUS, checked_count, checked_seed
+from vorn._checks import SEED_MODULUS, checked_count, checked_seed
 from vorn.data import wilson_interval
 from vorn.network import Network, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
@@ -104,6 +104,8 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     success_rate, ci_low, ci_high (Wilson 95 %), mean_latency_ms (over all
     runs), mean_fidelity (over successful runs), drops, runs, seed.
     Point k uses seed + k x runs (modulo 2**64, as the engine wraps seeds).
+    Every point is checked on its network before the first ensemble runs
+    (unknown nodes, a request that could never end; see `Network.request`).
     """
     pd = require("pandas", "frames")
     if not isinstance(network, Network):
@@ -116,6 +118,7 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     for variation_name, variation in named:
         varied = network if variation is None else _vary(network, variation)
         for point in points:
+            varied.check_request(point["from_node"], point["to"], point["max_latency_ms"])
             seed_k = (seed + len(tasks) * runs) % SEED_MODULUS
             tasks.append((varied, point, runs, seed_k))
             label: dict[str, Any] = {} if variation_name is None else {"variation": variation_name}
