@@ -21,7 +21,7 @@ import math
 import os
 import sys
 from collections.abc import Callable, Iterator, Sequence
-from concurrent.futures import Executor, ProcessPoolExecutor, ThreadPoolExecutor
+from concurrent.futures import Executor, ProcessPoolExecutor
 from typing import Any, NoReturn, TextIO
 
 import vorn_core
@@ -145,19 +145,25 @@ def _save_figure(ax: Any, path: str) -> None:
 
 @contextlib.contextmanager
 def _executor(workers: int | None) -> Iterator[Executor | None]:
-    """None (the package's default process pool, one worker per CPU), one
-    thread in this process for 1, or a process pool of `workers`."""
+    """None (the package's default process pool, one worker per CPU), this
+    process's main thread for 1, or a process pool of `workers`. On Ctrl-C
+    the pool's waiting tasks are cancelled (its running ones have been
+    interrupted by `run_tasks`) and the command does not wait for them."""
     if workers is None:
         yield None
         return
-    if workers == 1:
-        pool: Executor = ThreadPoolExecutor(max_workers=1)
-    else:
-        from vorn.parallel import worker_initializer
+    from vorn.parallel import InlineExecutor, worker_initializer
 
-        pool = ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
-    with pool:
+    if workers == 1:
+        yield InlineExecutor()
+        return
+    pool = ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
+    try:
         yield pool
+    except BaseException:
+        pool.shutdown(wait=False, cancel_futures=True)
+        raise
+    pool.shutdown()
 
 
 def _use_agg() -> None:
