@@ -67,11 +67,16 @@ def member_name(member: object) -> str:
 
 
 def _link_type_name(value: object) -> str:
+    """The engine's name of a link type ("Fiber", "Satellite") from a member
+    of either enumeration or a name in any letter case: Python and networkx
+    code writes "Satellite", .vorn files write "satellite"; both mean the same."""
     if isinstance(value, (vorn_core.LinkType, vorn_core.VornLinkType)):
         value = member_name(value)
-    if value not in LINK_TYPES:
-        raise ValueError(f"link_type must be 'Fiber' or 'Satellite', not {value!r}")
-    return str(value)
+    if isinstance(value, str):
+        for name in LINK_TYPES:
+            if value.lower() == name.lower():
+                return name
+    raise ValueError(f"link_type must be 'Fiber' or 'Satellite' (in any letter case), not {value!r}")
 
 
 def _real(value: object, name: str) -> float:
@@ -116,9 +121,11 @@ class Node:
 @dataclass(frozen=True)
 class Link:
     """A link between two nodes. Links have no direction; their order matters
-    because the engine takes the first link joining two nodes. Satellite
-    conditions are both None or both set (a half given alone gets 1.0 for
-    the other)."""
+    because the engine takes the first link joining two nodes. `link_type`
+    is "Fiber" or "Satellite", given in any letter case ("satellite" as
+    .vorn files write it) and kept in the engine's spelling; `save` writes
+    the file format's lower-case one. Satellite conditions are both None or
+    both set (a half given alone gets 1.0 for the other)."""
 
     from_node: str
     to: str
@@ -317,7 +324,7 @@ class Network:
         (default False) leaves the node out, for links that name nodes the
         network does not define. Edge attributes:
         "distance_km", "base_fidelity", "generation_rate_hz" (required),
-        "link_type" ("Fiber" or "Satellite", default "Fiber"),
+        "link_type" ("Fiber" or "Satellite" in any letter case, default "Fiber"),
         "satellite_visibility", "satellite_weather_factor" (default None).
         Graph attributes named like the `Config` fields set the configuration
         (missing ones take the `VornEngine()` defaults). Nodes keep the
