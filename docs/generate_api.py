@@ -115,6 +115,12 @@ def _doc(obj: Any) -> str:
     return inspect.cleandoc(doc) if doc else ""
 
 
+def _first_paragraph(doc: str) -> str:
+    """The first paragraph of a docstring as one line: the whole of its
+    sentences, never a cut after the first line."""
+    return " ".join(doc.split("\n\n")[0].split())
+
+
 def _block(doc: str) -> list[str]:
     """A docstring as Markdown: kept verbatim in a quoted block so its own
     layout (argument lists, examples) survives."""
@@ -165,7 +171,7 @@ def _core_class(cls: type, stub: _Stub) -> list[str]:
             kind = stub.attributes.get(f"{name}.{member_name}")
             text = f"- `{member_name}`" + (f": `{kind}`" if kind else "")
             doc = _doc(member)
-            attributes.append(text + (f" — {doc.splitlines()[0]}" if doc else ""))
+            attributes.append(text + (f" — {_first_paragraph(doc)}" if doc else ""))
         else:
             function = getattr(cls, member_name)
             signature = stub.functions.get(f"{name}.{member_name}", _signature(function))
@@ -234,7 +240,7 @@ def vorn_reference() -> list[str]:
                         continue
                     function = getattr(value, method_name)
                     lines += ["", f"- `{name}.{method_name}{_signature(function)}`"
-                              + (f": {_doc(function).splitlines()[0]}" if _doc(function) else "")]
+                              + (f": {_first_paragraph(_doc(function))}" if _doc(function) else "")]
     return lines
 
 

@@ -12,7 +12,8 @@ from typing import TYPE_CHECKING, Any
 
 import vorn_core
 
-from vorn import _pickle
+from vorn import _display, _pickle
+from vorn._display import describe
 from vorn._version import __version__ as __version__
 from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
@@ -29,6 +30,7 @@ __all__ = [
     "Node",
     "builtin",
     "compare",
+    "describe",
     "from_networkx",
     "read",
     "simulate",
@@ -42,6 +44,7 @@ if TYPE_CHECKING:
     import networkx
 
 _pickle.register()
+_display.register_ipython()
 
 
 def builtin(name: str) -> Network:

@@ -262,6 +262,12 @@ class Network:
     def __repr__(self) -> str:
         return f"Network({len(self.nodes)} nodes, {len(self.links)} links)"
 
+    def _repr_html_(self) -> str:
+        """The link table, for notebooks."""
+        from vorn._display import html
+
+        return html(self)
+
     def __reduce__(self) -> tuple[Any, ...]:
         return (Network, (self.nodes, self.links, self.config))
 
