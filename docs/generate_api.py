@@ -115,6 +115,24 @@ def _doc(obj: Any) -> str:
     return inspect.cleandoc(doc) if doc else ""
 
 
+# Notes printed under engine docstrings whose designed text would mislead a
+# reader; the docstrings themselves are the engine's and stay as they are.
+READER_NOTES = {
+    "MonteCarloStats.sensitivity_analysis": (
+        "Note: the keys in the example above are placeholders. The real keys name the nodes and "
+        "links of the ensemble's network: `memory_lifetime_t2:A` for node A, `base_fidelity:A->B`, "
+        "`distance_km:A->B` and `generation_rate_hz:A->B` for the link from A to B, and "
+        "`alpha_loss_db_km`; see [Sensitivity analysis](sensitivity.md)."),
+    "save_vorn_file_wrapper": (
+        "Note: `PyVornFile` in the text above is the engine's internal name of `VornFile`; "
+        "`save_vorn_file_wrapper(qf, path)`, `save(qf, path)` and `qf.save(path)` do the same."),
+}
+
+
+def _note(key: str) -> list[str]:
+    return ["", READER_NOTES[key]] if key in READER_NOTES else []
+
+
 def _first_paragraph(doc: str) -> str:
     """The first paragraph of a docstring as one line: the whole of its
     sentences, never a cut after the first line."""
@@ -181,7 +199,7 @@ def _core_class(cls: type, stub: _Stub) -> list[str]:
     if attributes:
         lines += ["", "Attributes:", "", *attributes]
     for method_name, signature, doc in methods:
-        lines += ["", f"#### `{name}.{method_name}{signature}`", *_block(doc)]
+        lines += ["", f"#### `{name}.{method_name}{signature}`", *_block(doc), *_note(f"{name}.{method_name}")]
     return lines
 
 
@@ -195,7 +213,8 @@ def core_reference(stub: _Stub) -> list[str]:
             continue
         alias = "" if obj.__name__ == name else f" (alias of `{obj.__name__}`)"
         signature = stub.functions.get(name, _signature(obj))
-        lines += ["", f"#### `{name}{signature}`{alias}", *_block(_doc(obj) if not alias else "")]
+        lines += ["", f"#### `{name}{signature}`{alias}", *_block(_doc(obj) if not alias else ""),
+                  *(_note(name) if not alias else [])]
     lines += ["", "### Classes"]
     for cls in classes:
         lines += [""] + _core_class(cls, stub)
