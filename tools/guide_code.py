@@ -1,6 +1,7 @@
-"""Write the Python code blocks of the guide's whole-program pages as one
-module per page, its blocks in page order, so that the type checks run
-`mypy --strict` over the code that readers copy.
+"""Write the Python code blocks of the guide (docs/*.md and README.md) as
+one module per page: the page's hidden set-up code, then its blocks in page
+order, so that the type checks run `mypy --strict` over the code that
+readers copy.
 
     python tools/guide_code.py OUTPUT_FOLDER
 """
@@ -11,14 +12,16 @@ import re
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-# The pages whose code blocks form a whole program each (the other pages'
-# blocks are fragments that continue from names set up in their prose).
-PAGES = [ROOT / "docs" / "index.md", ROOT / "README.md"]
+PAGES = [*sorted((ROOT / "docs").glob("*.md")), ROOT / "README.md"]
 BLOCK = re.compile(r"^```python\n(.*?)^```", re.M | re.S)
+# A page whose code continues from names its prose sets up states them in a
+# comment that readers do not see: <!-- type-check setup: ...\nCODE\n-->
+SETUP = re.compile(r"^<!-- type-check setup:[^\n]*\n(.*?)^-->", re.M | re.S)
 
 
 def page_code(page: pathlib.Path) -> str:
-    return "\n".join(BLOCK.findall(page.read_text(encoding="utf-8")))
+    text = page.read_text(encoding="utf-8")
+    return "\n".join(SETUP.findall(text) + BLOCK.findall(text))
 
 
 def main(argv: list[str]) -> int:
