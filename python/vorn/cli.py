@@ -585,9 +585,12 @@ def cmd_diff(args: argparse.Namespace) -> int:
 def _diff_snapshots(args: argparse.Namespace, first_failed: bool) -> int:
     """Diff two topology snapshots; when a file is neither a snapshot nor a
     .vorn file the error says what is wrong with it."""
+    failed = args.a if first_failed else args.b
+    if args.a.startswith(BUILTIN_PREFIX) or args.b.startswith(BUILTIN_PREFIX):
+        # A built-in network is a .vorn network: the other file failed as one.
+        raise _file_failure(failed, failed)
     (first, first_error), (second, second_error) = _read_snapshot(args.a), _read_snapshot(args.b)
     if first is None and second is None:
-        failed = args.a if first_failed else args.b
         raise _file_failure(failed, f"{failed}: {first_error if first_failed else second_error}")
     if first is None or second is None:
         # One side is a snapshot: the other one's snapshot message says what is wrong with it.

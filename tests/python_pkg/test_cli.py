@@ -96,6 +96,7 @@ CASES = [
     (["diff", "builtin:telecom_backbone", "{changed}"], 0,
      ["Diff between 'builtin:telecom_backbone' and '{changed}':\n", "B->C: distance_km 80.0 -> 85.0"]),
     (["diff", "{good}", "{good}"], 0, ["':\n  no differences\n"]),
+    (["diff", "builtin:repeater_chain", "{snap}"], 1, ["snap.json:41:5: JSON parse error: missing field `from`"]),
     (["compare", "nope:A:B"], 2, ["unknown topology 'nope'; the built-in topologies: fiber_only, "]),
     (["compare", "repeater_chain:N0"], 2, ["must read NAME or NAME:FROM:TO"]),
     (["simulate", "{good}", "A", "C", *REQUEST, "--runs", "0"], 2, ["0 is not a run count of 1 or more"]),
