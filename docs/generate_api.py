@@ -115,6 +115,30 @@ def _doc(obj: Any) -> str:
     return inspect.cleandoc(doc) if doc else ""
 
 
+# Notes printed under engine docstrings whose designed text would mislead a
+# reader; the docstrings themselves are the engine's and stay as they are.
+READER_NOTES = {
+    "MonteCarloStats.sensitivity_analysis": (
+        "Note: the keys in the example above are placeholders. The real keys name the nodes and "
+        "links of the ensemble's network: `memory_lifetime_t2:A` for node A, `base_fidelity:A->B`, "
+        "`distance_km:A->B` and `generation_rate_hz:A->B` for the link from A to B, and "
+        "`alpha_loss_db_km`; see [Sensitivity analysis](sensitivity.md)."),
+    "save_vorn_file_wrapper": (
+        "Note: `PyVornFile` in the text above is the engine's internal name of `VornFile`; "
+        "`save_vorn_file_wrapper(qf, path)`, `save(qf, path)` and `qf.save(path)` do the same."),
+}
+
+
+def _note(key: str) -> list[str]:
+    return ["", READER_NOTES[key]] if key in READER_NOTES else []
+
+
+def _first_paragraph(doc: str) -> str:
+    """The first paragraph of a docstring as one line: the whole of its
+    sentences, never a cut after the first line."""
+    return " ".join(doc.split("\n\n")[0].split())
+
+
 def _block(doc: str) -> list[str]:
     """A docstring as Markdown: kept verbatim in a quoted block so its own
     layout (argument lists, examples) survives."""
@@ -165,7 +189,7 @@ def _core_class(cls: type, stub: _Stub) -> list[str]:
             kind = stub.attributes.get(f"{name}.{member_name}")
             text = f"- `{member_name}`" + (f": `{kind}`" if kind else "")
             doc = _doc(member)
-            attributes.append(text + (f" — {doc.splitlines()[0]}" if doc else ""))
+            attributes.append(text + (f" — {_first_paragraph(doc)}" if doc else ""))
         else:
             function = getattr(cls, member_name)
             signature = stub.functions.get(f"{name}.{member_name}", _signature(function))
@@ -175,7 +199,7 @@ def _core_class(cls: type, stub: _Stub) -> list[str]:
     if attributes:
         lines += ["", "Attributes:", "", *attributes]
     for method_name, signature, doc in methods:
-        lines += ["", f"#### `{name}.{method_name}{signature}`", *_block(doc)]
+        lines += ["", f"#### `{name}.{method_name}{signature}`", *_block(doc), *_note(f"{name}.{method_name}")]
     return lines
 
 
@@ -189,7 +213,8 @@ def core_reference(stub: _Stub) -> list[str]:
             continue
         alias = "" if obj.__name__ == name else f" (alias of `{obj.__name__}`)"
         signature = stub.functions.get(name, _signature(obj))
-        lines += ["", f"#### `{name}{signature}`{alias}", *_block(_doc(obj) if not alias else "")]
+        lines += ["", f"#### `{name}{signature}`{alias}", *_block(_doc(obj) if not alias else ""),
+                  *(_note(name) if not alias else [])]
     lines += ["", "### Classes"]
     for cls in classes:
         lines += [""] + _core_class(cls, stub)
@@ -234,7 +259,7 @@ def vorn_reference() -> list[str]:
                         continue
                     function = getattr(value, method_name)
                     lines += ["", f"- `{name}.{method_name}{_signature(function)}`"
-                              + (f": {_doc(function).splitlines()[0]}" if _doc(function) else "")]
+                              + (f": {_first_paragraph(_doc(function))}" if _doc(function) else "")]
     return lines
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Type checks of the installed package: the stubs match the module's runtime
-# surface (stubtest), the generated file is up to date, and strict mypy
-# accepts the examples, the typed user script and the Python package.
+# surface (stubtest), the generated files (stubs, docs/api.md) are up to
+# date, and strict mypy accepts the examples, the typed user script, the
+# guide's whole-program code blocks and the Python package.
 # Run from anywhere with the interpreter that has vorn_core and mypy installed
 # (the project's `test` extra): bash tools/check_types.sh [python]
 set -euo pipefail
@@ -10,11 +11,14 @@ python=${1:-python}
 cache=$(mktemp -d)
 trap 'rm -rf "$cache"' EXIT
 
+echo "== API reference up to date"
+"$python" docs/generate_api.py --check
 echo "== stubs up to date"
 "$python" tools/make_stubs.py --check
 echo "== stubtest"
 "$python" -m mypy.stubtest vorn_core --allowlist tools/stubtest_allowlist.txt
 echo "== mypy --strict"
-targets=(examples tests/typed_user_script.py)
+"$python" tools/guide_code.py "$cache/guide"
+targets=(examples tests/typed_user_script.py "$cache/guide")
 [ -d python/vorn ] && targets+=(python/vorn)
 "$python" -m mypy --strict --cache-dir "$cache" "${targets[@]}"

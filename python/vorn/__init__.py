@@ -12,8 +12,9 @@ from typing import TYPE_CHECKING, Any
 
 import vorn_core
 
-from vorn import _pickle
+from vorn import _display, _pickle
 from vorn._checks import UnknownNodeError
+from vorn._display import describe
 from vorn._version import __version__ as __version__
 from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
@@ -33,6 +34,7 @@ __all__ = [
     "UnknownNodeError",
     "builtin",
     "compare",
+    "describe",
     "from_networkx",
     "read",
     "sensitivity",
@@ -47,6 +49,7 @@ if TYPE_CHECKING:
     import networkx
 
 _pickle.register()
+_display.register_ipython()
 
 
 def builtin(name: str) -> Network:

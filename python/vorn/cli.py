@@ -20,14 +20,18 @@ import json
 import math
 import os
 import sys
+import tempfile
 from collections.abc import Callable, Iterator, Sequence
-from concurrent.futures import Executor, ProcessPoolExecutor, ThreadPoolExecutor
-from typing import Any, NoReturn, TextIO
+from concurrent.futures import Executor, ProcessPoolExecutor
+from typing import Any, NamedTuple, NoReturn, TextIO
 
 import vorn_core
 
 from vorn import _checks, _positions
-from vorn.network import Link, Network, strategy_name
+from vorn._explain import plain_sentence
+from vorn._version import __version__
+from vorn.comparison import TOPOLOGY_ALIASES
+from vorn.network import Link, Network, member_name
 
 STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
 BUILTIN_PREFIX = "builtin:"
@@ -38,6 +42,22 @@ DEFAULT_ENDPOINTS = {
     "hybrid_satellite_fiber": ("Toronto", "London"), "hybrid": ("Toronto", "London"),
 }
 WORKERS_HELP = "worker processes (default: one per CPU; 1 runs everything in this process)"
+
+# Messages of the command line (the engine's own texts are printed as they are).
+VERSION_TEXT = f"vorn {__version__}"
+UNKNOWN_NODE_IN = "unknown node {name!r} in {topology}; its nodes: {nodes}"
+UNKNOWN_TOPOLOGY = "unknown topology {name!r}; the built-in topologies: {names}"
+BAD_ENDPOINT = "endpoint {text!r} must read NAME or NAME:FROM:TO"
+NO_DEFAULT_ENDPOINTS = "no default endpoints for {name!r}; write NAME:FROM:TO (known names: {names})"
+INVALID_FILE = "{path} is not a valid network file:\n{findings}"
+OUTPUT_IS_FOLDER = "argument {option}: {path} is a folder; name a file"
+OUTPUT_NO_FOLDER = "argument {option}: there is no folder {folder} to write {path} in"
+OUTPUT_NOT_WRITABLE = "argument {option}: {path} cannot be written (permission denied)"
+PICTURE_FORMAT = "argument --plot: {path}: cannot draw .{suffix} files; use one of {formats}"
+NO_DIFFERENCES = "  no differences\n"
+CHANGED_FIELDS = "  Changed fields:\n"
+CHANGED_FIELD = "     - {key}: {field} {old} -> {new}\n"
+NOT_GIVEN = "not given"
 
 
 class CommandError(Exception):
@@ -87,7 +107,10 @@ def _integer(text: str, limit: int, kind: str) -> int:
 
 
 def runs(text: str) -> int:
-    return _integer(text, 2**63, "a run count of 0 or more")
+    value = _integer(text, 2**63, "a run count of 1 or more")
+    if value == 0:  # an empty ensemble has no rate, latency or interval to report
+        raise argparse.ArgumentTypeError("0 is not a run count of 1 or more")
+    return value
 
 
 def seed(text: str) -> int:
@@ -104,20 +127,51 @@ def workers(text: str) -> int:
 # --------------------------------------------------------------------------- helpers
 
 
-def load_network(source: str) -> Network:
-    if source.startswith(BUILTIN_PREFIX):
-        try:
-            return Network.builtin(source[len(BUILTIN_PREFIX):])
-        except ValueError as error:
-            raise UsageError(str(error)) from None
-    return Network.from_file(source)
-
-
-def check_nodes(network: Network, *names: str) -> None:
+def builtin_network(source: str) -> Network:
     try:
-        _checks.check_nodes(set(network.node_ids()), network.node_ids, *names)
-    except _checks.UnknownNodeError as error:
+        return Network.builtin(source[len(BUILTIN_PREFIX):])
+    except ValueError as error:
         raise UsageError(str(error)) from None
+
+
+def load_network(source: str) -> Network:
+    """The network of a .vorn file or "builtin:NAME"; a file that fails is
+    reported as `vorn validate` reports it (with places and plain sentences)."""
+    if source.startswith(BUILTIN_PREFIX):
+        return builtin_network(source)
+    try:
+        return Network.from_file(source)
+    except RuntimeError as error:
+        raise _file_failure(source, str(error)) from None
+
+
+@contextlib.contextmanager
+def _vorn_path(source: str) -> Iterator[str]:
+    """A path holding the .vorn text of `source`: the file itself, or for
+    "builtin:NAME" the built-in network saved to a temporary file."""
+    if not source.startswith(BUILTIN_PREFIX):
+        yield source
+        return
+    network = builtin_network(source)
+    name = source[len(BUILTIN_PREFIX):]
+    with tempfile.TemporaryDirectory(prefix="vorn-") as folder:
+        path = os.path.join(folder, f"{name}.vorn")
+        network.save(path, name=name)
+        yield path
+
+
+def check_nodes(network: Network, *names: str, topology: str | None = None) -> None:
+    if topology is None:
+        try:
+            _checks.check_nodes(set(network.node_ids()), network.node_ids, *names)
+        except _checks.UnknownNodeError as error:
+            raise UsageError(str(error)) from None
+        return
+    known = set(network.node_ids())
+    for name in names:
+        if name not in known:
+            shown = ", ".join(network.node_ids()[:20])
+            raise UsageError(UNKNOWN_NODE_IN.format(name=name, topology=topology, nodes=shown))
 
 
 def first_link(network: Network, a: str, b: str) -> Link | None:
@@ -132,31 +186,87 @@ def _strategy_label(strategy: str | None) -> str:
     return strategy or "default (HighestFidelity)"
 
 
+def _finite(value: Any) -> Any:
+    """`value` with every NaN or infinity replaced by None: JSON has no such numbers."""
+    if isinstance(value, float) and not math.isfinite(value):
+        return None
+    if isinstance(value, dict):
+        return {key: _finite(item) for key, item in value.items()}
+    if isinstance(value, list):
+        return [_finite(item) for item in value]
+    return value
+
+
 def _write_json(value: Any, out: TextIO) -> None:
-    json.dump(value, out, indent=2, allow_nan=True)
+    json.dump(_finite(value), out, indent=2, allow_nan=False)
     out.write("\n")
 
 
-def _save_figure(ax: Any, path: str) -> None:
-    ax.figure.savefig(path, dpi=100, bbox_inches="tight")
+def _output_path(path: str, option: str) -> str:
+    """`path` once it is known that a file can be written there; checked
+    before any work, so a long run never ends in a failed write."""
+    if os.path.isdir(path):
+        raise UsageError(OUTPUT_IS_FOLDER.format(option=option, path=path))
+    folder = os.path.dirname(os.path.abspath(path))
+    if not os.path.isdir(folder):
+        raise UsageError(OUTPUT_NO_FOLDER.format(option=option, folder=folder, path=path))
+    if not os.access(folder, os.W_OK | os.X_OK) or (os.path.exists(path) and not os.access(path, os.W_OK)):
+        raise UsageError(OUTPUT_NOT_WRITABLE.format(option=option, path=path))
+    return path
+
+
+def _picture_path(path: str) -> str:
+    """The file --plot writes: `path`, with ".png" added when it has no
+    suffix (as the drawing library does), checked before any work along
+    with its format."""
+    _use_agg()
+    from matplotlib.figure import Figure
+
+    suffix = os.path.splitext(path)[1][1:].lower()
+    if not suffix:
+        _output_path(path, "--plot")  # a folder of that name is refused, not written beside
+        path, suffix = f"{path}.png", "png"
+    formats = Figure().canvas.get_supported_filetypes()
+    if suffix not in formats:
+        raise UsageError(PICTURE_FORMAT.format(path=path, suffix=suffix, formats=", ".join(sorted(formats))))
+    return _output_path(path, "--plot")
+
+
+def _new_axes() -> tuple[Any, Any]:
+    """A figure and its axes for one picture, drawn without a display."""
+    _use_agg()
+    import matplotlib.pyplot as plt
+
+    return plt.subplots()
+
+
+def _save_figure(figure: Any, path: str) -> None:
+    """Write `figure` to `path` (from `_picture_path`, the name reported)."""
+    figure.savefig(path, dpi=100, bbox_inches="tight")
     print(f"wrote {path}", file=sys.stderr)
 
 
 @contextlib.contextmanager
 def _executor(workers: int | None) -> Iterator[Executor | None]:
-    """None (the package's default process pool, one worker per CPU), one
-    thread in this process for 1, or a process pool of `workers`."""
+    """None (the package's default process pool, one worker per CPU), this
+    process's main thread for 1, or a process pool of `workers`. On Ctrl-C
+    the pool's waiting tasks are cancelled (its running ones have been
+    interrupted by `run_tasks`) and the command does not wait for them."""
     if workers is None:
         yield None
         return
-    if workers == 1:
-        pool: Executor = ThreadPoolExecutor(max_workers=1)
-    else:
-        from vorn.parallel import worker_initializer
+    from vorn.parallel import InlineExecutor, worker_initializer
 
-        pool = ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
-    with pool:
+    if workers == 1:
+        yield InlineExecutor()
+        return
+    pool = ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
+    try:
         yield pool
+    except BaseException:
+        pool.shutdown(wait=False, cancel_futures=True)
+        raise
+    pool.shutdown()
 
 
 def _use_agg() -> None:
@@ -169,31 +279,68 @@ def _use_agg() -> None:
 # --------------------------------------------------------------------------- validate
 
 
-def _validate_one(path: str, out: TextIO) -> bool:
-    try:
-        with open(path, encoding="utf-8", errors="replace") as handle:
-            text = handle.read()
-    except OSError:
-        text = ""
-    try:
-        report = vorn_core.validate(path)
-    except RuntimeError as error:
-        message = str(error).removeprefix(f"Failed to load {path}: ")
-        where = _positions.parse_error_position(message)
-        if where is None and message.startswith("Unsupported vorn version"):
-            where = _positions.member_position(text, "version")
-        print(f"{path}:{where[0]}:{where[1]}: {message}" if where else f"{path}: {message}", file=out)
-        return False
+class FileReport(NamedTuple):
+    valid: bool
+    lines: list[str]  # what `vorn validate` prints for the file
+    parsed: bool  # the file was read and parsed: the lines are validation findings
+
+
+def file_report(source: str) -> FileReport:
+    """Load and validate a .vorn file (or "builtin:NAME"): one line per
+    finding as FILE:LINE:COLUMN: MESSAGE, the engine's message followed by a
+    plain sentence where the reader's words are technical."""
+    builtin = source.startswith(BUILTIN_PREFIX)
+    with _vorn_path(source) as path:
+        text: str | None = None
+        if not builtin:
+            try:
+                with open(path, encoding="utf-8", errors="replace") as handle:
+                    text = handle.read()
+            except OSError:
+                text = None
+        try:
+            report = vorn_core.validate(path)
+        except RuntimeError as error:
+            message = str(error).removeprefix(f"Failed to load {path}: ")
+            where = _positions.parse_error_position(message)
+            if where is None and message.startswith("Unsupported vorn version"):
+                where = _positions.member_position(text or "", "version")
+            # The reader counts columns from 0 where nothing was read (an empty
+            # file); editors count from 1.
+            prefix = f"{source}:{where[0]}:{max(1, where[1])}" if where else source
+            lines = [f"{prefix}: {message}"]
+            sentence = plain_sentence(message, text)
+            if sentence is not None:
+                lines.append(f"{prefix}: note: {sentence}")
+            return FileReport(False, lines, False)
     errors = report["errors"]
-    positions = _positions.finding_positions(text, [finding["type"] for finding in errors])
+    positions = _positions.finding_positions(text or "", [finding["type"] for finding in errors])
+    lines = []
     for finding, where in zip(errors, positions):
-        prefix = f"{path}:{where[0]}:{where[1]}" if where else path
-        print(f"{prefix}: {finding['message']}", file=out)
+        prefix = f"{source}:{where[0]}:{where[1]}" if where and not builtin else source
+        lines.append(f"{prefix}: {finding['message']}")
     for warning in report["warnings"]:
-        print(f"{path}: warning: {warning['message']} [{warning.get('path', 'unknown')}]", file=out)
+        lines.append(f"{source}: warning: {warning['message']} [{warning.get('path', 'unknown')}]")
     if report["valid"]:
-        print(f"{path}: valid", file=out)
-    return bool(report["valid"])
+        lines.append(f"{source}: valid")
+    return FileReport(bool(report["valid"]), lines, True)
+
+
+def _file_failure(source: str, engine_message: str) -> CommandError:
+    """The error for a file the engine refused, with `vorn validate`'s lines."""
+    report = file_report(source)
+    if report.valid:
+        return CommandError(engine_message)
+    if report.parsed:
+        return CommandError(INVALID_FILE.format(path=source, findings="\n".join(report.lines)))
+    return CommandError("\n".join(report.lines))
+
+
+def _validate_one(path: str, out: TextIO) -> bool:
+    report = file_report(path)
+    for line in report.lines:
+        print(line, file=out)
+    return report.valid
 
 
 def cmd_validate(args: argparse.Namespace) -> int:
@@ -277,6 +424,7 @@ def cmd_route(args: argparse.Namespace) -> int:
 def cmd_simulate(args: argparse.Namespace) -> int:
     from vorn.ensemble import simulate
 
+    picture = _picture_path(args.plot) if args.plot else None
     network = load_network(args.file)
     check_nodes(network, args.source, args.target)
     with _executor(args.workers) as executor:
@@ -301,11 +449,12 @@ def cmd_simulate(args: argparse.Namespace) -> int:
         busiest = sorted(stats.link_utilization_heatmap.items(), key=lambda item: (-item[1], item[0]))
         if busiest:
             print("busiest links    " + ", ".join(f"{k} {n}" for k, n in busiest[:5]))
-    if args.plot:
-        _use_agg()
+    if picture is not None:
         from vorn.plot import plot_network
 
-        _save_figure(plot_network(network, stats, title=f"{args.source} -> {args.target}"), args.plot)
+        figure, ax = _new_axes()
+        plot_network(network, stats, ax=ax, title=f"{args.source} -> {args.target}")
+        _save_figure(figure, picture)
     return 0
 
 
@@ -315,6 +464,10 @@ def cmd_simulate(args: argparse.Namespace) -> int:
 def cmd_sweep(args: argparse.Namespace) -> int:
     from vorn.sweep import sweep
 
+    to_file = args.output not in (None, "-")
+    if to_file:
+        _output_path(args.output, "--output")
+    picture = _picture_path(args.plot) if args.plot else None
     network = load_network(args.file)
     check_nodes(network, args.source, args.target)
     grid: dict[str, list[Any]] = {
@@ -324,17 +477,18 @@ def cmd_sweep(args: argparse.Namespace) -> int:
     }
     with _executor(args.workers) as executor:
         frame = sweep(network, grid, args.runs, args.seed, executor=executor)
-    if args.output in (None, "-"):
+    if not to_file:
         frame.to_csv(sys.stdout, index=False)
     else:
         frame.to_csv(args.output, index=False)
         print(f"wrote {len(frame)} rows to {args.output}", file=sys.stderr)
-    if args.plot:
-        _use_agg()
+    if picture is not None:
         from vorn.plot import plot_success
 
         x = "max_latency_ms" if len(args.budget) > 1 or len(args.fidelity) == 1 else "fidelity_target"
-        _save_figure(plot_success(frame, x=x), args.plot)
+        figure, ax = _new_axes()
+        plot_success(frame, x=x, ax=ax)
+        _save_figure(figure, picture)
     return 0
 
 
@@ -349,29 +503,109 @@ def _read_snapshot(path: str) -> tuple[Any, str]:
         return None, str(error)
 
 
-def cmd_diff(args: argparse.Namespace) -> int:
-    result = vorn_core.diff(args.a, args.b)
-    if "error" in result:
-        # Two topology snapshots are compared with their own diff.
-        (first, first_error), (second, second_error) = _read_snapshot(args.a), _read_snapshot(args.b)
-        if first is None and second is None:
-            raise CommandError(result["error"])
-        if first is None or second is None:
-            # One side is a snapshot: the other one's snapshot message says what is wrong with it.
-            path, message = (args.a, first_error) if first is None else (args.b, second_error)
-            raise CommandError(f"{path}: {message}")
-        snapshot_diff = vorn_core.diff_topologies(first, second)
-        if args.json:
-            from vorn.data import to_dict
+def _shown(value: Any) -> str:
+    """A field value as the diff lines print it: floats as the file holds
+    them, kinds in the file's lower-case spelling."""
+    if value is None:
+        return NOT_GIVEN
+    if isinstance(value, vorn_core.VornSatelliteExtension):
+        return f"visibility {value.visibility!r}, weather_factor {value.weather_factor!r}"
+    if isinstance(value, (vorn_core.VornLinkType, vorn_core.VornNodeType)):
+        return member_name(value).lower()
+    return repr(value)
 
-            _write_json(to_dict(snapshot_diff), sys.stdout)
-        else:
-            print(snapshot_diff.summary)
-        return 0
+
+# The fields the file diff compares, per record kind.
+_NODE_FIELDS = ("memory_lifetime_ms", "memory_capacity", "node_type")
+_LINK_FIELDS = ("distance_km", "base_fidelity", "generation_rate_hz", "id", "link_type", "satellite")
+
+
+def _field_value(record: Any, field: str) -> Any:
+    value = getattr(record, field)
+    if isinstance(value, vorn_core.VornSatelliteExtension):
+        return (value.visibility, value.weather_factor)
+    if isinstance(value, (vorn_core.VornLinkType, vorn_core.VornNodeType)):
+        return member_name(value)  # members compare by name, not identity
+    return value
+
+
+def changed_fields(first: vorn_core.VornFile, second: vorn_core.VornFile, nodes: Sequence[str],
+                   links: Sequence[str]) -> list[tuple[str, str, str, str]]:
+    """(key, field, old, new) for each field that differs in the nodes and
+    links the diff lists as modified (keyed as the diff keys them: a later
+    record with the same key replaces an earlier one)."""
+    changes = []
+    tables: list[tuple[Sequence[str], tuple[str, ...], dict[str, Any], dict[str, Any]]] = [
+        (nodes, _NODE_FIELDS, {node.id: node for node in first.nodes}, {node.id: node for node in second.nodes}),
+        (links, _LINK_FIELDS, {f"{link.src}->{link.to}": link for link in first.links},
+         {f"{link.src}->{link.to}": link for link in second.links}),
+    ]
+    for keys, fields, old, new in tables:
+        for key in keys:
+            if key not in old or key not in new:
+                continue
+            for field in fields:
+                a, b = _field_value(old[key], field), _field_value(new[key], field)
+                if a != b or (isinstance(a, float) and a != a):
+                    changes.append((key, field, _shown(getattr(old[key], field)), _shown(getattr(new[key], field))))
+    return changes
+
+
+def _named(text: str, paths: dict[str, str]) -> str:
+    """`text` with the temporary paths of built-in networks replaced by their names."""
+    for path, source in paths.items():
+        if path != source:
+            text = text.replace(f"'{path}'", f"'{source}'").replace(f"Failed to load {path}:",
+                                                                      f"Failed to load {source}:")
+    return text
+
+
+def cmd_diff(args: argparse.Namespace) -> int:
+    with _vorn_path(args.a) as first_path, _vorn_path(args.b) as second_path:
+        result = vorn_core.diff(first_path, second_path)
+        if "error" in result:
+            return _diff_snapshots(args, result["error"].startswith(f"Failed to load {first_path}: "))
+        changes = changed_fields(vorn_core.load_vorn_file(first_path), vorn_core.load_vorn_file(second_path),
+                                 result["nodes_modified"], result["links_modified"])
+    summary = _named(result["summary"], {first_path: args.a, second_path: args.b})
     if args.json:
-        _write_json(result, sys.stdout)
+        # The engine's dict, and which fields of the modified records changed.
+        output: dict[str, Any] = {**result, "summary": summary}
+        output["fields_changed"] = [{"key": key, "field": field, "old": old, "new": new}
+                                    for key, field, old, new in changes]
+        _write_json(output, sys.stdout)
+        return 0
+    sys.stdout.write(summary)
+    if summary.count("\n") <= 1:
+        sys.stdout.write(NO_DIFFERENCES)
+    if changes:
+        sys.stdout.write(CHANGED_FIELDS)
+        for key, field, old, new in changes:
+            sys.stdout.write(CHANGED_FIELD.format(key=key, field=field, old=old, new=new))
+    return 0
+
+
+def _diff_snapshots(args: argparse.Namespace, first_failed: bool) -> int:
+    """Diff two topology snapshots; when a file is neither a snapshot nor a
+    .vorn file the error says what is wrong with it."""
+    failed = args.a if first_failed else args.b
+    if args.a.startswith(BUILTIN_PREFIX) or args.b.startswith(BUILTIN_PREFIX):
+        # A built-in network is a .vorn network: the other file failed as one.
+        raise _file_failure(failed, failed)
+    (first, first_error), (second, second_error) = _read_snapshot(args.a), _read_snapshot(args.b)
+    if first is None and second is None:
+        raise _file_failure(failed, f"{failed}: {first_error if first_failed else second_error}")
+    if first is None or second is None:
+        # One side is a snapshot: the other one's snapshot message says what is wrong with it.
+        path, message = (args.a, first_error) if first is None else (args.b, second_error)
+        raise CommandError(f"{path}: {message}")
+    snapshot_diff = vorn_core.diff_topologies(first, second)
+    if args.json:
+        from vorn.data import to_dict
+
+        _write_json(to_dict(snapshot_diff), sys.stdout)
     else:
-        sys.stdout.write(result["summary"])
+        print(snapshot_diff.summary)
     return 0
 
 
@@ -379,34 +613,53 @@ def cmd_diff(args: argparse.Namespace) -> int:
 
 
 def _endpoint(text: str) -> vorn_core.TopologyEndpoints:
+    """An ENDPOINT argument, with its topology and nodes checked here (the
+    same usage errors as `route` and `simulate` give)."""
     name, _, rest = text.partition(":")
     if rest:
         source, _, target = rest.partition(":")
         if not source or not target:
-            raise UsageError(f"endpoint {text!r} must read NAME or NAME:FROM:TO")
+            raise UsageError(BAD_ENDPOINT.format(text=text))
+        if name not in TOPOLOGY_ALIASES:
+            raise UsageError(UNKNOWN_TOPOLOGY.format(name=name, names=", ".join(TOPOLOGY_ALIASES)))
     elif name in DEFAULT_ENDPOINTS:
         source, target = DEFAULT_ENDPOINTS[name]
     else:
-        raise UsageError(f"no default endpoints for {name!r}; write NAME:FROM:TO "
-                         f"(known names: {', '.join(DEFAULT_ENDPOINTS)})")
+        raise UsageError(NO_DEFAULT_ENDPOINTS.format(name=name, names=", ".join(DEFAULT_ENDPOINTS)))
+    check_nodes(Network.builtin(TOPOLOGY_ALIASES[name]), source, target, topology=name)
     return vorn_core.TopologyEndpoints(name, source, target)
+
+
+def _report_json(report: vorn_core.TopologyComparisonReport,
+                 endpoints: Sequence[vorn_core.TopologyEndpoints]) -> dict[str, Any]:
+    """The report as plain data, each result with the endpoints it was
+    evaluated on. The report's own source_node and target_node hold the first
+    topology's endpoints; they are given only when every topology shares
+    them, and are null otherwise."""
+    from vorn.data import to_dict
+
+    data: dict[str, Any] = to_dict(report)
+    for result, endpoint in zip(data["results"], endpoints):
+        result["from_node"], result["to_node"] = endpoint.from_node, endpoint.to_node
+    if len({(endpoint.from_node, endpoint.to_node) for endpoint in endpoints}) > 1:
+        data["source_node"] = data["target_node"] = None
+    return data
 
 
 def cmd_compare(args: argparse.Namespace) -> int:
     from vorn.comparison import compare
 
+    picture = _picture_path(args.plot) if args.plot else None
     names = args.endpoints or ["telecom_backbone", "repeater_chain", "hybrid_satellite_fiber"]
     endpoints = [_endpoint(text) for text in names]
     try:
         with _executor(args.workers) as executor:
             report = compare(endpoints, args.fidelity, args.budget, args.runs, args.strategy, args.seed,
                              executor=executor)
-    except ValueError as error:  # unknown topology or node: the engine's message
+    except ValueError as error:  # a rule of the engine's comparison: its message
         raise CommandError(str(error)) from None
     if args.json:
-        from vorn.data import to_dict
-
-        _write_json(to_dict(report), sys.stdout)
+        _write_json(_report_json(report, endpoints), sys.stdout)
     else:
         print(f"{'topology':<24} {'endpoints':<18} {'success':>8} {'latency ms':>11} {'fidelity':>9}")
         for endpoint, result in zip(endpoints, report.results):
@@ -414,11 +667,12 @@ def cmd_compare(args: argparse.Namespace) -> int:
             print(f"{result.topology_name:<24} {pair:<18} {result.success_rate:>8.4f} "
                   f"{result.mean_latency_ms:>11.3f} {result.mean_fidelity:>9.4f}")
         print(report.summary)
-    if args.plot:
-        _use_agg()
+    if picture is not None:
         from vorn.plot import plot_comparison
 
-        _save_figure(plot_comparison(report), args.plot)
+        figure, ax = _new_axes()
+        plot_comparison(report, ax=ax)
+        _save_figure(figure, picture)
     return 0
 
 
@@ -444,6 +698,7 @@ def build_parser() -> argparse.ArgumentParser:
     parser = _Parser(prog="vorn", description="Quantum-network simulation from the command line.",
                      epilog='FILE may be "builtin:telecom_backbone", "builtin:repeater_chain" or '
                             '"builtin:hybrid_satellite_fiber". Exit status: 0 success, 1 failure, 2 usage error.')
+    parser.add_argument("--version", action="version", version=VERSION_TEXT)
     commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
 
     p = commands.add_parser("validate", help="check .vorn files", description=(

@@ -20,7 +20,7 @@ from vorn.network import member_name
 if TYPE_CHECKING:
     import pandas
 
-__all__ = ["to_dict", "to_frame", "record_attributes", "is_enumeration"]
+__all__ = ["to_dict", "to_frame", "record_attributes", "is_enumeration", "finding_kind"]
 
 _ENUMERATIONS = ("LinkType", "StrategyType", "BasisType", "VornNodeType", "VornLinkType")
 
@@ -114,15 +114,23 @@ def _rows(value: Any) -> tuple[list[dict[str, Any]], list[str] | None]:
                 for key in lists[field]]
         return rows, ["change", "kind", "key"]
     if isinstance(value, Mapping) and "valid" in value and "errors" in value:
-        rows = [{"severity": "error", "type": e.get("type"), "message": e.get("message"), "path": e.get("path")}
-                for e in value["errors"]]
-        rows += [{"severity": "warning", "type": w.get("type"), "message": w.get("message"), "path": w.get("path")}
-                 for w in value["warnings"]]
-        return rows, ["severity", "type", "message", "path"]
+        rows = [{"severity": "error", "kind": finding_kind(e.get("type")), "type": e.get("type"),
+                 "message": e.get("message"), "path": e.get("path")} for e in value["errors"]]
+        rows += [{"severity": "warning", "kind": finding_kind(w.get("type")), "type": w.get("type"),
+                  "message": w.get("message"), "path": w.get("path")} for w in value["warnings"]]
+        return rows, ["severity", "kind", "type", "message", "path"]
     if isinstance(value, Mapping) and all(isinstance(v, (int, float)) and not isinstance(v, bool)
                                           for v in value.values()):
         return [{"parameter": str(k), "impact": float(v)} for k, v in value.items()], ["parameter", "impact"]
     return [_flat_row(value)], None
+
+
+def finding_kind(type_text: str | None) -> str | None:
+    """The kind of a validation finding ("InvalidFidelity") from its "type"
+    text, which also holds the values ("InvalidFidelity: 1.104 for link 'L0'")."""
+    if type_text is None:
+        return None
+    return type_text.partition(":")[0].strip()
 
 
 def to_frame(value: Any) -> pandas.DataFrame:
@@ -135,7 +143,9 @@ def to_frame(value: Any) -> pandas.DataFrame:
     - a distributed-computation result: one row per party;
     - a sensitivity dict: columns "parameter", "impact", in ranking order;
     - a `vorn.sensitivity` result: one row per parameter, in ranking order;
-    - a validation dict: one row per finding ("severity", "type", "message", "path");
+    - a validation dict: one row per finding ("severity", "kind", "type",
+      "message", "path"); "kind" is the finding's kind alone ("InvalidFidelity"),
+      to group by, while "type" also holds its values;
     - a diff (dict or TopologyDiff): one row per change ("change", "kind", "key");
     - any other record: one row of its fields.
     """

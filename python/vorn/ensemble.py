@@ -61,6 +61,21 @@ class EnsembleStats:
     chunks: int = 1
     strategy: str | None = field(default=None)
 
+    def __repr__(self) -> str:
+        from vorn.data import wilson_interval
+
+        low, high = wilson_interval(self.successes, self.total_runs)
+        return (f"EnsembleStats(runs={self.total_runs}, success_rate={self.empirical_success_rate:.4f} "
+                f"[95 % {low:.4f}, {high:.4f}], mean_latency_ms={self.mean_latency_ms:.3f}, "
+                f"mean_fidelity={self.mean_fidelity:.4f}, seed={self.seed}, "
+                f"links_used={len(self.link_utilization_heatmap)})")
+
+    def _repr_html_(self) -> str:
+        """The fields as a table, for notebooks."""
+        from vorn._display import html
+
+        return html(self)
+
 
 def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
                seed: int) -> ChunkOutcome:

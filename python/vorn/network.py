@@ -79,11 +79,16 @@ def member_name(member: object) -> str:
 
 
 def _link_type_name(value: object) -> str:
+    """The engine's name of a link type ("Fiber", "Satellite") from a member
+    of either enumeration or a name in any letter case: Python and networkx
+    code writes "Satellite", .vorn files write "satellite"; both mean the same."""
     if isinstance(value, (vorn_core.LinkType, vorn_core.VornLinkType)):
         value = member_name(value)
-    if value not in LINK_TYPES:
-        raise ValueError(f"link_type must be 'Fiber' or 'Satellite', not {value!r}")
-    return str(value)
+    if isinstance(value, str):
+        for name in LINK_TYPES:
+            if value.lower() == name.lower():
+                return name
+    raise ValueError(f"link_type must be 'Fiber' or 'Satellite' (in any letter case), not {value!r}")
 
 
 def _real(value: object, name: str) -> float:
@@ -128,9 +133,11 @@ class Node:
 @dataclass(frozen=True)
 class Link:
     """A link between two nodes. Links have no direction; their order matters
-    because the engine takes the first link joining two nodes. Satellite
-    conditions are both None or both set (a half given alone gets 1.0 for
-    the other)."""
+    because the engine takes the first link joining two nodes. `link_type`
+    is "Fiber" or "Satellite", given in any letter case ("satellite" as
+    .vorn files write it) and kept in the engine's spelling; `save` writes
+    the file format's lower-case one. Satellite conditions are both None or
+    both set (a half given alone gets 1.0 for the other)."""
 
     from_node: str
     to: str
@@ -250,11 +257,16 @@ class Network:
     Frozen, hashable and equal by value; pickles without any engine. The
     engine used by `request` and `simulate` is built on first use and kept
     privately (it takes no part in equality, hashing or pickling).
+    `positions` (node id -> (x, y)) are drawing positions, such as a
+    networkx graph's "pos" node attribute; `plot_network` uses them when
+    they place every node. They are no part of equality or hashing.
     """
 
     nodes: tuple[Node, ...]
     links: tuple[Link, ...]
     config: Config = field(default_factory=Config)
+    positions: Mapping[str, tuple[float, float]] | None = field(default=None, repr=False, compare=False,
+                                                                 hash=False)
     _engine: vorn_core.VornEngine | None = field(default=None, init=False, repr=False, compare=False,
                                                  hash=False)
     # The node ids as a set, built on the first check of a request.
@@ -265,12 +277,21 @@ class Network:
         object.__setattr__(self, "links", _tuple_of(self.links, Link, "links"))
         if not isinstance(self.config, Config):
             raise TypeError(f"config must be a vorn.Config, not {type(self.config).__name__}")
+        if self.positions is not None:
+            object.__setattr__(self, "positions", {str(node): (float(x), float(y))
+                                                   for node, (x, y) in self.positions.items()})
 
     def __repr__(self) -> str:
         return f"Network({len(self.nodes)} nodes, {len(self.links)} links)"
 
+    def _repr_html_(self) -> str:
+        """The link table, for notebooks."""
+        from vorn._display import html
+
+        return html(self)
+
     def __reduce__(self) -> tuple[Any, ...]:
-        return (Network, (self.nodes, self.links, self.config))
+        return (Network, (self.nodes, self.links, self.config, self.positions))
 
     # -- construction -----------------------------------------------------
 
@@ -331,9 +352,10 @@ class Network:
         (default False) leaves the node out, for links that name nodes the
         network does not define. Edge attributes:
         "distance_km", "base_fidelity", "generation_rate_hz" (required),
-        "link_type" ("Fiber" or "Satellite", default "Fiber"),
+        "link_type" ("Fiber" or "Satellite" in any letter case, default "Fiber"),
         "satellite_visibility", "satellite_weather_factor" (default None).
-        Graph attributes named like the `Config` fields set the configuration
+        Node "pos" attributes (x, y), as networkx layouts write them, become
+        the network's drawing `positions`. Graph attributes named like the `Config` fields set the configuration
         (missing ones take the `VornEngine()` defaults). Nodes keep the
         graph's order and edges their orientation; in a multigraph whose edge
         keys are exactly 0..n-1 (as `to_networkx` writes them) the keys give
@@ -364,7 +386,8 @@ class Network:
         config = Config(**{name: graph.graph.get(name, getattr(defaults, name))
                            for name in ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms",
                                         "total_time_cutoff_ms", "step_resolution_ms")})
-        return cls(nodes, tuple(links), config)
+        positions = {str(name): tuple(data["pos"])[:2] for name, data in graph.nodes(data=True) if "pos" in data}
+        return cls(nodes, tuple(links), config, positions or None)
 
     # -- conversion ---------------------------------------------------------
 
@@ -398,6 +421,8 @@ class Network:
         graph = nx.MultiDiGraph(**_config_dict(self.config))
         for node in self.nodes:
             graph.add_node(node.id, memory_lifetime_t2_s=node.memory_lifetime_t2_s)
+            if self.positions is not None and node.id in self.positions:
+                graph.nodes[node.id]["pos"] = self.positions[node.id]
         for index, link in enumerate(self.links):
             attributes: dict[str, Any] = {
                 "distance_km": link.distance_km,

@@ -3,7 +3,12 @@
 `run_tasks` submits one task per argument tuple, shows a bar over completed
 tasks, returns the results in submission order, re-raises a failed task's own
 exception (after cancelling the others) and cancels everything outstanding on
-Ctrl-C. Without an executor it starts a process pool sized to the CPUs whose
+Ctrl-C. On Ctrl-C (or any failure) the running calls of process-pool workers
+are stopped too: each task runs under a SIGINT handler that raises
+KeyboardInterrupt only while the task runs, so the engine's own stop check
+ends the call within milliseconds, and the parent sends SIGINT to the
+workers of the pools it started or that use `worker_initializer`. Without
+an executor it starts a process pool sized to the CPUs whose
 workers run the engine single-threaded (VORN_NUM_THREADS=1), so processes and
 the engine's own threads do not compete for the same cores; on a Dask cluster
 each task's engine gets its share of its host's cores.
@@ -17,6 +22,8 @@ import contextlib
 import functools
 import os
 import signal
+import threading
+import time
 from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any, TypeVar
 
@@ -26,19 +33,94 @@ from vorn._progress import _in_notebook, bar_wanted, progress as progress_bar
 from vorn.network import Network
 
 __all__ = ["run_tasks", "worker_initializer", "is_dask_client", "worker_engine", "default_workers",
-           "executor_workers", "one_engine_thread"]
+           "executor_workers", "one_engine_thread", "InlineExecutor"]
 
 R = TypeVar("R")
 
 
 def worker_initializer() -> None:
     """Initializer for process-pool workers: one engine thread per process,
-    and Ctrl-C left to the parent, which cancels the outstanding tasks.
+    and Ctrl-C stops the task that runs (idle workers ignore it), so the
+    parent can end its workers' calls at once.
 
     Pass it as `initializer=` when you create your own ProcessPoolExecutor.
     """
     os.environ["VORN_NUM_THREADS"] = "1"
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    _install_task_interrupt()
+
+
+# True while this process runs a task of `run_tasks`: only then does SIGINT
+# raise KeyboardInterrupt (which the engine's stop check turns into the end of
+# its call); between tasks a worker ignores it and stays usable.
+_task_running = False
+
+
+def _on_sigint(signum: int, frame: object) -> None:
+    if _task_running:
+        raise KeyboardInterrupt
+
+
+def _install_task_interrupt() -> None:
+    if threading.current_thread() is threading.main_thread():
+        signal.signal(signal.SIGINT, _on_sigint)
+
+
+def _interruptible(function: Callable[..., R], *args: Any) -> R:
+    """Run one task in a process-pool worker under the SIGINT handler above
+    (installed here as well as by `worker_initializer`, so that tasks in
+    pools made without it can be interrupted too)."""
+    global _task_running
+    if signal.getsignal(signal.SIGINT) is not _on_sigint:
+        _install_task_interrupt()
+    _task_running = True
+    try:
+        return function(*args)
+    finally:
+        _task_running = False
+
+
+# How long the parent keeps interrupting its workers after Ctrl-C: the calls
+# they run end within milliseconds, so this only bounds a worker that cannot
+# be reached.
+_INTERRUPT_SECONDS = 1.0
+_INTERRUPT_EVERY = 0.02
+
+
+def _interrupt_workers(executor: concurrent.futures.Executor,
+                       futures: Iterable[concurrent.futures.Future[Any]]) -> None:
+    """Stop the tasks that `executor`'s worker processes run or have already
+    taken from the pool's queue (those can no longer be cancelled): send the
+    workers SIGINT until every future is done, for at most a second. Only
+    pools whose initializer is `worker_initializer` are signalled, because
+    only their idle workers ignore SIGINT; workers of other pools are left to
+    the terminal's Ctrl-C, which reaches them as members of the process group."""
+    if not isinstance(executor, concurrent.futures.ProcessPoolExecutor):
+        return
+    if getattr(executor, "_initializer", None) is not worker_initializer:
+        return
+    pending = [future for future in futures if not future.done()]
+    deadline = time.monotonic() + _INTERRUPT_SECONDS
+    while pending and time.monotonic() < deadline:
+        for pid in list(getattr(executor, "_processes", None) or {}):
+            with contextlib.suppress(OSError):
+                os.kill(pid, signal.SIGINT)
+        pending = list(concurrent.futures.wait(pending, timeout=_INTERRUPT_EVERY).not_done)
+
+
+class InlineExecutor(concurrent.futures.Executor):
+    """Runs every task in this process, on the calling thread, one after the
+    other: `run_tasks` with it is a plain loop, which Ctrl-C ends at once
+    (the engine stops its call when the main thread has a pending signal)."""
+
+    _max_workers = 1
+
+    def submit(self, fn: Callable[..., R], /, *args: Any, **kwargs: Any) -> concurrent.futures.Future[R]:
+        future: concurrent.futures.Future[R] = concurrent.futures.Future()
+        try:
+            future.set_result(fn(*args, **kwargs))
+        except Exception as error:
+            future.set_exception(error)
+        return future
 
 
 def default_workers() -> int:
@@ -93,15 +175,22 @@ def run_tasks(function: Callable[..., R], shared: Sequence[Any], arguments: Sequ
     """
     if not arguments:
         return []
+
+    def serial() -> list[R]:
+        return [function(*shared, *args) for args in progress_bar(arguments, len(arguments), progress, description)]
+
+    if isinstance(executor, InlineExecutor):
+        return serial()
     if executor is None:
         workers = min(default_workers(), len(arguments))
         if workers <= 1:
-            return [function(*shared, *args) for args in progress_bar(arguments, len(arguments), progress,
-                                                                      description)]
+            return serial()
         pool = concurrent.futures.ProcessPoolExecutor(max_workers=workers, initializer=worker_initializer)
         try:
             results = _run_on_executor(pool, function, shared, arguments, progress, description)
         except BaseException:
+            # _run_on_executor has cancelled the waiting tasks and interrupted
+            # the running ones; the workers are idle, so exit does not wait.
             pool.shutdown(wait=False, cancel_futures=True)
             raise
         pool.shutdown()
@@ -117,14 +206,20 @@ def run_tasks(function: Callable[..., R], shared: Sequence[Any], arguments: Sequ
 def _run_on_executor(executor: concurrent.futures.Executor, function: Callable[..., R], shared: Sequence[Any],
                      arguments: Sequence[tuple[Any, ...]], progress: bool | None,
                      description: str | None) -> list[R]:
-    futures = {executor.submit(function, *shared, *args): index for index, args in enumerate(arguments)}
-    results: list[Any] = [None] * len(arguments)
+    futures: dict[concurrent.futures.Future[Any], int] = {}
     try:
+        in_processes = isinstance(executor, concurrent.futures.ProcessPoolExecutor)
+        for index, args in enumerate(arguments):
+            future = (executor.submit(_interruptible, function, *shared, *args) if in_processes
+                      else executor.submit(function, *shared, *args))
+            futures[future] = index
+        results: list[Any] = [None] * len(arguments)
         for future in progress_bar(concurrent.futures.as_completed(futures), len(futures), progress, description):
             results[futures[future]] = future.result()
     except BaseException:
         for future in futures:
             future.cancel()
+        _interrupt_workers(executor, futures)
         raise
     return results
 

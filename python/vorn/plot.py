@@ -18,7 +18,8 @@ if TYPE_CHECKING:
 
     from vorn.sensitivity import SensitivityResult
 
-__all__ = ["plot_network", "plot_success", "plot_sensitivity", "plot_comparison"]
+__all__ = ["plot_network", "plot_success", "plot_sensitivity", "plot_comparison", "node_marker_size",
+           "labelled_nodes", "legend_text", "LABEL_LIMIT"]
 
 
 class _NodeLike(Protocol):
@@ -53,8 +54,31 @@ Usage = Union[_HeatMapCarrier, Mapping[str, int]]
 # Columns of a sweep frame that are results, not grid parameters.
 _RESULT_COLUMNS = frozenset({"success_rate", "ci_low", "ci_high", "mean_latency_ms",
                              "mean_fidelity", "drops", "runs", "seed"})
-_AXIS_LABELS = {"max_latency_ms": "latency budget (ms)", "fidelity_target": "fidelity target"}
+_AXIS_LABELS = {"max_latency_ms": "latency budget (ms)", "fidelity_target": "fidelity target",
+                "variation": "network variation", "strategy": "routing strategy"}
 _T2_PREFIX = "memory_lifetime_t2:"
+# Networks with more nodes than this get labels only on the route (if one is
+# given): a label box per node covers the links of a large network.
+LABEL_LIMIT = 40
+LabelChoice = Literal["auto", "all", "route", "none"]
+
+
+def node_marker_size(count: int) -> float:
+    """Marker area (points^2) of an unlabelled node in a network of `count`
+    nodes: smaller as the network grows, so that the links stay visible."""
+    return max(4.0, min(60.0, 3000.0 / max(1, count)))
+
+
+def labelled_nodes(ids: Sequence[str], labels: LabelChoice, route: Sequence[str] | None) -> set[str]:
+    """The nodes that get an id label: all, the route's, or none; "auto" is
+    all up to LABEL_LIMIT nodes and the route's above it."""
+    if labels == "all" or (labels == "auto" and len(ids) <= LABEL_LIMIT):
+        return set(ids)
+    if labels in ("route", "auto"):
+        return set(route or ())
+    if labels == "none":
+        return set()
+    raise ValueError(f"labels must be 'auto', 'all', 'route' or 'none', not {labels!r}")
 
 
 def _new_axes(ax: Axes | None) -> Axes:
@@ -124,15 +148,23 @@ def _node_ids(network: _NetworkLike) -> list[str]:
 
 def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | None = None,
                  *, pos: Mapping[str, tuple[float, float]] | None = None,
-                 cmap: str = "plasma", title: str | None = None) -> Axes:
+                 cmap: str = "plasma", title: str | None = None, route: Sequence[str] | None = None,
+                 labels: LabelChoice = "auto", node_size: float | None = None) -> Axes:
     """Draw the network: nodes with their ids, links as lines (satellite links
     dashed, parallel links bent apart).
 
     With `stats` (a MonteCarloStats, a comparison result's `link_utilization`
     or any heat-map dict "a->b" -> attempts) each link's colour and width show
     how many generation attempts it carried, both directions together; links
-    that carried none are drawn thin and grey. `pos` overrides the computed
-    positions (node id -> (x, y)).
+    that carried none are drawn thin and grey. `route` (node ids, such as a
+    result's `execution_path`) is drawn over the links in black.
+
+    Positions: `pos` (node id -> (x, y)), else the network's own `positions`
+    (a networkx graph's "pos") when they place every node, else a computed
+    layout. `labels`: "all", "route" (only the route's nodes), "none", or
+    "auto" (all up to LABEL_LIMIT = 40 nodes, the route's above). Nodes
+    without a label are dots of area `node_size` (default from the node
+    count, `node_marker_size`).
     """
     ax = _new_axes(ax)
     from matplotlib import colormaps
@@ -145,6 +177,9 @@ def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | N
 
     ids = _node_ids(network)
     links = list(network.links)
+    own: Mapping[str, tuple[float, float]] | None = getattr(network, "positions", None)
+    if pos is None and own is not None and all(node in own for node in ids):
+        pos = own
     layout: dict[str, tuple[float, float]] = dict(pos) if pos is not None else stress_layout(
         ids, ((link.from_node, link.to) for link in links))
     for node in ids:
@@ -180,12 +215,22 @@ def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | N
     ax.add_collection(LineCollection(segments, colors=colors, linewidths=widths,
                                      linestyles=styles, zorder=1))
 
+    if route:
+        hops = [(layout[a], layout[b]) for a, b in zip(route, route[1:]) if a in layout and b in layout]
+        ax.add_collection(LineCollection(hops, colors="black", linewidths=2.5, zorder=2))
+
+    named = labelled_nodes(ids, labels, route)
     xs = [layout[node][0] for node in ids]
     ys = [layout[node][1] for node in ids]
     ax.scatter(xs, ys, s=0)  # lets autoscaling see the nodes
+    dots = [(x, y) for node, x, y in zip(ids, xs, ys) if node not in named]
+    if dots:
+        ax.scatter([x for x, _ in dots], [y for _, y in dots], zorder=3, color="0.2",
+                   s=node_size if node_size is not None else node_marker_size(len(ids)))
     for node, x, y in zip(ids, xs, ys):
-        ax.annotate(node, (x, y), ha="center", va="center", fontsize=8, zorder=3,
-                    bbox={"boxstyle": "round,pad=0.3", "fc": "white", "ec": "0.2", "lw": 1.2})
+        if node in named:
+            ax.annotate(node, (x, y), ha="center", va="center", fontsize=8, zorder=4,
+                        bbox={"boxstyle": "round,pad=0.3", "fc": "white", "ec": "0.2", "lw": 1.2})
     if counts is not None:
         bar = ax.figure.colorbar(ScalarMappable(norm=norm, cmap=colours), ax=ax, shrink=0.6)
         bar.set_label("generation attempts per link")
@@ -201,9 +246,40 @@ def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | N
 # --------------------------------------------------------------------------- sweeps
 
 
+# How a legend names a value of each sweep column; other columns print as "name value".
+_LEGEND = {
+    "max_latency_ms": "budget {} ms",
+    "fidelity_target": "fidelity target {}",
+    "strategy": "{}",
+    "variation": "{}",
+    "from_node": "from {}",
+    "to": "to {}",
+}
+_LEGEND_OTHER = "{name} {value}"
+_DEFAULT_STRATEGY = "default strategy"
+
+
+def legend_text(column: str, value: object) -> str:
+    """How a legend names one grid value: "budget 50 ms", "fidelity target
+    0.9", "HighestFidelity", "default strategy"."""
+    if column == "strategy" and (value is None or (isinstance(value, float) and math.isnan(value))):
+        return _DEFAULT_STRATEGY
+    text = f"{value:g}" if isinstance(value, float) else _text(value)
+    template = _LEGEND.get(column)
+    return template.format(text) if template is not None else _LEGEND_OTHER.format(name=column, value=text)
+
+
+def _is_numeric(values: pd.Series[Any]) -> bool:
+    pandas = require("pandas", "frames")
+    return bool(pandas.api.types.is_numeric_dtype(values)) and not pandas.api.types.is_bool_dtype(values)
+
+
 def plot_success(sweep_frame: pd.DataFrame, x: str = "max_latency_ms", ax: Axes | None = None) -> Axes:
-    """Success rate against one grid column of a sweep, with the 95 % confidence
-    band. One line per combination of the other grid columns that vary."""
+    """Success rate against one grid column of a sweep, with the 95 %
+    confidence interval: a line and band over a numeric column, points with
+    error bars over categories (variations, strategies), side by side. One
+    curve per combination of the other grid columns that vary, labelled in
+    words with units ("budget 50 ms, HighestSuccess")."""
     ax = _new_axes(ax)
     missing = [c for c in (x, "success_rate", "ci_low", "ci_high") if c not in sweep_frame.columns]
     if missing:
@@ -216,12 +292,27 @@ def plot_success(sweep_frame: pd.DataFrame, x: str = "max_latency_ms", ax: Axes 
         pandas = require("pandas", "frames")
         combination = pandas.Series(list(zip(*(labels[c] for c in keys))), index=sweep_frame.index)
         groups = sweep_frame.groupby(combination, sort=False)
-    for key, group in groups:
-        group = group.sort_values(x)
-        label = ", ".join(f"{k}={v}" for k, v in zip(keys, key)) or None
-        (line,) = ax.plot(group[x], group["success_rate"], marker="o", markersize=3, label=label)
-        ax.fill_between(group[x], group["ci_low"], group["ci_high"], color=line.get_color(),
-                        alpha=0.2, linewidth=0)
+    groups = list(groups)
+    numeric = _is_numeric(sweep_frame[x])
+    categories = list(dict.fromkeys(sweep_frame[x].map(_text))) if not numeric else []
+    # Curves over categories sit side by side within a band of width 0.5 per category.
+    step = 0.5 / len(groups) if len(groups) > 1 else 0.0
+    for number, (_, group) in enumerate(groups):
+        first = group.iloc[0]
+        label = ", ".join(legend_text(k, first[k]) for k in keys) or None
+        if numeric:
+            group = group.sort_values(x)
+            (line,) = ax.plot(group[x], group["success_rate"], marker="o", markersize=3, label=label)
+            ax.fill_between(group[x], group["ci_low"], group["ci_high"], color=line.get_color(),
+                            alpha=0.2, linewidth=0)
+            continue
+        where = [categories.index(_text(value)) + (number - (len(groups) - 1) / 2) * step for value in group[x]]
+        rate = group["success_rate"]
+        ax.errorbar(where, rate, yerr=[rate - group["ci_low"], group["ci_high"] - rate], fmt="o", markersize=4,
+                    capsize=3, label=label)
+    if not numeric:
+        ax.set_xticks(range(len(categories)), categories)
+        ax.set_xlim(-0.6, len(categories) - 0.4)
     ax.set_xlabel(_AXIS_LABELS.get(x, x))
     ax.set_ylabel("success rate (95 % CI)")
     ax.set_ylim(-0.02, 1.02)

@@ -1,5 +1,6 @@
 """The `vorn` command line, run in-process through main(argv)."""
 import json
+import pathlib
 
 import pytest
 from hypothesis import given, settings, strategies as st
@@ -39,7 +40,7 @@ def files(tmp_path):
     network = vorn.Network.from_file(good)
     vorn_core.save_topology(network.engine(), snapshots["snap"])
     vorn_core.save_topology(network.scaled({"distance_km": 2.0}).engine(), snapshots["snap2"])
-    return {**paths, **snapshots, "png": str(tmp_path / "out.png")}
+    return {**paths, **snapshots, "png": str(tmp_path / "out.png"), "folder": str(tmp_path)}
 
 
 def run(argv, files, capsys):
@@ -65,7 +66,7 @@ CASES = [
     (["simulate", "{good}", "A", "C", *REQUEST, "--json"], 0, ['"total_runs": 200']),
     (["simulate", "{good}", "A", "C", "--fidelity", "0.9", "--budget", "5"], 2, ["required: --runs"]),
     (["simulate", "{good}", "A", "C", *REQUEST, "--runs", "-1"], 2, ["-1 is not a run count"]),
-    (["simulate", "{bad}", "A", "C", *REQUEST], 1, ["Failed to load", "Validation failed."]),
+    (["simulate", "{bad}", "A", "C", *REQUEST], 1, ["bad.vorn is not a valid network file:\n", "bad.vorn:7:5: Dup"]),
     (["simulate", "builtin:nope", "A", "C", *REQUEST], 2, ["Invalid topology name"]),
     (["simulate", "{good}", "A", "C", *REQUEST, "--strategy", "Fastest"], 2, ["invalid choice: 'Fastest'"]),
     (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "0.9", "--budget", "50", "--runs", "20", "--workers", "1"], 0,
@@ -77,16 +78,37 @@ CASES = [
     (["sweep", "{good}", "A", "C", "--fidelity", "0.8", "--budget", "50"], 2, ["required: --runs"]),
     (["diff", "{good}", "{changed}"], 0, ["Links modified: 1 (B->C)"]),
     (["diff", "{good}", "{changed}", "--json"], 0, ['"links_modified": [\n    "B->C"']),
-    (["diff", "{good}", "{bad}"], 1, ["Failed to load", "bad.vorn"]),
+    (["diff", "{good}", "{bad}"], 1, ["bad.vorn is not a valid network file:\n", "bad.vorn:11:5: Self-loop"]),
     (["diff", "{snap}", "{snap2}"], 0, ["0 nodes modified. 0 links added, 0 links removed, 7 links modified."]),
     (["diff", "{snap}", "{snap2}", "--json"], 0, ['"links_modified": [\n    "A->B"']),
     (["diff", "{snap}", "{missing}"], 1, ["missing.vorn: Failed to read topology file: "]),
     (["diff", "{good}", "{snap}"], 1, ["good.vorn: Failed to parse topology JSON: "]),
     (["compare", "repeater_chain", "telecom_backbone:A:C", "--runs", "50", "--workers", "1"], 0,
      ["N0->N3", "Evaluated 2 topologies"]),
-    (["compare", "telecom_backbone:A:Z", "--runs", "10"], 1, ["Target node 'Z' not found"]),
+    (["compare", "telecom_backbone:A:Z", "--runs", "10"], 2, ["unknown node 'Z' in telecom_backbone; its nodes: A, B"]),
     (["compare", "nonsense"], 2, ["no default endpoints for 'nonsense'"]),
     (["frobnicate"], 2, ["invalid choice: 'frobnicate'"]),
+    (["--version"], 0, [f"vorn {vorn.__version__}"]),
+    (["validate", "builtin:telecom_backbone", "builtin:repeater_chain"], 0,
+     ["builtin:telecom_backbone: valid\nbuiltin:repeater_chain: valid"]),
+    (["validate", "builtin:nope"], 2, ["Invalid topology name"]),
+    (["info", "{bad}"], 1, ["bad.vorn:7:5: Duplicate node ID: A"]),
+    (["diff", "builtin:telecom_backbone", "{changed}"], 0,
+     ["Diff between 'builtin:telecom_backbone' and '{changed}':\n", "B->C: distance_km 80.0 -> 85.0"]),
+    (["diff", "{good}", "{good}"], 0, ["':\n  no differences\n"]),
+    (["diff", "builtin:repeater_chain", "{snap}"], 1, ["snap.json:41:5: JSON parse error: missing field `from`"]),
+    (["compare", "nope:A:B"], 2, ["unknown topology 'nope'; the built-in topologies: fiber_only, "]),
+    (["compare", "repeater_chain:N0"], 2, ["must read NAME or NAME:FROM:TO"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--runs", "0"], 2, ["0 is not a run count of 1 or more"]),
+    (["sweep", "{good}", "A", "C", "--fidelity", "0.9", "--budget", "5", "--runs", "0"], 2, ["0 is not a run count"]),
+    (["compare", "--runs", "0"], 2, ["0 is not a run count of 1 or more"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{folder}"], 2, ["argument --plot: {folder} is a folder"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{folder}/no/x.png"], 2, ["there is no folder"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{folder}/x.docx"], 2, ["cannot draw .docx files; use one"]),
+    (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{folder}/pic"], 0, ["wrote {folder}/pic.png"]),
+    (["sweep", "{good}", "A", "C", "--fidelity", "0.9", "--budget", "5", "--runs", "5", "-o", "{folder}"], 2,
+     ["argument --output: {folder} is a folder"]),
+    (["compare", "--runs", "5", "--plot", "{folder}/no/x.png"], 2, ["there is no folder"]),
     ([], 2, ["required: COMMAND"]),
 ]
 
@@ -178,3 +200,133 @@ def test_every_finding_points_at_a_record_that_causes_it(nodes, links, tmp_path_
         used[(finding, place)] = used.get((finding, place), 0) + 1
         twice = finding.startswith("UnknownNodeReference") and record.get("from") == record.get("to")
         assert used[(finding, place)] <= (2 if twice else 1)
+
+
+def test_bad_output_paths_stop_before_any_work(files, capsys, monkeypatch):
+    ran = []
+    monkeypatch.setattr(vorn.Network, "from_file", lambda *a: ran.append(a))
+    for argv in (["simulate", "{good}", "A", "C", *REQUEST, "--plot", "{folder}"],
+                 ["sweep", "{good}", "A", "C", "--fidelity", "0.9", "--budget", "5", "--runs", "5", "-o", "{folder}"]):
+        assert run(argv, files, capsys)[0] == 2
+    assert ran == []
+    assert (pathlib.Path(files["folder"]) / "pic.png").exists() is False
+
+
+def test_json_has_no_nan(files, capsys):
+    """JSON has no NaN: a 0 % ensemble's undefined mean is null, and the
+    output parses with a strict reader."""
+    code, out, _ = run(["simulate", "{good}", "A", "C", "--fidelity", "1", "--budget", "0", "--runs", "3",
+                        "--seed", "0", "--json"], files, capsys)
+    assert code == 0
+    data = json.loads(out, parse_constant=lambda name: pytest.fail(f"{name} in JSON"))
+    assert data["total_runs"] == 3
+    assert cli._finite({"a": [float("nan"), 1.0, float("inf")], "b": -float("inf")}) == {"a": [None, 1.0, None],
+                                                                                           "b": None}
+
+
+def test_diff_names_every_changed_field(tmp_path, capsys):
+    first = vorn.builtin("hybrid_satellite_fiber").to_vorn_file("x")
+    second = vorn.builtin("hybrid_satellite_fiber").to_vorn_file("x")
+    links = second.links
+    satellite = next(link for link in links if link.satellite is not None)
+    first_id = satellite.id
+    satellite.satellite = vorn_core.VornSatelliteExtension(satellite.satellite.visibility, 0.5)
+    satellite.id = "renamed"
+    fiber = next(link for link in links if link.satellite is None)
+    fiber.link_type = vorn_core.VornLinkType.Satellite
+    second.links = links
+    nodes = second.nodes
+    nodes[0].memory_capacity = 4
+    second.nodes = nodes
+    first.save(str(tmp_path / "a.vorn"))
+    second.save(str(tmp_path / "b.vorn"))
+    assert cli.main(["diff", str(tmp_path / "a.vorn"), str(tmp_path / "b.vorn")]) == 0
+    out = capsys.readouterr().out
+    sat_key, fiber_key = f"{satellite.src}->{satellite.to}", f"{fiber.src}->{fiber.to}"
+    assert f"     - {sat_key}: id {first_id!r} -> 'renamed'\n" in out
+    assert f"     - {sat_key}: satellite visibility " in out and "weather_factor 0.5\n" in out
+    assert f"     - {fiber_key}: link_type fiber -> satellite\n" in out
+    assert f"     - {nodes[0].id}: memory_capacity not given -> 4\n" in out
+    assert out.count("     - ") == 4
+    assert cli.main(["diff", str(tmp_path / "a.vorn"), str(tmp_path / "b.vorn"), "--json"]) == 0
+    listed = json.loads(capsys.readouterr().out)["fields_changed"]
+    assert {(change["key"], change["field"]) for change in listed} == {
+        (sat_key, "id"), (sat_key, "satellite"), (fiber_key, "link_type"), (nodes[0].id, "memory_capacity")}
+
+
+def test_compare_json_gives_each_topology_its_endpoints(capsys):
+    assert cli.main(["compare", "repeater_chain", "telecom_backbone:A:C", "--runs", "5", "--workers", "1",
+                     "--json"]) == 0
+    data = json.loads(capsys.readouterr().out)
+    assert [(r["from_node"], r["to_node"]) for r in data["results"]] == [("N0", "N3"), ("A", "C")]
+    assert data["source_node"] is None and data["target_node"] is None
+    assert cli.main(["compare", "repeater_chain", "repeater_chain:N0:N3", "--runs", "5", "--workers", "1",
+                     "--json"]) == 0
+    data = json.loads(capsys.readouterr().out)
+    assert (data["source_node"], data["target_node"]) == ("N0", "N3")
+
+
+MEMBERS = st.sampled_from(["version", "metadata", "nodes", "links", "name", "id", "from", "to", "distance_km",
+                           "base_fidelity", "generation_rate_hz", "link_type", "memory_capacity", "node_type"])
+VALUES = st.one_of(st.none(), st.booleans(), st.integers(-5, 5), st.floats(-2, 2), st.text("ab\"", max_size=3),
+                   st.sampled_from(["Satellite", "Fiber", "Ground", "satellite"]), st.just([1]), st.just({}))
+TECHNICAL = ("f64", "u32", "struct", "sequence", "map", "variant", "EOF")
+
+
+def _mutate(document, member, value, mode):
+    """Replace (mode 0) or delete (mode 1) every occurrence of `member`."""
+    if isinstance(document, dict):
+        out = {}
+        for key, item in document.items():
+            if key == member:
+                if mode == 0:
+                    out[key] = value
+                continue
+            out[key] = _mutate(item, member, value, mode)
+        return out
+    if isinstance(document, list):
+        return [_mutate(item, member, value, mode) for item in document]
+    return document
+
+
+@settings(max_examples=60, deadline=None)
+@given(member=MEMBERS, value=VALUES, mode=st.integers(0, 2), cut=st.floats(0, 1))
+def test_reader_errors_get_a_plain_sentence(member, value, mode, cut, tmp_path_factory):
+    """A file the reader refuses is reported with the engine's message and a
+    note in plain words, which never uses the reader's type names."""
+    document = json.loads(_builtin_text())
+    if mode == 2:
+        text = _builtin_text()[:int(cut * len(_builtin_text()))]
+    else:
+        text = json.dumps(_mutate(document, member, value, mode), indent=1)
+    path = tmp_path_factory.mktemp("r") / "r.vorn"
+    path.write_text(text)
+    try:
+        vorn_core.load_vorn_file(str(path))
+    except RuntimeError as error:
+        message = str(error)
+    else:
+        return
+    report = cli.file_report(str(path))
+    assert not report.valid
+    if "JSON parse error" not in message:
+        return  # validation findings and versions are plain already
+    assert len(report.lines) == 2, report.lines
+    where, note = report.lines[1].split(": note: ")
+    assert report.lines[0].startswith(where + ": JSON parse error: ")
+    assert int(where.rsplit(":", 1)[1]) >= 1  # columns count from 1
+    assert not any(word in note for word in TECHNICAL), note
+    assert ("empty" in note) == (text.strip() == "")
+
+
+_TEXT = []
+
+
+def _builtin_text():
+    if not _TEXT:
+        import tempfile
+
+        with tempfile.TemporaryDirectory() as folder:
+            vorn.builtin("hybrid_satellite_fiber").save(f"{folder}/h.vorn")
+            _TEXT.append(pathlib.Path(f"{folder}/h.vorn").read_text())
+    return _TEXT[0]

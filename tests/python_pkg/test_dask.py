@@ -95,19 +95,19 @@ def test_ctrl_c_cancels_outstanding_tasks(client):
     caught = threading.Event()
 
     def press_ctrl_c():  # again if the first one landed where Python drops it (a __del__)
-        while not caught.wait(1.0):
+        while not caught.wait(0.3):
             signal.raise_signal(signal.SIGINT)
 
     presser = threading.Thread(target=press_ctrl_c)
     presser.start()
     try:
         with pytest.raises(KeyboardInterrupt):
-            vorn.simulate(CHAIN, *REQUEST, 10**7, seed=1, executor=client, chunk_runs=20000, progress=False)
+            vorn.simulate(CHAIN, *REQUEST, 10**9, seed=1, executor=client, chunk_runs=10**6, progress=False)
     finally:
         caught.set()
         presser.join()
     left = client.run_on_scheduler(lambda dask_scheduler: len(dask_scheduler.tasks))
-    for _ in range(10):  # a second; the uncancelled ensemble would run for seconds more
+    for _ in range(10):  # a second; the uncancelled ensemble would run for a minute more
         if left == 0:
             break
         threading.Event().wait(0.1)

@@ -100,6 +100,14 @@ def test_frames(tmp_path):
     changes = to_frame(v.diff(str(path), str(tmp_path / "b.vorn")))
     assert set(changes["change"]) == {"modified"} and set(changes["kind"]) == {"link"}
     assert to_frame(v.validate(str(path))).empty
+    broken = path.read_text().replace('"base_fidelity": 0.97', '"base_fidelity": 1.104', 1)
+    broken = broken.replace('"base_fidelity": 0.93', '"base_fidelity": 1.2', 1).replace('"from": "A"', '"from": "Q"', 1)
+    (tmp_path / "c.vorn").write_text(broken)
+    findings = to_frame(v.validate(str(tmp_path / "c.vorn")))
+    # one kind per rule, whatever values the findings carry
+    counts = findings.groupby("kind").size().to_dict()
+    assert counts["InvalidFidelity"] == 2 and counts["UnknownNodeReference"] == 1
+    assert all(kind in type_text for kind, type_text in zip(findings["kind"], findings["type"]))
 
 
 @pytest.mark.parametrize("successes, runs", [(0, 10), (10, 10), (37, 100), (1, 3), (500, 1000)])

@@ -100,3 +100,22 @@ def test_scaled_variation():
     assert longer.config.total_time_cutoff_ms == 2500.0 and longer.nodes == net.nodes
     with pytest.raises(ValueError, match="cannot scale colour"):
         net.scaled({"colour": 2.0})
+
+
+@pytest.mark.parametrize("spelling", ["Satellite", "satellite", "SATELLITE", vorn_core.LinkType.Satellite,
+                                      vorn_core.VornLinkType.Satellite])
+def test_link_type_in_either_spelling(spelling, tmp_path):
+    """Python and networkx write "Satellite", .vorn files "satellite": a
+    link takes both, and each format gets its own spelling back."""
+    nx = pytest.importorskip("networkx")
+    graph = nx.Graph()
+    graph.add_edge("A", "B", distance_km=10.0, base_fidelity=0.9, generation_rate_hz=100.0, link_type=spelling)
+    net = vorn.Network.from_networkx(graph)
+    assert net.links[0].link_type == "Satellite"
+    assert net == vorn.Network(net.nodes, (vorn.Link("A", "B", 10.0, 0.9, 100.0, "Satellite"),), net.config)
+    net.save(tmp_path / "s.vorn")
+    assert '"link_type": "satellite"' in (tmp_path / "s.vorn").read_text()
+    assert vorn.Network.from_file(tmp_path / "s.vorn").links == net.links
+    assert net.to_networkx().edges["A", "B", 0]["link_type"] == "Satellite"
+    with pytest.raises(ValueError, match="'Fiber' or 'Satellite'.*not 'Sat'"):
+        vorn.Link("A", "B", 1.0, 0.9, 1.0, "Sat")

@@ -2,6 +2,8 @@
 they rest on are checked against what the engine does."""
 import math
 
+from hypothesis import given, settings, strategies as st
+
 import pytest
 
 import vorn
@@ -95,3 +97,56 @@ def test_layout(nodes, edges):
     apart = [math.dist(first[a], first[b]) for a in nodes for b in nodes
              if a < b and (a, b) not in edges and (b, a) not in edges]
     assert max(joined) < max(apart)  # neighbours sit closer than the farthest non-neighbours
+
+
+@settings(max_examples=60, deadline=None)
+@given(count=st.integers(1, 120), labels=st.sampled_from(["auto", "all", "route", "none"]),
+       route_length=st.integers(0, 5))
+def test_labels_by_size_and_choice(count, labels, route_length):
+    ids = [f"N{i}" for i in range(count)]
+    route = ids[:route_length] or None
+    named = plot.labelled_nodes(ids, labels, route)
+    expected = {"all": set(ids), "route": set(route or ()), "none": set(),
+                "auto": set(ids) if count <= plot.LABEL_LIMIT else set(route or ())}[labels]
+    assert named == expected
+    assert 4.0 <= plot.node_marker_size(count) <= 60.0
+    assert plot.node_marker_size(count) >= plot.node_marker_size(count + 1)
+
+
+def test_large_network_labels_only_its_route_at_networkx_positions():
+    nx = pytest.importorskip("networkx")
+    graph = nx.grid_2d_graph(12, 12)  # 144 nodes
+    graph = nx.relabel_nodes(graph, {node: f"{node[0]}-{node[1]}" for node in graph})
+    for node in graph:
+        x, y = map(int, node.split("-"))
+        graph.nodes[node]["pos"] = (10.0 * x, -3.0 * y)
+    for u, v in graph.edges:
+        graph.edges[u, v].update(distance_km=5.0, base_fidelity=0.99, generation_rate_hz=1000.0)
+    net = vorn.from_networkx(graph)
+    assert net.positions["3-4"] == (30.0, -12.0)
+    assert net == vorn.Network(net.nodes, net.links, net.config)  # positions take no part in equality
+    assert vorn.Network.from_networkx(net.to_networkx()).positions == net.positions
+    route = net.request("0-0", "0-3", 0.5, 100.0).execution_path
+    ax = plot.plot_network(net, route=route)
+    texts = [text.get_text() for text in ax.texts]
+    assert sorted(texts) == sorted(route)
+    for text in ax.texts:
+        assert text.xy == net.positions[text.get_text()]
+    dots = ax.collections[-1].get_offsets()
+    assert len(dots) == len(net.nodes) - len(route)
+    assert len(plot.plot_network(net, labels="all").texts) == len(net.nodes)
+    matplotlib.pyplot.close("all")
+
+
+def test_categories_get_points_with_error_bars_and_readable_legends():
+    frame = sweep_frame().assign(variation=["base", "longer"] * 2, max_latency_ms=10)
+    frame.loc[frame.strategy == "LowestLatency", "strategy"] = None
+    ax = plot.plot_success(frame, x="variation")
+    assert [label.get_text() for label in ax.get_xticklabels()] == ["base", "longer"]
+    assert not [line for line in ax.lines if line.get_linestyle() not in ("None", "", " ")
+                and len(line.get_xdata()) > 1]  # nothing joins the categories
+    assert len(ax.containers) == 2  # one error-bar set per strategy
+    assert [t.get_text() for t in ax.get_legend().get_texts()] == ["HighestFidelity", "default strategy"]
+    assert plot.legend_text("max_latency_ms", 50.0) == "budget 50 ms"
+    assert plot.legend_text("fidelity_target", 0.9) == "fidelity target 0.9"
+    matplotlib.pyplot.close("all")
