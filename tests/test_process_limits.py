@@ -176,3 +176,39 @@ def test_memory_running_out_in_a_call_is_a_memory_error_never_an_abort():
         assert done.returncode == 0, (headroom_mb, done.returncode, done.stderr)
         outcomes.append(done.stdout.strip())
     assert "MemoryError" in outcomes and outcomes[-1] == "ok"
+
+
+# Each kind: what is made before the call, and the call.
+LONG_CALLS = {
+    "ensemble": ("e = chain(3)", 'e.simulate("N0", "N2", 0.9, 100.0, 10**10, seed=1)'),
+    "sensitivity": ('stats = chain(4).simulate("N0", "N3", 0.9, 100.0, 2 * 10**7, seed=1)',
+                    "stats.sensitivity_analysis(3)"),
+    "comparison": ('endpoints = [vc.TopologyEndpoints("repeater_chain", "N0", "N3")]',
+                   "vc.compare_topologies(endpoints, 0.999, 5000.0, 10**10)"),
+    "qkd": ('e = chain(3)', 'e.run_qkd(vc.QKDParameters("N0", "N2", 0.9, 100.0, rounds=10**12))'),
+}
+
+
+@pytest.mark.parametrize("kind", sorted(LONG_CALLS))
+def test_ctrl_c_ends_each_kind_of_long_call_on_the_main_thread(kind):
+    setup, call = LONG_CALLS[kind]
+    code = PRELUDE + textwrap.dedent(f"""
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    {setup}
+    print("calling", flush=True)
+    try:
+        {call}
+        print("finished", flush=True)
+    except KeyboardInterrupt:
+        print("interrupted", flush=True)
+    """)
+    child = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True)
+    try:
+        assert child.stdout.readline() == "calling\n"
+        time.sleep(0.5)
+        child.send_signal(signal.SIGINT)
+        out, err = child.communicate(timeout=60)
+    finally:
+        child.kill()
+    assert out == "interrupted\n", err
