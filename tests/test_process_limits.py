@@ -181,8 +181,8 @@ def test_memory_running_out_in_a_call_is_a_memory_error_never_an_abort():
 # Each kind: what is made before the call, and the call.
 LONG_CALLS = {
     "ensemble": ("e = chain(3)", 'e.simulate("N0", "N2", 0.9, 100.0, 10**10, seed=1)'),
-    "sensitivity": ('stats = chain(4).simulate("N0", "N3", 0.9, 100.0, 2 * 10**7, seed=1)',
-                    "stats.sensitivity_analysis(3)"),
+    "sensitivity": ('stats = chain(50, distance=1.0, fidelity=0.999).simulate("N0", "N49", 0.5, 1e3, 100, seed=1)',
+                    "stats.sensitivity_analysis(3)"),  # 198 reruns of a 49-hop chain: many seconds
     "comparison": ('endpoints = [vc.TopologyEndpoints("repeater_chain", "N0", "N3")]',
                    "vc.compare_topologies(endpoints, 0.999, 5000.0, 10**10)"),
     "qkd": ('e = chain(3)', 'e.run_qkd(vc.QKDParameters("N0", "N2", 0.9, 100.0, rounds=10**12))'),
