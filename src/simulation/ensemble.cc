@@ -31,21 +31,6 @@ std::uint64_t clock_seed() {
 // Runs per chunk: the unit of work of a worker and of the in-order sums.
 constexpr std::uint64_t kChunkRuns = 2048;
 
-// Whole-number totals: their sums do not depend on the order of the runs.
-struct Totals {
-    std::uint64_t successes = 0;
-    std::uint64_t drops = 0;
-    std::uint64_t attempts_per_hop = 0;
-    std::uint64_t keystream_words = 0;
-
-    void add(const Totals& other) {
-        successes += other.successes;
-        drops += other.drops;
-        attempts_per_hop += other.attempts_per_hop;
-        keystream_words += other.keystream_words;
-    }
-};
-
 // The per-run values of one chunk, kept until they are added in run order.
 // Runs update the totals as they go, and neighbouring slots of the ring are
 // filled by different threads at the same time: each chunk has its own cache
@@ -54,11 +39,12 @@ struct alignas(64) Chunk {
     std::unique_ptr<double[]> latency;
     std::unique_ptr<double[]> fidelity;
     std::unique_ptr<bool[]> success;
-    Totals totals;
+    RunTotals totals;
     std::uint64_t count = 0;
 
     explicit Chunk(std::uint64_t capacity)
         : latency(new double[capacity]), fidelity(new double[capacity]), success(new bool[capacity]) {}
+    RunSlots slots() const { return {latency.get(), fidelity.get(), success.get()}; }
 };
 
 // The first keystream block of both generators of `lanes` consecutive runs,
@@ -108,22 +94,14 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
     AbandonedRoundsMemo memo;
     if (runs_in_lanes(plan)) {
         // Seeded ensembles repeat exactly: run i's streams depend on base + i only.
-        LaneRunTotals totals;
-        run_in_lanes(plan, kernel, base + first, count, chunk.latency.get(), chunk.fidelity.get(),
-                     chunk.success.get(), totals, memo, stop);
-        chunk.totals.successes = totals.successes;
-        chunk.totals.drops = totals.drops;
-        chunk.totals.attempts_per_hop = totals.rounds;
-        chunk.totals.keystream_words = totals.keystream_words;
+        run_in_lanes(plan, {kernel, base + first, count, chunk.slots(), chunk.totals, memo, stop});
         return;
     }
     FirstBlocks blocks;
     for (std::uint64_t j = 0; j < count; ++j) {
         stop.poll();
         if (plan.ends_early) {
-            chunk.latency[j] = plan.early_latency_ms;
-            chunk.fidelity[j] = 0.0;
-            chunk.success[j] = false;
+            chunk.slots().set(j, false, plan.early_latency_ms, 0.0);
             continue;
         }
         const unsigned lane = static_cast<unsigned>(j % kernel.lanes);
@@ -137,9 +115,7 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
         ChaCha12Generator loss_generator(blocks.loss_states[lane], blocks.loss_blocks + 16 * lane);
         std::uint64_t run_drops = 0;
         const RoundsResult result = run_rounds(plan, run_drops, request_generator, loss_generator, stop, 0.0, &memo);
-        chunk.latency[j] = result.latency_ms;
-        chunk.fidelity[j] = result.fidelity;
-        chunk.success[j] = result.success;
+        chunk.slots().set(j, result.success, result.latency_ms, result.fidelity);
         chunk.totals.successes += result.success ? 1 : 0;
         chunk.totals.drops += run_drops;
         chunk.totals.attempts_per_hop += result.rounds;
@@ -149,7 +125,7 @@ void run_chunk(const RequestPlan& plan, std::uint64_t base, std::uint64_t first,
 
 // The running sums, fed chunk after chunk in run order.
 struct Sums {
-    Totals totals;
+    RunTotals totals;
     double fidelity_sum = 0.0;
     double latency_sum = 0.0;
 

@@ -98,17 +98,14 @@ struct Sweep {
 
 class LaneRunner {
 public:
-    LaneRunner(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed, std::uint64_t count,
-               double* latency, double* fidelity, bool* success, LaneRunTotals& totals, AbandonedRoundsMemo& memo,
-               const StopCheck& stop)
-        : target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
+    LaneRunner(const RequestPlan& plan, const LaneBatch& batch)
+        : rules_(plan), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
           beta_(plan.baseline_purify_factor), start_fidelity_(plan.start_fidelity),
-          swapped_fidelity_(plan.swapped_fidelity), swaps_(plan.swaps),
           purified_from_(std::bit_cast<std::uint64_t>(plan.start_fidelity)),
-          purified_to_(purify_fidelity(plan.start_fidelity, plan.baseline_purify_factor)), kernel_(kernel),
-          lanes_(kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
-          first_seed_(first_seed), count_(count), latency_(latency), fidelity_(fidelity), success_(success),
-          totals_(totals), memo_(memo), stop_(stop) {
+          purified_to_(purify_fidelity(plan.start_fidelity, plan.baseline_purify_factor)), kernel_(batch.kernel),
+          lanes_(batch.kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
+          first_seed_(batch.first_seed), count_(batch.count), slots_(batch.slots), totals_(batch.totals),
+          memo_(batch.memo), stop_(batch.stop) {
         for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
         // (draw >> 12) >= b exactly when draw >= b * 2^12, for b < 2^52.
         for (unsigned i = 0; i < 2 * kBlockDraws; ++i) buffer_thresholds_[i] = bound_[i % hops_] << 12;
@@ -136,7 +133,7 @@ public:
             sweep_draws_left_[l] = 0;
             sweep_blocks_left_[l] = 0;
         }
-        sweeps_.reserve(count);  // at most one per run: never reallocated
+        sweeps_.reserve(batch.count);  // at most one per run: never reallocated
         // Every run's first round starts at clock 0 with the start fidelity,
         // and block 0 of each stream holds its draws (at most 8 hops).
         first_round_known_ = budget_ > 0.0 && cutoff_ > 0.0;
@@ -193,7 +190,7 @@ private:
             bool pair_lost = false;
             for (unsigned h = 0; h < hops_; ++h) {
                 attempts_failed += lane_draw(fresh_request_blocks_, l, h) >= buffer_thresholds_[h] ? 1 : 0;
-                pair_lost |= (lane_draw(fresh_loss_blocks_, l, h) >> 12) < kMemoryLossBound;
+                pair_lost |= RoundRules::pair_lost(lane_draw(fresh_loss_blocks_, l, h));
             }
             failed[l] = static_cast<std::uint8_t>(attempts_failed);
             failed_lanes |= static_cast<std::uint32_t>(attempts_failed != 0) << l;
@@ -208,13 +205,10 @@ private:
                 // Settled in one round: no run state needed.
                 const auto settled = static_cast<unsigned>(std::popcount(lanes));
                 totals_.successes += end.met ? settled : 0;
-                totals_.rounds += settled;
+                totals_.attempts_per_hop += settled;
                 totals_.keystream_words += std::uint64_t{4} * hops_ * settled;  // hops draws of two words per stream
                 for (; lanes != 0; lanes &= lanes - 1) {
-                    const std::uint64_t index = first + static_cast<unsigned>(std::countr_zero(lanes));
-                    latency_[index] = end.clock;
-                    fidelity_[index] = end.fidelity;
-                    success_[index] = end.met;
+                    slots_.set(first + static_cast<unsigned>(std::countr_zero(lanes)), end.met, end.clock, end.fidelity);
                 }
                 continue;
             }
@@ -301,13 +295,13 @@ private:
     // once the block is there (its generation draws read the same values).
     bool advance(LiveRun& run) {
         for (;;) {
-            if (!(budget_ > run.clock && cutoff_ > run.clock)) return finish(run, false, run.clock, 0.0);
+            if (!rules_.starts(run.clock)) return finish(run, false, run.clock, 0.0);
             if (run.request.available() < hops_) {
                 run.need = Need::kRequestBlock;
                 return false;
             }
             std::uint64_t failed = 0;
-            for (unsigned h = 0; h < hops_; ++h) failed += (run.request.draw(h) >> 12) >= bound_[h] ? 1 : 0;
+            for (unsigned h = 0; h < hops_; ++h) failed += RoundRules::attempt_fails(run.request.draw(h), bound_[h]) ? 1 : 0;
             if (failed != 0) return abandon(run, failed);
             if (run.loss.available() < hops_) {
                 run.need = Need::kLossBlock;
@@ -317,7 +311,7 @@ private:
             ++run.rounds;
             // Every hop generated a pair; each is now kept or lost.
             bool pair_lost = false;
-            for (unsigned h = 0; h < hops_; ++h) pair_lost |= (run.loss.draw(h) >> 12) < kMemoryLossBound;
+            for (unsigned h = 0; h < hops_; ++h) pair_lost |= RoundRules::pair_lost(run.loss.draw(h));
             run.loss.next += hops_;
             run.loss_draws += hops_;
             const RoundEnd end = complete_round(run.clock, run.fidelity, pair_lost);
@@ -327,29 +321,9 @@ private:
         }
     }
 
-    // The rest of a round in which every hop generated a pair: swapping
-    // (unless a pair was lost), purification and the decision. Either the
-    // run ends (met or not, at `clock`, with `fidelity` 0 unless met), or the
-    // next round starts at `clock` with `fidelity`.
-    struct RoundEnd {
-        bool ends;
-        bool met;
-        double clock;
-        double fidelity;
-    };
+    using RoundEnd = RoundRules::RoundEnd;
     RoundEnd complete_round(double clock, double fidelity, bool pair_lost) {
-        if (swaps_ && !pair_lost) fidelity = swapped_fidelity_;
-        if (target_ > fidelity && fidelity > 0.5) {
-            clock += kPurificationMs;
-            fidelity = purified(fidelity);
-        }
-        if (fidelity >= target_ || clock >= budget_) {
-            const bool met = fidelity >= target_;
-            return {true, met, clock, met ? fidelity : 0.0};
-        }
-        const double next = clock + kRetryBackoffMs;
-        if (next == clock) return {true, false, clock, 0.0};  // the clock cannot advance
-        return {false, false, next, fidelity};
+        return rules_.complete(clock, fidelity, pair_lost, [this](double f) { return purified(f); });
     }
 
     // G of `fidelity`: runs of one plan purify the same few fidelities (the
@@ -394,11 +368,9 @@ private:
     }
 
     bool finish(LiveRun& run, bool met, double latency, double fidelity) {
-        latency_[run.index] = latency;
-        fidelity_[run.index] = fidelity;
-        success_[run.index] = met;
+        slots_.set(run.index, met, latency, fidelity);
         totals_.successes += met ? 1 : 0;
-        totals_.rounds += run.rounds;
+        totals_.attempts_per_hop += run.rounds;
         totals_.keystream_words += 2 * (run.rounds * hops_ + run.loss_draws);
         run.need = Need::kNothing;
         return true;
@@ -452,13 +424,11 @@ private:
         }
     }
 
-    const double target_;
+    const RoundRules rules_;
     const double budget_;
     const double cutoff_;
     const double beta_;
     const double start_fidelity_;
-    const double swapped_fidelity_;
-    const bool swaps_;
     std::uint64_t purified_from_;  // bits of the fidelity last purified
     double purified_to_;
     // How a first round in which every hop generated a pair ends, with no
@@ -470,10 +440,8 @@ private:
     const unsigned hops_;
     const std::uint64_t first_seed_;
     const std::uint64_t count_;
-    double* const latency_;
-    double* const fidelity_;
-    bool* const success_;
-    LaneRunTotals& totals_;
+    const RunSlots slots_;
+    RunTotals& totals_;
     AbandonedRoundsMemo& memo_;
     const StopCheck& stop_;
 
@@ -526,10 +494,8 @@ bool runs_in_lanes(const RequestPlan& plan) {
     return true;
 }
 
-void run_in_lanes(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed,
-                  std::uint64_t count, double* latency, double* fidelity, bool* success, LaneRunTotals& totals,
-                  AbandonedRoundsMemo& memo, const StopCheck& stop) {
-    LaneRunner runner(plan, kernel, first_seed, count, latency, fidelity, success, totals, memo, stop);
+void run_in_lanes(const RequestPlan& plan, const LaneBatch& batch) {
+    LaneRunner runner(plan, batch);
     runner.run();
 }
 

@@ -18,15 +18,6 @@
 
 namespace vorn {
 
-// Whole-number totals of a set of runs.
-struct LaneRunTotals {
-    std::uint64_t successes = 0;
-    std::uint64_t drops = 0;
-    // Rounds summed over the runs: the attempts on each hop.
-    std::uint64_t rounds = 0;
-    std::uint64_t keystream_words = 0;
-};
-
 // Routes of at most this many hops run in lanes (a round's draws then fit in
 // what a run buffers).
 inline constexpr std::size_t kMaxLaneHops = 8;
@@ -36,14 +27,24 @@ inline constexpr std::size_t kMaxLaneHops = 8;
 // little-endian machine.
 bool runs_in_lanes(const RequestPlan& plan);
 
+// A batch of runs for run_in_lanes, and where their results go.
+struct LaneBatch {
+    const KeystreamKernel& kernel;
+    std::uint64_t first_seed;
+    std::uint64_t count;
+    RunSlots slots;
+    RunTotals& totals;
+    // Must hold answers of the batch's plan only.
+    AbandonedRoundsMemo& memo;
+    // Polled once per kernel call.
+    const StopCheck& stop;
+};
+
 // Runs j = 0 .. count - 1 with generation draws from seed_from_u64(first_seed
 // + j) on stream 0 and memory-loss draws from the same key on stream 1, as
 // run_rounds plays them with drops starting at 0 and the clock at 0: the same
-// latency, fidelity and success per run (at latency[j], fidelity[j],
-// success[j]) and the same totals, added to `totals`. `memo` must hold
-// answers of this plan only. `stop` is polled once per kernel call.
-void run_in_lanes(const RequestPlan& plan, const KeystreamKernel& kernel, std::uint64_t first_seed,
-                  std::uint64_t count, double* latency, double* fidelity, bool* success, LaneRunTotals& totals,
-                  AbandonedRoundsMemo& memo, const StopCheck& stop = never_stop());
+// latency, fidelity and success per run (in slot j) and the same totals,
+// added to `totals`.
+void run_in_lanes(const RequestPlan& plan, const LaneBatch& batch);
 
 }  // namespace vorn

@@ -61,12 +61,12 @@ TEST(LaneRuns, runs_in_lanes_match_run_rounds_on_generators) {
             const std::uint64_t first_seed = 0xFFFFFFFFFFFFFF00ULL;  // seeds wrap past 2^64 - 1
             std::vector<double> latency(runs), fidelity(runs);
             std::unique_ptr<bool[]> success(new bool[runs]);
-            vorn::LaneRunTotals totals;
+            vorn::RunTotals totals;
             vorn::AbandonedRoundsMemo memo;
-            vorn::run_in_lanes(plan, kernel, first_seed, runs, latency.data(), fidelity.data(), success.get(),
-                               totals, memo);
+            vorn::run_in_lanes(plan, {kernel, first_seed, runs, {latency.data(), fidelity.data(), success.get()},
+                                      totals, memo, vorn::never_stop()});
 
-            vorn::LaneRunTotals expected;
+            vorn::RunTotals expected;
             std::uint64_t mismatched_runs = 0;
             for (std::uint64_t j = 0; j < runs; ++j) {
                 const vorn::ChaCha12Generator::Key key = vorn::ChaCha12Generator::key_from_u64(first_seed + j);
@@ -75,7 +75,7 @@ TEST(LaneRuns, runs_in_lanes_match_run_rounds_on_generators) {
                 const vorn::RoundsResult result = vorn::run_rounds(plan, drops, request, loss);
                 expected.successes += result.success ? 1 : 0;
                 expected.drops += drops;
-                expected.rounds += result.rounds;
+                expected.attempts_per_hop += result.rounds;
                 expected.keystream_words += request.words_drawn() + loss.words_drawn();
                 if (std::bit_cast<std::uint64_t>(result.latency_ms) != std::bit_cast<std::uint64_t>(latency[j]) ||
                     std::bit_cast<std::uint64_t>(result.fidelity) != std::bit_cast<std::uint64_t>(fidelity[j]) ||
@@ -87,7 +87,7 @@ TEST(LaneRuns, runs_in_lanes_match_run_rounds_on_generators) {
             EXPECT_EQ(mismatched_runs, 0u) << where;
             EXPECT_EQ(totals.successes, expected.successes) << where;
             EXPECT_EQ(totals.drops, expected.drops) << where;
-            EXPECT_EQ(totals.rounds, expected.rounds) << where;
+            EXPECT_EQ(totals.attempts_per_hop, expected.attempts_per_hop) << where;
             EXPECT_EQ(totals.keystream_words, expected.keystream_words) << where;
         }
     }

@@ -110,9 +110,7 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
                         LossGenerator& loss_generator, const StopCheck& stop, double start_clock_ms,
                         AbandonedRoundsMemo* memo, RoundsKept kept) {
     std::uint64_t drops = drops_out;  // kept in a register through the rounds
-    const double target = plan.fidelity_target;
-    const double budget = plan.max_latency_ms;
-    const double cutoff = plan.total_time_cutoff_ms;
+    const RoundRules rules(plan);
     const std::uint64_t* win_bound = plan.hop_win_bound.data();
     const std::size_t hops = plan.hop_win_bound.size();
     // Plans made by hand (tests) may leave the pattern out: one round's bounds.
@@ -123,18 +121,17 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
     RoundsResult result;
     double clock = start_clock_ms;
     double fidelity = plan.start_fidelity;
-    while (budget > clock && cutoff > clock) {
+    while (rules.starts(clock)) {
         if ((result.rounds & (kRoundsPerPoll - 1)) == kRoundsPerPoll - 1) stop.poll();
         ++result.rounds;
         for (std::size_t h = 0; h < hops; ++h) {
-            // One draw per attempt, also when p is 0; it wins when p exceeds
-            // its uniform_closed01 value.
-            if ((request_generator.next_u64() >> 12) >= win_bound[h]) ++drops;
+            // One draw per attempt, also when p is 0.
+            if (RoundRules::attempt_fails(request_generator.next_u64(), win_bound[h])) ++drops;
         }
         if (drops != 0 && kept == RoundsKept::kOutcomeOnly) {
             // Abandoned: the outcome is out of time at the clock where the
             // abandoned rounds end; their draws and counts are not kept.
-            clock = abandoned_end_clock(clock, budget, cutoff);
+            clock = abandoned_end_clock(clock, rules.budget(), rules.cutoff());
             break;
         }
         if (drops != 0) {
@@ -144,7 +141,7 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
             // many rounds remain: they are counted (exactly, from the memo,
             // or by stepping the clock) and their draws then made in sweeps
             // over the keystream.
-            std::uint64_t left = abandoned_rounds_left(clock, budget, cutoff, memo, stop);
+            std::uint64_t left = abandoned_rounds_left(clock, rules.budget(), rules.cutoff(), memo, stop);
             result.rounds += left;
             while (left != 0) {
                 const std::uint64_t pass = left < kRoundsPerSweep ? left : kRoundsPerSweep;
@@ -159,26 +156,18 @@ RoundsResult run_rounds(const RequestPlan& plan, std::uint64_t& drops_out, ChaCh
         // draws say, and once abandoned every later round is abandoned too,
         // so the loss stream is never consulted again.)
         bool pair_lost = false;
-        for (std::size_t h = 0; h < hops; ++h) {
-            if ((loss_generator.next_u64() >> 12) < kMemoryLossBound) pair_lost = true;
-        }
-        // Swapping needs every hop's pair.
-        if (plan.swaps && !pair_lost) fidelity = plan.swapped_fidelity;
-        if (target > fidelity && fidelity > 0.5) {
-            clock += kPurificationMs;
-            fidelity = purify_fidelity(fidelity, plan.baseline_purify_factor);
-        }
-        if (fidelity >= target || clock >= budget) {
-            result.latency_ms = clock;
-            result.success = fidelity >= target;
-            result.fidelity = result.success ? fidelity : 0.0;
-            drops_out = drops;
+        for (std::size_t h = 0; h < hops; ++h) pair_lost |= RoundRules::pair_lost(loss_generator.next_u64());
+        const RoundRules::RoundEnd end = rules.complete(clock, fidelity, pair_lost);
+        if (end.ends) {
+            result.latency_ms = end.clock;
+            result.success = end.met;
+            result.fidelity = end.fidelity;
+            drops_out = drops;  // 0: a complete round failed no attempt
             return result;
         }
         drops = 0;
-        const double next = clock + kRetryBackoffMs;
-        if (next == clock) break;  // the clock cannot advance: out of time
-        clock = next;
+        clock = end.clock;
+        fidelity = end.fidelity;
     }
     result.latency_ms = clock;
     drops_out = drops;

@@ -12,19 +12,10 @@
 #include "common/stop_check.h"
 #include "simulation/chacha12.h"
 #include "simulation/request_plan.h"
+#include "simulation/round_rules.h"
 #include "simulation/thread_generator.h"
 
 namespace vorn {
-
-inline constexpr double kRetryBackoffMs = 2.5;
-inline constexpr double kPurificationMs = 0.85;
-inline constexpr double kMemoryLossProbability = 0.1;
-
-// A memory-loss draw is uniform_range(0, 1), whose value is exactly the top
-// 52 bits of one next_u64 over 2^52 (never 1, so never redrawn); the pair is
-// lost when that is below 0.1, that is when the top bits are below
-// ceil(0.1 * 2^52) (the product is exact: a power-of-two scaling).
-inline const std::uint64_t kMemoryLossBound = static_cast<std::uint64_t>(std::ceil(kMemoryLossProbability * 0x1p52));
 
 struct RoundsResult {
     bool success = false;
