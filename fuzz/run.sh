@@ -34,9 +34,8 @@ fi
 
 generator=()
 if [ ! -f "$build/CMakeCache.txt" ] && command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_CXX_COMPILER=clang++ -DVORN_BUILD_FUZZ=ON \
-    -DVORN_BUILD_MODULE=OFF -DVORN_BUILD_TESTS=OFF -DVORN_WERROR="${VORN_WERROR:-OFF}" \
-    -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16 >/dev/null
+# The "fuzz" preset of CMakePresets.json, whose binary folder is $build.
+(cd "$root" && cmake --preset fuzz "${generator[@]}" -DVORN_WERROR="${VORN_WERROR:-OFF}" >/dev/null)
 targets=()
 for name in "${names[@]}"; do targets+=("${name}_fuzz"); done
 cmake --build "$build" -j2 --target "${targets[@]}"
