@@ -6,42 +6,14 @@
 
 #include "common/errors.h"
 #include "common/messages.h"
+#include "simulation/chacha_rounds.h"
 
 namespace vorn {
-namespace {
-
-constexpr std::uint32_t rotl(std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
-
-#define VORN_QUARTER_ROUND(a, b, c, d) \
-    a += b; d = rotl(d ^ a, 16);         \
-    c += d; b = rotl(b ^ c, 12);         \
-    a += b; d = rotl(d ^ a, 8);          \
-    c += d; b = rotl(b ^ c, 7);
-
-// The rounds over one state held in sixteen words, which may be scalars or
-// vectors of the same word of several blocks.
-template <class Word>
-inline void double_rounds(Word (&x)[16], int count) {
-    for (int i = 0; i < count; ++i) {
-        VORN_QUARTER_ROUND(x[0], x[4], x[8], x[12])
-        VORN_QUARTER_ROUND(x[1], x[5], x[9], x[13])
-        VORN_QUARTER_ROUND(x[2], x[6], x[10], x[14])
-        VORN_QUARTER_ROUND(x[3], x[7], x[11], x[15])
-        VORN_QUARTER_ROUND(x[0], x[5], x[10], x[15])
-        VORN_QUARTER_ROUND(x[1], x[6], x[11], x[12])
-        VORN_QUARTER_ROUND(x[2], x[7], x[8], x[13])
-        VORN_QUARTER_ROUND(x[3], x[4], x[9], x[14])
-    }
-}
-
-#undef VORN_QUARTER_ROUND
-
-}  // namespace
 
 void chacha_block(const ChaChaState& input, int double_round_count, ChaChaState& out) {
     std::uint32_t x[16];
     for (int i = 0; i < 16; ++i) x[i] = input[i];
-    double_rounds(x, double_round_count);
+    chacha_double_rounds(x, double_round_count);
     for (int i = 0; i < 16; ++i) out[i] = x[i] + input[i];
 }
 

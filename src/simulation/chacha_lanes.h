@@ -14,20 +14,10 @@
 #include <utility>
 
 #include "simulation/chacha_constants.h"
+#include "simulation/chacha_rounds.h"
 #include "simulation/keystream_kernel.h"
 
 namespace {
-
-#define VORN_LANES_QUARTER_ROUND(a, b, c, d) \
-    a += b; d = lanes_rotl(d ^ a, 16);      \
-    c += d; b = lanes_rotl(b ^ c, 12);      \
-    a += b; d = lanes_rotl(d ^ a, 8);       \
-    c += d; b = lanes_rotl(b ^ c, 7);
-
-template <class V>
-inline __attribute__((always_inline)) V lanes_rotl(V v, int n) {
-    return (v << n) | (v >> (32 - n));
-}
 
 // One step of a W x W transpose: rows a (index bit b clear) and c (bit b
 // set) exchange the lanes whose bit b differs from the row's, d = 2^b.
@@ -54,16 +44,7 @@ inline __attribute__((always_inline)) void lanes_transpose_step(V* rows) {
 template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_keystream(const V (&start)[16], int double_rounds, V (&x)[16]) {
     for (int i = 0; i < 16; ++i) x[i] = start[i];
-    for (int r = 0; r < double_rounds; ++r) {
-        VORN_LANES_QUARTER_ROUND(x[0], x[4], x[8], x[12])
-        VORN_LANES_QUARTER_ROUND(x[1], x[5], x[9], x[13])
-        VORN_LANES_QUARTER_ROUND(x[2], x[6], x[10], x[14])
-        VORN_LANES_QUARTER_ROUND(x[3], x[7], x[11], x[15])
-        VORN_LANES_QUARTER_ROUND(x[0], x[5], x[10], x[15])
-        VORN_LANES_QUARTER_ROUND(x[1], x[6], x[11], x[12])
-        VORN_LANES_QUARTER_ROUND(x[2], x[7], x[8], x[13])
-        VORN_LANES_QUARTER_ROUND(x[3], x[4], x[9], x[14])
-    }
+    chacha_double_rounds(x, double_rounds);
     for (int i = 0; i < 16; ++i) x[i] += start[i];
 }
 
@@ -248,6 +229,5 @@ constexpr vorn::KeystreamKernel lanes_kernel(const char* name, bool (*supported)
             supported};
 }
 
-#undef VORN_LANES_QUARTER_ROUND
 
 }  // namespace
