@@ -16,8 +16,15 @@
 //   enter(u, s, b) called when the search steps to u with score s: false when
 //                 no route continues from u, else the bound b on every score
 //                 below u; paired with leave(u) in nesting order.
+//
+// keep_near(slack, cap) makes the search also collect every route whose
+// score lies within `slack` of the best score (the best and its ties
+// included): subtrees are then cut only where the bound is more than `slack`
+// worse than the best, and ties are not settled by place.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -55,6 +62,26 @@ public:
         has_best_ = true;
     }
 
+    // A route kept by keep_near: its nodes are near_nodes()[offset, offset + length).
+    struct NearRoute {
+        double score;
+        std::uint32_t offset;
+        std::uint32_t length;
+    };
+
+    // Call before run(). Past `cap` near routes the search gives up: run()
+    // returns none and near_overflowed() is true.
+    void keep_near(double slack, std::size_t cap) {
+        keeping_near_ = true;
+        slack_ = slack;
+        near_cap_ = cap;
+    }
+    bool near_overflowed() const { return near_overflowed_; }
+    // After run(): the near routes in the order found, each within the slack
+    // of the final best.
+    const std::vector<NearRoute>& near() const { return near_; }
+    const std::vector<std::uint32_t>& near_nodes() const { return near_nodes_; }
+
     // The chosen route, or none when no candidate exists.
     std::optional<std::vector<std::uint32_t>> run(const StopCheck& stop) {
         double bound = 0.0;
@@ -77,6 +104,7 @@ public:
             const double score = fold(frame.score, values_[u]);
             const std::int8_t place = place_of(frame.place, u, step.rank);
             if (u == to_) {
+                if (keeping_near_ && !keep_near_route(score)) return std::nullopt;
                 if (improves(score, place)) take_current(score, step.rank);
                 continue;
             }
@@ -85,6 +113,11 @@ public:
                 continue;
             }
             push(u, score, bound, place, step.rank);
+        }
+        if (keeping_near_) {
+            drop_far_routes();
+            near_overflowed_ = near_.size() > near_cap_;
+            if (near_overflowed_) return std::nullopt;
         }
         if (!has_best_) return std::nullopt;
         return best_path_;
@@ -106,6 +139,7 @@ private:
 
     bool cut(double bound, std::int8_t place) const {
         if (!has_best_) return false;
+        if (keeping_near_) return !within_slack(bound);
         const bool worse = Policy::kLowest ? bound > best_score_ : bound < best_score_;
         return worse || (bound == best_score_ && place < 0);
     }
@@ -120,6 +154,38 @@ private:
         const std::size_t i = path_.size() - 1;  // the step's index
         if (i + 1 < best_path_.size() && best_path_[i + 1] == u) return 0;
         return rank > best_ranks_[i] ? 1 : -1;
+    }
+
+    // Whether a score is no more than the slack worse than the best.
+    bool within_slack(double score) const {
+        return !has_best_ || (Policy::kLowest ? score <= best_score_ + slack_ : score >= best_score_ - slack_);
+    }
+    // Records the current path as a near route if it is one; false when the
+    // near routes overflow their cap.
+    bool keep_near_route(double score) {
+        if (!within_slack(score)) return true;
+        near_.push_back({score, static_cast<std::uint32_t>(near_nodes_.size()),
+                         static_cast<std::uint32_t>(path_.size() + 1)});
+        near_nodes_.insert(near_nodes_.end(), path_.begin(), path_.end());
+        near_nodes_.push_back(to_);
+        if (near_.size() <= 2 * near_cap_ + 16) return true;
+        drop_far_routes();
+        near_overflowed_ = near_.size() > near_cap_;
+        return !near_overflowed_;
+    }
+    // Drops the near routes that the best has left behind, compacting their nodes.
+    void drop_far_routes() {
+        std::size_t kept = 0;
+        std::uint32_t write = 0;
+        for (const NearRoute& route : near_) {
+            if (!within_slack(route.score)) continue;
+            std::copy(near_nodes_.begin() + route.offset, near_nodes_.begin() + route.offset + route.length,
+                      near_nodes_.begin() + write);
+            near_[kept++] = {route.score, write, route.length};
+            write += route.length;
+        }
+        near_.resize(kept);
+        near_nodes_.resize(write);
     }
 
     void push(std::uint32_t node, double score, double bound, std::int8_t place, std::uint32_t rank) {
@@ -159,6 +225,12 @@ private:
     std::vector<std::uint32_t> best_ranks_;
     double best_score_ = 0.0;
     bool has_best_ = false;
+    bool keeping_near_ = false;
+    bool near_overflowed_ = false;
+    double slack_ = 0.0;
+    std::size_t near_cap_ = 0;
+    std::vector<NearRoute> near_;
+    std::vector<std::uint32_t> near_nodes_;
 };
 
 }  // namespace vorn

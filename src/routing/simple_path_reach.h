@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "routing/search_graph.h"
+#include "routing/adjacency.h"
 #include "routing/value_domain.h"
 
 namespace vorn {
@@ -24,7 +24,7 @@ public:
     static constexpr bool kLowest = false;
     static constexpr bool kMultiply = false;
 
-    SimplePathReach(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t to,
+    SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
                     BoundMargin margin);
 
     bool usable(std::uint32_t node) const { return position_[node] < count_; }
@@ -41,7 +41,7 @@ private:
     bool on_the_way(std::uint32_t node) const;
     void drop(std::uint32_t node);
 
-    const SearchGraph& graph_;
+    const Adjacency& joined_;
     const std::vector<double>& values_;
     const std::uint32_t to_;
     const BoundMargin margin_;
