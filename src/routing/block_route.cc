@@ -1,10 +1,12 @@
 #include "routing/block_route.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "routing/path_blocks.h"
 #include "routing/pruned_search.h"
 #include "routing/simple_path_reach.h"
+#include "routing/subset_routes.h"
 
 namespace vorn {
 namespace {
@@ -15,88 +17,22 @@ constexpr std::uint32_t kNone = UINT32_MAX;
 constexpr std::size_t kNearCap = 64;
 
 // The kept sub-routes of every block, each without its block's entry:
-// sub-route r holds nodes[start[r], start[r + 1]) and lies in block[r];
-// block i's sub-routes are [first[i], first[i + 1]).
+// sub-route r holds nodes[start[r], start[r + 1]) and lies in block[r].
 struct SubRoutes {
     std::vector<std::uint32_t> start{0};
     std::vector<std::uint32_t> nodes;
     std::vector<std::uint32_t> block;
-    std::vector<std::uint32_t> first{0};
 
     std::size_t length(std::uint32_t r) const { return start[r + 1] - start[r]; }
     std::uint32_t node(std::uint32_t r, std::size_t i) const { return nodes[start[r] + i]; }
     // Adds the sub-route whose nodes are global_of[*k] for k in [begin, end).
-    void add(std::uint32_t in_block, const std::uint32_t* begin, const std::uint32_t* end,
-             const std::uint32_t* global_of) {
+    std::uint32_t add(std::uint32_t in_block, const std::uint32_t* begin, const std::uint32_t* end,
+                      const std::uint32_t* global_of) {
         for (const std::uint32_t* k = begin; k != end; ++k) nodes.push_back(global_of[*k]);
         start.push_back(static_cast<std::uint32_t>(nodes.size()));
         block.push_back(in_block);
+        return static_cast<std::uint32_t>(block.size() - 1);
     }
-};
-
-// Searches the blocks one at a time, each on a renumbered copy of its part
-// of the graph, so that a block costs its own size.
-class BlockSolver {
-public:
-    BlockSolver(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin, double slack)
-        : graph_(graph),
-          values_(values),
-          margin_(margin),
-          slack_(slack),
-          ranked_(graph, TieRule::kLastWins),
-          local_of_(graph.node_count(), RankedNeighbours::kOutside) {}
-
-    const RankedNeighbours& ranked() const { return ranked_; }
-
-    // Adds block i's kept sub-routes; false when they overflow the cap.
-    bool solve(const PathBlocks& blocks, std::uint32_t i, SubRoutes& out, const StopCheck& stop) {
-        const auto nodes = blocks.nodes_of(i);
-        const std::uint32_t exit = blocks.exit[i];
-        if (nodes.size() == 2) {  // a single link: one sub-route
-            const std::uint32_t self = 0;
-            out.add(i, &self, &self + 1, &exit);
-            return true;
-        }
-        for (std::uint32_t k = 0; k < nodes.size(); ++k) local_of_[nodes[k]] = k;
-        Adjacency joined;
-        std::vector<double> values(nodes.size());
-        for (std::uint32_t k = 0; k < nodes.size(); ++k) {
-            for (std::uint32_t other : graph_.joined(nodes[k])) {
-                if (local_of_[other] != RankedNeighbours::kOutside) joined.list.push_back(local_of_[other]);
-            }
-            joined.start.push_back(static_cast<std::uint32_t>(joined.list.size()));
-            values[k] = values_[nodes[k]];
-        }
-        RankedNeighbours neighbours(ranked_, nodes, local_of_);
-        const std::uint32_t entry = local_of_[blocks.entry[i]], local_exit = local_of_[exit];
-        for (std::uint32_t node : nodes) local_of_[node] = RankedNeighbours::kOutside;
-        stop.poll();
-
-        most_valuable_first(neighbours, values);
-        SimplePathReach reach(joined, values, local_exit, margin_);
-        PrunedSearch<SimplePathReach> search(neighbours, values, entry, local_exit, reach);
-        if (slack_ > 0.0) search.keep_near(slack_, kNearCap);
-        const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
-        if (!best) return false;  // overflowed (a block always has a sub-route)
-        // Every route found starts at the entry, which the sub-routes leave out.
-        if (slack_ == 0.0) {
-            out.add(i, best->data() + 1, best->data() + best->size(), nodes.data());
-        } else {
-            for (const auto& near : search.near()) {
-                const std::uint32_t* begin = search.near_nodes().data() + near.offset;
-                out.add(i, begin + 1, begin + near.length, nodes.data());
-            }
-        }
-        return true;
-    }
-
-private:
-    const SearchGraph& graph_;
-    const std::vector<double>& values_;
-    const BoundMargin margin_;
-    const double slack_;
-    const RankedNeighbours ranked_;
-    std::vector<std::uint32_t> local_of_;
 };
 
 // A chain of sub-routes through the first blocks: its last sub-route and the
@@ -150,6 +86,144 @@ private:
     std::vector<Chain> chains_;
 };
 
+// Extends the live chains through the blocks one at a time, each block
+// searched on a renumbered copy of its part of the graph so that it costs its
+// own size: single links directly, blocks up to the subset node limit by
+// subset (subset_routes.h), larger ones by branch and bound for their
+// sub-routes within the slack of the best.
+class BlockSolver {
+public:
+    BlockSolver(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin, double slack,
+                const PathBlocks& blocks, std::size_t subset_node_limit)
+        : graph_(graph),
+          values_(values),
+          margin_(margin),
+          slack_(slack),
+          blocks_(blocks),
+          subset_node_limit_(subset_node_limit),
+          ranked_(graph, TieRule::kLastWins),
+          tree_(blocks, subs_, ranked_),
+          local_of_(graph.node_count(), RankedNeighbours::kOutside),
+          later_chain_([this](std::uint32_t a, std::uint32_t b) { return tree_.later(tree_[a], tree_[b]); }) {}
+
+    // The chosen route, or none when some block kept too many near ties.
+    std::optional<std::vector<std::uint32_t>> run(const StopCheck& stop) {
+        std::vector<std::uint32_t> live{0};
+        for (std::uint32_t i = 0; i < blocks_.count(); ++i) {
+            stop.poll();
+            grown_.clear();
+            if (!grow(i, live, stop) || !keep_best(live)) return std::nullopt;
+        }
+        // The live chains have distinct scores, best first.
+        std::vector<std::uint32_t> chosen;
+        for (std::uint32_t c = live.front(); tree_[c].parent != kNone; c = tree_[c].parent) chosen.push_back(tree_[c].sub);
+        std::vector<std::uint32_t> path{graph_.from()};
+        for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+            for (std::size_t k = 0; k < subs_.length(*it); ++k) path.push_back(subs_.node(*it, k));
+        }
+        return path;
+    }
+
+private:
+    // Every extension of the live chains through block i that may be chosen.
+    bool grow(std::uint32_t i, const std::vector<std::uint32_t>& live, const StopCheck& stop) {
+        const auto nodes = blocks_.nodes_of(i);
+        if (nodes.size() == 2) {  // a single link: one sub-route
+            const std::uint32_t self = 0;
+            append_to_all(live, subs_.add(i, &self, &self + 1, &blocks_.exit[i]));
+            return true;
+        }
+        for (std::uint32_t k = 0; k < nodes.size(); ++k) local_of_[nodes[k]] = k;
+        RankedNeighbours neighbours(ranked_, nodes, local_of_);
+        std::vector<double> values(nodes.size());
+        for (std::uint32_t k = 0; k < nodes.size(); ++k) values[k] = values_[nodes[k]];
+        const std::uint32_t entry = local_of_[blocks_.entry[i]], exit = local_of_[blocks_.exit[i]];
+        Adjacency joined;
+        if (nodes.size() > subset_node_limit_) {
+            for (std::uint32_t node : nodes) {
+                for (std::uint32_t other : graph_.joined(node)) {
+                    if (local_of_[other] != RankedNeighbours::kOutside) joined.list.push_back(local_of_[other]);
+                }
+                joined.start.push_back(static_cast<std::uint32_t>(joined.list.size()));
+            }
+        }
+        for (std::uint32_t node : nodes) local_of_[node] = RankedNeighbours::kOutside;
+        stop.poll();
+
+        if (nodes.size() <= subset_node_limit_) {
+            starts_.clear();
+            for (std::uint32_t c : live) starts_.push_back({tree_[c].score, c});
+            const SubsetResult found =
+                subset_routes(neighbours, values, entry, exit, starts_, later_chain_, slack_, kNearCap, stop);
+            if (found.overflowed) return false;
+            for (const ChainEnd& end : found.ends) {
+                const std::uint32_t* begin = found.nodes.data() + end.offset;
+                grown_.push_back({end.score, end.chain, subs_.add(i, begin, begin + end.length, nodes.data())});
+            }
+            return true;
+        }
+
+        most_valuable_first(neighbours, values);
+        SimplePathReach reach(joined, values, exit, margin_);
+        PrunedSearch<SimplePathReach> search(neighbours, values, entry, exit, reach);
+        if (slack_ > 0.0) search.keep_near(slack_, kNearCap);
+        const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
+        if (!best) return false;  // overflowed (a block always has a sub-route)
+        // Every route found starts at the entry, which the sub-routes leave out.
+        if (slack_ == 0.0) {
+            append_to_all(live, subs_.add(i, best->data() + 1, best->data() + best->size(), nodes.data()));
+        } else {
+            for (const auto& near : search.near()) {
+                const std::uint32_t* begin = search.near_nodes().data() + near.offset;
+                append_to_all(live, subs_.add(i, begin + 1, begin + near.length, nodes.data()));
+            }
+        }
+        return true;
+    }
+
+    void append_to_all(const std::vector<std::uint32_t>& live, std::uint32_t sub) {
+        for (std::uint32_t c : live) {
+            double score = tree_[c].score;
+            for (std::size_t k = 0; k < subs_.length(sub); ++k) score += values_[subs_.node(sub, k)];
+            grown_.push_back({score, c, sub});
+        }
+    }
+
+    // Makes the grown chains that may still be chosen live, best first;
+    // false when more than kNearCap stay.
+    bool keep_best(std::vector<std::uint32_t>& live) {
+        live.clear();
+        if (grown_.size() == 1) {
+            live.push_back(tree_.add(grown_.front()));
+            return true;
+        }
+        // Best score first; of equal scores, the chain latest in candidate order.
+        std::sort(grown_.begin(), grown_.end(), [&](const Chain& a, const Chain& b) {
+            return a.score != b.score ? a.score > b.score : tree_.later(a, b);
+        });
+        const double threshold = grown_.front().score - slack_;
+        for (std::size_t k = 0; k < grown_.size() && grown_[k].score >= threshold; ++k) {
+            if (k > 0 && grown_[k].score == grown_[k - 1].score) continue;
+            live.push_back(tree_.add(grown_[k]));
+        }
+        return live.size() <= kNearCap;
+    }
+
+    const SearchGraph& graph_;
+    const std::vector<double>& values_;
+    const BoundMargin margin_;
+    const double slack_;
+    const PathBlocks& blocks_;
+    const std::size_t subset_node_limit_;
+    const RankedNeighbours ranked_;
+    SubRoutes subs_;
+    ChainTree tree_;
+    std::vector<std::uint32_t> local_of_;
+    std::vector<Chain> grown_;
+    std::vector<ChainStart> starts_;
+    const std::function<bool(std::uint32_t, std::uint32_t)> later_chain_;
+};
+
 }  // namespace
 
 void most_valuable_first(RankedNeighbours& neighbours, const std::vector<double>& values) {
@@ -159,57 +233,15 @@ void most_valuable_first(RankedNeighbours& neighbours, const std::vector<double>
 }
 
 BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
-                                 const StopCheck& stop) {
+                                 const StopCheck& stop, std::size_t subset_node_limit) {
     const PathBlocks blocks = path_blocks(graph.joined_lists(), graph.from(), graph.to(), stop);
     if (blocks.count() == 0) return {true, std::nullopt};
     double total = 0.0;
     for (std::uint32_t node : blocks.nodes) total += values[node];
     const double slack = 4.0 * margin.relative * total * (1.0 + margin.relative);
-
-    BlockSolver solver(graph, values, margin, slack);
-    SubRoutes subs;
-    for (std::uint32_t i = 0; i < blocks.count(); ++i) {
-        if (!solver.solve(blocks, i, subs, stop)) return {};
-        subs.first.push_back(static_cast<std::uint32_t>(subs.block.size()));
-    }
-
-    ChainTree tree(blocks, subs, solver.ranked());
-    std::vector<std::uint32_t> live{0};
-    std::vector<Chain> grown;
-    for (std::uint32_t i = 0; i < blocks.count(); ++i) {
-        stop.poll();
-        grown.clear();
-        for (std::uint32_t c : live) {
-            for (std::uint32_t r = subs.first[i]; r < subs.first[i + 1]; ++r) {
-                double score = tree[c].score;
-                for (std::size_t k = 0; k < subs.length(r); ++k) score += values[subs.node(r, k)];
-                grown.push_back({score, c, r});
-            }
-        }
-        live.clear();
-        if (grown.size() == 1) {
-            live.push_back(tree.add(grown.front()));
-            continue;
-        }
-        // Best score first; of equal scores, the chain latest in candidate order.
-        std::sort(grown.begin(), grown.end(), [&](const Chain& a, const Chain& b) {
-            return a.score != b.score ? a.score > b.score : tree.later(a, b);
-        });
-        const double threshold = grown.front().score - slack;
-        for (std::size_t k = 0; k < grown.size() && grown[k].score >= threshold; ++k) {
-            if (k > 0 && grown[k].score == grown[k - 1].score) continue;
-            live.push_back(tree.add(grown[k]));
-        }
-        if (live.size() > kNearCap) return {};
-    }
-
-    // The live chains have distinct scores, best first.
-    std::vector<std::uint32_t> chosen;
-    for (std::uint32_t c = live.front(); tree[c].parent != kNone; c = tree[c].parent) chosen.push_back(tree[c].sub);
-    std::vector<std::uint32_t> path{graph.from()};
-    for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
-        for (std::size_t k = 0; k < subs.length(*it); ++k) path.push_back(subs.node(*it, k));
-    }
+    BlockSolver solver(graph, values, margin, slack, blocks, subset_node_limit);
+    std::optional<std::vector<std::uint32_t>> path = solver.run(stop);
+    if (!path) return {};
     return {true, std::move(path)};
 }
 

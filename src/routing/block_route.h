@@ -26,6 +26,7 @@
 // covers the rounding of both scores compared.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -33,6 +34,7 @@
 #include "common/stop_check.h"
 #include "routing/ranked_neighbours.h"
 #include "routing/search_graph.h"
+#include "routing/subset_routes.h"
 #include "routing/value_domain.h"
 
 namespace vorn {
@@ -45,9 +47,10 @@ struct BlockRoute {
 };
 
 // `values` must satisfy sums_bounded and `margin` be their sum_margin; from
-// and to must differ.
+// and to must differ. Blocks of up to `subset_node_limit` nodes are searched
+// by subset, larger ones by branch and bound.
 BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
-                                 const StopCheck& stop);
+                                 const StopCheck& stop, std::size_t subset_node_limit = kSubsetNodeLimit);
 
 // Orders every node's neighbours most valuable first (ties: higher rank
 // first), so that good routes are found early and cut more.

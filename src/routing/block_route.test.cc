@@ -161,33 +161,58 @@ BlockChain block_chain(std::mt19937_64& rng) {
     return chain;
 }
 
+// The candidate list in search order (checked against the literal search in
+// route_search.test.cc), scored, and the candidate the running best keeps.
+struct Scored {
+    std::vector<Path> candidates;
+    std::vector<double> scores;
+    std::size_t chosen = 0;
+};
+
+Scored scored_candidates(const NetworkGraph& g, const std::string& from, const std::string& to, std::uint8_t code) {
+    Scored result;
+    result.candidates = vorn::list_route_candidates(g, from, to);
+    std::map<std::string, double> value;  // hop values by far node
+    for (const Path& c : result.candidates) {
+        double score = 0.0;
+        for (std::size_t k = 1; k < c.size(); ++k) {
+            auto [it, added] = value.try_emplace(c[k], 0.0);
+            if (added) it->second = reference_score(g, Path{c[0], c[k]}, code);
+            score += it->second;
+        }
+        result.scores.push_back(score);
+    }
+    for (std::size_t k = 1; k < result.candidates.size(); ++k) {
+        if (!(result.scores[result.chosen] > result.scores[k])) result.chosen = k;
+    }
+    return result;
+}
+
 TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
     std::mt19937_64 rng(20261209);
-    int mismatches = 0, inexact = 0, exact_ties = 0, near_ties = 0;
+    int mismatches = 0, bounded_mismatches = 0, bounded_decided = 0, inexact = 0, exact_ties = 0, near_ties = 0;
     for (int trial = 0; trial < 3000; ++trial) {
         const BlockChain chain = block_chain(rng);
         const std::uint8_t code = trial % 2 ? 2 : 7;
-        // The candidate list in search order (checked against the literal
-        // search in route_search.test.cc), scored by the reference.
-        // The candidate list in search order (checked against the literal
-        // search in route_search.test.cc), scored with the running best.
-        const auto candidates = vorn::list_route_candidates(chain.graph, chain.from, chain.to);
-        std::map<std::string, double> value;  // hop values by far node
-        std::vector<double> scores;
-        for (const Path& c : candidates) {
-            double score = 0.0;
-            for (std::size_t k = 1; k < c.size(); ++k) {
-                auto [it, added] = value.try_emplace(c[k], 0.0);
-                if (added) it->second = reference_score(chain.graph, Path{c[0], c[k]}, code);
-                score += it->second;
-            }
-            scores.push_back(score);
-        }
-        std::size_t best = 0;
-        for (std::size_t k = 1; k < candidates.size(); ++k) best = scores[best] > scores[k] ? best : k;
+        const Scored expected = scored_candidates(chain.graph, chain.from, chain.to, code);
+        const auto& candidates = expected.candidates;
+        const auto& scores = expected.scores;
+        const std::size_t best = expected.chosen;
         const auto actual = vorn::find_route(chain.graph, chain.from, chain.to, code);
         ASSERT_TRUE(actual);
         mismatches += candidates[best] != actual->path;
+        // The same with every block searched by branch and bound, not by subset.
+        vorn::SearchGraph search(chain.graph, chain.from, chain.to);
+        const auto values = vorn::hop_values(chain.graph, search, code);
+        const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
+        const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), 2);
+        if (bounded.decided) {
+            ++bounded_decided;
+            Path path;
+            for (std::uint32_t node : *bounded.path) path.emplace_back(search.name(node));
+            bounded_mismatches += candidates[best] != path;
+        }
+        inexact += margin.relative > 0.0;
 
         bool tie = false, near = false;
         for (std::size_t k = 0; k < candidates.size(); ++k) {
@@ -196,11 +221,10 @@ TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
         }
         exact_ties += tie;
         near_ties += near;
-        vorn::SearchGraph search(chain.graph, chain.from, chain.to);
-        const auto values = vorn::hop_values(chain.graph, search, code);
-        inexact += vorn::sum_margin(values, vorn::joined_component(search, search.from())).relative > 0.0;
     }
     EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(bounded_mismatches, 0);
+    EXPECT_GT(bounded_decided, 2500);
     EXPECT_GT(exact_ties, 400);
     EXPECT_GT(near_ties, 60);
     EXPECT_GT(inexact, 1000);
@@ -238,6 +262,34 @@ TEST(BlockRoute, a_near_tie_in_one_block_is_settled_by_the_rounding_around_it) {
     }
     EXPECT_EQ(mismatches, 0);
     EXPECT_GT(tied, 40);
+}
+
+TEST(BlockRoute, routes_through_complete_graphs_match_the_exhaustive_search) {
+    // One dense block, searched by subset: every route through all nodes has
+    // the same exact sum, so roundings and ranks decide among many of them.
+    std::mt19937_64 rng(5);
+    const std::vector<double> tables[] = {{0.1, 0.2, 0.3, 0.7}, {1.0, 2.0, 3.0}, {0.1}, {}};
+    int mismatches = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const int n = 4 + static_cast<int>(rng() % 3);
+        const auto& table = tables[rng() % std::size(tables)];
+        std::vector<GraphLink> links;
+        std::vector<std::string> nodes;
+        for (int a = 0; a < n; ++a) {
+            nodes.push_back("N" + std::to_string(a));
+            for (int b = a + 1; b < n; ++b) {
+                const double f = table.empty() ? std::uniform_real_distribution<double>(0.8, 0.99)(rng)
+                                               : table[rng() % table.size()];
+                links.push_back(link("N" + std::to_string(a), "N" + std::to_string(b), 1, f, 1.0));
+                if (rng() % 2) std::swap(links.back().from_node, links.back().to);
+            }
+        }
+        std::shuffle(links.begin(), links.end(), rng);
+        const NetworkGraph g = make_graph(nodes, links);
+        const Scored expected = scored_candidates(g, "N0", "N1", 2);
+        mismatches += vorn::find_route(g, "N0", "N1", 2)->path != expected.candidates[expected.chosen];
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(BlockRoute, too_many_near_ties_in_a_block_search_the_whole_graph) {
