@@ -5,6 +5,7 @@
 
 #include "routing/path_blocks.h"
 #include "routing/pruned_search.h"
+#include "routing/remembering_reach.h"
 #include "routing/simple_path_reach.h"
 #include "routing/subset_routes.h"
 
@@ -164,8 +165,19 @@ private:
         }
 
         most_valuable_first(neighbours, values);
+        if (nodes.size() <= RememberingReach::kNodeLimit) {
+            RememberingReach reach(joined, values, exit, margin_, slack_);
+            return add_near(i, live, PrunedSearch<RememberingReach>(neighbours, values, entry, exit, reach), stop);
+        }
         SimplePathReach reach(joined, values, exit, margin_);
-        PrunedSearch<SimplePathReach> search(neighbours, values, entry, exit, reach);
+        return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), stop);
+    }
+
+    // Runs a block's branch and bound and extends the live chains by the
+    // sub-routes it keeps.
+    template <class Search>
+    bool add_near(std::uint32_t i, const std::vector<std::uint32_t>& live, Search&& search, const StopCheck& stop) {
+        const auto nodes = blocks_.nodes_of(i);
         if (slack_ > 0.0) search.keep_near(slack_, kNearCap);
         const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
         if (!best) return false;  // overflowed (a block always has a sub-route)

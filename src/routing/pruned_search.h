@@ -17,6 +17,10 @@
 //                 no route continues from u, else the bound b on every score
 //                 below u; paired with leave(u) in nesting order.
 //
+// A policy may also have finished(u, s, r), called just before leave(u) once
+// the search is done below u (entered with score s): no route below u scores
+// more than r.
+//
 // keep_near(slack, cap) makes the search also collect every route whose
 // score lies within `slack` of the best score (the best and its ties
 // included): subtrees are then cut only where the bound is more than `slack`
@@ -26,6 +30,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -94,6 +99,7 @@ public:
             Frame& frame = frames_.back();
             const auto list = neighbours_.of(frame.node);
             if (frame.next == list.size() || cut(frame.bound, frame.place)) {
+                if (frame.next < list.size()) reach(frame, frame.bound);  // the rest is cut
                 pop();
                 continue;
             }
@@ -104,11 +110,17 @@ public:
             const double score = fold(frame.score, values_[u]);
             const std::int8_t place = place_of(frame.place, u, step.rank);
             if (u == to_) {
+                reach(frame, score);
                 if (keeping_near_ && !keep_near_route(score)) return std::nullopt;
                 if (improves(score, place)) take_current(score, step.rank);
                 continue;
             }
-            if (!policy_.enter(u, score, bound) || cut(bound, place)) {
+            if (!policy_.enter(u, score, bound)) {
+                policy_.leave(u);
+                continue;
+            }
+            if (cut(bound, place)) {
+                reach(frame, bound);
                 policy_.leave(u);
                 continue;
             }
@@ -132,7 +144,15 @@ private:
         // Place of the routes below relative to the best: -1 all earlier
         // (lose a tie), +1 all later (win a tie), 0 the path is a prefix of it.
         std::int8_t place;
+        // The most any route below may score, by what was found and cut so
+        // far (kept for policies that learn it).
+        double reached;
     };
+
+    static constexpr bool kLearns = requires(Policy& p) { p.finished(0u, 0.0, 0.0); };
+    static void reach(Frame& frame, double score) {
+        if constexpr (kLearns) frame.reached = std::max(frame.reached, score);
+    }
 
     static constexpr double start_score() { return Policy::kMultiply ? 1.0 : 0.0; }
     static double fold(double score, double value) { return Policy::kMultiply ? score * value : score + value; }
@@ -192,11 +212,17 @@ private:
         if (!path_.empty()) ranks_.push_back(rank);
         path_.push_back(node);
         on_path_[node] = 1;
-        frames_.push_back({node, 0, score, bound, place});
+        frames_.push_back({node, 0, score, bound, place, -std::numeric_limits<double>::infinity()});
     }
     void pop() {
-        const std::uint32_t node = frames_.back().node;
+        const Frame done = frames_.back();
         frames_.pop_back();
+        if constexpr (kLearns) {
+            static_assert(!Policy::kLowest, "what a search learns is an upper bound");
+            policy_.finished(done.node, done.score, done.reached);
+            if (!frames_.empty()) reach(frames_.back(), done.reached);
+        }
+        const std::uint32_t node = done.node;
         policy_.leave(node);
         on_path_[node] = 0;
         path_.pop_back();

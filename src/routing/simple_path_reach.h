@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "routing/adjacency.h"
@@ -28,6 +29,8 @@ public:
                     BoundMargin margin);
 
     bool usable(std::uint32_t node) const { return position_[node] < count_; }
+    // The nodes still usable below the node entered last, in no order.
+    std::span<const std::uint32_t> usable_nodes() const { return {dense_.data(), count_}; }
     bool enter(std::uint32_t node, double score, double& bound);
     void leave(std::uint32_t) {
         count_ = marks_.back();
