@@ -165,9 +165,13 @@ private:
         }
 
         most_valuable_first(neighbours, values);
-        if (nodes.size() <= RememberingReach::kNodeLimit) {
-            RememberingReach reach(joined, values, exit, margin_, slack_);
-            return add_near(i, live, PrunedSearch<RememberingReach>(neighbours, values, entry, exit, reach), stop);
+        if (nodes.size() <= RememberingReach<1>::kNodeLimit) {
+            RememberingReach<1> reach(joined, values, exit, margin_, slack_);
+            return add_near(i, live, PrunedSearch<RememberingReach<1>>(neighbours, values, entry, exit, reach), stop);
+        }
+        if (nodes.size() <= RememberingReach<4>::kNodeLimit) {
+            RememberingReach<4> reach(joined, values, exit, margin_, slack_);
+            return add_near(i, live, PrunedSearch<RememberingReach<4>>(neighbours, values, entry, exit, reach), stop);
         }
         SimplePathReach reach(joined, values, exit, margin_);
         return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), stop);
