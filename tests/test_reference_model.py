@@ -260,7 +260,7 @@ def block_chain_case(case_number):
             return net(ids, links), first, entry
 
 
-X
+@pytest.mark.parametrize("case_number", range(150))
 def test_routes_through_several_blocks_match_model(case_number):
     network, from_node, to = block_chain_case(case_number)
     engine = make_engine(network, None)
