@@ -191,7 +191,7 @@ Scored scored_candidates(const NetworkGraph& g, const std::string& from, const s
 TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
     std::mt19937_64 rng(20261209);
     int mismatches = 0, bounded_mismatches = 0, bounded_decided = 0, inexact = 0, exact_ties = 0, near_ties = 0;
-    for (int trial = 0; trial < 3000; ++trial) {
+    for (int trial = 0; trial < 2000; ++trial) {
         const BlockChain chain = block_chain(rng);
         const std::uint8_t code = trial % 2 ? 2 : 7;
         const Scored expected = scored_candidates(chain.graph, chain.from, chain.to, code);
@@ -224,9 +224,9 @@ TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
     }
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(bounded_mismatches, 0);
-    EXPECT_GT(bounded_decided, 2500);
-    EXPECT_GT(exact_ties, 400);
-    EXPECT_GT(near_ties, 60);
+    EXPECT_GT(bounded_decided, 1600);
+    EXPECT_GT(exact_ties, 300);
+    EXPECT_GT(near_ties, 40);
     EXPECT_GT(inexact, 1000);
 }
 
