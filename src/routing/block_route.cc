@@ -89,19 +89,19 @@ private:
 
 // Extends the live chains through the blocks one at a time, each block
 // searched on a renumbered copy of its part of the graph so that it costs its
-// own size: single links directly, blocks up to the subset node limit by
-// subset (subset_routes.h), larger ones by branch and bound for their
-// sub-routes within the slack of the best.
+// own size: single links directly, small or dense blocks by subset
+// (subset_routes.h), the others by branch and bound for their sub-routes
+// within the slack of the best.
 class BlockSolver {
 public:
     BlockSolver(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin, double slack,
-                const PathBlocks& blocks, std::size_t subset_node_limit)
+                const PathBlocks& blocks, SubsetRule subset)
         : graph_(graph),
           values_(values),
           margin_(margin),
           slack_(slack),
           blocks_(blocks),
-          subset_node_limit_(subset_node_limit),
+          subset_(subset),
           ranked_(graph, TieRule::kLastWins),
           tree_(blocks, subs_, ranked_),
           local_of_(graph.node_count(), RankedNeighbours::kOutside),
@@ -139,8 +139,11 @@ private:
         std::vector<double> values(nodes.size());
         for (std::uint32_t k = 0; k < nodes.size(); ++k) values[k] = values_[nodes[k]];
         const std::uint32_t entry = local_of_[blocks_.entry[i]], exit = local_of_[blocks_.exit[i]];
+        std::size_t ends = 0;  // twice the links within the block
+        for (std::uint32_t k = 0; k < nodes.size(); ++k) ends += neighbours.of(k).size();
+        const bool by_subset = subset_.applies(nodes.size(), ends / 2);
         Adjacency joined;
-        if (nodes.size() > subset_node_limit_) {
+        if (!by_subset) {
             for (std::uint32_t node : nodes) {
                 for (std::uint32_t other : graph_.joined(node)) {
                     if (local_of_[other] != RankedNeighbours::kOutside) joined.list.push_back(local_of_[other]);
@@ -151,7 +154,7 @@ private:
         for (std::uint32_t node : nodes) local_of_[node] = RankedNeighbours::kOutside;
         stop.poll();
 
-        if (nodes.size() <= subset_node_limit_) {
+        if (by_subset) {
             starts_.clear();
             for (std::uint32_t c : live) starts_.push_back({tree_[c].score, c});
             const SubsetResult found =
@@ -230,7 +233,7 @@ private:
     const BoundMargin margin_;
     const double slack_;
     const PathBlocks& blocks_;
-    const std::size_t subset_node_limit_;
+    const SubsetRule subset_;
     const RankedNeighbours ranked_;
     SubRoutes subs_;
     ChainTree tree_;
@@ -249,13 +252,13 @@ void most_valuable_first(RankedNeighbours& neighbours, const std::vector<double>
 }
 
 BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
-                                 const StopCheck& stop, std::size_t subset_node_limit) {
+                                 const StopCheck& stop, SubsetRule subset) {
     const PathBlocks blocks = path_blocks(graph.joined_lists(), graph.from(), graph.to(), stop);
     if (blocks.count() == 0) return {true, std::nullopt};
     double total = 0.0;
     for (std::uint32_t node : blocks.nodes) total += values[node];
     const double slack = 4.0 * margin.relative * total * (1.0 + margin.relative);
-    BlockSolver solver(graph, values, margin, slack, blocks, subset_node_limit);
+    BlockSolver solver(graph, values, margin, slack, blocks, subset);
     std::optional<std::vector<std::uint32_t>> path = solver.run(stop);
     if (!path) return {};
     return {true, std::move(path)};

@@ -47,10 +47,10 @@ struct BlockRoute {
 };
 
 // `values` must satisfy sums_bounded and `margin` be their sum_margin; from
-// and to must differ. Blocks of up to `subset_node_limit` nodes are searched
-// by subset, larger ones by branch and bound.
+// and to must differ. `subset` says which blocks are searched by subset,
+// the others are searched by branch and bound.
 BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
-                                 const StopCheck& stop, std::size_t subset_node_limit = kSubsetNodeLimit);
+                                 const StopCheck& stop, SubsetRule subset = {});
 
 // Orders every node's neighbours most valuable first (ties: higher rank
 // first), so that good routes are found early and cut more.

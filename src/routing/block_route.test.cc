@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr vorn::SubsetRule kNeverBySubset{0, 0, 0.0};
+
 using vorn::GraphLink;
 using vorn::NetworkGraph;
 using vorn::route_reference::link;
@@ -205,7 +207,7 @@ TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
         vorn::SearchGraph search(chain.graph, chain.from, chain.to);
         const auto values = vorn::hop_values(chain.graph, search, code);
         const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
-        const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), 2);
+        const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset);
         if (bounded.decided) {
             ++bounded_decided;
             Path path;
@@ -320,8 +322,8 @@ TEST(BlockRoute, branch_and_bound_and_search_by_subset_agree_on_larger_blocks) {
         vorn::SearchGraph search(g, "N0", to);
         const auto values = vorn::hop_values(g, search, 2);
         const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
-        const auto by_subset = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), n);
-        const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), 2);
+        const auto by_subset = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), {20, 20, 0.0});
+        const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset);
         if (!by_subset.decided || !bounded.decided) continue;
         ++decided;
         disagreements += by_subset.path != bounded.path;

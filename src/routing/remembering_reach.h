@@ -113,7 +113,7 @@ private:
     SimplePathReach reach_;
     const double pad_;
     std::vector<State> keys_;  // per entered node, its state
-    std::vector<Slot> slots_ = std::vector<Slot>(1024);
+    std::vector<Slot> slots_ = std::vector<Slot>(64);
     std::size_t used_ = 0;
 };
 

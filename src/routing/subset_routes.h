@@ -24,8 +24,20 @@
 
 namespace vorn {
 
-// Blocks of at most this many nodes are searched by subset.
-inline constexpr std::size_t kSubsetNodeLimit = 18;
+// Which blocks are searched by subset rather than by branch and bound: the
+// subset search costs about 2^(nodes - 2) x links whatever the block, the
+// branch and bound little on sparse blocks and very much on dense ones.
+struct SubsetRule {
+    std::size_t max_nodes = 18;     // never above this
+    std::size_t always_nodes = 10;  // always up to this
+    // In between, only blocks with at least this many links per node on average.
+    double min_links_per_node = 3.0;
+
+    bool applies(std::size_t nodes, std::size_t links) const {
+        return nodes <= max_nodes &&
+               (nodes <= always_nodes || static_cast<double>(links) >= min_links_per_node * static_cast<double>(nodes));
+    }
+};
 
 struct ChainStart {
     double score;
