@@ -24,6 +24,11 @@
 // partial score, for the same reason. The slack is four times the margin's
 // relative allowance times the sum of every value a route can meet, which
 // covers the rounding of both scores compared.
+//
+// Small or dense blocks are searched by subset (subset_routes.h), which
+// extends all live chains at once; the others by branch and bound with the
+// reach bound, remembering per state what a continuation can add
+// (remembering_reach.h) up to 256 nodes.
 #pragma once
 
 #include <cstddef>
