@@ -2,7 +2,7 @@
 with a latency budget too small for any route, so the call is the route
 search plus a negligible check. Prints tables; asserts nothing.
 
-    python bench/routes.py [--cap SECONDS] [--networks N]
+    python bench/routes.py [--cap SECONDS] [--networks N] [--success-only]
 
 Networks: connected random geometric networks (each node joined to its three
 nearest neighbours in the unit square, plus links joining the components),
@@ -10,7 +10,9 @@ with distances 1..100 km, fidelities 0.8..0.99 and rates 100..5000 Hz; for
 the record, complete graphs with random values and a 30x30 grid whose links
 all carry the same whole-number values. Each call runs in a forked child so
 that a call over the cap can be ended; sizes above the first one whose median
-exceeds the cap are skipped for that strategy.
+exceeds the cap are skipped for that strategy. First, HighestSuccess (a
+longest-path search) at fixed sizes with a cap of at most 10 s per call, and
+the three strategies on plain chains of 10^4 and 10^5 nodes.
 """
 import argparse
 import math
@@ -215,7 +217,34 @@ def record_tables(cap):
     print(f"  30x30 grid, equal whole-number values, corner to corner: " + " ".join(row))
 
 
-def main(cap=60.0, networks=5):
+def chain_links(n, seed):
+    return random_links([(i, i + 1) for i in range(n - 1)], seed)
+
+
+def highest_success_table(cap, networks):
+    """The HighestSuccess sizes the route search is measured at."""
+    print(f"HighestSuccess, median of {networks} 3-nearest-neighbour networks (ms per call, cap {cap:g} s):")
+    for n in [64, 128, 160, 256, 1000]:
+        built = random_requests(n, networks)
+        times = [time_call(e, s, t, vc.StrategyType.HighestSuccess, cap) for e, s, t in built]
+        done = sum(t is not None for t in times)
+        print(f"  {n:>6} nodes: {cell(median_ms(times), cap)}  ({done} of {networks} under the cap)", flush=True)
+    print("HighestSuccess on complete graphs with random values, N0 -> N{n-1} (ms):")
+    for n in [12, 14, 16]:
+        engine = engine_for(n, complete_links(n, n))
+        print(f"  {n:>6} nodes: {cell(median_ms([time_call(engine, 'N0', f'N{n - 1}', vc.StrategyType.HighestSuccess, cap)]), cap)}", flush=True)
+    print("a plain chain with random values, end to end (ms):")
+    print(f"  {'nodes':>6} " + " ".join(f"{NAMES[s.to_u8()]:>16}" for s in STRATEGIES))
+    for n in [10**4, 10**5]:
+        engine = engine_for(n, chain_links(n, n))
+        row = [cell(median_ms([time_call(engine, "N0", f"N{n - 1}", s, cap)]), cap).rjust(16) for s in STRATEGIES]
+        print(f"  {n:>6} " + " ".join(row), flush=True)
+
+
+def main(cap=60.0, networks=5, success_only=False):
+    highest_success_table(min(cap, 10.0), networks)
+    if success_only:
+        return
     random_networks_table(cap, networks)
     highest_success_limit(networks)
     record_tables(cap)
@@ -225,5 +254,6 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--cap", type=float, default=60.0, help="seconds allowed per call")
     parser.add_argument("--networks", type=int, default=5, help="networks per size")
+    parser.add_argument("--success-only", action="store_true", help="only the HighestSuccess sizes")
     arguments = parser.parse_args()
-    main(arguments.cap, arguments.networks)
+    main(arguments.cap, arguments.networks, arguments.success_only)

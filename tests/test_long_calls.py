@@ -77,9 +77,10 @@ class Interrupted(Exception):
 
 
 def long_route_search():
-    # HighestSuccess over a complete graph: a search over very many paths.
-    engine = complete_graph(16)
-    return engine, lambda: engine.request_entanglement("K0", "K15", 0.5, 100.0, S.HighestSuccess)
+    # HighestSuccess over a complete graph too large for a search by subset:
+    # a search over very many paths.
+    engine = complete_graph(30)
+    return engine, lambda: engine.request_entanglement("K0", "K29", 0.5, 100.0, S.HighestSuccess)
 
 
 def long_ensemble():

@@ -220,6 +220,57 @@ def test_model_route_ties_follow_the_literal_search(code, expected):
 
 
 # ---------------------------------------------------------------------------
+# networks of several blocks in a row, with near-ties across blocks
+# ---------------------------------------------------------------------------
+
+def block_chain_case(case_number):
+    """Two or three blocks in a row (a single link, or two sides of one or two
+    nodes between the block's entry and exit), with fidelities whose sums
+    round differently in another order or are absorbed by a large value, so
+    that a near-tie in one block can be settled by the rounding of another.
+    At most seven nodes, which the model's literal search still lists."""
+    rng = random.Random(4242 + case_number)
+    while True:
+        fidelities = rng.choice([[0.1, 0.2, 0.3, 0.7], [0.1, 0.2, 0.3, 1e16], [1.0, 2.0, 3.0], [0.9, 0.93, 0.97]])
+        names = iter("ABCDEFGHIJKLMNOP")
+        links = []
+
+        def add(a, b):
+            if rng.random() < 0.5:
+                a, b = b, a
+            links.append((a, b, rng.uniform(1.0, 50.0), rng.choice(fidelities), rng.choice([1.0, 1.0, 3.0])))
+
+        entry = first = next(names)
+        for _ in range(rng.randint(2, 3)):
+            exit_ = next(names)
+            if rng.random() < 0.4:
+                add(entry, exit_)
+            else:
+                for side_length in (1, rng.randint(1, 2)):
+                    side = [entry] + [next(names) for _ in range(side_length)] + [exit_]
+                    for a, b in zip(side, side[1:]):
+                        add(a, b)
+            entry = exit_
+        if rng.random() < 0.3:  # a parallel link, either orientation
+            a, b = rng.choice(links)[:2]
+            links.append((b, a, 5.0, rng.choice(fidelities), 1.0))
+        rng.shuffle(links)
+        ids = sorted({n for link in links for n in link[:2]})
+        if len(ids) <= 7:
+            return net(ids, links), first, entry
+
+
+@pytest.mark.parametrize("case_number", range(150))
+def test_routes_through_several_blocks_match_model(case_number):
+    network, from_node, to = block_chain_case(case_number)
+    engine = make_engine(network, None)
+    for strategy in STRATEGIES[1:]:
+        result = engine.request_entanglement(from_node, to, 1e-9, 1e-6, strategy)
+        route = m.find_route(network.links, network.node_ids(), from_node, to, strategy.to_u8())
+        assert result.execution_path == route.path
+
+
+# ---------------------------------------------------------------------------
 # the model's own building blocks against known values
 # ---------------------------------------------------------------------------
 

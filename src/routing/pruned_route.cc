@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "routing/best_to_target.h"
+#include "routing/block_route.h"
 #include "routing/pruned_search.h"
 #include "routing/ranked_neighbours.h"
 #include "routing/simple_path_reach.h"
@@ -85,12 +86,13 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
         return {true, search_from_best(graph, values, bound, TieRule::kLastWins, stop)};
     }
     if (!sums_bounded(values, reachable)) return {};
+    const BoundMargin margin = sum_margin(values, reachable);
+    BlockRoute by_blocks = highest_sum_by_blocks(graph, values, margin, stop);
+    if (by_blocks.decided) return {true, std::move(by_blocks.path)};
+    // Too many near ties between blocks: search the whole graph at once.
     RankedNeighbours neighbours(graph, TieRule::kLastWins);
-    // Try the most valuable neighbour first: good routes early cut more.
-    neighbours.reorder([&](std::uint32_t, const RankedNeighbour& a, const RankedNeighbour& b) {
-        return values[a.node] != values[b.node] ? values[a.node] > values[b.node] : a.rank > b.rank;
-    });
-    SimplePathReach reach(graph, values, graph.to(), sum_margin(values, reachable));
+    most_valuable_first(neighbours, values);
+    SimplePathReach reach(graph.joined_lists(), values, graph.to(), margin);
     PrunedSearch<SimplePathReach> search(neighbours, values, graph.from(), graph.to(), reach);
     return {true, search.run(stop)};
 }

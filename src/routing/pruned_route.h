@@ -5,8 +5,9 @@
 //   code 1 (largest product): every value finite and >= 0; bound: the
 //       largest product to the target of the values capped at 1, times the
 //       product of every value above 1;
-//   other codes (largest sum): every value finite and >= 0; bound: the
-//       partial sum plus the values a simple path can still visit.
+//   other codes (largest sum): every value finite and >= 0; solved block by
+//       block (block_route.h); bound: the partial sum plus the values a
+//       simple path can still visit.
 // Only the values of nodes a route can reach from the start are checked.
 #pragma once
 

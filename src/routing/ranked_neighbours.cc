@@ -47,6 +47,17 @@ RankedNeighbours::RankedNeighbours(const SearchGraph& graph, TieRule rule) {
     }
 }
 
+RankedNeighbours::RankedNeighbours(const RankedNeighbours& whole, std::span<const std::uint32_t> nodes,
+                                   const std::vector<std::uint32_t>& local_of) {
+    start_.assign(nodes.size() + 1, 0);
+    for (std::uint32_t i = 0; i < nodes.size(); ++i) {
+        for (const RankedNeighbour& r : whole.of(nodes[i])) {
+            if (local_of[r.node] != kOutside) list_.push_back({local_of[r.node], r.rank});
+        }
+        start_[i + 1] = static_cast<std::uint32_t>(list_.size());
+    }
+}
+
 std::uint32_t RankedNeighbours::rank(std::uint32_t node, std::uint32_t neighbour) const {
     for (const RankedNeighbour& r : of(node)) {
         if (r.node == neighbour) return r.rank;

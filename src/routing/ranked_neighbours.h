@@ -35,6 +35,12 @@ public:
     // Lists each node's neighbours by descending rank: candidate order for
     // the first-wins rule, reverse candidate order for the last-wins rule.
     RankedNeighbours(const SearchGraph& graph, TieRule rule);
+    // The lists of `whole` restricted to `nodes` and renumbered, node nodes[i]
+    // becoming i, ranks kept: `local_of` gives each node of `whole` its new
+    // number, or kOutside when it is not among `nodes`.
+    static constexpr std::uint32_t kOutside = UINT32_MAX;
+    RankedNeighbours(const RankedNeighbours& whole, std::span<const std::uint32_t> nodes,
+                     const std::vector<std::uint32_t>& local_of);
 
     std::span<const RankedNeighbour> of(std::uint32_t node) const {
         return {list_.data() + start_[node], list_.data() + start_[node + 1]};

@@ -1,6 +1,6 @@
 // Time per find_route call on the reference backbone and on denser graphs,
 // where the candidate list (repeats included) grows far faster than the
-// number of distinct paths.
+// number of distinct paths, and on a long chain of blocks.
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -38,6 +38,16 @@ vorn::NetworkGraph backbone() {
     return graph;
 }
 
+vorn::NetworkGraph chain(int n) {
+    vorn::NetworkGraph graph;
+    for (int i = 0; i < n; ++i) graph.nodes.insert({"N" + std::to_string(i), 1.0});
+    for (int i = 0; i + 1 < n; ++i) {
+        graph.links.push_back({"N" + std::to_string(i), "N" + std::to_string(i + 1), 10.0 + i % 7, 0.9 + 0.01 * (i % 9),
+                               100.0 + i % 13, vorn::LinkType::Fiber});
+    }
+    return graph;
+}
+
 void measure(const char* name, const vorn::NetworkGraph& graph, const std::string& from, const std::string& to) {
     for (std::uint8_t code : {0, 1, 2}) {
         int calls = 1;
@@ -63,4 +73,6 @@ TEST(RouteSearchPerf, find_route_time_per_call) {
     measure("complete K6 N0->N5", complete_graph(6), "N0", "N5");
     measure("complete K8 N0->N7", complete_graph(8), "N0", "N7");
     measure("complete K10 N0->N9", complete_graph(10), "N0", "N9");
+    measure("complete K16 N0->N15", complete_graph(16), "N0", "N15");
+    measure("chain of 100000", chain(100000), "N0", "N99999");
 }

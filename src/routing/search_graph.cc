@@ -27,7 +27,7 @@ SearchGraph::SearchGraph(const NetworkGraph& graph, std::string_view from_node, 
 
     const std::size_t n = names_.size();
     first_touching_.assign(n, kNoLink);
-    joined_start_.assign(n + 1, 0);
+    joined_.start.assign(n + 1, 0);
     from_start_.assign(n + 1, 0);
     for (std::uint32_t l = 0; l < link_count; ++l) {
         const std::uint32_t a = link_from_[l], b = link_to_[l];
@@ -35,37 +35,37 @@ SearchGraph::SearchGraph(const NetworkGraph& graph, std::string_view from_node, 
         if (first_touching_[a] == kNoLink) first_touching_[a] = l;
         ++from_start_[a + 1];
         if (a != b) {
-            ++joined_start_[a + 1];
-            ++joined_start_[b + 1];
+            ++joined_.start[a + 1];
+            ++joined_.start[b + 1];
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        joined_start_[i + 1] += joined_start_[i];
+        joined_.start[i + 1] += joined_.start[i];
         from_start_[i + 1] += from_start_[i];
     }
-    joined_.resize(joined_start_[n]);
+    joined_.list.resize(joined_.start[n]);
     links_from_.resize(link_count);
-    std::vector<std::uint32_t> joined_fill(joined_start_.begin(), joined_start_.end() - 1);
+    std::vector<std::uint32_t> joined_fill(joined_.start.begin(), joined_.start.end() - 1);
     std::vector<std::uint32_t> from_fill(from_start_.begin(), from_start_.end() - 1);
     for (std::uint32_t l = 0; l < link_count; ++l) {
         const std::uint32_t a = link_from_[l], b = link_to_[l];
         links_from_[from_fill[a]++] = l;
         if (a != b) {
-            joined_[joined_fill[a]++] = b;
-            joined_[joined_fill[b]++] = a;
+            joined_.list[joined_fill[a]++] = b;
+            joined_.list[joined_fill[b]++] = a;
         }
     }
     // Sort and deduplicate each node's joined list, compacting in place.
     std::uint32_t write = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const auto begin = joined_.begin() + joined_start_[i], end = joined_.begin() + joined_start_[i + 1];
+        const auto begin = joined_.list.begin() + joined_.start[i], end = joined_.list.begin() + joined_.start[i + 1];
         std::sort(begin, end);
         const auto last = std::unique(begin, end);
-        joined_start_[i] = write;
-        for (auto it = begin; it != last; ++it) joined_[write++] = *it;
+        joined_.start[i] = write;
+        for (auto it = begin; it != last; ++it) joined_.list[write++] = *it;
     }
-    joined_start_[n] = write;
-    joined_.resize(write);
+    joined_.start[n] = write;
+    joined_.list.resize(write);
 
     ranges_.resize(n);
     built_.assign(n, false);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/network_graph.h"
+#include "routing/adjacency.h"
 
 namespace vorn {
 
@@ -49,9 +50,8 @@ public:
     std::uint32_t link_from(std::uint32_t link) const { return link_from_[link]; }
     std::uint32_t link_to(std::uint32_t link) const { return link_to_[link]; }
     // The distinct nodes some link joins to `node` (itself excluded), ascending.
-    std::span<const std::uint32_t> joined(std::uint32_t node) const {
-        return {joined_.data() + joined_start_[node], joined_.data() + joined_start_[node + 1]};
-    }
+    std::span<const std::uint32_t> joined(std::uint32_t node) const { return joined_.of(node); }
+    const Adjacency& joined_lists() const { return joined_; }
     // The links whose from_node is `node`, in list order.
     std::span<const std::uint32_t> links_from(std::uint32_t node) const {
         return {links_from_.data() + from_start_[node], links_from_.data() + from_start_[node + 1]};
@@ -73,9 +73,8 @@ private:
     std::vector<std::uint32_t> link_from_;
     std::vector<std::uint32_t> link_to_;
     std::vector<std::uint32_t> first_touching_;
-    // Compressed per-node lists: node i's entries are [start[i], start[i + 1]).
-    std::vector<std::uint32_t> joined_start_;
-    std::vector<std::uint32_t> joined_;
+    Adjacency joined_;
+    // Node i's links are links_from_[from_start_[i], from_start_[i + 1]).
     std::vector<std::uint32_t> from_start_;
     std::vector<std::uint32_t> links_from_;
     std::vector<StepRange> ranges_;

@@ -8,10 +8,10 @@ namespace {
 constexpr std::uint32_t kNone = UINT32_MAX;
 }
 
-SimplePathReach::SimplePathReach(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t to,
+SimplePathReach::SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
                                  BoundMargin margin)
-    : graph_(graph), values_(values), to_(to), margin_(margin) {
-    const std::size_t n = graph.node_count();
+    : joined_(joined), values_(values), to_(to), margin_(margin) {
+    const std::size_t n = joined.node_count();
     dense_.resize(n);
     std::iota(dense_.begin(), dense_.end(), 0u);
     position_ = dense_;
@@ -70,7 +70,7 @@ bool SimplePathReach::find_blocks(std::uint32_t v) {
     calls_.push_back(to_);
     while (!calls_.empty()) {
         const std::uint32_t x = calls_.back();
-        const auto edges = graph_.joined(x);
+        const auto edges = joined_.of(x);
         if (next_edge_[x] < edges.size()) {
             const std::uint32_t y = edges[next_edge_[x]++];
             if (!present(y)) continue;

@@ -12,9 +12,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
-#include "routing/search_graph.h"
+#include "routing/adjacency.h"
 #include "routing/value_domain.h"
 
 namespace vorn {
@@ -24,10 +25,12 @@ public:
     static constexpr bool kLowest = false;
     static constexpr bool kMultiply = false;
 
-    SimplePathReach(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t to,
+    SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
                     BoundMargin margin);
 
     bool usable(std::uint32_t node) const { return position_[node] < count_; }
+    // The nodes still usable below the node entered last, in no order.
+    std::span<const std::uint32_t> usable_nodes() const { return {dense_.data(), count_}; }
     bool enter(std::uint32_t node, double score, double& bound);
     void leave(std::uint32_t) {
         count_ = marks_.back();
@@ -41,7 +44,7 @@ private:
     bool on_the_way(std::uint32_t node) const;
     void drop(std::uint32_t node);
 
-    const SearchGraph& graph_;
+    const Adjacency& joined_;
     const std::vector<double>& values_;
     const std::uint32_t to_;
     const BoundMargin margin_;

@@ -1,0 +1,267 @@
+#include "routing/block_route.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "routing/path_blocks.h"
+#include "routing/pruned_search.h"
+#include "routing/remembering_reach.h"
+#include "routing/simple_path_reach.h"
+#include "routing/subset_routes.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::uint32_t kNone = UINT32_MAX;
+// Near-tied sub-routes kept per block, and chains kept per block boundary,
+// before the search falls back to the whole graph.
+constexpr std::size_t kNearCap = 64;
+
+// The kept sub-routes of every block, each without its block's entry:
+// sub-route r holds nodes[start[r], start[r + 1]) and lies in block[r].
+struct SubRoutes {
+    std::vector<std::uint32_t> start{0};
+    std::vector<std::uint32_t> nodes;
+    std::vector<std::uint32_t> block;
+
+    std::size_t length(std::uint32_t r) const { return start[r + 1] - start[r]; }
+    std::uint32_t node(std::uint32_t r, std::size_t i) const { return nodes[start[r] + i]; }
+    // Adds the sub-route whose nodes are global_of[*k] for k in [begin, end).
+    std::uint32_t add(std::uint32_t in_block, const std::uint32_t* begin, const std::uint32_t* end,
+                      const std::uint32_t* global_of) {
+        for (const std::uint32_t* k = begin; k != end; ++k) nodes.push_back(global_of[*k]);
+        start.push_back(static_cast<std::uint32_t>(nodes.size()));
+        block.push_back(in_block);
+        return static_cast<std::uint32_t>(block.size() - 1);
+    }
+};
+
+// A chain of sub-routes through the first blocks: its last sub-route and the
+// chain before it (an index into the chain tree).
+struct Chain {
+    double score;
+    std::uint32_t parent;
+    std::uint32_t sub;
+};
+
+class ChainTree {
+public:
+    ChainTree(const PathBlocks& blocks, const SubRoutes& subs, const RankedNeighbours& ranked)
+        : blocks_(blocks), subs_(subs), ranked_(ranked) {
+        chains_.push_back({0.0, kNone, kNone});
+    }
+
+    const Chain& operator[](std::uint32_t c) const { return chains_[c]; }
+    std::uint32_t add(const Chain& chain) {
+        chains_.push_back(chain);
+        return static_cast<std::uint32_t>(chains_.size() - 1);
+    }
+
+    // Whether chain `a` (not yet added) lies later in candidate order than
+    // chain `b`, both through the same blocks.
+    bool later(const Chain& a, const Chain& b) const {
+        if (a.parent == b.parent && a.sub == b.sub) return false;  // one chain
+        std::uint32_t sa = a.sub, sb = b.sub;
+        for (std::uint32_t pa = a.parent, pb = b.parent; pa != pb; pa = chains_[pa].parent, pb = chains_[pb].parent) {
+            sa = chains_[pa].sub;  // the earliest block where they differ so far
+            sb = chains_[pb].sub;
+        }
+        return later_sub(sa, sb);
+    }
+
+private:
+    // Two different sub-routes of one block: the one ranking higher at the
+    // first step where they part.
+    bool later_sub(std::uint32_t x, std::uint32_t y) const {
+        std::uint32_t previous = blocks_.entry[subs_.block[x]];
+        for (std::size_t k = 0;; ++k) {
+            const std::uint32_t u = subs_.node(x, k), v = subs_.node(y, k);
+            if (u != v) return ranked_.rank(previous, u) > ranked_.rank(previous, v);
+            previous = u;
+        }
+    }
+
+    const PathBlocks& blocks_;
+    const SubRoutes& subs_;
+    const RankedNeighbours& ranked_;
+    std::vector<Chain> chains_;
+};
+
+// Extends the live chains through the blocks one at a time, each block
+// searched on a renumbered copy of its part of the graph so that it costs its
+// own size: single links directly, small or dense blocks by subset
+// (subset_routes.h), the others by branch and bound for their sub-routes
+// within the slack of the best.
+class BlockSolver {
+public:
+    BlockSolver(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin, double slack,
+                const PathBlocks& blocks, SubsetRule subset)
+        : graph_(graph),
+          values_(values),
+          margin_(margin),
+          slack_(slack),
+          blocks_(blocks),
+          subset_(subset),
+          ranked_(graph, TieRule::kLastWins),
+          tree_(blocks, subs_, ranked_),
+          local_of_(graph.node_count(), RankedNeighbours::kOutside),
+          later_chain_([this](std::uint32_t a, std::uint32_t b) { return tree_.later(tree_[a], tree_[b]); }) {}
+
+    // The chosen route, or none when some block kept too many near ties.
+    std::optional<std::vector<std::uint32_t>> run(const StopCheck& stop) {
+        std::vector<std::uint32_t> live{0};
+        for (std::uint32_t i = 0; i < blocks_.count(); ++i) {
+            stop.poll();
+            grown_.clear();
+            if (!grow(i, live, stop) || !keep_best(live)) return std::nullopt;
+        }
+        // The live chains have distinct scores, best first.
+        std::vector<std::uint32_t> chosen;
+        for (std::uint32_t c = live.front(); tree_[c].parent != kNone; c = tree_[c].parent) chosen.push_back(tree_[c].sub);
+        std::vector<std::uint32_t> path{graph_.from()};
+        for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+            for (std::size_t k = 0; k < subs_.length(*it); ++k) path.push_back(subs_.node(*it, k));
+        }
+        return path;
+    }
+
+private:
+    // Every extension of the live chains through block i that may be chosen.
+    bool grow(std::uint32_t i, const std::vector<std::uint32_t>& live, const StopCheck& stop) {
+        const auto nodes = blocks_.nodes_of(i);
+        if (nodes.size() == 2) {  // a single link: one sub-route
+            const std::uint32_t self = 0;
+            append_to_all(live, subs_.add(i, &self, &self + 1, &blocks_.exit[i]));
+            return true;
+        }
+        for (std::uint32_t k = 0; k < nodes.size(); ++k) local_of_[nodes[k]] = k;
+        RankedNeighbours neighbours(ranked_, nodes, local_of_);
+        std::vector<double> values(nodes.size());
+        for (std::uint32_t k = 0; k < nodes.size(); ++k) values[k] = values_[nodes[k]];
+        const std::uint32_t entry = local_of_[blocks_.entry[i]], exit = local_of_[blocks_.exit[i]];
+        std::size_t ends = 0;  // twice the links within the block
+        for (std::uint32_t k = 0; k < nodes.size(); ++k) ends += neighbours.of(k).size();
+        const bool by_subset = subset_.applies(nodes.size(), ends / 2);
+        Adjacency joined;
+        if (!by_subset) {
+            for (std::uint32_t node : nodes) {
+                for (std::uint32_t other : graph_.joined(node)) {
+                    if (local_of_[other] != RankedNeighbours::kOutside) joined.list.push_back(local_of_[other]);
+                }
+                joined.start.push_back(static_cast<std::uint32_t>(joined.list.size()));
+            }
+        }
+        for (std::uint32_t node : nodes) local_of_[node] = RankedNeighbours::kOutside;
+        stop.poll();
+
+        if (by_subset) {
+            starts_.clear();
+            for (std::uint32_t c : live) starts_.push_back({tree_[c].score, c});
+            const SubsetResult found =
+                subset_routes(neighbours, values, entry, exit, starts_, later_chain_, slack_, kNearCap, stop);
+            if (found.overflowed) return false;
+            for (const ChainEnd& end : found.ends) {
+                const std::uint32_t* begin = found.nodes.data() + end.offset;
+                grown_.push_back({end.score, end.chain, subs_.add(i, begin, begin + end.length, nodes.data())});
+            }
+            return true;
+        }
+
+        most_valuable_first(neighbours, values);
+        if (nodes.size() <= RememberingReach<1>::kNodeLimit) {
+            RememberingReach<1> reach(joined, values, exit, margin_, slack_);
+            return add_near(i, live, PrunedSearch<RememberingReach<1>>(neighbours, values, entry, exit, reach), stop);
+        }
+        if (nodes.size() <= RememberingReach<4>::kNodeLimit) {
+            RememberingReach<4> reach(joined, values, exit, margin_, slack_);
+            return add_near(i, live, PrunedSearch<RememberingReach<4>>(neighbours, values, entry, exit, reach), stop);
+        }
+        SimplePathReach reach(joined, values, exit, margin_);
+        return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), stop);
+    }
+
+    // Runs a block's branch and bound and extends the live chains by the
+    // sub-routes it keeps.
+    template <class Search>
+    bool add_near(std::uint32_t i, const std::vector<std::uint32_t>& live, Search&& search, const StopCheck& stop) {
+        const auto nodes = blocks_.nodes_of(i);
+        if (slack_ > 0.0) search.keep_near(slack_, kNearCap);
+        const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
+        if (!best) return false;  // overflowed (a block always has a sub-route)
+        // Every route found starts at the entry, which the sub-routes leave out.
+        if (slack_ == 0.0) {
+            append_to_all(live, subs_.add(i, best->data() + 1, best->data() + best->size(), nodes.data()));
+        } else {
+            for (const auto& near : search.near()) {
+                const std::uint32_t* begin = search.near_nodes().data() + near.offset;
+                append_to_all(live, subs_.add(i, begin + 1, begin + near.length, nodes.data()));
+            }
+        }
+        return true;
+    }
+
+    void append_to_all(const std::vector<std::uint32_t>& live, std::uint32_t sub) {
+        for (std::uint32_t c : live) {
+            double score = tree_[c].score;
+            for (std::size_t k = 0; k < subs_.length(sub); ++k) score += values_[subs_.node(sub, k)];
+            grown_.push_back({score, c, sub});
+        }
+    }
+
+    // Makes the grown chains that may still be chosen live, best first;
+    // false when more than kNearCap stay.
+    bool keep_best(std::vector<std::uint32_t>& live) {
+        live.clear();
+        if (grown_.size() == 1) {
+            live.push_back(tree_.add(grown_.front()));
+            return true;
+        }
+        // Best score first; of equal scores, the chain latest in candidate order.
+        std::sort(grown_.begin(), grown_.end(), [&](const Chain& a, const Chain& b) {
+            return a.score != b.score ? a.score > b.score : tree_.later(a, b);
+        });
+        const double threshold = grown_.front().score - slack_;
+        for (std::size_t k = 0; k < grown_.size() && grown_[k].score >= threshold; ++k) {
+            if (k > 0 && grown_[k].score == grown_[k - 1].score) continue;
+            live.push_back(tree_.add(grown_[k]));
+        }
+        return live.size() <= kNearCap;
+    }
+
+    const SearchGraph& graph_;
+    const std::vector<double>& values_;
+    const BoundMargin margin_;
+    const double slack_;
+    const PathBlocks& blocks_;
+    const SubsetRule subset_;
+    const RankedNeighbours ranked_;
+    SubRoutes subs_;
+    ChainTree tree_;
+    std::vector<std::uint32_t> local_of_;
+    std::vector<Chain> grown_;
+    std::vector<ChainStart> starts_;
+    const std::function<bool(std::uint32_t, std::uint32_t)> later_chain_;
+};
+
+}  // namespace
+
+void most_valuable_first(RankedNeighbours& neighbours, const std::vector<double>& values) {
+    neighbours.reorder([&](std::uint32_t, const RankedNeighbour& a, const RankedNeighbour& b) {
+        return values[a.node] != values[b.node] ? values[a.node] > values[b.node] : a.rank > b.rank;
+    });
+}
+
+BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
+                                 const StopCheck& stop, SubsetRule subset) {
+    const PathBlocks blocks = path_blocks(graph.joined_lists(), graph.from(), graph.to(), stop);
+    if (blocks.count() == 0) return {true, std::nullopt};
+    double total = 0.0;
+    for (std::uint32_t node : blocks.nodes) total += values[node];
+    const double slack = 4.0 * margin.relative * total * (1.0 + margin.relative);
+    BlockSolver solver(graph, values, margin, slack, blocks, subset);
+    std::optional<std::vector<std::uint32_t>> path = solver.run(stop);
+    if (!path) return {};
+    return {true, std::move(path)};
+}
+
+}  // namespace vorn
