@@ -12,7 +12,7 @@ namespace {
 
 constexpr double kEdgeFidelityTarget = 0.9;
 constexpr double kEdgeBudgetPerRelayLatency = 10.0;
-constexpr double kFidelityCap = 0.999;
+constexpr double kComputationFidelityCap = 0.999;
 constexpr double kMeasurementThreshold = 0.5;
 constexpr double kDefaultCorrelation = 0.85;
 constexpr double kDefaultRelayLatencyMs = 5.0;
@@ -59,13 +59,13 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
         }
         const double mean = count > 0 ? sum / static_cast<double>(count) : 1.0;
         const double local = mean * correlation_strength;
-        result.party_results.push_back({party, measured, std::fmin(local, kFidelityCap)});
+        result.party_results.push_back({party, measured, std::fmin(local, kComputationFidelityCap)});
         product *= local;  // the product runs over the uncapped values
         all_measured = all_measured && measured;
     }
 
     result.success = !participants.empty() && all_measured;
-    result.computation_fidelity = std::fmin(product, kFidelityCap);
+    result.computation_fidelity = std::fmin(product, kComputationFidelityCap);
     result.coordination_overhead_ms =
         edges.empty() ? 0.0 : static_cast<double>(edges.size()) * classical_relay_latency_ms;
     return result;

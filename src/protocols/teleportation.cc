@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kRelayHopKm = 50.0;
 constexpr double kClassicalSpeedKmMs = 200.0;  // 0.25 ms per relay node
-constexpr double kFidelityCap = 0.999;
+constexpr double kTeleportationFidelityCap = 0.999;
 constexpr double kSuccessThreshold = 0.5;
 constexpr std::uint64_t kClassicalBitsPerTeleport = 2;
 
@@ -43,7 +43,7 @@ TeleportationOutcome execute_teleportation(const Engine& engine, const Teleporta
         outcome.path.push_back(params.target_node);
     }
 
-    outcome.teleportation_fidelity = resource > 0.0 ? std::fmin(params.state_fidelity * resource, kFidelityCap) : 0.0;
+    outcome.teleportation_fidelity = resource > 0.0 ? std::fmin(params.state_fidelity * resource, kTeleportationFidelityCap) : 0.0;
     outcome.resource_entanglement_fidelity = resource;
     outcome.latency_ms = latency;
     outcome.classical_bits_transferred = kClassicalBitsPerTeleport;
