@@ -9,6 +9,9 @@
 
 namespace vorn {
 
+// No node, block or position: the "none" of the routing indices.
+inline constexpr std::uint32_t kNoIndex = UINT32_MAX;
+
 struct Adjacency {
     std::vector<std::uint32_t> start{0};
     std::vector<std::uint32_t> list;

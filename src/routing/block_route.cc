@@ -8,11 +8,11 @@
 #include "routing/remembering_reach.h"
 #include "routing/simple_path_reach.h"
 #include "routing/subset_routes.h"
+#include "routing/adjacency.h"
 
 namespace vorn {
 namespace {
 
-constexpr std::uint32_t kNone = UINT32_MAX;
 // Near-tied sub-routes kept per block, and chains kept per block boundary,
 // before the search falls back to the whole graph.
 constexpr std::size_t kNearCap = 64;
@@ -48,7 +48,7 @@ class ChainTree {
 public:
     ChainTree(const PathBlocks& blocks, const SubRoutes& subs, const RankedNeighbours& ranked)
         : blocks_(blocks), subs_(subs), ranked_(ranked) {
-        chains_.push_back({0.0, kNone, kNone});
+        chains_.push_back({0.0, kNoIndex, kNoIndex});
     }
 
     const Chain& operator[](std::uint32_t c) const { return chains_[c]; }
@@ -117,7 +117,7 @@ public:
         }
         // The live chains have distinct scores, best first.
         std::vector<std::uint32_t> chosen;
-        for (std::uint32_t c = live.front(); tree_[c].parent != kNone; c = tree_[c].parent) chosen.push_back(tree_[c].sub);
+        for (std::uint32_t c = live.front(); tree_[c].parent != kNoIndex; c = tree_[c].parent) chosen.push_back(tree_[c].sub);
         std::vector<std::uint32_t> path{graph_.from()};
         for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
             for (std::size_t k = 0; k < subs_.length(*it); ++k) path.push_back(subs_.node(*it, k));

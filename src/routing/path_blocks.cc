@@ -4,7 +4,6 @@
 
 namespace vorn {
 namespace {
-constexpr std::uint32_t kNone = UINT32_MAX;
 }
 
 PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_t to, const StopCheck& stop) {
@@ -12,7 +11,7 @@ PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_
     // Tarjan's blocks, depth first from `to` with an explicit stack. A node's
     // block is the one holding the tree edge to its parent; the parent that
     // heads a block belongs to it too.
-    std::vector<std::uint32_t> order(n, kNone), low(n), parent(n, kNone), next_edge(n, 0), block(n, kNone);
+    std::vector<std::uint32_t> order(n, kNoIndex), low(n), parent(n, kNoIndex), next_edge(n, 0), block(n, kNoIndex);
     std::vector<std::uint32_t> calls{to}, pending;
     std::uint32_t time = 0, blocks = 0;
     order[to] = low[to] = time++;
@@ -22,7 +21,7 @@ PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_
         const auto edges = joined.of(x);
         if (next_edge[x] < edges.size()) {
             const std::uint32_t y = edges[next_edge[x]++];
-            if (order[y] == kNone) {
+            if (order[y] == kNoIndex) {
                 order[y] = low[y] = time++;
                 parent[y] = x;
                 calls.push_back(y);
@@ -34,7 +33,7 @@ PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_
         }
         calls.pop_back();
         const std::uint32_t p = parent[x];
-        if (p == kNone) continue;
+        if (p == kNoIndex) continue;
         low[p] = std::min(low[p], low[x]);
         if (low[x] >= order[p]) {  // x's subtree closes a block headed by p
             std::uint32_t z;
@@ -48,12 +47,12 @@ PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_
     }
 
     PathBlocks result;
-    if (order[from] == kNone) return result;
+    if (order[from] == kNoIndex) return result;
     // The tree path from `from` up to `to` crosses the blocks in path order;
     // a node where the block changes is the cut node between two of them.
-    std::vector<std::uint32_t> place(blocks, kNone);
+    std::vector<std::uint32_t> place(blocks, kNoIndex);
     for (std::uint32_t z = from; z != to; z = parent[z]) {
-        if (place[block[z]] != kNone) continue;
+        if (place[block[z]] != kNoIndex) continue;
         place[block[z]] = static_cast<std::uint32_t>(result.entry.size());
         result.entry.push_back(z);
     }
@@ -63,13 +62,13 @@ PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_
     // Each block's nodes: those whose parent edge lies in it, then its head.
     result.start.assign(result.count() + 1, 0);
     for (std::uint32_t x = 0; x < n; ++x) {
-        if (block[x] != kNone && place[block[x]] != kNone) ++result.start[place[block[x]] + 1];
+        if (block[x] != kNoIndex && place[block[x]] != kNoIndex) ++result.start[place[block[x]] + 1];
     }
     for (std::size_t i = 0; i < result.count(); ++i) result.start[i + 1] += result.start[i] + 1;
     result.nodes.resize(result.start.back());
     std::vector<std::uint32_t> fill(result.start.begin(), result.start.end() - 1);
     for (std::uint32_t x = 0; x < n; ++x) {
-        if (block[x] != kNone && place[block[x]] != kNone) result.nodes[fill[place[block[x]]]++] = x;
+        if (block[x] != kNoIndex && place[block[x]] != kNoIndex) result.nodes[fill[place[block[x]]]++] = x;
     }
     for (std::size_t i = 0; i < result.count(); ++i) result.nodes[fill[i]++] = result.exit[i];
     return result;

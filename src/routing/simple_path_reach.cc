@@ -5,7 +5,6 @@
 
 namespace vorn {
 namespace {
-constexpr std::uint32_t kNone = UINT32_MAX;
 }
 
 SimplePathReach::SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
@@ -63,7 +62,7 @@ bool SimplePathReach::find_blocks(std::uint32_t v) {
     std::uint32_t time = 0, blocks = 0;
     seen_[to_] = stamp_;
     order_[to_] = low_[to_] = time++;
-    parent_[to_] = kNone;
+    parent_[to_] = kNoIndex;
     next_edge_[to_] = 0;
     calls_.clear();
     pending_.clear();
@@ -88,7 +87,7 @@ bool SimplePathReach::find_blocks(std::uint32_t v) {
         }
         calls_.pop_back();
         const std::uint32_t p = parent_[x];
-        if (p == kNone) continue;
+        if (p == kNoIndex) continue;
         low_[p] = std::min(low_[p], low_[x]);
         if (low_[x] >= order_[p]) {  // x's subtree closes a block headed by p
             const std::uint32_t b = blocks++;

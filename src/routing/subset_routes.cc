@@ -1,4 +1,5 @@
 #include "routing/subset_routes.h"
+#include "routing/adjacency.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,11 +7,10 @@
 namespace vorn {
 namespace {
 
-constexpr std::uint32_t kNone = UINT32_MAX;
 // Partial routes kept at once, across all states, before the search gives up.
 constexpr std::size_t kEntryLimit = std::size_t{1} << 22;
 
-// One partial route: its score, the route it extends by one node (kNone for
+// One partial route: its score, the route it extends by one node (kNoIndex for
 // a chain's start at the entry), the chain it started from, its last node,
 // and the next partial route kept in the same state.
 struct Entry {
@@ -34,13 +34,13 @@ public:
           slack_(slack),
           cap_(cap),
           n_(static_cast<std::uint32_t>(values.size())),
-          bit_of_(n_, kNone) {
+          bit_of_(n_, kNoIndex) {
         for (std::uint32_t node = 0; node < n_; ++node) {
             if (node == entry || node == exit) continue;
             bit_of_[node] = static_cast<std::uint32_t>(node_of_bit_.size());
             node_of_bit_.push_back(node);
         }
-        head_.assign((std::size_t{1} << node_of_bit_.size()) * n_, kNone);
+        head_.assign((std::size_t{1} << node_of_bit_.size()) * n_, kNoIndex);
         trace_a_.reserve(n_);
         trace_b_.reserve(n_);
     }
@@ -48,7 +48,7 @@ public:
     SubsetResult run(std::span<const ChainStart> starts, const StopCheck& stop) {
         SubsetResult result;
         for (const ChainStart& start : starts) {
-            if (!keep(head_[entry_], {start.score, kNone, start.chain, entry_, kNone})) return overflow();
+            if (!keep(head_[entry_], {start.score, kNoIndex, start.chain, entry_, kNoIndex})) return overflow();
         }
         const std::uint32_t masks = std::uint32_t{1} << node_of_bit_.size();
         for (std::uint32_t mask = 0; mask < masks; ++mask) {
@@ -61,7 +61,7 @@ public:
                 if (!extend(mask, node_of_bit_[std::countr_zero(rest)])) return overflow();
             }
         }
-        for (std::uint32_t e = finals_; e != kNone; e = pool_[e].next) {
+        for (std::uint32_t e = finals_; e != kNoIndex; e = pool_[e].next) {
             trace(e, trace_a_);
             const auto offset = static_cast<std::uint32_t>(result.nodes.size());
             result.nodes.insert(result.nodes.end(), trace_a_.begin(), trace_a_.end());
@@ -75,11 +75,11 @@ private:
 
     // Extends every partial route kept in state (mask, node) by one step.
     bool extend(std::uint32_t mask, std::uint32_t node) {
-        for (std::uint32_t e = head_[key(mask, node)]; e != kNone; e = pool_[e].next) {
+        for (std::uint32_t e = head_[key(mask, node)]; e != kNoIndex; e = pool_[e].next) {
             const Entry from = pool_[e];
             for (const RankedNeighbour& step : neighbours_.of(node)) {
                 const std::uint32_t u = step.node;
-                const Entry next{from.score + values_[u], e, from.chain, u, kNone};
+                const Entry next{from.score + values_[u], e, from.chain, u, kNoIndex};
                 if (u == exit_) {
                     if (!keep(finals_, next)) return false;
                 } else if (u != entry_ && (mask >> bit_of_[u] & 1u) == 0) {
@@ -97,8 +97,8 @@ private:
     bool keep(std::uint32_t& head, const Entry& candidate) {
         double best = candidate.score;
         std::size_t count = 0;
-        std::uint32_t same = kNone;
-        for (std::uint32_t e = head; e != kNone; e = pool_[e].next) {
+        std::uint32_t same = kNoIndex;
+        for (std::uint32_t e = head; e != kNoIndex; e = pool_[e].next) {
             best = std::max(best, pool_[e].score);
             if (pool_[e].score == candidate.score) same = e;
             ++count;
@@ -106,7 +106,7 @@ private:
         if (candidate.score < best - slack_) return true;
         pool_.push_back(candidate);
         const auto added = static_cast<std::uint32_t>(pool_.size() - 1);
-        if (same != kNone) {
+        if (same != kNoIndex) {
             if (later(added, same)) {
                 pool_[same].parent = candidate.parent;
                 pool_[same].chain = candidate.chain;
@@ -117,7 +117,7 @@ private:
         pool_[added].next = head;
         head = added;
         if (candidate.score == best) {  // a new best: drop what it leaves behind
-            for (std::uint32_t* link = &pool_[added].next; *link != kNone;) {
+            for (std::uint32_t* link = &pool_[added].next; *link != kNoIndex;) {
                 if (pool_[*link].score < best - slack_) {
                     *link = pool_[*link].next;
                     --count;
@@ -132,7 +132,7 @@ private:
     // The nodes of a partial route after the entry, in route order.
     void trace(std::uint32_t e, std::vector<std::uint32_t>& out) const {
         out.clear();
-        for (; pool_[e].parent != kNone; e = pool_[e].parent) out.push_back(pool_[e].node);
+        for (; pool_[e].parent != kNoIndex; e = pool_[e].parent) out.push_back(pool_[e].node);
         std::reverse(out.begin(), out.end());
     }
     std::uint32_t chain_of(std::uint32_t e) const { return pool_[e].chain; }
@@ -164,7 +164,7 @@ private:
     std::vector<std::uint32_t> bit_of_;
     std::vector<std::uint32_t> node_of_bit_;
     std::vector<std::uint32_t> head_;  // per state (mask, node), its first kept entry
-    std::uint32_t finals_ = kNone;     // the routes that reached the exit
+    std::uint32_t finals_ = kNoIndex;     // the routes that reached the exit
     std::vector<Entry> pool_;
     std::vector<std::uint32_t> trace_a_, trace_b_;
 };
