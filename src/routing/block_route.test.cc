@@ -200,12 +200,12 @@ TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
         const auto& candidates = expected.candidates;
         const auto& scores = expected.scores;
         const std::size_t best = expected.chosen;
-        const auto actual = vorn::find_route(chain.graph, chain.from, chain.to, code);
+        const auto actual = vorn::find_route(chain.graph, chain.from, chain.to, vorn::route_objective_of_code(code));
         ASSERT_TRUE(actual);
         mismatches += candidates[best] != actual->path;
         // The same with every block searched by branch and bound, not by subset.
         vorn::SearchGraph search(chain.graph, chain.from, chain.to);
-        const auto values = vorn::hop_values(chain.graph, search, code);
+        const auto values = vorn::hop_values(chain.graph, search, vorn::route_objective_of_code(code));
         const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
         const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset);
         if (bounded.decided) {
@@ -256,7 +256,7 @@ TEST(BlockRoute, a_near_tie_in_one_block_is_settled_by_the_rounding_around_it) {
                 const auto candidates = vorn::list_route_candidates(g, "P", "T");
                 const auto expected = vorn::route_reference::reference_route(g, candidates, 2);
                 ASSERT_TRUE(expected);
-                mismatches += vorn::find_route(g, "P", "T", 2)->path != expected->first;
+                mismatches += vorn::find_route(g, "P", "T", vorn::route_objective_of_code(2))->path != expected->first;
                 tied += reference_score(g, candidates.front(), 2) == reference_score(g, candidates.back(), 2) &&
                         candidates.front() != candidates.back();
             }
@@ -289,7 +289,7 @@ TEST(BlockRoute, routes_through_complete_graphs_match_the_exhaustive_search) {
         std::shuffle(links.begin(), links.end(), rng);
         const NetworkGraph g = make_graph(nodes, links);
         const Scored expected = scored_candidates(g, "N0", "N1", 2);
-        mismatches += vorn::find_route(g, "N0", "N1", 2)->path != expected.candidates[expected.chosen];
+        mismatches += vorn::find_route(g, "N0", "N1", vorn::route_objective_of_code(2))->path != expected.candidates[expected.chosen];
     }
     EXPECT_EQ(mismatches, 0);
 }
@@ -320,7 +320,7 @@ TEST(BlockRoute, branch_and_bound_and_search_by_subset_agree_on_larger_blocks) {
         const NetworkGraph g = make_graph(nodes, links);
         const std::string to = "N" + std::to_string(1 + rng() % (n - 1));
         vorn::SearchGraph search(g, "N0", to);
-        const auto values = vorn::hop_values(g, search, 2);
+        const auto values = vorn::hop_values(g, search, vorn::RouteObjective::kHighestSuccess);
         const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
         const auto by_subset = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), {20, 20, 0.0});
         const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset);
@@ -346,13 +346,13 @@ TEST(BlockRoute, too_many_near_ties_in_a_block_search_the_whole_graph) {
     links.push_back(link("B", "T", 1, 0.7, 1.0));
     const NetworkGraph g = make_graph(nodes, links);
     vorn::SearchGraph search(g, "S", "T");
-    const auto values = vorn::hop_values(g, search, 2);
+    const auto values = vorn::hop_values(g, search, vorn::RouteObjective::kHighestSuccess);
     const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
     ASSERT_GT(margin.relative, 0.0);
     EXPECT_FALSE(vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop()).decided);
     const auto expected = vorn::route_reference::reference_route(g, vorn::list_route_candidates(g, "S", "T"), 2);
     ASSERT_TRUE(expected);
-    EXPECT_EQ(vorn::find_route(g, "S", "T", 2)->path, expected->first);
+    EXPECT_EQ(vorn::find_route(g, "S", "T", vorn::route_objective_of_code(2))->path, expected->first);
 }
 
 TEST(BlockRoute, a_long_row_of_squares_takes_the_better_side_of_each) {
@@ -375,7 +375,7 @@ TEST(BlockRoute, a_long_row_of_squares_takes_the_better_side_of_each) {
         best.push_back(next);
     }
     for (const auto& id : best) g.nodes.insert({id, 1.0});
-    const auto route = vorn::find_route(g, "C0", "C" + std::to_string(squares), 2);
+    const auto route = vorn::find_route(g, "C0", "C" + std::to_string(squares), vorn::route_objective_of_code(2));
     ASSERT_TRUE(route);
     EXPECT_EQ(route->path, best);
 }

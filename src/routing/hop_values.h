@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "engine/network_graph.h"
+#include "routing/route_objective.h"
 #include "routing/search_graph.h"
 
 namespace vorn {
 
-// Per node of `search`: distance (code 0), fidelity (code 1) or fidelity x
-// rate (other codes) of its first touching link.
-std::vector<double> hop_values(const NetworkGraph& graph, const SearchGraph& search, std::uint8_t strategy_code);
+// Per node of `search`: distance (LowestLatency), fidelity (HighestFidelity)
+// or fidelity x rate (HighestSuccess) of its first touching link.
+std::vector<double> hop_values(const NetworkGraph& graph, const SearchGraph& search, RouteObjective objective);
 
 }  // namespace vorn

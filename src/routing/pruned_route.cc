@@ -66,16 +66,16 @@ std::optional<std::vector<std::uint32_t>> search_from_best(const SearchGraph& gr
 
 }  // namespace
 
-PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& values, std::uint8_t strategy_code,
+PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& values, RouteObjective objective,
                          const StopCheck& stop) {
     const std::vector<std::uint32_t> reachable = joined_component(graph, graph.from());
-    if (strategy_code == 0) {
+    if (objective == RouteObjective::kLowestLatency) {
         if (!sums_bounded(values, reachable)) return {};
         const BestToTarget best = lowest_sums_to(graph, values, graph.to(), stop);
         return {true, search_from_best(graph, values, LowestSumBound{best, sum_margin(values, reachable)},
                                        TieRule::kFirstWins, stop)};
     }
-    if (strategy_code == 1) {
+    if (objective == RouteObjective::kHighestFidelity) {
         if (!products_bounded(values, reachable)) return {};
         // Any product is at most the product of its values capped at 1 times
         // every value above 1 it could meet.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/stop_check.h"
+#include "routing/route_objective.h"
 #include "routing/search_graph.h"
 
 namespace vorn {
@@ -28,7 +29,7 @@ struct PrunedRoute {
 };
 
 // `values` holds each node's hop value; from and to must differ.
-PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& values, std::uint8_t strategy_code,
+PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& values, RouteObjective objective,
                          const StopCheck& stop = never_stop());
 
 }  // namespace vorn

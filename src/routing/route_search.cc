@@ -124,19 +124,20 @@ std::optional<std::vector<std::uint32_t>> choose_path(SearchGraph& search, const
 }  // namespace
 
 std::optional<Route> find_route(const NetworkGraph& graph, std::string_view from_node, std::string_view to,
-                                std::uint8_t strategy_code, const StopCheck& stop) {
+                                RouteObjective objective, const StopCheck& stop) {
     stop.poll();
     if (!endpoints_known(graph, from_node, to)) return std::nullopt;
     SearchGraph search(graph, from_node, to);
-    const std::vector<double> values = hop_values(graph, search, strategy_code);
+    const std::vector<double> values = hop_values(graph, search, objective);
     std::optional<std::vector<std::uint32_t>> chosen;
     PrunedRoute pruned;
-    if (search.from() != search.to()) pruned = pruned_route(search, values, strategy_code, stop);
+    if (search.from() != search.to()) pruned = pruned_route(search, values, objective, stop);
     if (pruned.applies) {
         chosen = std::move(pruned.path);
     } else {
-        chosen = strategy_code == 0 ? choose_path<LowestChoice>(search, values, false, stop)
-                                    : choose_path<HighestChoice>(search, values, strategy_code == 1, stop);
+        chosen = objective == RouteObjective::kLowestLatency
+                     ? choose_path<LowestChoice>(search, values, false, stop)
+                     : choose_path<HighestChoice>(search, values, objective == RouteObjective::kHighestFidelity, stop);
     }
     if (!chosen) return std::nullopt;
 

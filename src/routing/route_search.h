@@ -11,6 +11,7 @@
 
 #include "common/stop_check.h"
 #include "engine/network_graph.h"
+#include "routing/route_objective.h"
 
 namespace vorn {
 
@@ -26,13 +27,13 @@ struct Route {
     std::vector<std::size_t> hop_links;
 };
 
-// Strategy code 0 minimises the summed hop distances, 1 maximises the product
-// of hop fidelities, any other code maximises the summed fidelity x rate. A
+// LowestLatency minimises the summed hop distances, HighestFidelity maximises
+// the product of hop fidelities, HighestSuccess the summed fidelity x rate. A
 // hop is valued by the first link that touches its far node. No route when
 // the node table is empty, either endpoint has no node entry, or no path
 // joins them. The search polls `stop` as it works (throws Stopped).
 std::optional<Route> find_route(const NetworkGraph& graph, std::string_view from_node, std::string_view to,
-                                std::uint8_t strategy_code, const StopCheck& stop = never_stop());
+                                RouteObjective objective, const StopCheck& stop = never_stop());
 
 // Every candidate path in the order in which the search reaches it, repeats
 // included (the order that decides ties). Empty where find_route has no route.

@@ -106,7 +106,7 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
             for (int c = 0; c < 4; ++c) {
                 const auto code = static_cast<std::uint8_t>(codes[c]);
                 const auto expected = reference_route(g, expected_list, code);
-                const auto actual = vorn::find_route(g, from, to, code);
+                const auto actual = vorn::find_route(g, from, to, vorn::route_objective_of_code(code));
                 ++compared;
                 with_routes += expected ? 1 : 0;
                 const bool same = expected.has_value() == actual.has_value() &&
@@ -117,8 +117,8 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
                 // How often the bounded search decided (rather than the exhaustive one).
                 if (expected && from != to) {
                     vorn::SearchGraph search(g, from, to);
-                    const std::vector<double> values = vorn::hop_values(g, search, code);
-                    const bool applies = vorn::pruned_route(search, values, code).applies;
+                    const std::vector<double> values = vorn::hop_values(g, search, vorn::route_objective_of_code(code));
+                    const bool applies = vorn::pruned_route(search, values, vorn::route_objective_of_code(code)).applies;
                     bounded[c] += applies;
                     bounded_products_beyond_unit +=
                         applies && code == 1 &&
@@ -138,21 +138,21 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
 
 TEST(RouteSearch, route_search_handles_missing_endpoints_and_single_node_routes) {
     const NetworkGraph empty;
-    EXPECT_FALSE(vorn::find_route(empty, "A", "A", 1));
+    EXPECT_FALSE(vorn::find_route(empty, "A", "A", vorn::route_objective_of_code(1)));
     const NetworkGraph g = make_graph({"A", "B"}, {link("A", "X", 10, 0.9), link("X", "B", 10, 0.9),
                                                     link("A", "Y", 10, 0.9)});
     for (std::uint8_t code : {0, 1, 2}) {
-        const auto self = vorn::find_route(g, "A", "A", code);
+        const auto self = vorn::find_route(g, "A", "A", vorn::route_objective_of_code(code));
         ASSERT_TRUE(self);
         EXPECT_EQ(self->path, Path{"A"});
         EXPECT_EQ(self->fidelity, 1.0);
         EXPECT_TRUE(self->hop_links.empty());
         // X has no node entry but can lie inside a route; Y cannot end one.
-        const auto through = vorn::find_route(g, "A", "B", code);
+        const auto through = vorn::find_route(g, "A", "B", vorn::route_objective_of_code(code));
         ASSERT_TRUE(through);
         EXPECT_EQ(through->path, (Path{"A", "X", "B"}));
-        EXPECT_FALSE(vorn::find_route(g, "A", "Y", code));
-        EXPECT_FALSE(vorn::find_route(g, "Q", "B", code));
+        EXPECT_FALSE(vorn::find_route(g, "A", "Y", vorn::route_objective_of_code(code)));
+        EXPECT_FALSE(vorn::find_route(g, "Q", "B", vorn::route_objective_of_code(code)));
     }
 }
 
@@ -160,7 +160,7 @@ TEST(RouteSearch, route_search_follows_links_given_in_either_orientation) {
     const NetworkGraph g = make_graph({"A", "B", "C"}, {link("B", "A", 10, 0.9), link("C", "B", 10, 0.8)});
     EXPECT_EQ(vorn::list_route_candidates(g, "A", "C"), (std::vector<Path>{{"A", "B", "C"}}));
     for (std::uint8_t code : {0, 1, 2}) {
-        const auto route = vorn::find_route(g, "A", "C", code);
+        const auto route = vorn::find_route(g, "A", "C", vorn::route_objective_of_code(code));
         ASSERT_TRUE(route);
         EXPECT_EQ(route->path, (Path{"A", "B", "C"}));
         EXPECT_EQ(route->fidelity, 0.9 * 0.8);
@@ -172,20 +172,20 @@ TEST(RouteSearch, route_scores_read_the_first_link_touching_the_far_node) {
     // B-D is valued by C-D, the first link touching D: A-C-D scores 10, A-B-D 15.
     const NetworkGraph latency = make_graph({"A", "B", "C", "D"}, {link("A", "C", 5, 0.9), link("C", "D", 5, 0.9),
                                                                    link("A", "B", 10, 0.9), link("B", "D", 10, 0.9)});
-    EXPECT_EQ(vorn::find_route(latency, "A", "D", 0)->path, (Path{"A", "C", "D"}));
+    EXPECT_EQ(vorn::find_route(latency, "A", "D", vorn::route_objective_of_code(0))->path, (Path{"A", "C", "D"}));
 
     // A-B is valued by C-B (0.5): A-B-D scores 0.45 and loses to A-E-D (0.63),
     // whose true fidelity 0.49 is lower than A-B-D's 0.81.
     const NetworkGraph fidelity = make_graph(
         {"A", "B", "C", "D", "E"}, {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9),
                                     link("A", "E", 10, 0.7), link("E", "D", 10, 0.7)});
-    const auto chosen = vorn::find_route(fidelity, "A", "D", 1);
+    const auto chosen = vorn::find_route(fidelity, "A", "D", vorn::route_objective_of_code(1));
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->path, (Path{"A", "E", "D"}));
     EXPECT_EQ(chosen->fidelity, 0.7 * 0.7);
     const NetworkGraph single = make_graph({"A", "B", "C", "D"},
                                            {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9)});
-    const auto only = vorn::find_route(single, "A", "D", 1);
+    const auto only = vorn::find_route(single, "A", "D", vorn::route_objective_of_code(1));
     ASSERT_TRUE(only);
     EXPECT_EQ(only->path, (Path{"A", "B", "D"}));
     EXPECT_EQ(only->fidelity, 0.9 * 0.9);
@@ -200,14 +200,14 @@ TEST(RouteSearch, route_ties_go_to_first_for_latency_and_last_otherwise) {
     EXPECT_GT(candidates.size(), 2);
     EXPECT_EQ(candidates.front(), (Path{"A", "C", "D"}));
     EXPECT_EQ(candidates.back(), (Path{"A", "B", "D"}));
-    EXPECT_EQ(vorn::find_route(g, "A", "D", 0)->path, (Path{"A", "C", "D"}));
-    EXPECT_EQ(vorn::find_route(g, "A", "D", 1)->path, (Path{"A", "B", "D"}));
-    EXPECT_EQ(vorn::find_route(g, "A", "D", 2)->path, (Path{"A", "B", "D"}));
+    EXPECT_EQ(vorn::find_route(g, "A", "D", vorn::route_objective_of_code(0))->path, (Path{"A", "C", "D"}));
+    EXPECT_EQ(vorn::find_route(g, "A", "D", vorn::route_objective_of_code(1))->path, (Path{"A", "B", "D"}));
+    EXPECT_EQ(vorn::find_route(g, "A", "D", vorn::route_objective_of_code(2))->path, (Path{"A", "B", "D"}));
 }
 
 TEST(RouteSearch, route_fidelity_uses_the_first_of_parallel_links) {
     const NetworkGraph g = make_graph({"A", "B"}, {link("B", "A", 10, 0.6), link("A", "B", 10, 0.95)});
-    const auto route = vorn::find_route(g, "A", "B", 1);
+    const auto route = vorn::find_route(g, "A", "B", vorn::route_objective_of_code(1));
     ASSERT_TRUE(route);
     EXPECT_EQ(route->fidelity, 0.6);
     EXPECT_TRUE(route->hop_links == std::vector<std::size_t>{0});
@@ -235,7 +235,7 @@ TEST(RouteSearch, product_bounds_keep_ties_that_differ_only_in_rounding) {
             for (std::size_t i : order) links.push_back(base[i]);
             const NetworkGraph g = make_graph({"A", "B", "C", "D", "E"}, links);
             const auto expected = reference_route(g, reference_candidates(g, "A", "D"), 1);
-            const auto actual = vorn::find_route(g, "A", "D", 1);
+            const auto actual = vorn::find_route(g, "A", "D", vorn::route_objective_of_code(1));
             ++cases;
             mismatches += !(expected && actual && expected->first == actual->path);
         } while (std::next_permutation(order.begin(), order.end()));

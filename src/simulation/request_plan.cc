@@ -14,8 +14,9 @@ const GraphLink* hop_link(const NetworkGraph& graph, const Route& route, std::si
 
 }  // namespace
 
-std::uint8_t strategy_code(const EntanglementRequest& request) {
-    return request.strategy ? static_cast<std::uint8_t>(*request.strategy) : std::uint8_t{1};
+RouteObjective route_objective(const EntanglementRequest& request) {
+    return request.strategy ? route_objective_of_code(static_cast<std::uint8_t>(*request.strategy))
+                            : RouteObjective::kHighestFidelity;
 }
 
 RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
@@ -29,12 +30,12 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
     const double target = request.fidelity_target;
     const double beta = config.baseline_purify_factor;
 
-    const std::uint8_t code = strategy_code(request);
-    std::optional<Route> route = find_route(graph, request.from_node, request.to, code, stop);
+    const RouteObjective objective = route_objective(request);
+    std::optional<Route> route = find_route(graph, request.from_node, request.to, objective, stop);
     if (!route) return plan;
     // The fidelity route cannot reach the target: use the fastest route.
-    if (code == 1 && target > route->fidelity) {
-        route = find_route(graph, request.from_node, request.to, 0, stop);
+    if (objective == RouteObjective::kHighestFidelity && target > route->fidelity) {
+        route = find_route(graph, request.from_node, request.to, RouteObjective::kLowestLatency, stop);
         if (!route) return plan;
     }
     plan.path = std::move(route->path);

@@ -12,6 +12,7 @@
 #include "common/stop_check.h"
 #include "engine/network_graph.h"
 #include "engine/network_model.h"
+#include "routing/route_objective.h"
 #include "simulation/request.h"
 
 namespace vorn {
@@ -44,8 +45,8 @@ struct RequestPlan {
     double baseline_purify_factor = 0.0;
 };
 
-// Strategy code of a request: the given one, else 1 (HighestFidelity).
-std::uint8_t strategy_code(const EntanglementRequest& request);
+// The route objective of a request: its strategy's, else HighestFidelity.
+RouteObjective route_objective(const EntanglementRequest& request);
 
 // The route searches poll `stop`.
 RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,

@@ -49,10 +49,10 @@ RequestOutcome reference_simulate(const NetworkGraph& g, RequestContext& context
                                   ChaCha12Generator& loss) {
     const double d = request.fidelity_target, V = request.max_latency_ms, beta = context.config.baseline_purify_factor;
     const std::uint8_t s = request.strategy ? static_cast<std::uint8_t>(*request.strategy) : 1;
-    auto route = vorn::find_route(g, request.from_node, request.to, s);
+    auto route = vorn::find_route(g, request.from_node, request.to, vorn::route_objective_of_code(s));
     if (!route) return {};
     if (s == 1 && d > route->fidelity) {
-        route = vorn::find_route(g, request.from_node, request.to, 0);
+        route = vorn::find_route(g, request.from_node, request.to, vorn::RouteObjective::kLowestLatency);
         if (!route) return {};
     }
     const Path& path = route->path;
