@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "api/json_error.h"
+#include "formats/json_error.h"
 
 namespace fuzz {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "api/json_error.h"
+#include "formats/json_error.h"
 #include "files/snapshot_json_reader.h"
 #include "files/snapshot_json_writer.h"
 #include "files/topology_snapshot.h"

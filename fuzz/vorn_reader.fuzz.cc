@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "api/json_reader.h"
-#include "api/json_writer.h"
-#include "api/vorn_reader.h"
-#include "api/vorn_writer.h"
+#include "formats/json_reader.h"
+#include "formats/json_writer.h"
+#include "formats/vorn_reader.h"
+#include "formats/vorn_writer.h"
 #include "round_trip.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

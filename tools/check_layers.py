@@ -14,13 +14,13 @@ import sys
 
 SRC = pathlib.Path(__file__).resolve().parent.parent / "src"
 
-# Bottom-up. The network model lives in src/engine but sits below everything
-# that simulates on it; the rest of src/engine (the engine itself) sits above
-# the simulation and the analyses that it hands its graph and configuration to.
+# Bottom-up: the folders of src/ in layer order.
 LAYERS = [
     ("common", ["common/"]),
-    ("api", ["api/"]),
-    ("network model", ["engine/network_model.", "engine/network_graph."]),
+    ("threads", ["threads/"]),
+    ("random", ["random/"]),
+    ("formats", ["formats/"]),
+    ("network", ["network/"]),
     ("routing", ["routing/"]),
     ("simulation", ["simulation/"]),
     ("analysis", ["analysis/"]),

@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-#include "engine/network_graph.h"
-#include "engine/network_model.h"
+#include "network/network_graph.h"
+#include "network/network_model.h"
 #include "simulation/ensemble.h"
 #include "simulation/request.h"
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/network_graph.h"
-#include "engine/network_model.h"
+#include "network/network_graph.h"
+#include "network/network_model.h"
 #include "simulation/request.h"
 
 namespace vorn {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <string>
 
-#include "engine/network_graph.h"
-#include "simulation/call_workers.h"
+#include "network/network_graph.h"
+#include "threads/call_workers.h"
 #include "simulation/ensemble.h"
-#include "simulation/thread_count.h"
+#include "threads/thread_count.h"
 
 namespace vorn {
 

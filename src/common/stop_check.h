@@ -13,7 +13,7 @@
 //
 // A StopCheck belongs to the thread that made the call: worker threads started
 // inside the call never poll it. Each worker polls a StopCheck of its own whose
-// callback reads the call's cancel flag (simulation/call_workers.h), which the
+// callback reads the call's cancel flag (threads/call_workers.h), which the
 // calling thread sets before it joins them.
 #pragma once
 

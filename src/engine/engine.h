@@ -11,8 +11,8 @@
 
 #include "analysis/monte_carlo_context.h"
 #include "common/stop_check.h"
-#include "engine/network_graph.h"
-#include "engine/network_model.h"
+#include "network/network_graph.h"
+#include "network/network_model.h"
 #include "simulation/ensemble.h"
 #include "simulation/request.h"
 

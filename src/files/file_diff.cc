@@ -1,6 +1,6 @@
 #include "files/file_diff.h"
 
-#include "api/number_text.h"
+#include "formats/number_text.h"
 #include "files/keyed_index.h"
 #include "files/load_file.h"
 

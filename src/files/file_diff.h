@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/vorn_records.h"
+#include "formats/vorn_records.h"
 #include "files/change_lists.h"
 
 namespace vorn {

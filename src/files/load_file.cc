@@ -1,7 +1,7 @@
 #include "files/load_file.h"
 
-#include "api/json_error.h"
-#include "api/vorn_reader.h"
+#include "formats/json_error.h"
+#include "formats/vorn_reader.h"
 #include "common/messages.h"
 #include "files/file_io.h"
 #include "files/validation.h"

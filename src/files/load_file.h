@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "api/vorn_records.h"
+#include "formats/vorn_records.h"
 #include "files/load_error.h"
 
 namespace vorn {

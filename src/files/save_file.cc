@@ -1,8 +1,8 @@
 #include "files/save_file.h"
 
-#include "api/json_error.h"
-#include "api/non_finite_number.h"
-#include "api/vorn_writer.h"
+#include "formats/json_error.h"
+#include "formats/non_finite_number.h"
+#include "formats/vorn_writer.h"
 #include "files/file_io.h"
 
 namespace vorn {

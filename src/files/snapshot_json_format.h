@@ -7,7 +7,7 @@
 #include <array>
 #include <string_view>
 
-#include "api/json_records.h"
+#include "formats/json_records.h"
 #include "files/topology_snapshot.h"
 
 namespace vorn::json {

@@ -1,7 +1,7 @@
 #include "files/topology_snapshot.h"
 
-#include "api/json_error.h"
-#include "api/non_finite_number.h"
+#include "formats/json_error.h"
+#include "formats/non_finite_number.h"
 #include "common/errors.h"
 #include "common/messages.h"
 #include "files/file_io.h"

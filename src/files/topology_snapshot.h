@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/network_model.h"
+#include "network/network_model.h"
 
 namespace vorn {
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "api/json_error.h"
+#include "formats/json_error.h"
 #include "common/errors.h"
 #include "files/file_io.h"
 #include "files/snapshot_json_reader.h"

@@ -2,7 +2,7 @@
 // checks and connectivity.
 #pragma once
 
-#include "api/vorn_records.h"
+#include "formats/vorn_records.h"
 #include "files/validation_report.h"
 
 namespace vorn {

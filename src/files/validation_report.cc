@@ -1,6 +1,6 @@
 #include "files/validation_report.h"
 
-#include "api/number_text.h"
+#include "formats/number_text.h"
 #include "common/messages.h"
 
 namespace vorn {

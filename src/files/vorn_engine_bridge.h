@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "api/vorn_records.h"
+#include "formats/vorn_records.h"
 #include "engine/engine.h"
-#include "engine/network_model.h"
+#include "network/network_model.h"
 
 namespace vorn {
 

@@ -3,7 +3,7 @@
 // null as None.
 #pragma once
 
-#include "api/json_value.h"
+#include "formats/json_value.h"
 #include "python_bridge/py_ref.h"
 
 namespace vorn::py {

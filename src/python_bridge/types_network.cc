@@ -1,5 +1,5 @@
 // Bindings of the network-model records.
-#include "engine/network_model.h"
+#include "network/network_model.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"

@@ -1,5 +1,5 @@
 // Bindings of the network-file classes.
-#include "api/vorn_repr.h"
+#include "formats/vorn_repr.h"
 #include "files/load_file.h"
 #include "files/save_file.h"
 #include "python_bridge/bindings.h"

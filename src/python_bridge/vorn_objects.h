@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "api/vorn_records.h"
+#include "formats/vorn_records.h"
 #include "python_bridge/py_ref.h"
 
 namespace vorn::py {

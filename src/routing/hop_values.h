@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/network_graph.h"
+#include "network/network_graph.h"
 #include "routing/route_objective.h"
 #include "routing/search_graph.h"
 

@@ -11,26 +11,18 @@
 #include <utility>
 #include <vector>
 
-#include "engine/network_graph.h"
+#include "common/same_real.testing.h"
+#include "network/network_graph.h"
+#include "network/test_graphs.testing.h"
 
 namespace vorn::route_reference {
 
 using Path = std::vector<std::string>;
 
-inline NetworkGraph make_graph(const std::vector<std::string>& nodes, const std::vector<GraphLink>& links) {
-    NetworkGraph graph;
-    for (const auto& id : nodes) graph.nodes.insert({id, 1.0});
-    graph.links = links;
-    return graph;
-}
+using test_support::link;
+using test_support::make_graph;
 
-inline GraphLink link(std::string a, std::string b, double distance, double fidelity, double rate = 100.0) {
-    return {std::move(a), std::move(b), distance, fidelity, rate, LinkType::Fiber};
-}
-
-inline bool same_real(double a, double b) {
-    return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0;
-}
+using test_support::same_real;
 
 inline bool joined(const NetworkGraph& g, const std::string& a, const std::string& b) {
     for (const auto& l : g.links) {

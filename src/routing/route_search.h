@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/stop_check.h"
-#include "engine/network_graph.h"
+#include "network/network_graph.h"
 #include "routing/route_objective.h"
 
 namespace vorn {

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/network_graph.h"
+#include "network/network_graph.h"
 #include "routing/adjacency.h"
 
 namespace vorn {

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "simulation/call_workers.h"
-#include "simulation/chacha12.h"
-#include "simulation/keystream_kernel.h"
+#include "threads/call_workers.h"
+#include "random/chacha12.h"
+#include "random/keystream_kernel.h"
 #include "simulation/lane_runs.h"
 #include "simulation/request_plan.h"
 #include "simulation/round_loop.h"
 #include "simulation/simulate_request.h"
-#include "simulation/thread_count.h"
+#include "threads/thread_count.h"
 
 namespace vorn {
 namespace {

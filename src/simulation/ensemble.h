@@ -8,8 +8,8 @@
 #include <string>
 
 #include "common/stop_check.h"
-#include "engine/network_graph.h"
-#include "engine/network_model.h"
+#include "network/network_graph.h"
+#include "network/network_model.h"
 #include "simulation/request.h"
 
 namespace vorn {

@@ -9,8 +9,8 @@
 
 #include "engine/engine.h"
 #include "simulation/ensemble.h"
-#include "simulation/chacha12.h"
-#include "simulation/keystream_kernel.h"
+#include "random/chacha12.h"
+#include "random/keystream_kernel.h"
 #include "topologies/builtin_topologies.h"
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "simulation/chacha12.h"
+#include "random/chacha12.h"
 #include "simulation/request_physics.h"
 
 namespace vorn {

@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "common/stop_check.h"
-#include "simulation/keystream_kernel.h"
+#include "random/keystream_kernel.h"
 #include "simulation/request_plan.h"
 #include "simulation/round_loop.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "simulation/chacha12.h"
+#include "random/chacha12.h"
 #include <gtest/gtest.h>
 
 namespace {

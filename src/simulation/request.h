@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/network_model.h"
+#include "network/network_model.h"
 
 namespace vorn {
 

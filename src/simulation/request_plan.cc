@@ -1,7 +1,7 @@
 #include "simulation/request_plan.h"
 
 #include "routing/route_search.h"
-#include "simulation/chacha12.h"
+#include "random/chacha12.h"
 #include "simulation/request_physics.h"
 
 namespace vorn {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "common/stop_check.h"
-#include "engine/network_graph.h"
-#include "engine/network_model.h"
+#include "network/network_graph.h"
+#include "network/network_model.h"
 #include "routing/route_objective.h"
 #include "simulation/request.h"
 

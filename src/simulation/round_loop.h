@@ -10,10 +10,10 @@
 #include <cstdint>
 
 #include "common/stop_check.h"
-#include "simulation/chacha12.h"
+#include "random/chacha12.h"
 #include "simulation/request_plan.h"
 #include "simulation/round_rules.h"
-#include "simulation/thread_generator.h"
+#include "random/thread_generator.h"
 
 namespace vorn {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "common/stop_check.h"
-#include "engine/network_graph.h"
-#include "simulation/chacha12.h"
+#include "network/network_graph.h"
+#include "random/chacha12.h"
 #include "simulation/request.h"
-#include "simulation/thread_generator.h"
+#include "random/thread_generator.h"
 
 namespace vorn {
 

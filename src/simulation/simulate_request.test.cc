@@ -6,6 +6,7 @@
 
 #include "routing/route_search.h"
 #include "simulation/request_physics.h"
+#include "network/test_graphs.testing.h"
 #include "simulation/test_networks.testing.h"
 #include <gtest/gtest.h>
 
@@ -20,6 +21,8 @@ using vorn::RequestContext;
 using vorn::RequestOutcome;
 using vorn::RequestTallies;
 using vorn::StrategyType;
+using vorn::test_support::link;
+using vorn::test_support::make_graph;
 using vorn::test_support::same_real;
 using Path = std::vector<std::string>;
 using Usage = std::map<std::string, std::uint64_t>;
@@ -123,17 +126,6 @@ RequestOutcome reference_simulate(const NetworkGraph& g, RequestContext& context
 bool same_outcome(const RequestOutcome& a, const RequestOutcome& b) {
     return a.success == b.success && same_real(a.latency_ms, b.latency_ms) &&
            same_real(a.final_fidelity, b.final_fidelity) && a.execution_path == b.execution_path;
-}
-
-NetworkGraph make_graph(const std::vector<std::string>& nodes, const std::vector<GraphLink>& links) {
-    NetworkGraph graph;
-    for (const auto& id : nodes) graph.nodes.insert({id, 1.0});
-    graph.links = links;
-    return graph;
-}
-
-GraphLink link(std::string a, std::string b, double distance, double fidelity) {
-    return {std::move(a), std::move(b), distance, fidelity, 100.0, vorn::LinkType::Fiber};
 }
 
 struct RequestRun {

@@ -8,13 +8,12 @@
 #include <random>
 #include <string>
 
-#include "engine/network_graph.h"
-#include "engine/network_model.h"
+#include "common/same_real.testing.h"
+#include "network/network_graph.h"
+#include "network/network_model.h"
 #include "simulation/request.h"
 
 namespace vorn::test_support {
-
-inline bool same_real(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0 || (a != a && b != b); }
 
 template <class Table>
 auto pick(std::mt19937_64& rng, const Table& table) {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/network_model.h"
+#include "network/network_model.h"
 
 namespace vorn {
 

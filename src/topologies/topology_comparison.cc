@@ -5,9 +5,9 @@
 
 #include "common/errors.h"
 #include "common/messages.h"
-#include "engine/network_graph.h"
-#include "simulation/call_workers.h"
-#include "simulation/thread_count.h"
+#include "network/network_graph.h"
+#include "threads/call_workers.h"
+#include "threads/thread_count.h"
 #include "topologies/builtin_topologies.h"
 #include "topologies/comparison_summary.h"
 

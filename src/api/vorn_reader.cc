@@ -1,9 +1,0 @@
-#include "api/vorn_reader.h"
-
-#include "api/vorn_format.h"
-
-namespace vorn {
-
-VornFile parse_file_text(std::string_view text) { return json::parse_record_text(text, json::kVornFileFormat); }
-
-}  // namespace vorn

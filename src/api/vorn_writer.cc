@@ -1,9 +1,0 @@
-#include "api/vorn_writer.h"
-
-#include "api/vorn_format.h"
-
-namespace vorn {
-
-std::string write_file_text(const VornFile& file) { return json::write_record_text(json::kVornFileFormat, file); }
-
-}  // namespace vorn

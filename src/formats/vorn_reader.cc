@@ -1,0 +1,9 @@
+#include "formats/vorn_reader.h"
+
+#include "formats/vorn_format.h"
+
+namespace vorn {
+
+VornFile parse_file_text(std::string_view text) { return json::parse_record_text(text, json::kVornFileFormat); }
+
+}  // namespace vorn
