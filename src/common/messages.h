@@ -1,10 +1,14 @@
 // Every fixed text that the simulation core reports, in one place. Texts that
-// need values are built by the small functions here, on the failure path only.
+// need values are whole templates here, filled (fill_template) by the small
+// functions beside them, on the failure path only.
 // The Python-facing conversion and arity texts live in python_bridge/messages.h.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "common/template_text.h"
 
 namespace vorn::msg {
 
@@ -24,11 +28,10 @@ inline constexpr std::string_view kNoSimulationContext =
 
 // ---- ensembles ----
 inline constexpr std::string_view kNumThreadsVariable = "VORN_NUM_THREADS";
+inline constexpr std::string_view kInvalidThreadCount =
+    "VORN_NUM_THREADS must be a whole number of threads from 1 to 1024, got '{value}'";
 inline std::string invalid_thread_count(std::string_view value) {
-    std::string text = "VORN_NUM_THREADS must be a whole number of threads from 1 to 1024, got '";
-    text += value;
-    text += '\'';
-    return text;
+    return fill_template(kInvalidThreadCount, {{"value", value}});
 }
 
 // ---- protocols ----
@@ -43,24 +46,20 @@ inline constexpr std::string_view kComparisonRunsAtLeastOne = "runs must be at l
 inline constexpr std::string_view kNoTopologiesEvaluated = "No topologies evaluated";
 inline constexpr std::string_view kUnknownRecommendation = "unknown";
 
+inline constexpr std::string_view kUnknownComparisonTopology =
+    "Unknown topology in endpoints: '{name}'. Supported: fiber_only, telecom_backbone, repeater_chain, "
+    "hybrid_satellite_fiber, hybrid";
 inline std::string unknown_comparison_topology(std::string_view name) {
-    std::string text = "Unknown topology in endpoints: '";
-    text.append(name);
-    text += "'. Supported: fiber_only, telecom_backbone, repeater_chain, hybrid_satellite_fiber, hybrid";
-    return text;
+    return fill_template(kUnknownComparisonTopology, {{"name", name}});
 }
 
 // `role` is "Source" or "Target"; `node_list` is already in list notation.
+inline constexpr std::string_view kComparisonNodeMissing =
+    "{role} node '{node}' not found in topology '{topology}'. Available nodes: {nodes}";
 inline std::string comparison_node_missing(std::string_view role, std::string_view node, std::string_view topology,
                                            std::string_view node_list) {
-    std::string text(role);
-    text += " node '";
-    text.append(node);
-    text += "' not found in topology '";
-    text.append(topology);
-    text += "'. Available nodes: ";
-    text.append(node_list);
-    return text;
+    return fill_template(kComparisonNodeMissing,
+                         {{"role", role}, {"node", node}, {"topology", topology}, {"nodes", node_list}});
 }
 
 // ---- api (.vorn reader and writer) ----
@@ -111,46 +110,36 @@ inline constexpr std::string_view kJsonUnknownVariantPrefix = "unknown variant `
 inline constexpr std::string_view kJsonVariantExpectedInfix = "`, expected ";
 inline constexpr std::string_view kJsonOneOf = "one of ";
 
+inline constexpr std::string_view kJsonMissingField = "missing field `{name}`";
 inline std::string json_missing_field(std::string_view name) {
-    std::string text = "missing field `";
-    text.append(name);
-    text += '`';
-    return text;
+    return fill_template(kJsonMissingField, {{"name", name}});
 }
 
+inline constexpr std::string_view kJsonDuplicateField = "duplicate field `{name}`";
 inline std::string json_duplicate_field(std::string_view name) {
-    std::string text = "duplicate field `";
-    text.append(name);
-    text += '`';
-    return text;
+    return fill_template(kJsonDuplicateField, {{"name", name}});
 }
 
+inline constexpr std::string_view kJsonInvalidType = "invalid type: {found}, expected {wanted}";
 inline std::string json_invalid_type(std::string_view found, std::string_view wanted) {
-    std::string text = "invalid type: ";
-    text.append(found);
-    text += ", expected ";
-    text.append(wanted);
-    return text;
+    return fill_template(kJsonInvalidType, {{"found", found}, {"wanted", wanted}});
 }
 
+inline constexpr std::string_view kJsonInvalidValue = "invalid value: {found}, expected {wanted}";
 inline std::string json_invalid_value(std::string_view found, std::string_view wanted) {
-    std::string text = "invalid value: ";
-    text.append(found);
-    text += ", expected ";
-    text.append(wanted);
-    return text;
+    return fill_template(kJsonInvalidValue, {{"found", found}, {"wanted", wanted}});
 }
 
 // "invalid length 2, expected struct VornLink with 8 elements"
+inline constexpr std::string_view kJsonInvalidLength =
+    "invalid length {length}, expected struct {record} with {members}";
+inline constexpr std::string_view kJsonOneElement = "1 element";
+inline constexpr std::string_view kJsonElements = "{count} elements";
 inline std::string json_invalid_length(std::size_t length, std::string_view record, std::size_t members) {
-    std::string text = "invalid length ";
-    text += std::to_string(length);
-    text += ", expected struct ";
-    text.append(record);
-    text += " with ";
-    text += std::to_string(members);
-    text += members == 1 ? " element" : " elements";
-    return text;
+    const std::string count = members == 1 ? std::string(kJsonOneElement)
+                                           : fill_template(kJsonElements, {{"count", std::to_string(members)}});
+    return fill_template(kJsonInvalidLength,
+                         {{"length", std::to_string(length)}, {"record", record}, {"members", count}});
 }
 
 // ---- files (loading, validation, diff, snapshots) ----
@@ -173,28 +162,28 @@ inline constexpr std::string_view kReportErrorsHeading = "\nErrors:\n";
 inline constexpr std::string_view kReportWarningsHeading = "\nWarnings:\n";
 inline constexpr std::string_view kReportItemBullet = "   - ";
 // Validation issues: the sentence (message) and the type text of each kind,
-// as the pieces around the values.
-inline constexpr std::string_view kDuplicateNodeIdMessage = "Duplicate node ID: ";
-inline constexpr std::string_view kDuplicateNodeIdType = "DuplicateNodeId: ";
-inline constexpr std::string_view kUnknownNodeMessage = "Unknown node reference '";
-inline constexpr std::string_view kUnknownNodeInLinkMessage = "' in link '";
-inline constexpr std::string_view kUnknownNodeType = "UnknownNodeReference: ";
-inline constexpr std::string_view kSelfLoopMessage = "Self-loop detected in link '";
-inline constexpr std::string_view kSelfLoopType = "SelfLoop: ";
-inline constexpr std::string_view kInvalidDistanceMessage = "Invalid distance ";
-inline constexpr std::string_view kInvalidDistanceType = "InvalidDistance: ";
-inline constexpr std::string_view kInvalidDistanceTail = " km for link '";
-inline constexpr std::string_view kInvalidFidelityMessage = "Invalid fidelity ";
-inline constexpr std::string_view kInvalidFidelityType = "InvalidFidelity: ";
-inline constexpr std::string_view kInvalidFidelityTail = " for link '";
-inline constexpr std::string_view kInvalidRateMessage = "Invalid generation rate ";
-inline constexpr std::string_view kInvalidRateType = "InvalidGenerationRate: ";
-inline constexpr std::string_view kInvalidRateTail = " Hz for link '";
-inline constexpr std::string_view kMustBePositive = "' (must be > 0)";
-inline constexpr std::string_view kFidelityRange = "' (must be 0 < x <= 1)";
-inline constexpr std::string_view kDisconnectedMessage = "Graph is disconnected with ";
-inline constexpr std::string_view kDisconnectedType = "GraphDisconnected: ";
-inline constexpr std::string_view kComponentsTail = " components";
+// whole, with {subject} (the node or link), {link}, {value} and {components}.
+// A sentence gets " [{path}]" after it when the issue has a path.
+inline constexpr std::string_view kDuplicateNodeIdMessage = "Duplicate node ID: {subject}";
+inline constexpr std::string_view kDuplicateNodeIdType = "DuplicateNodeId: {subject}";
+inline constexpr std::string_view kUnknownNodeMessage = "Unknown node reference '{subject}'";
+inline constexpr std::string_view kUnknownNodeInLinkMessage = "Unknown node reference '{subject}' in link '{link}'";
+inline constexpr std::string_view kUnknownNodeType = "UnknownNodeReference: {subject}";
+inline constexpr std::string_view kUnknownNodeInLinkType = "UnknownNodeReference: {subject}[{link}]";
+inline constexpr std::string_view kSelfLoopMessage = "Self-loop detected in link '{subject}'";
+inline constexpr std::string_view kSelfLoopType = "SelfLoop: {subject}";
+inline constexpr std::string_view kInvalidDistanceMessage =
+    "Invalid distance {value} km for link '{subject}' (must be > 0)";
+inline constexpr std::string_view kInvalidDistanceType = "InvalidDistance: {value} km for link '{subject}'";
+inline constexpr std::string_view kInvalidFidelityMessage =
+    "Invalid fidelity {value} for link '{subject}' (must be 0 < x <= 1)";
+inline constexpr std::string_view kInvalidFidelityType = "InvalidFidelity: {value} for link '{subject}'";
+inline constexpr std::string_view kInvalidRateMessage =
+    "Invalid generation rate {value} Hz for link '{subject}' (must be > 0)";
+inline constexpr std::string_view kInvalidRateType = "InvalidGenerationRate: {value} Hz for link '{subject}'";
+inline constexpr std::string_view kDisconnectedMessage = "Graph is disconnected with {components} components";
+inline constexpr std::string_view kDisconnectedType = "GraphDisconnected: {components} components";
+inline constexpr std::string_view kIssuePathSuffix = " [{path}]";
 // Topology snapshots.
 inline constexpr std::string_view kNoTopologyToSave = "No network topology to save";
 inline constexpr std::string_view kTopologyWriteFailedPrefix = "Failed to write topology file: ";
@@ -206,11 +195,10 @@ inline constexpr std::string_view kSnapshotVersion = "1.0";
 // ---- writing JSON records ----
 // A real that JSON has no form for, found in a member of a record being
 // written; `value` is "NaN", "inf" or "-inf".
+inline constexpr std::string_view kNonFiniteMember =
+    "cannot write {record} member `{member}`: {value} is not a finite number";
 inline std::string non_finite_member(std::string_view record, std::string_view member, std::string_view value) {
-    std::string text = "cannot write ";
-    text.append(record).append(" member `").append(member).append("`: ");
-    text.append(value).append(" is not a finite number");
-    return text;
+    return fill_template(kNonFiniteMember, {{"record", record}, {"member", member}, {"value", value}});
 }
 
 }  // namespace vorn::msg

@@ -1,20 +1,48 @@
 #include "files/validation_report.h"
 
-#include "formats/number_text.h"
 #include "common/messages.h"
+#include "common/template_text.h"
+#include "formats/number_text.h"
 
 namespace vorn {
 
 namespace {
 
-std::string plain(double value) { return plain_number_text(value); }
+// The sentence and the type text of each kind of issue: whole templates, the
+// second of each pair for an issue that names its link.
+struct IssueTexts {
+    std::string_view message;
+    std::string_view message_with_link;
+    std::string_view type;
+    std::string_view type_with_link;
+    // Whether the sentence carries the issue's path (the self-loop's never does).
+    bool shows_path;
+};
 
-// "<sentence> <value><tail><link><ending>" shared by the three value checks.
-std::string value_message(std::string_view head, double value, std::string_view tail, const std::string& link,
-                          std::string_view ending) {
-    std::string text(head);
-    text.append(plain(value)).append(tail).append(link).append(ending);
-    return text;
+IssueTexts texts_of(ValidationIssueKind kind) {
+    switch (kind) {
+        case ValidationIssueKind::DuplicateNodeId:
+            return {msg::kDuplicateNodeIdMessage, msg::kDuplicateNodeIdMessage, msg::kDuplicateNodeIdType,
+                    msg::kDuplicateNodeIdType, true};
+        case ValidationIssueKind::UnknownNodeReference:
+            return {msg::kUnknownNodeMessage, msg::kUnknownNodeInLinkMessage, msg::kUnknownNodeType,
+                    msg::kUnknownNodeInLinkType, true};
+        case ValidationIssueKind::SelfLoop:
+            return {msg::kSelfLoopMessage, msg::kSelfLoopMessage, msg::kSelfLoopType, msg::kSelfLoopType, false};
+        case ValidationIssueKind::InvalidDistance:
+            return {msg::kInvalidDistanceMessage, msg::kInvalidDistanceMessage, msg::kInvalidDistanceType,
+                    msg::kInvalidDistanceType, true};
+        case ValidationIssueKind::InvalidFidelity:
+            return {msg::kInvalidFidelityMessage, msg::kInvalidFidelityMessage, msg::kInvalidFidelityType,
+                    msg::kInvalidFidelityType, true};
+        case ValidationIssueKind::InvalidGenerationRate:
+            return {msg::kInvalidRateMessage, msg::kInvalidRateMessage, msg::kInvalidRateType, msg::kInvalidRateType,
+                    true};
+        case ValidationIssueKind::GraphDisconnected:
+            return {msg::kDisconnectedMessage, msg::kDisconnectedMessage, msg::kDisconnectedType,
+                    msg::kDisconnectedType, true};
+    }
+    return {};
 }
 
 }  // namespace
@@ -73,67 +101,23 @@ ValidationIssue ValidationIssue::graph_disconnected(std::uint64_t components) {
     return issue;
 }
 
+std::string ValidationIssue::fill(std::string_view text) const {
+    return fill_template(text, {{"subject", subject},
+                                {"link", link_id ? std::string_view(*link_id) : std::string_view()},
+                                {"value", plain_number_text(value)},
+                                {"components", std::to_string(components)}});
+}
+
 std::string ValidationIssue::message() const {
-    std::string text;
-    switch (kind) {
-        case ValidationIssueKind::DuplicateNodeId:
-            text.append(msg::kDuplicateNodeIdMessage).append(subject);
-            break;
-        case ValidationIssueKind::UnknownNodeReference:
-            text.append(msg::kUnknownNodeMessage).append(subject);
-            if (link_id) text.append(msg::kUnknownNodeInLinkMessage).append(*link_id);
-            text.push_back('\'');
-            break;
-        case ValidationIssueKind::SelfLoop:
-            // The self-loop sentence never carries the path.
-            text.append(msg::kSelfLoopMessage).append(subject).push_back('\'');
-            return text;
-        case ValidationIssueKind::InvalidDistance:
-            text = value_message(msg::kInvalidDistanceMessage, value, msg::kInvalidDistanceTail, subject,
-                                 msg::kMustBePositive);
-            break;
-        case ValidationIssueKind::InvalidFidelity:
-            text = value_message(msg::kInvalidFidelityMessage, value, msg::kInvalidFidelityTail, subject,
-                                 msg::kFidelityRange);
-            break;
-        case ValidationIssueKind::InvalidGenerationRate:
-            text = value_message(msg::kInvalidRateMessage, value, msg::kInvalidRateTail, subject, msg::kMustBePositive);
-            break;
-        case ValidationIssueKind::GraphDisconnected:
-            text.append(msg::kDisconnectedMessage).append(std::to_string(components)).append(msg::kComponentsTail);
-            break;
-    }
-    if (path) text.append(" [").append(*path).append("]");
+    const IssueTexts texts = texts_of(kind);
+    std::string text = fill(link_id ? texts.message_with_link : texts.message);
+    if (path && texts.shows_path) text += fill_template(msg::kIssuePathSuffix, {{"path", *path}});
     return text;
 }
 
 std::string ValidationIssue::type_text() const {
-    std::string text;
-    switch (kind) {
-        case ValidationIssueKind::DuplicateNodeId:
-            text.append(msg::kDuplicateNodeIdType).append(subject);
-            break;
-        case ValidationIssueKind::UnknownNodeReference:
-            text.append(msg::kUnknownNodeType).append(subject);
-            if (link_id) text.append("[").append(*link_id).append("]");
-            break;
-        case ValidationIssueKind::SelfLoop:
-            text.append(msg::kSelfLoopType).append(subject);
-            break;
-        case ValidationIssueKind::InvalidDistance:
-            text = value_message(msg::kInvalidDistanceType, value, msg::kInvalidDistanceTail, subject, "'");
-            break;
-        case ValidationIssueKind::InvalidFidelity:
-            text = value_message(msg::kInvalidFidelityType, value, msg::kInvalidFidelityTail, subject, "'");
-            break;
-        case ValidationIssueKind::InvalidGenerationRate:
-            text = value_message(msg::kInvalidRateType, value, msg::kInvalidRateTail, subject, "'");
-            break;
-        case ValidationIssueKind::GraphDisconnected:
-            text.append(msg::kDisconnectedType).append(std::to_string(components)).append(msg::kComponentsTail);
-            break;
-    }
-    return text;
+    const IssueTexts texts = texts_of(kind);
+    return fill(link_id ? texts.type_with_link : texts.type);
 }
 
 std::string report_text(const ValidationReport& report) {

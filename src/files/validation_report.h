@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorn {
@@ -45,6 +46,10 @@ struct ValidationIssue {
     std::string message() const;
     // The kind's own form, e.g. "DuplicateNodeId: A".
     std::string type_text() const;
+
+private:
+    // One of the kind's templates, filled with this issue's values.
+    std::string fill(std::string_view text) const;
 };
 
 struct ValidationWarning {

@@ -29,7 +29,8 @@ bool is_hook(const struct sigaction& action) {
     return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == &count_interrupt;
 }
 
-// Puts the counting hook in front of the interpreter's SIGINT handler, unless
+// Puts the counting hook in front of the interpreter's SIGINT handler (or
+// the one a program installed since), unless
 // it is there already or SIGINT is not handled by a function (default or
 // ignored: then Ctrl-C does not reach Python code anyway). Runs with the
 // interpreter lock held, so two threads never install at once; the replaced
@@ -64,12 +65,15 @@ bool on_main_thread() {
 
 }  // namespace
 
-SignalStop::SignalStop()
-    : StopCheck(&SignalStop::check, this), interrupts_at_start_(interrupts.load(std::memory_order_relaxed)) {
+SignalStop::SignalStop() : StopCheck(&SignalStop::check, this) {
     if (nested_calls >= kMaxNestedCalls) {
         PyErr_SetString(PyExc_RecursionError, msg::kCallsNestTooDeep);
         throw ErrorAlreadySet();
     }
+    // Before the call starts, so that no SIGINT during it goes uncounted
+    // (one system call when the hook is in place already).
+    hook_interrupts();
+    interrupts_at_start_ = interrupts.load(std::memory_order_relaxed);
     ++nested_calls;
 }
 
@@ -77,10 +81,7 @@ SignalStop::~SignalStop() { --nested_calls; }
 
 bool SignalStop::check(void* self) {
     auto& stop = *static_cast<SignalStop*>(self);
-    if (stop.thread_ == Thread::kUnknown) {
-        stop.thread_ = on_main_thread() ? Thread::kMain : Thread::kOther;
-        if (stop.thread_ == Thread::kOther) hook_interrupts();
-    }
+    if (stop.thread_ == Thread::kUnknown) stop.thread_ = on_main_thread() ? Thread::kMain : Thread::kOther;
     if (stop.thread_ == Thread::kMain) return PyErr_CheckSignals() != 0;
     if (interrupts.load(std::memory_order_relaxed) == stop.interrupts_at_start_) return false;
     PyErr_SetNone(PyExc_KeyboardInterrupt);

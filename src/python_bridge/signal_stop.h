@@ -12,7 +12,7 @@
 // call's thread sees the interrupt, and the main thread, which gets the lock
 // back, then runs its own handler as usual. SIGINT is observed by a handler
 // that counts arrivals and hands each on to the handler it replaced (the
-// interpreter's), installed the first time a call off the main thread checks.
+// interpreter's), put in place when a call starts if it is not there.
 //
 // Every check also counts the calls it nests in on its thread: a signal
 // handler that starts a call while one runs (and so on) gets RecursionError
@@ -41,7 +41,7 @@ private:
 
     enum class Thread : std::uint8_t { kUnknown, kMain, kOther };
     Thread thread_ = Thread::kUnknown;
-    std::uint64_t interrupts_at_start_;
+    std::uint64_t interrupts_at_start_ = 0;
 };
 
 }  // namespace vorn::py
