@@ -42,6 +42,7 @@ DEFAULT_ENDPOINTS = {
     "hybrid_satellite_fiber": ("Toronto", "London"), "hybrid": ("Toronto", "London"),
 }
 WORKERS_HELP = "worker processes (default: one per CPU; 1 runs everything in this process)"
+TIMEOUT_HELP = "end with an error (exit status 1) when {what} takes longer than this (default: no limit)"
 
 # Messages of the command line (the engine's own texts are printed as they are).
 VERSION_TEXT = f"vorn {__version__}"
@@ -115,6 +116,15 @@ def runs(text: str) -> int:
 
 def seed(text: str) -> int:
     return _integer(text, 2**64, "a seed in [0, 2**64)")
+
+
+def timeout(text: str) -> float | None:
+    """Seconds above 0 (the rule of `timeout=`); "inf" for no limit."""
+    value = _number(text, "a number of seconds above 0", lambda v: True)
+    try:
+        return _checks.checked_timeout(value)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"{text} is not a number of seconds above 0") from None
 
 
 def workers(text: str) -> int:
@@ -389,7 +399,7 @@ def cmd_route(args: argparse.Namespace) -> int:
     check_nodes(network, args.source, args.target)
     # A zero budget ends the request before its first round: the engine picks
     # the route (with its fallback rule) and draws no random numbers.
-    result = network.request(args.source, args.target, args.fidelity, 0.0, args.strategy)
+    result = network.request(args.source, args.target, args.fidelity, 0.0, args.strategy, timeout=args.timeout)
     path = list(result.execution_path)
     print(f"strategy {_strategy_label(args.strategy)}, fidelity target {args.fidelity:g}")
     if not path:
@@ -397,7 +407,7 @@ def cmd_route(args: argparse.Namespace) -> int:
         return 1
     print("route " + " -> ".join(path))
     if args.strategy is None and args.fidelity > 0.0:
-        preferred = network.request(args.source, args.target, 0.0, 0.0, None).execution_path
+        preferred = network.request(args.source, args.target, 0.0, 0.0, None, timeout=args.timeout).execution_path
         if list(preferred) != path:
             print("  (the HighestFidelity route " + " -> ".join(preferred)
                   + " cannot reach the target; the request falls back to LowestLatency)")
@@ -429,7 +439,7 @@ def cmd_simulate(args: argparse.Namespace) -> int:
     check_nodes(network, args.source, args.target)
     with _executor(args.workers) as executor:
         stats = simulate(network, args.source, args.target, args.fidelity, args.budget, args.runs,
-                         seed=args.seed, strategy=args.strategy, executor=executor)
+                         seed=args.seed, strategy=args.strategy, executor=executor, timeout=args.timeout)
     if args.json:
         from vorn.data import to_dict
 
@@ -476,7 +486,7 @@ def cmd_sweep(args: argparse.Namespace) -> int:
         "strategy": args.strategy or [None],
     }
     with _executor(args.workers) as executor:
-        frame = sweep(network, grid, args.runs, args.seed, executor=executor)
+        frame = sweep(network, grid, args.runs, args.seed, executor=executor, timeout=args.timeout)
     if not to_file:
         frame.to_csv(sys.stdout, index=False)
     else:
@@ -655,7 +665,7 @@ def cmd_compare(args: argparse.Namespace) -> int:
     try:
         with _executor(args.workers) as executor:
             report = compare(endpoints, args.fidelity, args.budget, args.runs, args.strategy, args.seed,
-                             executor=executor)
+                             executor=executor, timeout=args.timeout)
     except ValueError as error:  # a rule of the engine's comparison: its message
         raise CommandError(str(error)) from None
     if args.json:
@@ -692,6 +702,8 @@ def _request_arguments(parser: argparse.ArgumentParser, many: bool = False) -> N
     parser.add_argument("--strategy", choices=STRATEGIES, nargs=nargs, metavar="S",
                         help=f"routing strategy: {', '.join(STRATEGIES)} (default: HighestFidelity "
                              "with its fall-back to LowestLatency)")
+    parser.add_argument("--timeout", type=timeout, metavar="SECONDS",
+                        help=TIMEOUT_HELP.format(what="a point's ensemble" if many else "the ensemble"))
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -723,6 +735,7 @@ def build_parser() -> argparse.ArgumentParser:
                    help=f"{', '.join(STRATEGIES)} (default: HighestFidelity)")
     p.add_argument("--fidelity", type=fidelity, default=0.0, metavar="F",
                    help="fidelity target, which decides the fall-back (default 0)")
+    p.add_argument("--timeout", type=timeout, metavar="SECONDS", help=TIMEOUT_HELP.format(what="the route search"))
     p.set_defaults(run=cmd_route)
 
     p = commands.add_parser("simulate", help="run a Monte Carlo ensemble", description=(
@@ -765,6 +778,8 @@ def build_parser() -> argparse.ArgumentParser:
     p.add_argument("--seed", type=seed, default=0, metavar="S",
                    help="base seed; topology k uses seeds S + k*N onwards (default 0)")
     p.add_argument("--workers", type=workers, metavar="W", help=WORKERS_HELP)
+    p.add_argument("--timeout", type=timeout, metavar="SECONDS",
+                   help=TIMEOUT_HELP.format(what="a topology's ensemble"))
     p.add_argument("--json", action="store_true", help="print the report as JSON")
     p.add_argument("--plot", metavar="PNG", help="also draw the comparison")
     p.set_defaults(run=cmd_compare)

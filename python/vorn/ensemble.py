@@ -15,7 +15,8 @@ from collections.abc import Mapping
 from dataclasses import dataclass, field
 from typing import Any
 
-from vorn._checks import SEED_MODULUS, checked_count, checked_seed
+from vorn._checks import SEED_MODULUS, checked_count, checked_seed, checked_timeout
+from vorn._timeout import Limit, call_limited, request_limit
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import executor_workers, one_engine_thread, run_tasks, worker_engine
 
@@ -78,7 +79,12 @@ class EnsembleStats:
 
 
 def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
-               seed: int) -> ChunkOutcome:
+               seed: int, limit: Limit | None = None) -> ChunkOutcome:
+    return call_limited(limit, _chunk, network, request, start, runs, seed)
+
+
+def _chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
+           seed: int) -> ChunkOutcome:
     from_node, to, fidelity_target, max_latency_ms, strategy = request
     stats = worker_engine(network).simulate(from_node, to, fidelity_target, max_latency_ms, runs,
                                             strategy_type(strategy), (seed + start) % SEED_MODULUS)
@@ -126,7 +132,8 @@ def chunk_bounds(runs: int, chunk_runs: int, first: int = 0) -> list[tuple[int, 
 
 def simulate(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
              seed: int | None = None, strategy: StrategyLike = None, executor: Any = None,
-             chunk_runs: int | None = None, progress: bool | None = None) -> EnsembleStats:
+             chunk_runs: int | None = None, progress: bool | None = None,
+             timeout: float | None = None) -> EnsembleStats:
     """A Monte Carlo ensemble of `runs` runs, split into chunks run in parallel.
 
     Chunk [a, b) is `VornEngine.simulate(seed=seed + a, runs=b - a)` on an
@@ -151,6 +158,11 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     measured here (the measuring runs are the first chunk and count towards
     the result) and chunks are sized to take about a second each, smaller
     (down to 0.05 s) when that gives every worker at least four chunks.
+
+    `timeout`: seconds for the whole ensemble (None: no limit). Every chunk
+    gets the time left until then, in whichever worker runs it (a chunk that
+    starts later fails at once), and the first chunk to run out ends the call
+    with TimeoutError; the workers' clocks are their hosts' wall clocks.
     """
     if not isinstance(network, Network):
         raise TypeError(f"simulate takes a vorn.Network, not {type(network).__name__}")
@@ -159,17 +171,20 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
         raise ValueError("chunk_runs must be at least 1")
     base = secrets.randbits(64) if seed is None else checked_seed(seed)
     name = strategy_name(strategy)
+    seconds = checked_timeout(timeout)
     network.check_request(from_node, to, max_latency_ms)
     request = (from_node, to, fidelity_target, max_latency_ms, name)
+    limit = request_limit(seconds, f"the ensemble of {runs} runs", len(network.nodes), len(network.links), from_node,
+                          to, name, shared=True)
     chunks: list[ChunkOutcome] = []
     first = 0
     if chunk_runs is None:
-        measured, rate = _measure(network, request, runs, base)
+        measured, rate = _measure(network, request, runs, base, limit)
         chunks.append(measured)
         first = measured.runs
         chunk_runs = default_chunk_runs(rate, runs - first, executor_workers(executor))
     bounds = chunk_bounds(runs, chunk_runs, first)
-    chunks += run_tasks(_run_chunk, [network, request], [(start, count, base) for start, count in bounds],
+    chunks += run_tasks(_run_chunk, [network, request], [(start, count, base, limit) for start, count in bounds],
                         executor, progress, "ensemble")
     if not chunks:  # zero runs: the engine's own empty ensemble
         chunks.append(_run_chunk(network, request, 0, 0, base))
@@ -187,7 +202,7 @@ def default_chunk_runs(rate: float, remaining: int, workers: int) -> int:
 
 
 def _measure(network: Network, request: tuple[str, str, float, float, str | None], runs: int,
-             base: int) -> tuple[ChunkOutcome, float]:
+             base: int, limit: Limit | None = None) -> tuple[ChunkOutcome, float]:
     """Run the first runs here, single-threaded as a worker runs them,
     four times as many each time until the time is measurable; return them
     and the runs/s."""
@@ -195,7 +210,7 @@ def _measure(network: Network, request: tuple[str, str, float, float, str | None
     with one_engine_thread():
         while True:
             started = time.perf_counter()
-            outcome = _run_chunk(network, request, 0, count, base)
+            outcome = _run_chunk(network, request, 0, count, base, limit)
             seconds = time.perf_counter() - started
             if seconds >= _PROBE_SECONDS or count >= runs:
                 break

@@ -22,8 +22,10 @@ from vorn._checks import (
     check_time_limit,
     checked_count,
     checked_seed,
+    checked_timeout,
     fidelity_above_one_message,
 )
+from vorn._timeout import Limit, call_limited, request_limit
 from vorn._optional import require
 
 if TYPE_CHECKING:
@@ -517,7 +519,8 @@ class Network:
         check_nodes(self._known_ids, self.node_ids, *names)
 
     def request(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
-                strategy: StrategyLike = None, seed: int | None = None) -> vorn_core.SimulationResult:
+                strategy: StrategyLike = None, seed: int | None = None,
+                timeout: float | None = None) -> vorn_core.SimulationResult:
         """One entanglement request.
 
         Without `seed` this is `VornEngine.request_entanglement`, whose
@@ -527,83 +530,97 @@ class Network:
         `simulate(..., seed=seed)` does: vary the seed to see other outcomes,
         repeat it to get the same outcome again.
 
+        `timeout`: seconds (None: no limit) after which the call ends with
+        TimeoutError; see `_timeout` for how, on and off the main thread.
+
         Raises `vorn.UnknownNodeError` for a node the network does not have
         and ValueError for a budget and time cutoff under which a request
         could never end (see `check_request`).
         """
-        member = strategy_type(strategy)
+        name = strategy_name(strategy)
         if seed is not None:
             seed = checked_seed(seed)
+        seconds = checked_timeout(timeout)
         self.check_request(from_node, to, max_latency_ms)
-        engine = self._cached_engine()
-        if seed is None:
-            return engine.request_entanglement(from_node, to, fidelity_target, max_latency_ms, member)
-        # A one-run ensemble is the engine's seeded request; its means are
-        # that run's latency and fidelity. The route does not depend on the
-        # draws, and a zero budget returns it without drawing.
-        stats = engine.simulate(from_node, to, fidelity_target, max_latency_ms, 1, member, seed)
-        route = engine.request_entanglement(from_node, to, fidelity_target, 0.0, member)
-        return type(route)(stats.empirical_success_rate == 1.0, stats.mean_latency_ms, stats.mean_fidelity,
-                           route.execution_path)
+        limit = self._limit(seconds, "the request", from_node, to, name)
+        return call_limited(limit, _request, self, from_node, to, fidelity_target, max_latency_ms, name, seed)
 
     def simulate(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
                  seed: int | None = None, strategy: StrategyLike = None,
-                 store_context: bool = True) -> vorn_core.MonteCarloStats:
+                 store_context: bool = True, timeout: float | None = None) -> vorn_core.MonteCarloStats:
         """A Monte Carlo ensemble (`VornEngine.simulate`); run i uses seed + i.
 
         With `store_context=False` the copy of the network kept for
         sensitivity analysis is dropped from the result. `runs` and `seed`
         must lie in [0, 2**64); unknown nodes and unending requests are
-        refused as by `request`.
+        refused as by `request`. `timeout` as in `request`.
         """
         runs = checked_count(runs)
         if seed is not None:
             seed = checked_seed(seed)
-        member = strategy_type(strategy)
+        name = strategy_name(strategy)
+        seconds = checked_timeout(timeout)
         self.check_request(from_node, to, max_latency_ms)
-        stats = self._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs, member, seed)
+        limit = self._limit(seconds, f"the ensemble of {runs} runs", from_node, to, name)
+        stats = call_limited(limit, _simulate, self, from_node, to, fidelity_target, max_latency_ms, runs, seed,
+                             name)
         if not store_context:
             stats._context = None
         return stats
 
+    def _limit(self, seconds: float | None, kind: str, from_node: str | None = None, to: str | None = None,
+               strategy: str | None = None) -> Limit | None:
+        return request_limit(seconds, kind, len(self.nodes), len(self.links), from_node, to, strategy)
+
     def qkd(self, from_node: str, to_node: str, fidelity_target: float, max_latency_ms: float,
-            rounds: int | None = None, error_rate_tolerance: float | None = None) -> vorn_core.QKDResult:
+            rounds: int | None = None, error_rate_tolerance: float | None = None,
+            timeout: float | None = None) -> vorn_core.QKDResult:
         """BB84-style key distribution (`vorn_core.qkd`). Unknown nodes and
-        unending requests are refused as by `request`."""
+        unending requests are refused as by `request`; `timeout` as there."""
         if rounds is not None:
             rounds = checked_count(rounds, "rounds")
+        seconds = checked_timeout(timeout)
         self.check_request(from_node, to_node, max_latency_ms)
-        return vorn_core.qkd(self._cached_engine(), from_node, to_node, fidelity_target, max_latency_ms, rounds,
-                             error_rate_tolerance)
+        limit = self._limit(seconds, "the QKD estimate" if rounds is None else f"the QKD estimate of {rounds} rounds",
+                            from_node, to_node)
+        return call_limited(limit, _qkd, self, from_node, to_node, fidelity_target, max_latency_ms, rounds,
+                            error_rate_tolerance)
 
     def teleportation(self, source_node: str, target_node: str, state_fidelity: float | None = None,
-                      classical_bandwidth_ms: float | None = None) -> vorn_core.TeleportationOutcome:
+                      classical_bandwidth_ms: float | None = None,
+                      timeout: float | None = None) -> vorn_core.TeleportationOutcome:
         """Entanglement-based teleportation (`vorn_core.teleportation`); its
         request has the budget `classical_bandwidth_ms` (default 100 ms).
-        Unknown nodes and unending requests are refused as by `request`."""
+        Unknown nodes and unending requests are refused as by `request`;
+        `timeout` as there."""
+        seconds = checked_timeout(timeout)
         self.check_request(source_node, target_node,
                            _TELEPORTATION_BUDGET_MS if classical_bandwidth_ms is None else classical_bandwidth_ms)
-        return vorn_core.teleportation(self._cached_engine(), source_node, target_node, state_fidelity,
-                                       classical_bandwidth_ms)
+        limit = self._limit(seconds, "the teleportation", source_node, target_node)
+        return call_limited(limit, _teleportation, self, source_node, target_node, state_fidelity,
+                            classical_bandwidth_ms)
 
     def distributed_computation(self, participants: Sequence[str],
                                 coordination_topology: vorn_core.CoordinationTopology,
                                 measurement_basis: vorn_core.MeasurementBasis,
                                 classical_relay_latency_ms: float | None = None,
-                                ) -> vorn_core.DistributedComputingResult:
+                                timeout: float | None = None) -> vorn_core.DistributedComputingResult:
         """A distributed computation among `participants` (`vorn_core.distributed_computation`).
 
         Every node a request would run between (the participants, a star's
         center, an explicit edge list's nodes) must be in the network;
         each request's budget is 10 x `classical_relay_latency_ms` (default
-        5 ms). Unknown nodes and unending requests are refused as by `request`.
+        5 ms). Unknown nodes and unending requests are refused as by
+        `request`; `timeout` as there.
         """
         participants = list(participants)
+        seconds = checked_timeout(timeout)
         relay = _RELAY_LATENCY_MS if classical_relay_latency_ms is None else classical_relay_latency_ms
         self._check_nodes(*_coordination_nodes(participants, coordination_topology))
         check_time_limit(relay * 10.0, self.config.total_time_cutoff_ms)
-        return vorn_core.distributed_computation(self._cached_engine(), participants, coordination_topology,
-                                                 measurement_basis, classical_relay_latency_ms)
+        limit = self._limit(seconds, f"the distributed computation among {len(participants)} participants")
+        return call_limited(limit, _distributed_computation, self, participants, coordination_topology,
+                            measurement_basis, classical_relay_latency_ms)
 
     # -- variations -------------------------------------------------------------
 
@@ -643,6 +660,47 @@ class Network:
             links,
             scale(self.config, config_fields),
         )
+
+
+def _request(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
+             strategy: str | None, seed: int | None) -> vorn_core.SimulationResult:
+    engine = network._cached_engine()
+    member = strategy_type(strategy)
+    if seed is None:
+        return engine.request_entanglement(from_node, to, fidelity_target, max_latency_ms, member)
+    # A one-run ensemble is the engine's seeded request; its means are
+    # that run's latency and fidelity. The route does not depend on the
+    # draws, and a zero budget returns it without drawing.
+    stats = engine.simulate(from_node, to, fidelity_target, max_latency_ms, 1, member, seed)
+    route = engine.request_entanglement(from_node, to, fidelity_target, 0.0, member)
+    return type(route)(stats.empirical_success_rate == 1.0, stats.mean_latency_ms, stats.mean_fidelity,
+                       route.execution_path)
+
+
+def _simulate(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
+              seed: int | None, strategy: str | None) -> vorn_core.MonteCarloStats:
+    return network._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs,
+                                             strategy_type(strategy), seed)
+
+
+def _qkd(network: Network, from_node: str, to_node: str, fidelity_target: float, max_latency_ms: float,
+         rounds: int | None, error_rate_tolerance: float | None) -> vorn_core.QKDResult:
+    return vorn_core.qkd(network._cached_engine(), from_node, to_node, fidelity_target, max_latency_ms, rounds,
+                         error_rate_tolerance)
+
+
+def _teleportation(network: Network, source_node: str, target_node: str, state_fidelity: float | None,
+                   classical_bandwidth_ms: float | None) -> vorn_core.TeleportationOutcome:
+    return vorn_core.teleportation(network._cached_engine(), source_node, target_node, state_fidelity,
+                                   classical_bandwidth_ms)
+
+
+def _distributed_computation(network: Network, participants: list[str],
+                             coordination_topology: vorn_core.CoordinationTopology,
+                             measurement_basis: vorn_core.MeasurementBasis,
+                             classical_relay_latency_ms: float | None) -> vorn_core.DistributedComputingResult:
+    return vorn_core.distributed_computation(network._cached_engine(), participants, coordination_topology,
+                                             measurement_basis, classical_relay_latency_ms)
 
 
 def _coordination_nodes(participants: list[str], topology: vorn_core.CoordinationTopology) -> list[str]:
