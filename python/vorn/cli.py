@@ -31,9 +31,9 @@ from vorn import _checks, _positions
 from vorn._explain import plain_sentence
 from vorn._version import __version__
 from vorn.comparison import TOPOLOGY_ALIASES
-from vorn.network import Link, Network, member_name
+from vorn._members import STRATEGIES, member_name
+from vorn.network import Link, Network, field_values
 
-STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
 BUILTIN_PREFIX = "builtin:"
 # Endpoints used by `vorn compare NAME` when none are given.
 DEFAULT_ENDPOINTS = {
@@ -372,10 +372,7 @@ def cmd_info(args: argparse.Namespace) -> int:
     satellites = sum(1 for link in network.links if link.link_type == "Satellite")
     print(f"{len(network.nodes)} nodes, {len(network.links)} links ({satellites} satellite)")
     config = network.config
-    print(f"engine configuration: baseline_purify_factor {config.baseline_purify_factor:g}, "
-          f"speed_of_light_in_fiber_km_ms {config.speed_of_light_in_fiber_km_ms:g}, "
-          f"total_time_cutoff_ms {config.total_time_cutoff_ms:g}, "
-          f"step_resolution_ms {config.step_resolution_ms:g}")
+    print("engine configuration: " + ", ".join(f"{name} {value:g}" for name, value in field_values(config).items()))
     print("nodes:")
     for node in network.nodes:
         print(f"  {node.id:<12} T2 {node.memory_lifetime_t2_s:g} s")

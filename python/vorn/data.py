@@ -15,18 +15,15 @@ from typing import TYPE_CHECKING, Any
 import vorn_core
 
 from vorn._optional import require
-from vorn.network import member_name
+from vorn._members import ENUMERATIONS, member_name
 
 if TYPE_CHECKING:
     import pandas
 
 __all__ = ["to_dict", "to_frame", "record_attributes", "is_enumeration", "finding_kind"]
 
-_ENUMERATIONS = ("LinkType", "StrategyType", "BasisType", "VornNodeType", "VornLinkType")
-
-
 def is_enumeration(value: object) -> bool:
-    return type(value).__module__ == "builtins" and type(value).__name__ in _ENUMERATIONS
+    return type(value).__module__ == "builtins" and type(value).__name__ in ENUMERATIONS
 
 
 def record_attributes(cls: type) -> list[str]:

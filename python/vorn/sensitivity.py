@@ -31,7 +31,7 @@ from typing import Any
 from vorn._checks import check_time_limit, checked_count, checked_seed, checked_timeout
 from vorn._timeout import Limit, call_limited, request_limit
 from vorn.data import wilson_interval
-from vorn.network import Link, Network, StrategyLike, strategy_name, strategy_type
+from vorn.network import Config, Link, Network, StrategyLike, real_fields, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
 
 __all__ = ["sensitivity", "SensitivityResult", "ParameterEffect", "t_quantile", "BATCHES", "STEP"]
@@ -51,9 +51,9 @@ _RANGES: dict[str, tuple[float, float]] = {
     "speed_of_light_in_fiber_km_ms": (0.0, math.inf),
     "total_time_cutoff_ms": (0.0, math.inf),
 }
-_LINK_FIELDS = ("distance_km", "base_fidelity", "generation_rate_hz")
+_LINK_FIELDS = real_fields(Link)
 # step_resolution_ms is never read by the round model, so it is not perturbed.
-_CONFIG_FIELDS = ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms")
+_CONFIG_FIELDS = tuple(name for name in real_fields(Config) if name != "step_resolution_ms")
 _NODE_PREFIX = "memory_lifetime_t2"
 
 

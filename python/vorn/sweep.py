@@ -11,6 +11,7 @@ of workers.
 from __future__ import annotations
 
 import itertools
+from dataclasses import asdict, dataclass, fields
 from collections.abc import Callable, Iterable, Mapping, Sequence
 from typing import TYPE_CHECKING, Any, Union
 
@@ -24,13 +25,29 @@ from vorn.parallel import run_tasks, worker_engine
 if TYPE_CHECKING:
     import pandas
 
-__all__ = ["sweep", "grid_points", "REQUEST_PARAMETERS", "Variation"]
+__all__ = ["sweep", "grid_points", "REQUEST_PARAMETERS", "RESULT_COLUMNS", "PointResult", "Variation"]
 
 REQUEST_PARAMETERS = ("from_node", "to", "fidelity_target", "max_latency_ms", "strategy")
 
 Variation = Union[Callable[[Network], Network], Mapping[str, float]]
 
-RESULT_COLUMNS = ["success_rate", "ci_low", "ci_high", "mean_latency_ms", "mean_fidelity", "drops", "runs", "seed"]
+
+
+@dataclass(frozen=True)
+class PointResult:
+    """The result columns of one sweep point, in column order."""
+
+    success_rate: float
+    ci_low: float  # Wilson 95 %
+    ci_high: float
+    mean_latency_ms: float  # over all runs
+    mean_fidelity: float  # over successful runs
+    drops: int
+    runs: int
+    seed: int
+
+
+RESULT_COLUMNS = [f.name for f in fields(PointResult)]
 
 
 def grid_points(grid: Mapping[str, Any] | Iterable[Mapping[str, Any]]) -> list[dict[str, Any]]:
@@ -79,16 +96,8 @@ def _point_row(network: Network, point: Mapping[str, Any], runs: int, seed: int)
                                             point["max_latency_ms"], runs, strategy_type(point["strategy"]), seed)
     successes = round(stats.empirical_success_rate * runs) if runs else 0
     low, high = wilson_interval(successes, runs)
-    return {
-        "success_rate": stats.empirical_success_rate,
-        "ci_low": low,
-        "ci_high": high,
-        "mean_latency_ms": stats.mean_latency_ms,
-        "mean_fidelity": stats.mean_fidelity,
-        "drops": stats.aggregate_congestion_drops,
-        "runs": runs,
-        "seed": seed,
-    }
+    return asdict(PointResult(stats.empirical_success_rate, low, high, stats.mean_latency_ms, stats.mean_fidelity,
+                              stats.aggregate_congestion_drops, runs, seed))
 
 
 def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]], runs: int, seed: int = 0, *,
@@ -106,9 +115,10 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     build their engine once). `progress`: bar on/off; default on when stderr
     is a terminal or in a notebook.
 
-    Columns: the grid's parameters (strategy as its name), then
-    success_rate, ci_low, ci_high (Wilson 95 %), mean_latency_ms (over all
-    runs), mean_fidelity (over successful runs), drops, runs, seed.
+    Columns: the grid's parameters (strategy as its name), then the fields
+    of `PointResult`: success_rate, ci_low, ci_high (Wilson 95 %),
+    mean_latency_ms (over all runs), mean_fidelity (over successful runs),
+    drops, runs, seed.
     Point k uses seed + k x runs (modulo 2**64, as the engine wraps seeds).
     Every point is checked on its network before the first ensemble runs
     (unknown nodes, a request that could never end; see `Network.request`).
