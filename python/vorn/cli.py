@@ -440,7 +440,8 @@ def cmd_simulate(args: argparse.Namespace) -> int:
     if args.json:
         from vorn.data import to_dict
 
-        _write_json(to_dict(stats), sys.stdout)
+        # The statistics; the stored context is the network and request given.
+        _write_json({name: value for name, value in to_dict(stats).items() if name != "context"}, sys.stdout)
     else:
         from vorn.data import wilson_interval
 

@@ -134,7 +134,7 @@ def to_frame(value: Any) -> pandas.DataFrame:
     """A pandas DataFrame for a result-like object or a list of them.
 
     - a list or tuple: one row per item (its `to_dict` fields as columns);
-    - ensemble statistics (MonteCarloStats or merged ones): the heat map, one
+    - ensemble statistics (EnsembleStats or MonteCarloStats): the heat map, one
       row per link with columns "link", "from_node", "to", "uses";
     - a comparison report: one row per topology, with "recommended";
     - a distributed-computation result: one row per party;

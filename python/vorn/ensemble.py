@@ -12,12 +12,15 @@ import math
 import secrets
 import time
 from collections.abc import Mapping
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from typing import Any
 
+import vorn_core
+
 from vorn._checks import SEED_MODULUS, checked_count, checked_seed, checked_timeout
+from vorn._stats import EnsembleStats, successes_of
 from vorn._timeout import Limit, call_limited, request_limit
-from vorn.network import Network, StrategyLike, strategy_name, strategy_type
+from vorn.network import Network, StrategyLike, seed_and_strategy, strategy_name, strategy_type
 from vorn.parallel import executor_workers, one_engine_thread, run_tasks, worker_engine
 
 __all__ = ["EnsembleStats", "ChunkOutcome", "simulate", "chunk_bounds", "default_chunk_runs", "merge"]
@@ -45,39 +48,6 @@ class ChunkOutcome:
     heatmap: Mapping[str, int]
 
 
-@dataclass(frozen=True)
-class EnsembleStats:
-    """The merged statistics of a sharded ensemble (the fields of
-    `vorn_core.MonteCarloStats`, plus the success count, the base seed that
-    was used and the number of chunks). `to_dict` and `to_frame` accept it."""
-
-    total_runs: int
-    successes: int
-    empirical_success_rate: float
-    mean_latency_ms: float
-    mean_fidelity: float
-    aggregate_congestion_drops: int
-    link_utilization_heatmap: dict[str, int]
-    seed: int
-    chunks: int = 1
-    strategy: str | None = field(default=None)
-
-    def __repr__(self) -> str:
-        from vorn.data import wilson_interval
-
-        low, high = wilson_interval(self.successes, self.total_runs)
-        return (f"EnsembleStats(runs={self.total_runs}, success_rate={self.empirical_success_rate:.4f} "
-                f"[95 % {low:.4f}, {high:.4f}], mean_latency_ms={self.mean_latency_ms:.3f}, "
-                f"mean_fidelity={self.mean_fidelity:.4f}, seed={self.seed}, "
-                f"links_used={len(self.link_utilization_heatmap)})")
-
-    def _repr_html_(self) -> str:
-        """The fields as a table, for notebooks."""
-        from vorn._display import html
-
-        return html(self)
-
-
 def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
                seed: int, limit: Limit | None = None) -> ChunkOutcome:
     return call_limited(limit, _chunk, network, request, start, runs, seed)
@@ -92,14 +62,12 @@ def _chunk(network: Network, request: tuple[str, str, float, float, str | None],
 
 
 def _outcome(stats: Any, start: int, runs: int) -> ChunkOutcome:
-    # The engine's rate is successes / runs in double precision, which recovers
-    # the count exactly for any realistic runs (below 2**53).
-    successes = round(stats.empirical_success_rate * runs) if runs else 0
-    return ChunkOutcome(start, runs, successes, stats.mean_latency_ms, stats.mean_fidelity,
+    return ChunkOutcome(start, runs, successes_of(stats, runs), stats.mean_latency_ms, stats.mean_fidelity,
                         stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap))
 
 
-def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) -> EnsembleStats:
+def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None,
+          context: vorn_core.PyMonteCarloContext | None = None) -> EnsembleStats:
     """Merge chunk outcomes: counts add exactly; the means are weighted by
     runs (latency) and successes (fidelity) and summed with `math.fsum`."""
     chunks = sorted(chunks, key=lambda chunk: chunk.start)
@@ -122,6 +90,7 @@ def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) ->
         seed=seed,
         chunks=len(chunks),
         strategy=strategy,
+        context=context,
     )
 
 
@@ -135,6 +104,11 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
              chunk_runs: int | None = None, progress: bool | None = None,
              timeout: float | None = None) -> EnsembleStats:
     """A Monte Carlo ensemble of `runs` runs, split into chunks run in parallel.
+
+    Returns the `EnsembleStats` that `Network.simulate` returns for the
+    same ensemble in one call (with the same context, so
+    `sensitivity_analysis` works on it too); `seed` and `strategy` may come
+    in either order, as there.
 
     Chunk [a, b) is `VornEngine.simulate(seed=seed + a, runs=b - a)` on an
     engine each worker builds once from the Network. The merged result
@@ -166,6 +140,7 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     """
     if not isinstance(network, Network):
         raise TypeError(f"simulate takes a vorn.Network, not {type(network).__name__}")
+    seed, strategy = seed_and_strategy(seed, strategy)
     runs = checked_count(runs)
     if chunk_runs is not None and checked_count(chunk_runs, "chunk_runs") < 1:
         raise ValueError("chunk_runs must be at least 1")
@@ -188,7 +163,18 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
                         executor, progress, "ensemble")
     if not chunks:  # zero runs: the engine's own empty ensemble
         chunks.append(_run_chunk(network, request, 0, 0, base))
-    return merge(chunks, base, name)
+    return merge(chunks, base, name, call_limited(limit, _context, network, request, base))
+
+
+def _context(network: Network, request: tuple[str, str, float, float, str | None],
+             seed: int) -> vorn_core.PyMonteCarloContext | None:
+    """The context the engine stores for this network, request and seed
+    (that of a single call), from an ensemble of no runs."""
+    from_node, to, fidelity_target, max_latency_ms, strategy = request
+    stats = worker_engine(network).simulate(from_node, to, fidelity_target, max_latency_ms, 0,
+                                            strategy_type(strategy), seed)
+    context: vorn_core.PyMonteCarloContext | None = stats._context
+    return context
 
 
 def default_chunk_runs(rate: float, remaining: int, workers: int) -> int:

@@ -9,6 +9,7 @@ built from it where the work runs.
 from __future__ import annotations
 
 import os
+import secrets
 from collections.abc import Iterable, Mapping, Sequence
 from dataclasses import dataclass, field, fields, replace
 from typing import TYPE_CHECKING, Any, Union
@@ -25,6 +26,7 @@ from vorn._checks import (
     fidelity_above_one_message,
 )
 from vorn._members import LINK_TYPES, STRATEGIES, member_name
+from vorn._stats import EnsembleStats, from_engine_stats
 from vorn._timeout import Limit, call_limited, request_limit
 
 if TYPE_CHECKING:
@@ -39,6 +41,7 @@ __all__ = [
     "StrategyLike",
     "strategy_type",
     "strategy_name",
+    "seed_and_strategy",
     "LINK_TYPES",
     "real_fields",
     "field_values",
@@ -63,6 +66,21 @@ def strategy_type(strategy: StrategyLike) -> vorn_core.StrategyType | None:
         member: vorn_core.StrategyType = getattr(vorn_core.StrategyType, strategy)
         return member
     raise TypeError(f"strategy must be a StrategyType, its name or None, not {type(strategy).__name__}")
+
+
+def seed_and_strategy(seed: Any, strategy: Any) -> tuple[Any, Any]:
+    """The seed and the strategy of an ensemble call, given either way round.
+
+    vorn's ensembles take the seed before the strategy, `VornEngine.simulate`
+    the strategy first. A strategy is a `StrategyType`, its name or None and a
+    seed a whole number, so arguments passed in the engine's order are told
+    apart and swapped; anything else is left to the checks of each."""
+    def named(value: Any) -> bool:
+        return isinstance(value, (str, vorn_core.StrategyType))
+
+    if (named(seed) and not named(strategy)) or (seed is None and strategy is not None and not named(strategy)):
+        return strategy, seed
+    return seed, strategy
 
 
 def strategy_name(strategy: StrategyLike) -> str | None:
@@ -402,26 +420,35 @@ class Network:
 
     def simulate(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
                  seed: int | None = None, strategy: StrategyLike = None,
-                 store_context: bool = True, timeout: float | None = None) -> vorn_core.MonteCarloStats:
+                 store_context: bool = True, timeout: float | None = None) -> EnsembleStats:
         """A Monte Carlo ensemble (`VornEngine.simulate`); run i uses seed + i.
+
+        Returns `EnsembleStats`, as `vorn.simulate` does: the engine's
+        `MonteCarloStats` fields, context and `sensitivity_analysis`, plus the
+        success count, the seed and the strategy (`.engine_stats()` gives the
+        engine's record itself). Without `seed` one is drawn at random and
+        reported in `.seed`, so the ensemble can be repeated. The strategy
+        may also come before the seed, in `VornEngine.simulate`'s order
+        (see `seed_and_strategy`).
 
         With `store_context=False` the copy of the network kept for
         sensitivity analysis is dropped from the result. `runs` and `seed`
         must lie in [0, 2**64); unknown nodes and unending requests are
         refused as by `request`. `timeout` as in `request`.
         """
+        seed, strategy = seed_and_strategy(seed, strategy)
         runs = checked_count(runs)
-        if seed is not None:
-            seed = checked_seed(seed)
+        seed = secrets.randbits(64) if seed is None else checked_seed(seed)
         name = strategy_name(strategy)
         seconds = checked_timeout(timeout)
         self.check_request(from_node, to, max_latency_ms)
         limit = self._limit(seconds, f"the ensemble of {runs} runs", from_node, to, name)
         stats = call_limited(limit, _simulate, self, from_node, to, fidelity_target, max_latency_ms, runs, seed,
                              name)
+        result = from_engine_stats(stats, seed, name)
         if not store_context:
-            stats._context = None
-        return stats
+            result.context = None
+        return result
 
     def _limit(self, seconds: float | None, kind: str, from_node: str | None = None, to: str | None = None,
                strategy: str | None = None) -> Limit | None:
