@@ -18,6 +18,7 @@ __all__ = [
     "UnknownNodeError",
     "SEED_MODULUS",
     "CLOCK_LIMIT_MS",
+    "SHOWN_NODES",
     "checked_count",
     "checked_seed",
     "check_nodes",

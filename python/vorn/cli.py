@@ -180,7 +180,7 @@ def check_nodes(network: Network, *names: str, topology: str | None = None) -> N
     known = set(network.node_ids())
     for name in names:
         if name not in known:
-            shown = ", ".join(network.node_ids()[:20])
+            shown = ", ".join(network.node_ids()[:_checks.SHOWN_NODES])
             raise UsageError(UNKNOWN_NODE_IN.format(name=name, topology=topology, nodes=shown))
 
 

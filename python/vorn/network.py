@@ -403,8 +403,15 @@ class Network:
         `simulate(..., seed=seed)` does: vary the seed to see other outcomes,
         repeat it to get the same outcome again.
 
-        `timeout`: seconds (None: no limit) after which the call ends with
-        TimeoutError; see `_timeout` for how, on and off the main thread.
+        `timeout`: seconds (None: no limit) after which the call ends with a
+        TimeoutError saying what ran out of time (for HighestSuccess, that
+        its route search is a longest-path search). On the main thread an
+        interval timer (SIGALRM) ends the engine call within milliseconds;
+        the SIGALRM handler and timer found are restored afterwards, and a
+        timer of the caller's keeps running. Off the main thread no signal
+        handler can run during an engine call, so there the call runs in a
+        child process that ends it (starting it costs a few tenths of a
+        second).
 
         Raises `vorn.UnknownNodeError` for a node the network does not have
         and ValueError for a budget and time cutoff under which a request
