@@ -12,7 +12,7 @@ import math
 import secrets
 import time
 from collections.abc import Mapping
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from typing import Any
 
 import vorn_core
@@ -37,7 +37,9 @@ _PROBE_SECONDS = 0.05
 
 @dataclass(frozen=True)
 class ChunkOutcome:
-    """The exact counts and per-chunk means of runs [start, start + runs)."""
+    """The exact counts and per-chunk means of runs [start, start + runs).
+    The chunk that starts at run 0 also brings the context the engine stored
+    (that of a single call with the base seed)."""
 
     start: int
     runs: int
@@ -46,6 +48,7 @@ class ChunkOutcome:
     mean_fidelity: float
     drops: int
     heatmap: Mapping[str, int]
+    context: vorn_core.PyMonteCarloContext | None = field(default=None, repr=False, compare=False)
 
 
 def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
@@ -63,13 +66,14 @@ def _chunk(network: Network, request: tuple[str, str, float, float, str | None],
 
 def _outcome(stats: Any, start: int, runs: int) -> ChunkOutcome:
     return ChunkOutcome(start, runs, successes_of(stats, runs), stats.mean_latency_ms, stats.mean_fidelity,
-                        stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap))
+                        stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap),
+                        stats._context if start == 0 else None)
 
 
-def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None,
-          context: vorn_core.PyMonteCarloContext | None = None) -> EnsembleStats:
+def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) -> EnsembleStats:
     """Merge chunk outcomes: counts add exactly; the means are weighted by
-    runs (latency) and successes (fidelity) and summed with `math.fsum`."""
+    runs (latency) and successes (fidelity) and summed with `math.fsum`; the
+    context is the first chunk's."""
     chunks = sorted(chunks, key=lambda chunk: chunk.start)
     runs = sum(chunk.runs for chunk in chunks)
     successes = sum(chunk.successes for chunk in chunks)
@@ -90,7 +94,7 @@ def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None,
         seed=seed,
         chunks=len(chunks),
         strategy=strategy,
-        context=context,
+        context=chunks[0].context if chunks else None,
     )
 
 
@@ -163,18 +167,7 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
                         executor, progress, "ensemble")
     if not chunks:  # zero runs: the engine's own empty ensemble
         chunks.append(_run_chunk(network, request, 0, 0, base))
-    return merge(chunks, base, name, call_limited(limit, _context, network, request, base))
-
-
-def _context(network: Network, request: tuple[str, str, float, float, str | None],
-             seed: int) -> vorn_core.PyMonteCarloContext | None:
-    """The context the engine stores for this network, request and seed
-    (that of a single call), from an ensemble of no runs."""
-    from_node, to, fidelity_target, max_latency_ms, strategy = request
-    stats = worker_engine(network).simulate(from_node, to, fidelity_target, max_latency_ms, 0,
-                                            strategy_type(strategy), seed)
-    context: vorn_core.PyMonteCarloContext | None = stats._context
-    return context
+    return merge(chunks, base, name)
 
 
 def default_chunk_runs(rate: float, remaining: int, workers: int) -> int:
