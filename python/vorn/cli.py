@@ -9,8 +9,9 @@
     vorn compare [NAME[:FROM:TO]...]  one request on several built-in topologies
 
 A FILE may also name a built-in network as "builtin:NAME". Exit status: 0 on
-success, 1 when a file fails (invalid, unreadable) or a route does not exist,
-2 for usage errors. Expected errors print one message, never a traceback.
+success, 1 when a file fails (invalid, unreadable), a route does not exist or
+a --timeout runs out, 2 for usage errors. Expected errors print one message,
+never a traceback.
 """
 from __future__ import annotations
 
