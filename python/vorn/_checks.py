@@ -18,6 +18,7 @@ __all__ = [
     "UnknownNodeError",
     "SEED_MODULUS",
     "CLOCK_LIMIT_MS",
+    "SHOWN_NODES",
     "checked_count",
     "checked_seed",
     "check_nodes",
@@ -25,6 +26,10 @@ __all__ = [
     "check_time_limit",
     "check_scale_factor",
     "fidelity_above_one_message",
+    "TIMEOUT_NO_LIMIT_S",
+    "checked_timeout",
+    "timeout_message",
+    "running_text",
 ]
 
 SEED_MODULUS = 2**64
@@ -50,6 +55,21 @@ FIDELITY_MESSAGE = (
     "scaling base_fidelity by {factor!r} takes link {index} ({from_node}-{to}) from {old!r} to {new!r}; "
     "a fidelity must stay within [0, 1]"
 )
+TIMEOUT_MESSAGE = "{name} must be a number of seconds above 0, or None for no limit, not {value!r}"
+# A timeout that long (about 31 years) is no limit; the interval timer takes
+# nothing much longer.
+TIMEOUT_NO_LIMIT_S = 1e9
+TIMED_OUT_MESSAGE = "{what} did not finish within the timeout of {seconds:g} s"
+# HighestSuccess maximises a sum over the hops of a simple path, a longest-path
+# problem, whose search can take far longer than anything else a request does.
+LONGEST_PATH_MESSAGE = (
+    "{what} did not finish within the timeout of {seconds:g} s: with the HighestSuccess strategy the "
+    "route search is a longest-path search over the simple paths between the two nodes, whose work can "
+    "grow exponentially with the number of nodes and links; use LowestLatency or HighestFidelity, a "
+    "smaller network, or a longer timeout"
+)
+REQUEST_TEXT = "{kind} from {from_node} to {to}"
+ON_NETWORK_TEXT = "{what} on a network of {nodes} nodes and {links} links"
 
 
 class UnknownNodeError(KeyError, ValueError):
@@ -116,3 +136,31 @@ def check_scale_factor(name: str, value: object) -> float:
 def fidelity_above_one_message(factor: float, index: int, from_node: str, to: str, old: float,
                                new: float) -> str:
     return FIDELITY_MESSAGE.format(factor=factor, index=index, from_node=from_node, to=to, old=old, new=new)
+
+
+def checked_timeout(value: object, name: str = "timeout") -> float | None:
+    """`value` as seconds above 0, or None for no limit (None, infinity and
+    anything from TIMEOUT_NO_LIMIT_S up); TypeError or ValueError otherwise."""
+    if value is None:
+        return None
+    if isinstance(value, bool) or not isinstance(value, (int, float)):
+        raise TypeError(TIMEOUT_MESSAGE.format(name=name, value=value))
+    seconds = float(value)
+    if not seconds > 0.0:  # NaN too
+        raise ValueError(TIMEOUT_MESSAGE.format(name=name, value=value))
+    return None if seconds >= TIMEOUT_NO_LIMIT_S else seconds
+
+
+def running_text(kind: str, nodes: int, links: int, from_node: str | None = None, to: str | None = None) -> str:
+    """What was running, for a timeout message: "the ensemble of 100 runs
+    from A to E on a network of 6 nodes and 7 links"."""
+    what = kind if from_node is None else REQUEST_TEXT.format(kind=kind, from_node=from_node, to=to)
+    return ON_NETWORK_TEXT.format(what=what, nodes=nodes, links=links)
+
+
+def timeout_message(what: str, seconds: float, strategy: str | None) -> str:
+    """The message of a call that ran out of time (`what`, from `running_text`,
+    names the network's size); for HighestSuccess it names the longest-path search."""
+    if strategy == "HighestSuccess":
+        return LONGEST_PATH_MESSAGE.format(what=what, seconds=seconds)
+    return TIMED_OUT_MESSAGE.format(what=what, seconds=seconds)

@@ -23,9 +23,7 @@ from typing import Any
 import vorn_core
 
 from vorn.data import record_attributes
-from vorn.network import member_name
-
-_ENUMERATION_CLASSES = ("LinkType", "StrategyType", "BasisType", "VornNodeType", "VornLinkType")
+from vorn._members import ENUMERATIONS, member_name
 
 
 def _tiny_engine() -> vorn_core.VornEngine:
@@ -165,7 +163,7 @@ def register() -> None:
     for name, cls in found.items():
         if cls is vorn_core.VornEngine:
             copyreg.pickle(cls, _refuse_engine)
-        elif name in _ENUMERATION_CLASSES:
+        elif name in ENUMERATIONS:
             copyreg.pickle(cls, _reduce_enumeration)
             _classes[name] = cls
         else:

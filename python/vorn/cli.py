@@ -9,8 +9,9 @@
     vorn compare [NAME[:FROM:TO]...]  one request on several built-in topologies
 
 A FILE may also name a built-in network as "builtin:NAME". Exit status: 0 on
-success, 1 when a file fails (invalid, unreadable) or a route does not exist,
-2 for usage errors. Expected errors print one message, never a traceback.
+success, 1 when a file fails (invalid, unreadable), a route does not exist or
+a --timeout runs out, 2 for usage errors. Expected errors print one message,
+never a traceback.
 """
 from __future__ import annotations
 
@@ -31,9 +32,9 @@ from vorn import _checks, _positions
 from vorn._explain import plain_sentence
 from vorn._version import __version__
 from vorn.comparison import TOPOLOGY_ALIASES
-from vorn.network import Link, Network, member_name
+from vorn._members import STRATEGIES, member_name
+from vorn.network import Link, Network, field_values
 
-STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
 BUILTIN_PREFIX = "builtin:"
 # Endpoints used by `vorn compare NAME` when none are given.
 DEFAULT_ENDPOINTS = {
@@ -42,6 +43,7 @@ DEFAULT_ENDPOINTS = {
     "hybrid_satellite_fiber": ("Toronto", "London"), "hybrid": ("Toronto", "London"),
 }
 WORKERS_HELP = "worker processes (default: one per CPU; 1 runs everything in this process)"
+TIMEOUT_HELP = "end with an error (exit status 1) when {what} takes longer than this (default: no limit)"
 
 # Messages of the command line (the engine's own texts are printed as they are).
 VERSION_TEXT = f"vorn {__version__}"
@@ -117,6 +119,15 @@ def seed(text: str) -> int:
     return _integer(text, 2**64, "a seed in [0, 2**64)")
 
 
+def timeout(text: str) -> float | None:
+    """Seconds above 0 (the rule of `timeout=`); "inf" for no limit."""
+    value = _number(text, "a number of seconds above 0", lambda v: True)
+    try:
+        return _checks.checked_timeout(value)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"{text} is not a number of seconds above 0") from None
+
+
 def workers(text: str) -> int:
     value = _integer(text, 2**16, "a worker count of 1 or more")
     if value == 0:
@@ -170,7 +181,7 @@ def check_nodes(network: Network, *names: str, topology: str | None = None) -> N
     known = set(network.node_ids())
     for name in names:
         if name not in known:
-            shown = ", ".join(network.node_ids()[:20])
+            shown = ", ".join(network.node_ids()[:_checks.SHOWN_NODES])
             raise UsageError(UNKNOWN_NODE_IN.format(name=name, topology=topology, nodes=shown))
 
 
@@ -362,10 +373,7 @@ def cmd_info(args: argparse.Namespace) -> int:
     satellites = sum(1 for link in network.links if link.link_type == "Satellite")
     print(f"{len(network.nodes)} nodes, {len(network.links)} links ({satellites} satellite)")
     config = network.config
-    print(f"engine configuration: baseline_purify_factor {config.baseline_purify_factor:g}, "
-          f"speed_of_light_in_fiber_km_ms {config.speed_of_light_in_fiber_km_ms:g}, "
-          f"total_time_cutoff_ms {config.total_time_cutoff_ms:g}, "
-          f"step_resolution_ms {config.step_resolution_ms:g}")
+    print("engine configuration: " + ", ".join(f"{name} {value:g}" for name, value in field_values(config).items()))
     print("nodes:")
     for node in network.nodes:
         print(f"  {node.id:<12} T2 {node.memory_lifetime_t2_s:g} s")
@@ -389,7 +397,7 @@ def cmd_route(args: argparse.Namespace) -> int:
     check_nodes(network, args.source, args.target)
     # A zero budget ends the request before its first round: the engine picks
     # the route (with its fallback rule) and draws no random numbers.
-    result = network.request(args.source, args.target, args.fidelity, 0.0, args.strategy)
+    result = network.request(args.source, args.target, args.fidelity, 0.0, args.strategy, timeout=args.timeout)
     path = list(result.execution_path)
     print(f"strategy {_strategy_label(args.strategy)}, fidelity target {args.fidelity:g}")
     if not path:
@@ -397,7 +405,7 @@ def cmd_route(args: argparse.Namespace) -> int:
         return 1
     print("route " + " -> ".join(path))
     if args.strategy is None and args.fidelity > 0.0:
-        preferred = network.request(args.source, args.target, 0.0, 0.0, None).execution_path
+        preferred = network.request(args.source, args.target, 0.0, 0.0, None, timeout=args.timeout).execution_path
         if list(preferred) != path:
             print("  (the HighestFidelity route " + " -> ".join(preferred)
                   + " cannot reach the target; the request falls back to LowestLatency)")
@@ -429,11 +437,12 @@ def cmd_simulate(args: argparse.Namespace) -> int:
     check_nodes(network, args.source, args.target)
     with _executor(args.workers) as executor:
         stats = simulate(network, args.source, args.target, args.fidelity, args.budget, args.runs,
-                         seed=args.seed, strategy=args.strategy, executor=executor)
+                         seed=args.seed, strategy=args.strategy, executor=executor, timeout=args.timeout)
     if args.json:
         from vorn.data import to_dict
 
-        _write_json(to_dict(stats), sys.stdout)
+        # The statistics; the stored context is the network and request given.
+        _write_json({name: value for name, value in to_dict(stats).items() if name != "context"}, sys.stdout)
     else:
         from vorn.data import wilson_interval
 
@@ -476,7 +485,7 @@ def cmd_sweep(args: argparse.Namespace) -> int:
         "strategy": args.strategy or [None],
     }
     with _executor(args.workers) as executor:
-        frame = sweep(network, grid, args.runs, args.seed, executor=executor)
+        frame = sweep(network, grid, args.runs, args.seed, executor=executor, timeout=args.timeout)
     if not to_file:
         frame.to_csv(sys.stdout, index=False)
     else:
@@ -655,7 +664,7 @@ def cmd_compare(args: argparse.Namespace) -> int:
     try:
         with _executor(args.workers) as executor:
             report = compare(endpoints, args.fidelity, args.budget, args.runs, args.strategy, args.seed,
-                             executor=executor)
+                             executor=executor, timeout=args.timeout)
     except ValueError as error:  # a rule of the engine's comparison: its message
         raise CommandError(str(error)) from None
     if args.json:
@@ -692,6 +701,8 @@ def _request_arguments(parser: argparse.ArgumentParser, many: bool = False) -> N
     parser.add_argument("--strategy", choices=STRATEGIES, nargs=nargs, metavar="S",
                         help=f"routing strategy: {', '.join(STRATEGIES)} (default: HighestFidelity "
                              "with its fall-back to LowestLatency)")
+    parser.add_argument("--timeout", type=timeout, metavar="SECONDS",
+                        help=TIMEOUT_HELP.format(what="a point's ensemble" if many else "the ensemble"))
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -723,6 +734,7 @@ def build_parser() -> argparse.ArgumentParser:
                    help=f"{', '.join(STRATEGIES)} (default: HighestFidelity)")
     p.add_argument("--fidelity", type=fidelity, default=0.0, metavar="F",
                    help="fidelity target, which decides the fall-back (default 0)")
+    p.add_argument("--timeout", type=timeout, metavar="SECONDS", help=TIMEOUT_HELP.format(what="the route search"))
     p.set_defaults(run=cmd_route)
 
     p = commands.add_parser("simulate", help="run a Monte Carlo ensemble", description=(
@@ -765,6 +777,8 @@ def build_parser() -> argparse.ArgumentParser:
     p.add_argument("--seed", type=seed, default=0, metavar="S",
                    help="base seed; topology k uses seeds S + k*N onwards (default 0)")
     p.add_argument("--workers", type=workers, metavar="W", help=WORKERS_HELP)
+    p.add_argument("--timeout", type=timeout, metavar="SECONDS",
+                   help=TIMEOUT_HELP.format(what="a topology's ensemble"))
     p.add_argument("--json", action="store_true", help="print the report as JSON")
     p.add_argument("--plot", metavar="PNG", help="also draw the comparison")
     p.set_defaults(run=cmd_compare)

@@ -15,7 +15,8 @@ from typing import Any, Union
 import vorn_core
 
 from vorn._pickle import blank_instance
-from vorn._checks import SEED_MODULUS, check_time_limit, checked_count, checked_seed
+from vorn._checks import SEED_MODULUS, check_time_limit, checked_count, checked_seed, checked_timeout
+from vorn._timeout import Limit, call_limited, request_limit
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
 
@@ -72,7 +73,14 @@ def summary_text(results: Sequence[Any]) -> str:
 
 
 def _run_topology(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
-                  runs: int, strategy: str | None, seed: int) -> tuple[float, float, float, dict[str, int]]:
+                  runs: int, strategy: str | None, seed: int,
+                  limit: Limit | None = None) -> tuple[float, float, float, dict[str, int]]:
+    return call_limited(limit, _topology_outcome, network, from_node, to, fidelity_target, max_latency_ms, runs,
+                        strategy, seed)
+
+
+def _topology_outcome(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
+                      runs: int, strategy: str | None, seed: int) -> tuple[float, float, float, dict[str, int]]:
     stats = worker_engine(network).simulate(from_node, to, fidelity_target, max_latency_ms, runs,
                                             strategy_type(strategy), seed)
     return (stats.empirical_success_rate, stats.mean_latency_ms, stats.mean_fidelity,
@@ -81,7 +89,7 @@ def _run_topology(network: Network, from_node: str, to: str, fidelity_target: fl
 
 def compare(endpoints: Sequence[EndpointLike], fidelity_target: float, max_latency_ms: float, runs: int,
             strategy: StrategyLike = None, seed: int = 0, *, executor: Any = None,
-            progress: bool | None = None) -> vorn_core.TopologyComparisonReport:
+            progress: bool | None = None, timeout: float | None = None) -> vorn_core.TopologyComparisonReport:
     """Compare built-in topologies for one request, one seeded ensemble each.
 
     `endpoints`: `TopologyEndpoints` or (topology_name, from_node, to_node)
@@ -90,9 +98,12 @@ def compare(endpoints: Sequence[EndpointLike], fidelity_target: float, max_laten
     runs. Returns a `vorn_core.TopologyComparisonReport` whose ranking,
     recommendation and summary follow `compare_topologies`; unlike that
     function the numbers are reproducible and independent of the executor.
+    `timeout`: seconds for each topology's ensemble (None: no limit), as in
+    `sweep`.
     """
     records = [_endpoint(endpoint) for endpoint in endpoints]
     runs, seed = checked_count(runs), checked_seed(seed)
+    seconds = checked_timeout(timeout)
     checked_strategy = strategy_type(strategy)
     # Let the engine reject bad names, nodes and run counts with its own
     # messages; one run per topology costs nothing.
@@ -104,7 +115,9 @@ def compare(endpoints: Sequence[EndpointLike], fidelity_target: float, max_laten
         check_time_limit(max_latency_ms, network.config.total_time_cutoff_ms)
     tasks = [
         (network, record.from_node, record.to_node, fidelity_target, max_latency_ms, runs, name,
-         (seed + index * runs) % SEED_MODULUS)
+         (seed + index * runs) % SEED_MODULUS,
+         request_limit(seconds, f"the ensemble of {runs} runs on {record.topology_name}", len(network.nodes),
+                       len(network.links), record.from_node, record.to_node, name))
         for index, (network, record) in enumerate(zip(networks, records))
     ]
     outcomes = run_tasks(_run_topology, [], tasks, executor, progress, "topologies")

@@ -15,18 +15,15 @@ from typing import TYPE_CHECKING, Any
 import vorn_core
 
 from vorn._optional import require
-from vorn.network import member_name
+from vorn._members import ENUMERATIONS, member_name
 
 if TYPE_CHECKING:
     import pandas
 
 __all__ = ["to_dict", "to_frame", "record_attributes", "is_enumeration", "finding_kind"]
 
-_ENUMERATIONS = ("LinkType", "StrategyType", "BasisType", "VornNodeType", "VornLinkType")
-
-
 def is_enumeration(value: object) -> bool:
-    return type(value).__module__ == "builtins" and type(value).__name__ in _ENUMERATIONS
+    return type(value).__module__ == "builtins" and type(value).__name__ in ENUMERATIONS
 
 
 def record_attributes(cls: type) -> list[str]:
@@ -137,7 +134,7 @@ def to_frame(value: Any) -> pandas.DataFrame:
     """A pandas DataFrame for a result-like object or a list of them.
 
     - a list or tuple: one row per item (its `to_dict` fields as columns);
-    - ensemble statistics (MonteCarloStats or merged ones): the heat map, one
+    - ensemble statistics (EnsembleStats or MonteCarloStats): the heat map, one
       row per link with columns "link", "from_node", "to", "uses";
     - a comparison report: one row per topology, with "recommended";
     - a distributed-computation result: one row per party;

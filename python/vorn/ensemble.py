@@ -15,8 +15,12 @@ from collections.abc import Mapping
 from dataclasses import dataclass, field
 from typing import Any
 
-from vorn._checks import SEED_MODULUS, checked_count, checked_seed
-from vorn.network import Network, StrategyLike, strategy_name, strategy_type
+import vorn_core
+
+from vorn._checks import SEED_MODULUS, checked_count, checked_seed, checked_timeout
+from vorn._stats import EnsembleStats, successes_of
+from vorn._timeout import Limit, call_limited, request_limit
+from vorn.network import Network, StrategyLike, seed_and_strategy, strategy_name, strategy_type
 from vorn.parallel import executor_workers, one_engine_thread, run_tasks, worker_engine
 
 __all__ = ["EnsembleStats", "ChunkOutcome", "simulate", "chunk_bounds", "default_chunk_runs", "merge"]
@@ -33,7 +37,9 @@ _PROBE_SECONDS = 0.05
 
 @dataclass(frozen=True)
 class ChunkOutcome:
-    """The exact counts and per-chunk means of runs [start, start + runs)."""
+    """The exact counts and per-chunk means of runs [start, start + runs).
+    The chunk that starts at run 0 also brings the context the engine stored
+    (that of a single call with the base seed)."""
 
     start: int
     runs: int
@@ -42,43 +48,16 @@ class ChunkOutcome:
     mean_fidelity: float
     drops: int
     heatmap: Mapping[str, int]
-
-
-@dataclass(frozen=True)
-class EnsembleStats:
-    """The merged statistics of a sharded ensemble (the fields of
-    `vorn_core.MonteCarloStats`, plus the success count, the base seed that
-    was used and the number of chunks). `to_dict` and `to_frame` accept it."""
-
-    total_runs: int
-    successes: int
-    empirical_success_rate: float
-    mean_latency_ms: float
-    mean_fidelity: float
-    aggregate_congestion_drops: int
-    link_utilization_heatmap: dict[str, int]
-    seed: int
-    chunks: int = 1
-    strategy: str | None = field(default=None)
-
-    def __repr__(self) -> str:
-        from vorn.data import wilson_interval
-
-        low, high = wilson_interval(self.successes, self.total_runs)
-        return (f"EnsembleStats(runs={self.total_runs}, success_rate={self.empirical_success_rate:.4f} "
-                f"[95 % {low:.4f}, {high:.4f}], mean_latency_ms={self.mean_latency_ms:.3f}, "
-                f"mean_fidelity={self.mean_fidelity:.4f}, seed={self.seed}, "
-                f"links_used={len(self.link_utilization_heatmap)})")
-
-    def _repr_html_(self) -> str:
-        """The fields as a table, for notebooks."""
-        from vorn._display import html
-
-        return html(self)
+    context: vorn_core.PyMonteCarloContext | None = field(default=None, repr=False, compare=False)
 
 
 def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
-               seed: int) -> ChunkOutcome:
+               seed: int, limit: Limit | None = None) -> ChunkOutcome:
+    return call_limited(limit, _chunk, network, request, start, runs, seed)
+
+
+def _chunk(network: Network, request: tuple[str, str, float, float, str | None], start: int, runs: int,
+           seed: int) -> ChunkOutcome:
     from_node, to, fidelity_target, max_latency_ms, strategy = request
     stats = worker_engine(network).simulate(from_node, to, fidelity_target, max_latency_ms, runs,
                                             strategy_type(strategy), (seed + start) % SEED_MODULUS)
@@ -86,16 +65,15 @@ def _run_chunk(network: Network, request: tuple[str, str, float, float, str | No
 
 
 def _outcome(stats: Any, start: int, runs: int) -> ChunkOutcome:
-    # The engine's rate is successes / runs in double precision, which recovers
-    # the count exactly for any realistic runs (below 2**53).
-    successes = round(stats.empirical_success_rate * runs) if runs else 0
-    return ChunkOutcome(start, runs, successes, stats.mean_latency_ms, stats.mean_fidelity,
-                        stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap))
+    return ChunkOutcome(start, runs, successes_of(stats, runs), stats.mean_latency_ms, stats.mean_fidelity,
+                        stats.aggregate_congestion_drops, dict(stats.link_utilization_heatmap),
+                        stats._context if start == 0 else None)
 
 
 def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) -> EnsembleStats:
     """Merge chunk outcomes: counts add exactly; the means are weighted by
-    runs (latency) and successes (fidelity) and summed with `math.fsum`."""
+    runs (latency) and successes (fidelity) and summed with `math.fsum`; the
+    context is the first chunk's."""
     chunks = sorted(chunks, key=lambda chunk: chunk.start)
     runs = sum(chunk.runs for chunk in chunks)
     successes = sum(chunk.successes for chunk in chunks)
@@ -116,6 +94,7 @@ def merge(chunks: list[ChunkOutcome], seed: int, strategy: str | None = None) ->
         seed=seed,
         chunks=len(chunks),
         strategy=strategy,
+        context=chunks[0].context if chunks else None,
     )
 
 
@@ -126,8 +105,14 @@ def chunk_bounds(runs: int, chunk_runs: int, first: int = 0) -> list[tuple[int, 
 
 def simulate(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
              seed: int | None = None, strategy: StrategyLike = None, executor: Any = None,
-             chunk_runs: int | None = None, progress: bool | None = None) -> EnsembleStats:
+             chunk_runs: int | None = None, progress: bool | None = None,
+             timeout: float | None = None) -> EnsembleStats:
     """A Monte Carlo ensemble of `runs` runs, split into chunks run in parallel.
+
+    Returns the `EnsembleStats` that `Network.simulate` returns for the
+    same ensemble in one call (with the same context, so
+    `sensitivity_analysis` works on it too); `seed` and `strategy` may come
+    in either order, as there.
 
     Chunk [a, b) is `VornEngine.simulate(seed=seed + a, runs=b - a)` on an
     engine each worker builds once from the Network. The merged result
@@ -151,25 +136,34 @@ def simulate(network: Network, from_node: str, to: str, fidelity_target: float, 
     measured here (the measuring runs are the first chunk and count towards
     the result) and chunks are sized to take about a second each, smaller
     (down to 0.05 s) when that gives every worker at least four chunks.
+
+    `timeout`: seconds for the whole ensemble (None: no limit). Every chunk
+    gets the time left until then, in whichever worker runs it (a chunk that
+    starts later fails at once), and the first chunk to run out ends the call
+    with TimeoutError; the workers' clocks are their hosts' wall clocks.
     """
     if not isinstance(network, Network):
         raise TypeError(f"simulate takes a vorn.Network, not {type(network).__name__}")
+    seed, strategy = seed_and_strategy(seed, strategy)
     runs = checked_count(runs)
     if chunk_runs is not None and checked_count(chunk_runs, "chunk_runs") < 1:
         raise ValueError("chunk_runs must be at least 1")
     base = secrets.randbits(64) if seed is None else checked_seed(seed)
     name = strategy_name(strategy)
+    seconds = checked_timeout(timeout)
     network.check_request(from_node, to, max_latency_ms)
     request = (from_node, to, fidelity_target, max_latency_ms, name)
+    limit = request_limit(seconds, f"the ensemble of {runs} runs", len(network.nodes), len(network.links), from_node,
+                          to, name, shared=True)
     chunks: list[ChunkOutcome] = []
     first = 0
     if chunk_runs is None:
-        measured, rate = _measure(network, request, runs, base)
+        measured, rate = _measure(network, request, runs, base, limit)
         chunks.append(measured)
         first = measured.runs
         chunk_runs = default_chunk_runs(rate, runs - first, executor_workers(executor))
     bounds = chunk_bounds(runs, chunk_runs, first)
-    chunks += run_tasks(_run_chunk, [network, request], [(start, count, base) for start, count in bounds],
+    chunks += run_tasks(_run_chunk, [network, request], [(start, count, base, limit) for start, count in bounds],
                         executor, progress, "ensemble")
     if not chunks:  # zero runs: the engine's own empty ensemble
         chunks.append(_run_chunk(network, request, 0, 0, base))
@@ -187,7 +181,7 @@ def default_chunk_runs(rate: float, remaining: int, workers: int) -> int:
 
 
 def _measure(network: Network, request: tuple[str, str, float, float, str | None], runs: int,
-             base: int) -> tuple[ChunkOutcome, float]:
+             base: int, limit: Limit | None = None) -> tuple[ChunkOutcome, float]:
     """Run the first runs here, single-threaded as a worker runs them,
     four times as many each time until the time is measurable; return them
     and the runs/s."""
@@ -195,7 +189,7 @@ def _measure(network: Network, request: tuple[str, str, float, float, str | None
     with one_engine_thread():
         while True:
             started = time.perf_counter()
-            outcome = _run_chunk(network, request, 0, count, base)
+            outcome = _run_chunk(network, request, 0, count, base, limit)
             seconds = time.perf_counter() - started
             if seconds >= _PROBE_SECONDS or count >= runs:
                 break

@@ -8,11 +8,11 @@ built from it where the work runs.
 
 from __future__ import annotations
 
-import math
 import os
+import secrets
 from collections.abc import Iterable, Mapping, Sequence
-from dataclasses import dataclass, field
-from typing import TYPE_CHECKING, Any, Union, cast
+from dataclasses import dataclass, field, fields, replace
+from typing import TYPE_CHECKING, Any, Union
 
 import vorn_core
 
@@ -22,9 +22,12 @@ from vorn._checks import (
     check_time_limit,
     checked_count,
     checked_seed,
+    checked_timeout,
     fidelity_above_one_message,
 )
-from vorn._optional import require
+from vorn._members import LINK_TYPES, STRATEGIES, member_name
+from vorn._stats import EnsembleStats, from_engine_stats
+from vorn._timeout import Limit, call_limited, request_limit
 
 if TYPE_CHECKING:
     import networkx
@@ -38,15 +41,17 @@ __all__ = [
     "StrategyLike",
     "strategy_type",
     "strategy_name",
+    "seed_and_strategy",
     "LINK_TYPES",
+    "real_fields",
+    "field_values",
+    "LINK_ENDS",
 ]
 
-LINK_TYPES = ("Fiber", "Satellite")
 # The engine's defaults for the budget of a teleportation request and the
 # relay latency of a distributed computation (10 x which is its requests' budget).
 _TELEPORTATION_BUDGET_MS = 100.0
 _RELAY_LATENCY_MS = 5.0
-_STRATEGIES = ("LowestLatency", "HighestFidelity", "HighestSuccess")
 
 StrategyLike = Union["vorn_core.StrategyType", str, None]
 
@@ -56,26 +61,32 @@ def strategy_type(strategy: StrategyLike) -> vorn_core.StrategyType | None:
     if strategy is None or isinstance(strategy, vorn_core.StrategyType):
         return strategy
     if isinstance(strategy, str):
-        if strategy not in _STRATEGIES:
-            raise ValueError(f"unknown strategy {strategy!r}; use one of {', '.join(_STRATEGIES)}")
+        if strategy not in STRATEGIES:
+            raise ValueError(f"unknown strategy {strategy!r}; use one of {', '.join(STRATEGIES)}")
         member: vorn_core.StrategyType = getattr(vorn_core.StrategyType, strategy)
         return member
     raise TypeError(f"strategy must be a StrategyType, its name or None, not {type(strategy).__name__}")
 
 
+def seed_and_strategy(seed: Any, strategy: Any) -> tuple[Any, Any]:
+    """The seed and the strategy of an ensemble call, given either way round.
+
+    vorn's ensembles take the seed before the strategy, `VornEngine.simulate`
+    the strategy first. A strategy is a `StrategyType`, its name or None and a
+    seed a whole number, so arguments passed in the engine's order are told
+    apart and swapped; anything else is left to the checks of each."""
+    def named(value: Any) -> bool:
+        return isinstance(value, (str, vorn_core.StrategyType))
+
+    if (named(seed) and not named(strategy)) or (seed is None and strategy is not None and not named(strategy)):
+        return strategy, seed
+    return seed, strategy
+
+
 def strategy_name(strategy: StrategyLike) -> str | None:
     """The member name of a strategy argument ("HighestSuccess"), or None."""
     member = strategy_type(strategy)
-    return None if member is None else _STRATEGIES[member.to_u8()]
-
-
-def member_name(member: object) -> str:
-    """The name of a vorn_core enumeration member ("Fiber" for LinkType.Fiber).
-
-    The members have no equality or name attribute of their own; the repr
-    "LinkType.Fiber" carries the name.
-    """
-    return repr(member).rsplit(".", 1)[-1]
+    return None if member is None else STRATEGIES[member.to_u8()]
 
 
 def _link_type_name(value: object) -> str:
@@ -88,7 +99,7 @@ def _link_type_name(value: object) -> str:
         for name in LINK_TYPES:
             if value.lower() == name.lower():
                 return name
-    raise ValueError(f"link_type must be 'Fiber' or 'Satellite' (in any letter case), not {value!r}")
+    raise ValueError(f"link_type must be {' or '.join(map(repr, LINK_TYPES))} (in any letter case), not {value!r}")
 
 
 def _real(value: object, name: str) -> float:
@@ -101,20 +112,20 @@ def _optional_real(value: object, name: str) -> float | None:
     return None if value is None else _real(value, name)
 
 
-def _scaled_for(target: float, scale: float) -> float:
-    """A value v with v / scale == target, for file fields that the loader
-    divides (milliseconds to seconds, alpha loss to purify factor). Not every
-    target is a quotient of that form; then v / scale is the nearest one."""
-    guess = target * scale
-    if not math.isfinite(guess):
-        return guess
-    candidates = [guess]
-    for direction in (math.inf, -math.inf):
-        value = guess
-        for _ in range(2):
-            value = math.nextafter(value, direction)
-            candidates.append(value)
-    return min(candidates, key=lambda candidate: abs(candidate / scale - target))
+def _annotated(cls: type, annotation: str) -> tuple[str, ...]:
+    """The names of the fields of dataclass `cls` with this annotation."""
+    return tuple(f.name for f in fields(cls) if f.type == annotation)
+
+
+def real_fields(cls: type) -> tuple[str, ...]:
+    """The measured values of a `Node`, `Link` or `Config`: its fields of type
+    float (what `Network.scaled` scales and networkx attributes carry)."""
+    return _annotated(cls, "float")
+
+
+def field_values(record: Any) -> dict[str, Any]:
+    """The fields of a dataclass value by name, in order (private ones left out)."""
+    return {f.name: getattr(record, f.name) for f in fields(record) if not f.name.startswith("_")}
 
 
 @dataclass(frozen=True)
@@ -149,24 +160,30 @@ class Link:
     satellite_weather_factor: float | None = None
 
     def __post_init__(self) -> None:
-        for name in ("from_node", "to"):
+        for name in LINK_ENDS:
             if not isinstance(getattr(self, name), str):
                 raise TypeError(f"{name} must be a str, not {type(getattr(self, name)).__name__}")
-        for name in ("distance_km", "base_fidelity", "generation_rate_hz"):
+        for name in real_fields(Link):
             object.__setattr__(self, name, _real(getattr(self, name), name))
-        for name in ("satellite_visibility", "satellite_weather_factor"):
+        for name in _SATELLITE_FIELDS:
             object.__setattr__(self, name, _optional_real(getattr(self, name), name))
         object.__setattr__(self, "link_type", _link_type_name(self.link_type))
         # Satellite conditions exist as a pair; a missing half means 1.0, as in
         # vorn_core.SatelliteConditions, so equal links compare equal.
         if self.has_satellite_conditions:
-            for name in ("satellite_visibility", "satellite_weather_factor"):
+            for name in _SATELLITE_FIELDS:
                 if getattr(self, name) is None:
                     object.__setattr__(self, name, 1.0)
 
     @property
     def has_satellite_conditions(self) -> bool:
         return self.satellite_visibility is not None or self.satellite_weather_factor is not None
+
+
+# The fields that name a link's ends, first in its fields, and its optional
+# pair of satellite conditions.
+LINK_ENDS = ("from_node", "to")
+_SATELLITE_FIELDS = _annotated(Link, "float | None")
 
 
 @dataclass(frozen=True)
@@ -180,36 +197,21 @@ class Config:
     step_resolution_ms: float = 0.1
 
     def __post_init__(self) -> None:
-        for name in ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms",
-                     "step_resolution_ms"):
+        for name in real_fields(Config):
             object.__setattr__(self, name, _real(getattr(self, name), name))
 
     @classmethod
     def from_simulation_config(cls, config: vorn_core.SimulationConfig) -> Config:
-        physical = config.physical
-        return cls(physical.baseline_purify_factor, physical.speed_of_light_in_fiber_km_ms,
-                   config.total_time_cutoff_ms, config.step_resolution_ms)
+        return _convert.config_from_simulation_config(config)
 
     @classmethod
     def from_vorn_config(cls, config: vorn_core.VornConfig | None) -> Config:
         """The configuration an engine loaded from a file with this config section gets."""
-        if config is None:
-            return cls()
-        alpha = config.alpha_loss
-        attempts = config.max_attempts
-        return cls(
-            baseline_purify_factor=0.22 if alpha is None else alpha / 10.0,
-            total_time_cutoff_ms=5000.0 if attempts is None else attempts * 50.0,
-        )
+        return _convert.config_from_vorn_config(config)
 
     def simulation_config(self) -> vorn_core.SimulationConfig:
         """A `SimulationConfig` holding exactly these four values."""
-        config = vorn_core.SimulationConfig(self.total_time_cutoff_ms, self.step_resolution_ms)
-        physical = config.physical
-        physical.baseline_purify_factor = self.baseline_purify_factor
-        physical.speed_of_light_in_fiber_km_ms = self.speed_of_light_in_fiber_km_ms
-        config.physical = physical
-        return config
+        return _convert.simulation_config(self)
 
     def vorn_config(self) -> vorn_core.VornConfig | None:
         """The file config section that loads back as this configuration.
@@ -220,24 +222,7 @@ class Config:
         The purify factor is stored as alpha_loss / 10 and may come back one
         unit in the last place off.
         """
-        if self == Config():
-            return None
-        default = Config()
-        lost = [name for name in ("speed_of_light_in_fiber_km_ms", "step_resolution_ms")
-                if getattr(self, name) != getattr(default, name)]
-        attempts = self.total_time_cutoff_ms / 50.0
-        if not (attempts.is_integer() and 0 <= attempts < 2**32):
-            lost.append("total_time_cutoff_ms")
-        # The file holds alpha_loss = 10 x the factor; about one factor in
-        # eight has no exact alpha and comes back one unit in the last place off.
-        alpha = _scaled_for(self.baseline_purify_factor, 10.0)
-        if lost:
-            raise ValueError("a .vorn file cannot hold this configuration: " + ", ".join(lost)
-                             + " would change on loading")
-        return vorn_core.VornConfig(
-            alpha_loss=alpha,
-            max_attempts=None if self.total_time_cutoff_ms == 5000.0 else int(attempts),
-        )
+        return _convert.vorn_config(self)
 
 
 def _tuple_of(items: Iterable[Any], kind: type, name: str) -> tuple[Any, ...]:
@@ -299,27 +284,13 @@ class Network:
     def from_definitions(cls, nodes: Iterable[vorn_core.NodeDefinition], links: Iterable[vorn_core.LinkDefinition],
                          config: vorn_core.SimulationConfig | None = None) -> Network:
         """From vorn_core records; without `config`, the `VornEngine()` defaults."""
-        link_values = []
-        for link in links:
-            conditions = link.satellite_conditions
-            link_values.append(Link(
-                link.from_node, link.to, link.distance_km, link.base_fidelity, link.generation_rate_hz,
-                member_name(link.link_type),
-                None if conditions is None else conditions.visibility,
-                None if conditions is None else conditions.weather_factor,
-            ))
-        return cls(
-            tuple(Node(node.id, node.memory_lifetime_t2) for node in nodes),
-            tuple(link_values),
-            Config() if config is None else Config.from_simulation_config(config),
-        )
+        return _convert.from_definitions(nodes, links, config)
 
     @classmethod
     def builtin(cls, name: str) -> Network:
         """A built-in reference network ("telecom_backbone", "repeater_chain",
         "hybrid_satellite_fiber") with the `VornEngine()` configuration."""
-        payload = vorn_core.generate_topology(name)
-        return cls.from_definitions(payload.nodes, payload.links)
+        return _convert.from_builtin(name)
 
     @classmethod
     def from_file(cls, source: str | os.PathLike[str] | vorn_core.VornFile) -> Network:
@@ -328,21 +299,7 @@ class Network:
         Nodes without a memory lifetime get T2 = 1 s; the configuration is the
         one `vorn_core.from_vorn_file` gives an engine for this file.
         """
-        vorn_file = source if isinstance(source, vorn_core.VornFile) else vorn_core.load_vorn_file(os.fspath(source))
-        nodes = tuple(
-            Node(node.id, 1.0 if node.memory_lifetime_ms is None else node.memory_lifetime_ms / 1000.0)
-            for node in vorn_file.nodes
-        )
-        links = []
-        for link in vorn_file.links:
-            satellite = link.satellite
-            links.append(Link(
-                link.src, link.to, link.distance_km, link.base_fidelity, link.generation_rate_hz,
-                "Fiber" if link.link_type is None else member_name(link.link_type),
-                None if satellite is None else satellite.visibility,
-                None if satellite is None else satellite.weather_factor,
-            ))
-        return cls(nodes, tuple(links), Config.from_vorn_config(vorn_file.config))
+        return _convert.from_file(source)
 
     @classmethod
     def from_networkx(cls, graph: networkx.Graph[Any]) -> Network:
@@ -361,49 +318,13 @@ class Network:
         keys are exactly 0..n-1 (as `to_networkx` writes them) the keys give
         the link order, otherwise the graph's edge order is used.
         """
-        nodes = tuple(Node(str(name), data.get("memory_lifetime_t2_s", 1.0)) for name, data in graph.nodes(data=True)
-                      if not data.get("undefined", False))
-        if graph.is_multigraph():
-            multigraph = cast("networkx.MultiGraph[Any]", graph)
-            edges = list(multigraph.edges(keys=True, data=True))
-            keys = [key for _, _, key, _ in edges]
-            if sorted(k for k in keys if isinstance(k, int) and not isinstance(k, bool)) == list(range(len(edges))):
-                edges.sort(key=lambda edge: edge[2])
-            triples = [(u, v, data) for u, v, _, data in edges]
-        else:
-            triples = list(graph.edges(data=True))
-        links = []
-        for u, v, data in triples:
-            missing = [name for name in ("distance_km", "base_fidelity", "generation_rate_hz") if name not in data]
-            if missing:
-                raise ValueError(f"edge {u!r}-{v!r} lacks the attribute(s) {', '.join(missing)}")
-            links.append(Link(
-                str(u), str(v), data["distance_km"], data["base_fidelity"], data["generation_rate_hz"],
-                data.get("link_type", "Fiber"), data.get("satellite_visibility"),
-                data.get("satellite_weather_factor"),
-            ))
-        defaults = Config()
-        config = Config(**{name: graph.graph.get(name, getattr(defaults, name))
-                           for name in ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms",
-                                        "total_time_cutoff_ms", "step_resolution_ms")})
-        positions = {str(name): tuple(data["pos"])[:2] for name, data in graph.nodes(data=True) if "pos" in data}
-        return cls(nodes, tuple(links), config, positions or None)
+        return _convert.from_networkx(graph)
 
     # -- conversion ---------------------------------------------------------
 
     def definitions(self) -> tuple[list[vorn_core.NodeDefinition], list[vorn_core.LinkDefinition]]:
         """The vorn_core node and link records, in order."""
-        nodes = [vorn_core.NodeDefinition(node.id, node.memory_lifetime_t2_s) for node in self.nodes]
-        links = []
-        for link in self.links:
-            conditions = None
-            if link.has_satellite_conditions:
-                conditions = vorn_core.SatelliteConditions(link.satellite_visibility, link.satellite_weather_factor)
-            links.append(vorn_core.LinkDefinition(
-                link.from_node, link.to, link.distance_km, link.base_fidelity, link.generation_rate_hz,
-                getattr(vorn_core.LinkType, link.link_type), conditions,
-            ))
-        return nodes, links
+        return _convert.definitions(self)
 
     def simulation_config(self) -> vorn_core.SimulationConfig:
         return self.config.simulation_config()
@@ -417,32 +338,7 @@ class Network:
     def to_networkx(self) -> networkx.MultiDiGraph[Any]:
         """A MultiDiGraph that `from_networkx` turns back into this network
         (edge key = link index, configuration in the graph attributes)."""
-        nx = require("networkx", "networkx")
-        graph = nx.MultiDiGraph(**_config_dict(self.config))
-        for node in self.nodes:
-            graph.add_node(node.id, memory_lifetime_t2_s=node.memory_lifetime_t2_s)
-            if self.positions is not None and node.id in self.positions:
-                graph.nodes[node.id]["pos"] = self.positions[node.id]
-        for index, link in enumerate(self.links):
-            attributes: dict[str, Any] = {
-                "distance_km": link.distance_km,
-                "base_fidelity": link.base_fidelity,
-                "generation_rate_hz": link.generation_rate_hz,
-                "link_type": link.link_type,
-            }
-            if link.satellite_visibility is not None:
-                attributes["satellite_visibility"] = link.satellite_visibility
-            if link.satellite_weather_factor is not None:
-                attributes["satellite_weather_factor"] = link.satellite_weather_factor
-            graph.add_edge(link.from_node, link.to, key=index, **attributes)
-        # Links may name nodes the network does not define; networkx adds them
-        # as nodes, marked so that from_networkx leaves them out again.
-        defined = {node.id for node in self.nodes}
-        for name in graph.nodes:
-            if name not in defined:
-                graph.nodes[name]["undefined"] = True
-        result: networkx.MultiDiGraph[Any] = graph
-        return result
+        return _convert.to_networkx(self)
 
     def to_vorn_file(self, name: str = "network") -> vorn_core.VornFile:
         """A `VornFile` that loads back as this network (links get ids L0, L1, ...).
@@ -453,21 +349,7 @@ class Network:
         Raises ValueError when the configuration cannot be expressed in a file
         (see `Config.vorn_config`).
         """
-        vorn_file = vorn_core.VornFile(name)
-        vorn_file.config = self.config.vorn_config()
-        vorn_file.nodes = [vorn_core.VornNode(node.id, _scaled_for(node.memory_lifetime_t2_s, 1000.0))
-                           for node in self.nodes]
-        links = []
-        for index, link in enumerate(self.links):
-            satellite = None
-            if link.has_satellite_conditions:
-                satellite = vorn_core.VornSatelliteExtension(link.satellite_visibility, link.satellite_weather_factor)
-            links.append(vorn_core.VornLink(
-                f"L{index}", link.from_node, link.to, link.distance_km, link.base_fidelity,
-                link.generation_rate_hz, getattr(vorn_core.VornLinkType, link.link_type), satellite,
-            ))
-        vorn_file.links = links
-        return vorn_file
+        return _convert.to_vorn_file(self, name)
 
     def save(self, path: str | os.PathLike[str], name: str | None = None) -> None:
         """Write a .vorn file (metadata name: `name`, or the file's stem)."""
@@ -476,19 +358,12 @@ class Network:
         self.to_vorn_file(name or stem or "network").save(path)
 
     def nodes_frame(self) -> pandas.DataFrame:
-        """One row per node: id, memory_lifetime_t2_s."""
-        pd = require("pandas", "frames")
-        frame: pandas.DataFrame = pd.DataFrame([_fields(node) for node in self.nodes],
-                                               columns=["id", "memory_lifetime_t2_s"])
-        return frame
+        """One row per node, with the `Node` fields (id, memory_lifetime_t2_s) as columns."""
+        return _convert.nodes_frame(self)
 
     def links_frame(self) -> pandas.DataFrame:
         """One row per link, in link order, with the `Link` fields as columns."""
-        pd = require("pandas", "frames")
-        columns = ["from_node", "to", "distance_km", "base_fidelity", "generation_rate_hz", "link_type",
-                   "satellite_visibility", "satellite_weather_factor"]
-        frame: pandas.DataFrame = pd.DataFrame([_fields(link) for link in self.links], columns=columns)
-        return frame
+        return _convert.links_frame(self)
 
     def node_ids(self) -> list[str]:
         return [node.id for node in self.nodes]
@@ -517,7 +392,8 @@ class Network:
         check_nodes(self._known_ids, self.node_ids, *names)
 
     def request(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
-                strategy: StrategyLike = None, seed: int | None = None) -> vorn_core.SimulationResult:
+                strategy: StrategyLike = None, seed: int | None = None,
+                timeout: float | None = None) -> vorn_core.SimulationResult:
         """One entanglement request.
 
         Without `seed` this is `VornEngine.request_entanglement`, whose
@@ -527,83 +403,113 @@ class Network:
         `simulate(..., seed=seed)` does: vary the seed to see other outcomes,
         repeat it to get the same outcome again.
 
+        `timeout`: seconds (None: no limit) after which the call ends with a
+        TimeoutError saying what ran out of time (for HighestSuccess, that
+        its route search is a longest-path search). On the main thread an
+        interval timer (SIGALRM) ends the engine call within milliseconds;
+        the SIGALRM handler and timer found are restored afterwards, and a
+        timer of the caller's keeps running. Off the main thread no signal
+        handler can run during an engine call, so there the call runs in a
+        child process that ends it (starting it costs a few tenths of a
+        second).
+
         Raises `vorn.UnknownNodeError` for a node the network does not have
         and ValueError for a budget and time cutoff under which a request
         could never end (see `check_request`).
         """
-        member = strategy_type(strategy)
+        name = strategy_name(strategy)
         if seed is not None:
             seed = checked_seed(seed)
+        seconds = checked_timeout(timeout)
         self.check_request(from_node, to, max_latency_ms)
-        engine = self._cached_engine()
-        if seed is None:
-            return engine.request_entanglement(from_node, to, fidelity_target, max_latency_ms, member)
-        # A one-run ensemble is the engine's seeded request; its means are
-        # that run's latency and fidelity. The route does not depend on the
-        # draws, and a zero budget returns it without drawing.
-        stats = engine.simulate(from_node, to, fidelity_target, max_latency_ms, 1, member, seed)
-        route = engine.request_entanglement(from_node, to, fidelity_target, 0.0, member)
-        return type(route)(stats.empirical_success_rate == 1.0, stats.mean_latency_ms, stats.mean_fidelity,
-                           route.execution_path)
+        limit = self._limit(seconds, "the request", from_node, to, name)
+        return call_limited(limit, _request, self, from_node, to, fidelity_target, max_latency_ms, name, seed)
 
     def simulate(self, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
                  seed: int | None = None, strategy: StrategyLike = None,
-                 store_context: bool = True) -> vorn_core.MonteCarloStats:
+                 store_context: bool = True, timeout: float | None = None) -> EnsembleStats:
         """A Monte Carlo ensemble (`VornEngine.simulate`); run i uses seed + i.
+
+        Returns `EnsembleStats`, as `vorn.simulate` does: the engine's
+        `MonteCarloStats` fields, context and `sensitivity_analysis`, plus the
+        success count, the seed and the strategy (`.engine_stats()` gives the
+        engine's record itself). Without `seed` one is drawn at random and
+        reported in `.seed`, so the ensemble can be repeated. The strategy
+        may also come before the seed, in `VornEngine.simulate`'s order
+        (see `seed_and_strategy`).
 
         With `store_context=False` the copy of the network kept for
         sensitivity analysis is dropped from the result. `runs` and `seed`
         must lie in [0, 2**64); unknown nodes and unending requests are
-        refused as by `request`.
+        refused as by `request`. `timeout` as in `request`.
         """
+        seed, strategy = seed_and_strategy(seed, strategy)
         runs = checked_count(runs)
-        if seed is not None:
-            seed = checked_seed(seed)
-        member = strategy_type(strategy)
+        seed = secrets.randbits(64) if seed is None else checked_seed(seed)
+        name = strategy_name(strategy)
+        seconds = checked_timeout(timeout)
         self.check_request(from_node, to, max_latency_ms)
-        stats = self._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs, member, seed)
+        limit = self._limit(seconds, f"the ensemble of {runs} runs", from_node, to, name)
+        stats = call_limited(limit, _simulate, self, from_node, to, fidelity_target, max_latency_ms, runs, seed,
+                             name)
+        result = from_engine_stats(stats, seed, name)
         if not store_context:
-            stats._context = None
-        return stats
+            result.context = None
+        return result
+
+    def _limit(self, seconds: float | None, kind: str, from_node: str | None = None, to: str | None = None,
+               strategy: str | None = None) -> Limit | None:
+        return request_limit(seconds, kind, len(self.nodes), len(self.links), from_node, to, strategy)
 
     def qkd(self, from_node: str, to_node: str, fidelity_target: float, max_latency_ms: float,
-            rounds: int | None = None, error_rate_tolerance: float | None = None) -> vorn_core.QKDResult:
+            rounds: int | None = None, error_rate_tolerance: float | None = None,
+            timeout: float | None = None) -> vorn_core.QKDResult:
         """BB84-style key distribution (`vorn_core.qkd`). Unknown nodes and
-        unending requests are refused as by `request`."""
+        unending requests are refused as by `request`; `timeout` as there."""
         if rounds is not None:
             rounds = checked_count(rounds, "rounds")
+        seconds = checked_timeout(timeout)
         self.check_request(from_node, to_node, max_latency_ms)
-        return vorn_core.qkd(self._cached_engine(), from_node, to_node, fidelity_target, max_latency_ms, rounds,
-                             error_rate_tolerance)
+        limit = self._limit(seconds, "the QKD estimate" if rounds is None else f"the QKD estimate of {rounds} rounds",
+                            from_node, to_node)
+        return call_limited(limit, _qkd, self, from_node, to_node, fidelity_target, max_latency_ms, rounds,
+                            error_rate_tolerance)
 
     def teleportation(self, source_node: str, target_node: str, state_fidelity: float | None = None,
-                      classical_bandwidth_ms: float | None = None) -> vorn_core.TeleportationOutcome:
+                      classical_bandwidth_ms: float | None = None,
+                      timeout: float | None = None) -> vorn_core.TeleportationOutcome:
         """Entanglement-based teleportation (`vorn_core.teleportation`); its
         request has the budget `classical_bandwidth_ms` (default 100 ms).
-        Unknown nodes and unending requests are refused as by `request`."""
+        Unknown nodes and unending requests are refused as by `request`;
+        `timeout` as there."""
+        seconds = checked_timeout(timeout)
         self.check_request(source_node, target_node,
                            _TELEPORTATION_BUDGET_MS if classical_bandwidth_ms is None else classical_bandwidth_ms)
-        return vorn_core.teleportation(self._cached_engine(), source_node, target_node, state_fidelity,
-                                       classical_bandwidth_ms)
+        limit = self._limit(seconds, "the teleportation", source_node, target_node)
+        return call_limited(limit, _teleportation, self, source_node, target_node, state_fidelity,
+                            classical_bandwidth_ms)
 
     def distributed_computation(self, participants: Sequence[str],
                                 coordination_topology: vorn_core.CoordinationTopology,
                                 measurement_basis: vorn_core.MeasurementBasis,
                                 classical_relay_latency_ms: float | None = None,
-                                ) -> vorn_core.DistributedComputingResult:
+                                timeout: float | None = None) -> vorn_core.DistributedComputingResult:
         """A distributed computation among `participants` (`vorn_core.distributed_computation`).
 
         Every node a request would run between (the participants, a star's
         center, an explicit edge list's nodes) must be in the network;
         each request's budget is 10 x `classical_relay_latency_ms` (default
-        5 ms). Unknown nodes and unending requests are refused as by `request`.
+        5 ms). Unknown nodes and unending requests are refused as by
+        `request`; `timeout` as there.
         """
         participants = list(participants)
+        seconds = checked_timeout(timeout)
         relay = _RELAY_LATENCY_MS if classical_relay_latency_ms is None else classical_relay_latency_ms
         self._check_nodes(*_coordination_nodes(participants, coordination_topology))
         check_time_limit(relay * 10.0, self.config.total_time_cutoff_ms)
-        return vorn_core.distributed_computation(self._cached_engine(), participants, coordination_topology,
-                                                 measurement_basis, classical_relay_latency_ms)
+        limit = self._limit(seconds, f"the distributed computation among {len(participants)} participants")
+        return call_limited(limit, _distributed_computation, self, participants, coordination_topology,
+                            measurement_basis, classical_relay_latency_ms)
 
     # -- variations -------------------------------------------------------------
 
@@ -618,10 +524,7 @@ class Network:
         `.vorn` validation rejects it). To raise fidelities towards 1, pass a
         function to `sweep(variations=...)` that caps them as you intend.
         """
-        link_fields = {"distance_km", "base_fidelity", "generation_rate_hz"}
-        node_fields = {"memory_lifetime_t2_s"}
-        config_fields = {"baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms",
-                         "step_resolution_ms"}
+        link_fields, node_fields, config_fields = (set(real_fields(cls)) for cls in (Link, Node, Config))
         unknown = set(factors) - link_fields - node_fields - config_fields
         if unknown:
             raise ValueError(f"cannot scale {', '.join(sorted(unknown))}; scalable fields: "
@@ -630,7 +533,7 @@ class Network:
 
         def scale(record: Any, names: set[str]) -> Any:
             changes = {name: getattr(record, name) * checked[name] for name in names if name in checked}
-            return _replace(record, changes) if changes else record
+            return replace(record, **changes) if changes else record
 
         links = tuple(scale(link, link_fields) for link in self.links)
         if "base_fidelity" in checked:
@@ -643,6 +546,47 @@ class Network:
             links,
             scale(self.config, config_fields),
         )
+
+
+def _request(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
+             strategy: str | None, seed: int | None) -> vorn_core.SimulationResult:
+    engine = network._cached_engine()
+    member = strategy_type(strategy)
+    if seed is None:
+        return engine.request_entanglement(from_node, to, fidelity_target, max_latency_ms, member)
+    # A one-run ensemble is the engine's seeded request; its means are
+    # that run's latency and fidelity. The route does not depend on the
+    # draws, and a zero budget returns it without drawing.
+    stats = engine.simulate(from_node, to, fidelity_target, max_latency_ms, 1, member, seed)
+    route = engine.request_entanglement(from_node, to, fidelity_target, 0.0, member)
+    return type(route)(stats.empirical_success_rate == 1.0, stats.mean_latency_ms, stats.mean_fidelity,
+                       route.execution_path)
+
+
+def _simulate(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float, runs: int,
+              seed: int | None, strategy: str | None) -> vorn_core.MonteCarloStats:
+    return network._cached_engine().simulate(from_node, to, fidelity_target, max_latency_ms, runs,
+                                             strategy_type(strategy), seed)
+
+
+def _qkd(network: Network, from_node: str, to_node: str, fidelity_target: float, max_latency_ms: float,
+         rounds: int | None, error_rate_tolerance: float | None) -> vorn_core.QKDResult:
+    return vorn_core.qkd(network._cached_engine(), from_node, to_node, fidelity_target, max_latency_ms, rounds,
+                         error_rate_tolerance)
+
+
+def _teleportation(network: Network, source_node: str, target_node: str, state_fidelity: float | None,
+                   classical_bandwidth_ms: float | None) -> vorn_core.TeleportationOutcome:
+    return vorn_core.teleportation(network._cached_engine(), source_node, target_node, state_fidelity,
+                                   classical_bandwidth_ms)
+
+
+def _distributed_computation(network: Network, participants: list[str],
+                             coordination_topology: vorn_core.CoordinationTopology,
+                             measurement_basis: vorn_core.MeasurementBasis,
+                             classical_relay_latency_ms: float | None) -> vorn_core.DistributedComputingResult:
+    return vorn_core.distributed_computation(network._cached_engine(), participants, coordination_topology,
+                                             measurement_basis, classical_relay_latency_ms)
 
 
 def _coordination_nodes(participants: list[str], topology: vorn_core.CoordinationTopology) -> list[str]:
@@ -662,17 +606,4 @@ def _coordination_nodes(participants: list[str], topology: vorn_core.Coordinatio
     return [node for edge in topology.edges or [] for node in edge]
 
 
-def _replace(record: Any, changes: Mapping[str, Any]) -> Any:
-    import dataclasses
-
-    return dataclasses.replace(record, **changes)
-
-
-def _fields(record: Any) -> dict[str, Any]:
-    import dataclasses
-
-    return {f.name: getattr(record, f.name) for f in dataclasses.fields(record) if not f.name.startswith("_")}
-
-
-def _config_dict(config: Config) -> dict[str, float]:
-    return _fields(config)
+from vorn import _convert  # noqa: E402  (the conversions build Network values)

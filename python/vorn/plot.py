@@ -153,7 +153,7 @@ def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | N
     """Draw the network: nodes with their ids, links as lines (satellite links
     dashed, parallel links bent apart).
 
-    With `stats` (a MonteCarloStats, a comparison result's `link_utilization`
+    With `stats` (an EnsembleStats or MonteCarloStats, a comparison result's `link_utilization`
     or any heat-map dict "a->b" -> attempts) each link's colour and width show
     how many generation attempts it carried, both directions together; links
     that carried none are drawn thin and grey. `route` (node ids, such as a

@@ -28,9 +28,10 @@ from collections.abc import Iterator
 from dataclasses import dataclass, fields, replace
 from typing import Any
 
-from vorn._checks import check_time_limit, checked_count, checked_seed
+from vorn._checks import check_time_limit, checked_count, checked_seed, checked_timeout
+from vorn._timeout import Limit, call_limited, request_limit
 from vorn.data import wilson_interval
-from vorn.network import Link, Network, StrategyLike, strategy_name, strategy_type
+from vorn.network import Config, Link, Network, StrategyLike, real_fields, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
 
 __all__ = ["sensitivity", "SensitivityResult", "ParameterEffect", "t_quantile", "BATCHES", "STEP"]
@@ -50,9 +51,9 @@ _RANGES: dict[str, tuple[float, float]] = {
     "speed_of_light_in_fiber_km_ms": (0.0, math.inf),
     "total_time_cutoff_ms": (0.0, math.inf),
 }
-_LINK_FIELDS = ("distance_km", "base_fidelity", "generation_rate_hz")
+_LINK_FIELDS = real_fields(Link)
 # step_resolution_ms is never read by the round model, so it is not perturbed.
-_CONFIG_FIELDS = ("baseline_purify_factor", "speed_of_light_in_fiber_km_ms", "total_time_cutoff_ms")
+_CONFIG_FIELDS = tuple(name for name in real_fields(Config) if name != "step_resolution_ms")
 _NODE_PREFIX = "memory_lifetime_t2"
 
 
@@ -166,7 +167,12 @@ def paired_change(variant: list[int], baseline: list[int], bounds: list[tuple[in
 
 
 def _batch_successes(request: tuple[str, str, float, float, str | None], bounds: list[tuple[int, int]], seed: int,
-                     network: Network) -> list[int]:
+                     network: Network, limit: Limit | None = None) -> list[int]:
+    return call_limited(limit, _batch_counts, request, bounds, seed, network)
+
+
+def _batch_counts(request: tuple[str, str, float, float, str | None], bounds: list[tuple[int, int]], seed: int,
+                  network: Network) -> list[int]:
     from_node, to, fidelity_target, max_latency_ms, strategy = request
     engine = worker_engine(network)
     counts = []
@@ -236,7 +242,8 @@ def _parameters(network: Network) -> Iterator[tuple[str, str, float, Any]]:
 
 def sensitivity(network: Network, from_node: str, to: str, fidelity_target: float, max_latency_ms: float,
                 runs: int, seed: int = 0, strategy: StrategyLike = None, *, step: float = STEP,
-                fixed_route: bool = True, executor: Any = None, progress: bool | None = None) -> SensitivityResult:
+                fixed_route: bool = True, executor: Any = None, progress: bool | None = None,
+                timeout: float | None = None) -> SensitivityResult:
     """How the success rate of one request responds to each parameter.
 
     Every node's T2, every link's distance_km, base_fidelity and
@@ -252,6 +259,8 @@ def sensitivity(network: Network, from_node: str, to: str, fidelity_target: floa
     Returns a `SensitivityResult`; each `ParameterEffect` gives both changes of
     the success rate with 95 % intervals (batch means over BATCHES batches).
     `executor` and `progress` as in `sweep` (one task per perturbed network).
+    `timeout`: seconds for each of those tasks' ensembles and for each route
+    request (None: no limit), as in `sweep`.
     Raises ValueError when the baseline has no route to hold fixed, and
     refuses unknown nodes, run counts and seeds as `Network.simulate` does.
     """
@@ -264,8 +273,9 @@ def sensitivity(network: Network, from_node: str, to: str, fidelity_target: floa
     if not 0.0 < step < 1.0:
         raise ValueError(f"step must lie strictly between 0 and 1, not {step!r}")
     name = strategy_name(strategy)
+    seconds = checked_timeout(timeout)
     network.check_request(from_node, to, max_latency_ms)
-    route = list(network.request(from_node, to, fidelity_target, 0.0, name).execution_path)
+    route = list(network.request(from_node, to, fidelity_target, 0.0, name, timeout=seconds).execution_path)
     if fixed_route:
         if not route:
             raise ValueError(f"no route from {from_node} to {to}: there is no route to hold fixed")
@@ -290,12 +300,14 @@ def sensitivity(network: Network, from_node: str, to: str, fidelity_target: floa
 
     bounds = batch_bounds(runs)
     request = (from_node, to, fidelity_target, max_latency_ms, name)
-    counts = run_tasks(_batch_successes, [request, bounds, seed], [(variant,) for variant in variants], executor,
-                       progress, "sensitivity")
+    kind = f"the ensemble of {runs} runs of a sensitivity analysis"
+    tasks = [(variant, request_limit(seconds, kind, len(variant.nodes), len(variant.links), from_node, to, name))
+             for variant in variants]
+    counts = run_tasks(_batch_successes, [request, bounds, seed], tasks, executor, progress, "sensitivity")
     routes: dict[int, bool] = {}
     if not fixed_route:
         for index, variant in enumerate(variants):
-            moved = variant.request(from_node, to, fidelity_target, 0.0, name).execution_path
+            moved = variant.request(from_node, to, fidelity_target, 0.0, name, timeout=seconds).execution_path
             routes[index] = list(moved) != route
     baseline = counts[0]
     rate = sum(baseline) / runs

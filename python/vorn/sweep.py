@@ -11,11 +11,13 @@ of workers.
 from __future__ import annotations
 
 import itertools
+from dataclasses import asdict, dataclass, fields
 from collections.abc import Callable, Iterable, Mapping, Sequence
 from typing import TYPE_CHECKING, Any, Union
 
 from vorn._optional import require
-from vorn._checks import SEED_MODULUS, checked_count, checked_seed
+from vorn._checks import SEED_MODULUS, checked_count, checked_seed, checked_timeout
+from vorn._timeout import Limit, call_limited, request_limit
 from vorn.data import wilson_interval
 from vorn.network import Network, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
@@ -23,13 +25,29 @@ from vorn.parallel import run_tasks, worker_engine
 if TYPE_CHECKING:
     import pandas
 
-__all__ = ["sweep", "grid_points", "REQUEST_PARAMETERS", "Variation"]
+__all__ = ["sweep", "grid_points", "REQUEST_PARAMETERS", "RESULT_COLUMNS", "PointResult", "Variation"]
 
 REQUEST_PARAMETERS = ("from_node", "to", "fidelity_target", "max_latency_ms", "strategy")
 
 Variation = Union[Callable[[Network], Network], Mapping[str, float]]
 
-RESULT_COLUMNS = ["success_rate", "ci_low", "ci_high", "mean_latency_ms", "mean_fidelity", "drops", "runs", "seed"]
+
+
+@dataclass(frozen=True)
+class PointResult:
+    """The result columns of one sweep point, in column order."""
+
+    success_rate: float
+    ci_low: float  # Wilson 95 %
+    ci_high: float
+    mean_latency_ms: float  # over all runs
+    mean_fidelity: float  # over successful runs
+    drops: int
+    runs: int
+    seed: int
+
+
+RESULT_COLUMNS = [f.name for f in fields(PointResult)]
 
 
 def grid_points(grid: Mapping[str, Any] | Iterable[Mapping[str, Any]]) -> list[dict[str, Any]]:
@@ -68,26 +86,23 @@ def _vary(network: Network, variation: Variation) -> Network:
     return varied
 
 
-def _run_point(network: Network, point: Mapping[str, Any], runs: int, seed: int) -> dict[str, Any]:
+def _run_point(network: Network, point: Mapping[str, Any], runs: int, seed: int,
+               limit: Limit | None = None) -> dict[str, Any]:
+    return call_limited(limit, _point_row, network, point, runs, seed)
+
+
+def _point_row(network: Network, point: Mapping[str, Any], runs: int, seed: int) -> dict[str, Any]:
     stats = worker_engine(network).simulate(point["from_node"], point["to"], point["fidelity_target"],
                                             point["max_latency_ms"], runs, strategy_type(point["strategy"]), seed)
     successes = round(stats.empirical_success_rate * runs) if runs else 0
     low, high = wilson_interval(successes, runs)
-    return {
-        "success_rate": stats.empirical_success_rate,
-        "ci_low": low,
-        "ci_high": high,
-        "mean_latency_ms": stats.mean_latency_ms,
-        "mean_fidelity": stats.mean_fidelity,
-        "drops": stats.aggregate_congestion_drops,
-        "runs": runs,
-        "seed": seed,
-    }
+    return asdict(PointResult(stats.empirical_success_rate, low, high, stats.mean_latency_ms, stats.mean_fidelity,
+                              stats.aggregate_congestion_drops, runs, seed))
 
 
 def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]], runs: int, seed: int = 0, *,
           variations: Mapping[str, Variation] | None = None, executor: Any = None,
-          progress: bool | None = None) -> pandas.DataFrame:
+          progress: bool | None = None, timeout: float | None = None) -> pandas.DataFrame:
     """Run one seeded ensemble of `runs` runs per point and return one row per point.
 
     `grid`: e.g. {"from_node": "A", "to": "E", "fidelity_target": [0.8, 0.9],
@@ -100,30 +115,38 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     build their engine once). `progress`: bar on/off; default on when stderr
     is a terminal or in a notebook.
 
-    Columns: the grid's parameters (strategy as its name), then
-    success_rate, ci_low, ci_high (Wilson 95 %), mean_latency_ms (over all
-    runs), mean_fidelity (over successful runs), drops, runs, seed.
+    Columns: the grid's parameters (strategy as its name), then the fields
+    of `PointResult`: success_rate, ci_low, ci_high (Wilson 95 %),
+    mean_latency_ms (over all runs), mean_fidelity (over successful runs),
+    drops, runs, seed.
     Point k uses seed + k x runs (modulo 2**64, as the engine wraps seeds).
     Every point is checked on its network before the first ensemble runs
     (unknown nodes, a request that could never end; see `Network.request`).
+    `timeout`: seconds for each point's ensemble (None: no limit), applied in
+    the worker that runs it; the first point to run out ends the sweep with
+    TimeoutError (see `Network.request` for threads and processes).
     """
     pd = require("pandas", "frames")
     if not isinstance(network, Network):
         raise TypeError(f"sweep takes a vorn.Network, not {type(network).__name__}")
     runs, seed = checked_count(runs), checked_seed(seed)
+    seconds = checked_timeout(timeout)
     points = grid_points(grid)
     named: list[tuple[str | None, Variation | None]] = list((variations or {}).items()) or [(None, None)]
-    tasks: list[tuple[Network, dict[str, Any], int, int]] = []
+    tasks: list[tuple[Network, dict[str, Any], int, int, Limit | None]] = []
     labels: list[dict[str, Any]] = []
     for variation_name, variation in named:
         varied = network if variation is None else _vary(network, variation)
         for point in points:
             varied.check_request(point["from_node"], point["to"], point["max_latency_ms"])
             seed_k = (seed + len(tasks) * runs) % SEED_MODULUS
-            tasks.append((varied, point, runs, seed_k))
+            name = strategy_name(point["strategy"])
+            limit = request_limit(seconds, f"the ensemble of {runs} runs of sweep point {len(tasks)}",
+                                  len(varied.nodes), len(varied.links), point["from_node"], point["to"], name)
+            tasks.append((varied, point, runs, seed_k, limit))
             label: dict[str, Any] = {} if variation_name is None else {"variation": variation_name}
             label.update(point)
-            label["strategy"] = strategy_name(point["strategy"])
+            label["strategy"] = name
             labels.append(label)
     if variations is None:  # one network: shipped once to a cluster
         results = run_tasks(_run_point, [network], [task[1:] for task in tasks], executor, progress, "sweep")

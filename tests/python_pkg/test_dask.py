@@ -124,3 +124,25 @@ def test_worker_engines_get_their_share_of_the_host_cores():
                                   silence_logs=50) as cluster, distributed.Client(cluster) as own:
         seen = set(run_tasks(_engine_threads, [], [(task,) for task in range(6)], own, False))
     assert seen == {str(max(1, len(os.sched_getaffinity(0)) // 2))}
+
+
+def test_a_timeout_ends_a_sweep_point_inside_its_dask_worker(client):
+    """Dask runs tasks off its workers' main threads: each limited call runs
+    in a child process of the worker, which ends it at the limit."""
+    import itertools
+    import random
+
+    r = random.Random(1)
+    mesh = vorn.Network(tuple(vorn.Node(f"N{i}") for i in range(24)), tuple(
+        vorn.Link(f"N{i}", f"N{j}", r.uniform(1, 100), r.uniform(0.7, 1.0), r.uniform(100, 1000))
+        for i, j in itertools.combinations(range(24), 2)))
+    grid = {"from_node": "N0", "to": "N23", "fidelity_target": 0.5, "max_latency_ms": 0.0,
+            "strategy": ["HighestFidelity", "HighestSuccess"]}
+    with pytest.raises(TimeoutError, match="sweep point 1 from N0 to N23 on a network of 24 nodes and 276 links "
+                                           "did not finish within the timeout of 0.5 s: with the HighestSuccess"):
+        vorn.sweep(mesh, grid, 1, timeout=0.5, executor=client, progress=False)
+    # within the limit the cluster's rows are those of one process
+    assert vorn.sweep(CHAIN, {"from_node": "N0", "to": "N3", "fidelity_target": 0.8, "max_latency_ms": 100.0},
+                      200, timeout=30.0, executor=client, progress=False).equals(
+        vorn.sweep(CHAIN, {"from_node": "N0", "to": "N3", "fidelity_target": 0.8, "max_latency_ms": 100.0},
+                   200, executor=vorn.parallel.InlineExecutor(), progress=False))
