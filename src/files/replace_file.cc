@@ -30,8 +30,6 @@ namespace vorn {
 
 namespace {
 
-[[noreturn]] void fail_with_file_errno(int code) { throw FileAccessError(system_error_text(code != 0 ? code : EIO)); }
-
 #ifndef _WIN32
 std::string directory_of(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -94,7 +92,10 @@ long temporary_owner(std::string_view suffix) {
 // Removes the temporary files of earlier saves of this target whose process
 // no longer exists (killed in the middle of a save). Files of live
 // processes, and of processes this one cannot signal, stay. Best effort:
-// nothing here fails the save that has already succeeded.
+// nothing here fails the save that has already succeeded. A save of the
+// same target by a process this one cannot see (another machine sharing
+// the directory, another process id namespace) would lose its temporary
+// file and fail at its rename, leaving the previous file as it was.
 void remove_stale_temporaries(const std::string& target) {
     const std::string directory = directory_of(target);
     DIR* listing = ::opendir(directory.empty() ? "." : directory.c_str());
@@ -114,6 +115,8 @@ void remove_stale_temporaries(const std::string& target) {
 #endif
 
 #ifdef _WIN32
+
+[[noreturn]] void fail_with_file_errno(int code) { throw FileAccessError(system_error_text(code != 0 ? code : EIO)); }
 
 std::wstring wide(const std::string& text) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -209,20 +212,20 @@ std::string resolve_links(std::string path) {
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
         std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
         const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
-        if (length < 0) fail_with_file_errno(errno);
+        if (length < 0) fail_with_system_code(errno);
         link.resize(static_cast<std::size_t>(length));
         path = (!link.empty() && link.front() == '/') ? link : directory_of(path) + link;
     }
-    fail_with_file_errno(ELOOP);
+    fail_with_system_code(ELOOP);
 }
 
 // Writes to a target that is not a regular file (a device, a pipe), which
 // cannot be renamed over.
 void write_to_special_file(const std::string& path, std::string_view bytes, const StopCheck& stop) {
     Descriptor file(open_retrying(path, O_WRONLY | O_TRUNC, stop));
-    if (file.get() < 0) fail_with_file_errno(errno);
+    if (file.get() < 0) fail_with_system_code(errno);
     write_all(file.get(), bytes, stop);
-    if (const int code = file.close()) fail_with_file_errno(code);
+    if (const int code = file.close()) fail_with_system_code(code);
 }
 
 // Puts `bytes` back as the whole contents after a failed rewrite. Not
@@ -250,7 +253,7 @@ void rewrite_in_place(const std::string& target, std::string_view bytes, const S
     if (file.get() < 0) {
         const int code = errno;
         if (code == EACCES || code == EPERM) throw FileAccessError(msg::unsafe_in_place_save(shown_directory(target)));
-        fail_with_file_errno(code);
+        fail_with_system_code(code);
     }
     const std::string old = read_to_end(file.get(), 0, static_cast<std::size_t>(-1), {}, stop);
     if (bytes.size() > old.size()) {
@@ -258,21 +261,21 @@ void rewrite_in_place(const std::string& target, std::string_view bytes, const S
         const int code = ::posix_fallocate(file.get(), 0, static_cast<off_t>(bytes.size()));
         if (code != 0 && code != EINVAL && code != EOPNOTSUPP && code != ENOSYS) {
             restore_contents(file.get(), old);  // a partial reservation may have grown the file
-            fail_with_file_errno(code);
+            fail_with_system_code(code);
         }
     }
     try {
-        if (::lseek(file.get(), 0, SEEK_SET) != 0) fail_with_file_errno(errno);
+        if (::lseek(file.get(), 0, SEEK_SET) != 0) fail_with_system_code(errno);
         write_all(file.get(), bytes, stop);
         if (bytes.size() < old.size() && ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0) {
-            fail_with_file_errno(errno);
+            fail_with_system_code(errno);
         }
-        if (::fsync(file.get()) != 0) fail_with_file_errno(errno);
+        if (::fsync(file.get()) != 0) fail_with_system_code(errno);
     } catch (...) {
         restore_contents(file.get(), old);
         throw;
     }
-    if (const int code = file.close()) fail_with_file_errno(code);
+    if (const int code = file.close()) fail_with_system_code(code);
 }
 
 // Makes the rename itself durable; a directory that cannot be synced (some
@@ -288,7 +291,7 @@ void sync_directory(const std::string& target) {
 }  // namespace
 
 void replace_file_contents(const std::string& path, std::string_view bytes, const StopCheck& stop) {
-    if (path.empty()) fail_with_file_errno(ENOENT);
+    if (path.empty()) fail_with_system_code(ENOENT);
     const std::string target = resolve_links(path);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
@@ -311,19 +314,19 @@ void replace_file_contents(const std::string& path, std::string_view bytes, cons
                 rewrite_in_place(target, bytes, stop);
                 return;
             }
-            fail_with_file_errno(code);
+            fail_with_system_code(code);
         }
     }
-    if (descriptor < 0) fail_with_file_errno(EEXIST);
+    if (descriptor < 0) fail_with_system_code(EEXIST);
     TemporaryName name(temporary);
     Descriptor file(descriptor);
     if (exists && S_ISREG(existing.st_mode) && ::fchmod(descriptor, existing.st_mode & 07777) != 0) {
-        fail_with_file_errno(errno);
+        fail_with_system_code(errno);
     }
     write_all(descriptor, bytes, stop);
-    if (::fsync(descriptor) != 0) fail_with_file_errno(errno);
-    if (const int code = file.close()) fail_with_file_errno(code);
-    if (::rename(temporary.c_str(), target.c_str()) != 0) fail_with_file_errno(errno);
+    if (::fsync(descriptor) != 0) fail_with_system_code(errno);
+    if (const int code = file.close()) fail_with_system_code(code);
+    if (::rename(temporary.c_str(), target.c_str()) != 0) fail_with_system_code(errno);
     name.keep();
     sync_directory(target);
     remove_stale_temporaries(target);
