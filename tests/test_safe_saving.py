@@ -237,6 +237,63 @@ def test_in_place_saves_keep_the_old_contents_when_the_write_fails(name):
     assert lines[4] == "True ['net.json']"
 
 
+# Two processes rewrite one file in place (its directory takes no new
+# files) at the same time, many times over, with contents of different
+# lengths: each rewrite must be whole, never a mix of the two.
+CONCURRENT_IN_PLACE = """
+import os, sys, tempfile
+sys.path.insert(0, {tests!r})
+from test_safe_saving import big_file
+import vorn_core as v
+directory = tempfile.mkdtemp(dir={parent!r})
+path = os.path.join(directory, "net.vorn")
+big_file(10).save(path)
+if os.geteuid() == 0:
+    os.chown(directory, 65534, 65534)
+    os.chown(path, 65534, 65534)
+    os.setgid(65534)
+    os.setuid(65534)
+os.chmod(directory, 0o500)
+def saver(size):
+    # A forked child: "nobody" may not start the interpreter, which lives
+    # in root's home.
+    pid = os.fork()
+    if pid == 0:
+        f = big_file(size)
+        for _ in range(30):
+            f.save(path)
+        os._exit(0)
+    return pid
+pids = [saver(size) for size in (200, 1500)]
+statuses = []
+for pid in pids:
+    while True:
+        try:
+            v.load_vorn_file(path)
+        except RuntimeError:
+            pass  # a reader may see a rewrite under way: in place, nothing can prevent that
+        done, status = os.waitpid(pid, os.WNOHANG)
+        if done:
+            statuses.append(os.waitstatus_to_exitcode(status))
+            break
+print(statuses, len(v.load_vorn_file(path).nodes), os.listdir(directory))
+"""
+
+
+def test_concurrent_in_place_saves_leave_one_whole_file():
+    parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
+    try:
+        parent.chmod(0o777)
+        code = CONCURRENT_IN_PLACE.format(tests=os.path.dirname(__file__), parent=str(parent))
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    finally:
+        for child_directory in parent.iterdir():
+            child_directory.chmod(0o700)
+        shutil.rmtree(parent)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() in ("[0, 0] 200 ['net.vorn']", "[0, 0] 1500 ['net.vorn']")
+
+
 # Saves a big network again and again until killed.
 ENDLESS_SAVER = """
 import sys

@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,6 +229,19 @@ void write_to_special_file(const std::string& path, std::string_view bytes, cons
     if (const int code = file.close()) fail_with_system_code(code);
 }
 
+// Two savers rewriting one file in place would interleave their writes and
+// cuts; an exclusive advisory lock, held until the descriptor closes, makes
+// them take turns. Waiting for it consults the stop check. A file system
+// without such locks does without.
+void lock_for_rewrite(int descriptor, const StopCheck& stop) {
+    for (;;) {
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) return;
+        if (errno != EWOULDBLOCK && errno != EINTR) return;
+        stop.check_now();
+        ::usleep(1000);
+    }
+}
+
 // Puts `bytes` back as the whole contents after a failed rewrite. Not
 // stoppable: the old contents must be whole again before the call ends.
 void restore_contents(int descriptor, std::string_view bytes) {
@@ -255,6 +269,7 @@ void rewrite_in_place(const std::string& target, std::string_view bytes, const S
         if (code == EACCES || code == EPERM) throw FileAccessError(msg::unsafe_in_place_save(shown_directory(target)));
         fail_with_system_code(code);
     }
+    lock_for_rewrite(file.get(), stop);
     const std::string old = read_to_end(file.get(), 0, static_cast<std::size_t>(-1), {}, stop);
     if (bytes.size() > old.size()) {
         // Not every file system can reserve: then the writes find out.

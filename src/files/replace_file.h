@@ -18,8 +18,9 @@ namespace vorn {
 // as it cannot be renamed over. A writable regular file in a directory where
 // no new file may be created is rewritten in place too, in a way that puts
 // the old contents back when the write fails or is stopped (a file that
-// cannot be read is refused instead, naming the directory); only a crash in
-// the middle of such a rewrite can leave a mix.
+// cannot be read is refused instead, naming the directory), and such
+// rewrites by several savers take turns (an advisory lock); only a crash in
+// the middle of one can leave a mix.
 //
 // The stop check is consulted between chunks of the write and whenever a
 // signal interrupts a blocking call (which is then made again); a stop
