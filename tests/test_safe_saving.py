@@ -237,6 +237,64 @@ def test_in_place_saves_keep_the_old_contents_when_the_write_fails(name):
     assert lines[4] == "True ['net.json']"
 
 
+# Ctrl-C at different moments of in-place rewrites of a large file: each
+# one leaves the old contents or the whole new ones.
+INTERRUPTED_IN_PLACE = """
+import os, signal, sys, tempfile, threading, time
+sys.path.insert(0, {tests!r})
+from test_safe_saving import big_file
+directory = tempfile.mkdtemp(dir={parent!r})
+path = os.path.join(directory, "net.vorn")
+big_file(20000).save(path)
+if os.geteuid() == 0:
+    os.chown(directory, 65534, 65534)
+    os.chown(path, 65534, 65534)
+    os.setgid(65534)
+    os.setuid(65534)
+os.chmod(directory, 0o500)
+versions = [big_file(n) for n in (60000, 5000)]
+signal.signal(signal.SIGALRM, signal.default_int_handler)
+import vorn_core as v
+
+def whole_new(step):
+    try:
+        return "saved" if len(v.load_vorn_file(path).nodes) == len(versions[step % 2].nodes) else "BROKEN"
+    except RuntimeError as error:
+        return "BROKEN " + str(error)[:200]
+
+outcomes = []
+for step in range(40):
+    before = open(path, "rb").read()
+    signal.setitimer(signal.ITIMER_REAL, 0.008 * (step % 30 + 1))  # serialising, writing, syncing
+    try:
+        versions[step % 2].save(path)
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        outcomes.append("saved")
+    except KeyboardInterrupt:
+        # The alarm may also land just after a save returned.
+        outcomes.append("kept" if open(path, "rb").read() == before else whole_new(step))
+    try:
+        time.sleep(0.05)  # a late alarm lands here, not in the next save
+    except KeyboardInterrupt:
+        pass
+print(sorted(set(outcomes)), os.listdir(directory))
+"""
+
+
+def test_ctrl_c_during_in_place_saves_keeps_the_old_contents():
+    parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
+    try:
+        parent.chmod(0o777)
+        code = INTERRUPTED_IN_PLACE.format(tests=os.path.dirname(__file__), parent=str(parent))
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=300)
+    finally:
+        for child_directory in parent.iterdir():
+            child_directory.chmod(0o700)
+        shutil.rmtree(parent)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() in ("['kept', 'saved'] ['net.vorn']", "['kept'] ['net.vorn']")
+
+
 # Two processes rewrite one file in place (its directory takes no new
 # files) at the same time, many times over, with contents of different
 # lengths: each rewrite must be whole, never a mix of the two.
