@@ -5,6 +5,7 @@ ends a long call promptly with its own exception, leaving the engine usable.
 import functools
 import itertools
 import random
+import re
 import signal
 import subprocess
 import sys
@@ -65,10 +66,16 @@ def test_thread_count_does_not_change_a_sensitivity_analysis(monkeypatch):
     assert list(one.items()) == list(four.items())
 
 
-@pytest.mark.parametrize("value", ["0", "-1", "two", "2.5", "1025", "99999"])
+@pytest.mark.parametrize("value", [" 2", "2 ", "\t2", "2\t", " \t2\r\n", "\n2", "0002"])
+def test_a_thread_count_may_have_white_space_around_it(monkeypatch, chain_engine, value):
+    monkeypatch.setenv("VORN_NUM_THREADS", value)
+    chain_engine.simulate("A", "C", 0.9, 100.0, 10, seed=1)
+
+
+@pytest.mark.parametrize("value", ["0", "-1", "two", "2.5", "1025", "99999", "+2", "2 2", " "])
 def test_invalid_thread_count_is_a_value_error(monkeypatch, chain_engine, value):
     monkeypatch.setenv("VORN_NUM_THREADS", value)
-    with pytest.raises(ValueError, match=f"^VORN_NUM_THREADS .* got '{value}'$"):
+    with pytest.raises(ValueError, match=f"^VORN_NUM_THREADS .* got '{re.escape(value)}'$"):
         chain_engine.simulate("A", "C", 0.9, 100.0, 10, seed=1)
 
 

@@ -109,6 +109,8 @@ def test_ctrl_c_ends_a_call_running_on_another_thread(call):
             print("worker interrupted", flush=True)
     t = threading.Thread(target=work, daemon=True)
     try:
+        # The worker may take the lock for its call before start() returns
+        # here, so the interrupt can reach this thread inside start() too.
         t.start()
         t.join()
         time.sleep(30)

@@ -3,10 +3,14 @@ cannot be read back: the three save paths share these properties."""
 import json
 import math
 import os
+import pathlib
+import shutil
 import stat
 import subprocess
 import sys
+import tempfile
 import textwrap
+import time
 
 import pytest
 
@@ -164,6 +168,248 @@ def test_failed_writes_leave_nothing_behind(tmp_path, save, read, prefix):
             assert os.listdir(locked) == ["x.json"]
         finally:
             locked.chmod(0o700)
+
+
+# In a child process: a directory that takes no new files, as an ordinary
+# user meets it (root may create files anywhere, so a child running as root
+# hands the directory to "nobody" and becomes that user first).
+LOCKED_DIRECTORY = """
+import os, resource, shutil, signal, sys, tempfile, threading
+sys.path.insert(0, {tests!r})
+from test_safe_saving import SAVERS
+save, read, prefix = SAVERS[{name!r}]
+directory = tempfile.mkdtemp(dir={parent!r})
+path = os.path.join(directory, "net.json")
+save(400, path)
+old = open(path, "rb").read()
+if os.geteuid() == 0:
+    os.chown(directory, 65534, 65534)
+    os.chown(path, 65534, 65534)
+    os.setgid(65534)
+    os.setuid(65534)
+os.chmod(directory, 0o500)
+
+def outcome(size):
+    try:
+        save(size, path)
+        return "saved"
+    except RuntimeError as error:
+        return str(error)
+
+# A file size limit below the new size: the write fails with EFBIG.
+signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+resource.setrlimit(resource.RLIMIT_FSIZE, (len(old) // 2, resource.RLIM_INFINITY))
+print(outcome(800))
+print(open(path, "rb").read() == old)
+resource.setrlimit(resource.RLIMIT_FSIZE, (resource.RLIM_INFINITY, resource.RLIM_INFINITY))
+# Shorter and longer contents are saved in place and read back whole.
+print(outcome(3), read(path), outcome(500), read(path))
+# A file that can be written but not read cannot be restored: refused.
+before = open(path, "rb").read()
+os.chmod(path, 0o200)
+print(outcome(3))
+os.chmod(path, 0o600)
+print(open(path, "rb").read() == before, sorted(os.listdir(directory)))
+"""
+
+
+@pytest.mark.parametrize("name", SAVERS)
+def test_in_place_saves_keep_the_old_contents_when_the_write_fails(name):
+    # Under /tmp itself, which every user can reach (pytest's own temporary
+    # folders are private to their owner).
+    parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
+    try:
+        parent.chmod(0o777)
+        code = LOCKED_DIRECTORY.format(tests=os.path.dirname(__file__), name=name, parent=str(parent))
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60)
+    finally:
+        for child_directory in parent.iterdir():
+            child_directory.chmod(0o700)
+        shutil.rmtree(parent)
+    assert done.returncode == 0, done.stderr
+    prefix = SAVERS[name][2]
+    lines = done.stdout.split("\n")
+    assert lines[0] == prefix + "File too large (os error 27)"
+    assert lines[1] == "True"
+    assert lines[2].startswith("saved ") and " saved " in lines[2]
+    assert lines[3].startswith(prefix + "cannot replace the file safely: the directory '" + str(parent))
+    assert lines[3].endswith("' takes no new files and the file cannot be read to restore it if the write fails")
+    assert lines[4] == "True ['net.json']"
+
+
+# Ctrl-C at different moments of in-place rewrites of a large file: each
+# one leaves the old contents or the whole new ones.
+INTERRUPTED_IN_PLACE = """
+import os, signal, sys, tempfile, threading, time
+sys.path.insert(0, {tests!r})
+from test_safe_saving import big_file
+directory = tempfile.mkdtemp(dir={parent!r})
+path = os.path.join(directory, "net.vorn")
+big_file(20000).save(path)
+if os.geteuid() == 0:
+    os.chown(directory, 65534, 65534)
+    os.chown(path, 65534, 65534)
+    os.setgid(65534)
+    os.setuid(65534)
+os.chmod(directory, 0o500)
+versions = [big_file(n) for n in (60000, 5000)]
+signal.signal(signal.SIGALRM, signal.default_int_handler)
+import vorn_core as v
+
+def whole_new(step):
+    try:
+        return "saved" if len(v.load_vorn_file(path).nodes) == len(versions[step % 2].nodes) else "BROKEN"
+    except RuntimeError as error:
+        return "BROKEN " + str(error)[:200]
+
+outcomes = []
+for step in range(40):
+    before = open(path, "rb").read()
+    signal.setitimer(signal.ITIMER_REAL, 0.008 * (step % 30 + 1))  # serialising, writing, syncing
+    try:
+        versions[step % 2].save(path)
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        outcomes.append("saved")
+    except KeyboardInterrupt:
+        # The alarm may also land just after a save returned.
+        outcomes.append("kept" if open(path, "rb").read() == before else whole_new(step))
+    try:
+        time.sleep(0.05)  # a late alarm lands here, not in the next save
+    except KeyboardInterrupt:
+        pass
+print(sorted(set(outcomes)), os.listdir(directory))
+"""
+
+
+def test_ctrl_c_during_in_place_saves_keeps_the_old_contents():
+    parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
+    try:
+        parent.chmod(0o777)
+        code = INTERRUPTED_IN_PLACE.format(tests=os.path.dirname(__file__), parent=str(parent))
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=300)
+    finally:
+        for child_directory in parent.iterdir():
+            child_directory.chmod(0o700)
+        shutil.rmtree(parent)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() in ("['kept', 'saved'] ['net.vorn']", "['kept'] ['net.vorn']")
+
+
+# Two processes rewrite one file in place (its directory takes no new
+# files) at the same time, many times over, with contents of different
+# lengths: each rewrite must be whole, never a mix of the two.
+CONCURRENT_IN_PLACE = """
+import os, sys, tempfile
+sys.path.insert(0, {tests!r})
+from test_safe_saving import big_file
+import vorn_core as v
+directory = tempfile.mkdtemp(dir={parent!r})
+path = os.path.join(directory, "net.vorn")
+big_file(10).save(path)
+if os.geteuid() == 0:
+    os.chown(directory, 65534, 65534)
+    os.chown(path, 65534, 65534)
+    os.setgid(65534)
+    os.setuid(65534)
+os.chmod(directory, 0o500)
+def saver(size):
+    # A forked child: "nobody" may not start the interpreter, which lives
+    # in root's home.
+    pid = os.fork()
+    if pid == 0:
+        f = big_file(size)
+        for _ in range(30):
+            f.save(path)
+        os._exit(0)
+    return pid
+pids = [saver(size) for size in (200, 1500)]
+statuses = []
+for pid in pids:
+    while True:
+        try:
+            v.load_vorn_file(path)
+        except RuntimeError:
+            pass  # a reader may see a rewrite under way: in place, nothing can prevent that
+        done, status = os.waitpid(pid, os.WNOHANG)
+        if done:
+            statuses.append(os.waitstatus_to_exitcode(status))
+            break
+print(statuses, len(v.load_vorn_file(path).nodes), os.listdir(directory))
+"""
+
+
+def test_concurrent_in_place_saves_leave_one_whole_file():
+    parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
+    try:
+        parent.chmod(0o777)
+        code = CONCURRENT_IN_PLACE.format(tests=os.path.dirname(__file__), parent=str(parent))
+        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
+    finally:
+        for child_directory in parent.iterdir():
+            child_directory.chmod(0o700)
+        shutil.rmtree(parent)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.strip() in ("[0, 0] 200 ['net.vorn']", "[0, 0] 1500 ['net.vorn']")
+
+
+# Saves a big network again and again until killed.
+ENDLESS_SAVER = """
+import sys
+sys.path.insert(0, {tests!r})
+from test_safe_saving import big_file
+f = big_file(60000)
+while True:
+    f.save({path!r})
+"""
+
+
+def temporaries(directory):
+    return sorted(name for name in os.listdir(directory) if ".tmp-" in name)
+
+
+def test_a_later_save_removes_what_a_killed_save_left_behind(tmp_path):
+    path = tmp_path / "net.vorn"
+    # A name of the temporary form whose process lives (this one's parent)
+    # and one that only looks alike stay.
+    kept = [f".net.vorn.tmp-{os.getppid()}-1-2-3", ".net.vorn.tmp-notes"]
+    for name in kept:
+        (tmp_path / name).write_text("not ours to remove")
+    saver = subprocess.Popen([sys.executable, "-c", ENDLESS_SAVER.format(tests=os.path.dirname(__file__),
+                                                                          path=str(path))])
+    try:
+        deadline = time.monotonic() + 60
+        while set(temporaries(tmp_path)) <= set(kept) and time.monotonic() < deadline:
+            time.sleep(0.001)
+        saver.kill()  # SIGKILL, in the middle of writing its temporary file
+    finally:
+        saver.kill()
+        saver.wait()
+    stale = sorted(set(temporaries(tmp_path)) - set(kept))
+    assert len(stale) == 1 and stale[0].startswith(f".net.vorn.tmp-{saver.pid}-"), temporaries(tmp_path)
+    big_file(3).save(str(path))
+    assert temporaries(tmp_path) == sorted(kept)
+    assert len(v.load_vorn_file(str(path)).nodes) == 3
+
+
+CONCURRENT_SAVER = """
+import sys
+sys.path.insert(0, {tests!r})
+from test_safe_saving import big_file
+f = big_file({size})
+for _ in range(40):
+    f.save({path!r})
+"""
+
+
+def test_concurrent_savers_leave_one_whole_file(tmp_path):
+    path = str(tmp_path / "net.vorn")
+    savers = [subprocess.Popen([sys.executable, "-c", CONCURRENT_SAVER.format(
+        tests=os.path.dirname(__file__), size=size, path=path)], stderr=subprocess.PIPE, text=True)
+        for size in (300, 700)]
+    errors = [saver.communicate(timeout=120)[1] for saver in savers]
+    assert [saver.returncode for saver in savers] == [0, 0], errors
+    assert len(v.load_vorn_file(path).nodes) in (300, 700)
+    assert leftovers(tmp_path, "net.vorn") == []
 
 
 # ---------------------------------------------------------------- reals JSON cannot hold

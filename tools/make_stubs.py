@@ -35,6 +35,7 @@ HEADER = """\
 """
 
 IMPORTS = """\
+import os
 from collections.abc import Sequence
 from typing import Any, ClassVar, TypedDict, final
 

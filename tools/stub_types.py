@@ -12,8 +12,11 @@ NAME_TYPES = {
     # texts
     "id": "str", "name": "str", "version": "str", "from_node": "str", "to": "str", "to_node": "str",
     "source_node": "str", "target_node": "str", "node_id": "str", "topology_name": "str", "summary": "str",
-    "recommended_topology": "str", "filepath": "str", "file1": "str", "file2": "str", "kind": "str",
+    "recommended_topology": "str", "kind": "str",
     "src": "str", "center_node": "str | None",
+    # file paths: a str (names that are not UTF-8 as surrogate escapes) or a path-like object
+    "filepath": "str | os.PathLike[str] | os.PathLike[bytes]", "file1": "str | os.PathLike[str] | os.PathLike[bytes]",
+    "file2": "str | os.PathLike[str] | os.PathLike[bytes]",
     # reals
     "distance_km": "float", "base_fidelity": "float", "generation_rate_hz": "float",
     "memory_lifetime_t2": "float", "memory_lifetime_ms": "float | None", "visibility": "float",

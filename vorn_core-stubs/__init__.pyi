@@ -8,6 +8,7 @@
 """The top-level Python module registration.
 Classes and functions are added in a fixed order, mirrored by __all__."""
 
+import os
 from collections.abc import Sequence
 from typing import Any, ClassVar, TypedDict, final
 
@@ -318,7 +319,7 @@ class VornFile:
     ) -> None:
         """Add a link with optional fields.
         link_type and satellite default to None (writes null in .vorn JSON)."""
-    def save(self, filepath: str) -> None:
+    def save(self, filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> None:
         """Save this .vorn file to disk as pretty-printed JSON."""
 
 @final
@@ -767,11 +768,11 @@ def compare_topologies(
     print("Recommended: ", report.recommended_topology)
     ```"""
 
-def save_topology(engine: VornEngine, filepath: str) -> None: ...
+def save_topology(engine: VornEngine, filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> None: ...
 
-def load_topology(engine: VornEngine, filepath: str) -> None: ...
+def load_topology(engine: VornEngine, filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> None: ...
 
-def validate(filepath: str) -> _ValidationResult:
+def validate(filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> _ValidationResult:
     """Validate a .vorn file and return structured results as a Python dict.
 
     Returns:
@@ -781,23 +782,26 @@ def validate(filepath: str) -> _ValidationResult:
             - "errors" (list[dict]): List of error dicts with "type" and "message" keys
             - "warnings" (list[dict]): List of warning dicts with "message" and optional "path" keys"""
 
-def load_vorn_file(filepath: str) -> VornFile:
+def load_vorn_file(filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> VornFile:
     """Load a .vorn file from disk and return it as a VornFile object.
 
     Validates version (must be "1.0") and graph connectivity before returning.
     Raises RuntimeError on IO errors, parse errors, or validation failures."""
 
-def diff(file1: str, file2: str) -> _FileDiffResult: ...
+def diff(
+    file1: str | os.PathLike[str] | os.PathLike[bytes],
+    file2: str | os.PathLike[str] | os.PathLike[bytes],
+) -> _FileDiffResult: ...
 
 def diff_topologies(snapshot1: TopologySnapshot, snapshot2: TopologySnapshot) -> TopologyDiff: ...
 
-def from_vorn_file(filepath: str) -> VornEngine:
+def from_vorn_file(filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> VornEngine:
     """Classmethod alternative to `VornEngine(config?)`: load a .vorn file and return an initialized engine.
     This is the "from_file" pattern — one call to start simulating."""
 
 load = load_vorn_file
 
-def save_vorn_file_wrapper(qf: VornFile, filepath: str) -> None:
+def save_vorn_file_wrapper(qf: VornFile, filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> None:
     """Save a PyVornFile to disk (module-level save alias for PyVornFile.save())"""
 
 save = save_vorn_file_wrapper
@@ -831,7 +835,7 @@ def distributed_computation(
 ) -> DistributedComputingResult:
     """Run a distributed quantum computing protocol across participating nodes."""
 
-def read_topology(filepath: str) -> TopologySnapshot:
+def read_topology(filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> TopologySnapshot:
     """Read a topology snapshot file (as load_topology does) and return it as a TopologySnapshot.
     Raises RuntimeError when the file cannot be read or parsed."""
 

@@ -17,6 +17,7 @@ from __future__ import annotations
 
 import argparse
 import contextlib
+import io
 import json
 import math
 import os
@@ -785,7 +786,16 @@ def build_parser() -> argparse.ArgumentParser:
     return parser
 
 
+def _print_file_names_as_given() -> None:
+    """File names that are not valid in the output's encoding (bytes that
+    are not UTF-8 reach Python as surrogate escapes) are printed as the bytes
+    they were given in, as `ls` prints them, instead of failing the command."""
+    if isinstance(sys.stdout, io.TextIOWrapper) and sys.stdout.errors == "strict":
+        sys.stdout.reconfigure(errors="surrogateescape")
+
+
 def main(argv: Sequence[str] | None = None) -> int:
+    _print_file_names_as_given()
     parser = build_parser()
     try:
         args = parser.parse_args(argv)

@@ -154,6 +154,18 @@ inline constexpr std::string_view kSupportedVornVersion = "1.0";
 // File access failures that the operating system does not word itself.
 inline constexpr std::string_view kNulInPath = "file name contained an unexpected NUL byte";
 inline constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
+// A source that is not a regular file (a device, a pipe) and keeps giving
+// bytes: reading stops at kMaxStreamBytes.
+inline constexpr std::string_view kStreamTooLong =
+    "the source is not a regular file and gave more than 1 GiB without ending";
+// A file in a directory that takes no new files, which could be rewritten
+// in place only if its old contents could be read back for a failed write.
+inline std::string unsafe_in_place_save(std::string_view directory) {
+    std::string text = "cannot replace the file safely: the directory '";
+    text.append(directory.empty() ? std::string_view(".") : directory);
+    text.append("' takes no new files and the file cannot be read to restore it if the write fails");
+    return text;
+}
 inline constexpr std::string_view kUnknownPlaceholder = "unknown";
 // Validation report.
 inline constexpr std::string_view kValidationPassed = "Validation passed.\n";

@@ -2,8 +2,9 @@
 
 namespace vorn {
 
-void Engine::build_network(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links) {
-    install(build_graph(nodes, links));
+void Engine::build_network(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links,
+                           const StopCheck& stop) {
+    install(build_graph(nodes, links, stop));
 }
 
 void Engine::install(NetworkGraph graph) {

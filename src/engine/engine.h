@@ -28,8 +28,10 @@ public:
     const NetworkGraph* graph() const { return graph_.get(); }
     bool has_network() const { return graph_ != nullptr; }
 
-    // Builds a new graph from the records and installs it in place of the old one.
-    void build_network(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links);
+    // Builds a new graph from the records and installs it in place of the old
+    // one; a stop (Stopped) leaves the old one.
+    void build_network(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links,
+                       const StopCheck& stop = never_stop());
     void install(NetworkGraph graph);
 
 private:

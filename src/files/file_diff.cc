@@ -48,12 +48,12 @@ std::optional<Change> section_change(const std::optional<Record>& old_rec, const
     return change;
 }
 
-KeyedIndex<VornNode> index_nodes(const std::vector<VornNode>& nodes) {
-    return index_by(nodes, [](const VornNode& node) { return node.id; });
+KeyedIndex<VornNode> index_nodes(const std::vector<VornNode>& nodes, const StopCheck& stop) {
+    return index_by(nodes, [](const VornNode& node) { return node.id; }, stop);
 }
 
-KeyedIndex<VornLink> index_links(const std::vector<VornLink>& links) {
-    return index_by(links, [](const VornLink& link) { return link_key(link.from, link.to); });
+KeyedIndex<VornLink> index_links(const std::vector<VornLink>& links, const StopCheck& stop) {
+    return index_by(links, [](const VornLink& link) { return link_key(link.from, link.to); }, stop);
 }
 
 // "None", or "Some(" and the float's debug form and ")".
@@ -62,10 +62,12 @@ std::string option_text(const std::optional<double>& value) {
     return "Some(" + debug_number_text(*value) + ")";
 }
 
-void append_list(std::string& text, std::string_view heading, const std::vector<std::string>& entries) {
+void append_list(std::string& text, std::string_view heading, const std::vector<std::string>& entries,
+                 const StopCheck& stop) {
     if (entries.empty()) return;
     text.append(heading).append(std::to_string(entries.size())).append(" (");
     for (std::size_t i = 0; i < entries.size(); ++i) {
+        stop.poll();
         if (i > 0) text.append(", ");
         text.append(entries[i]);
     }
@@ -77,7 +79,8 @@ void append_pair_line(std::string& text, std::string_view field, const ValueChan
     text.append(" -> ").append(option_text(change.new_value)).append("\n");
 }
 
-std::string summary_text(std::string_view path1, std::string_view path2, const FileDiff& diff) {
+std::string summary_text(std::string_view path1, std::string_view path2, const FileDiff& diff,
+                         const StopCheck& stop) {
     std::string text = "Diff between '";
     text.append(path1).append("' and '").append(path2).append("':\n");
     if (diff.version_change) {
@@ -91,12 +94,12 @@ std::string summary_text(std::string_view path1, std::string_view path2, const F
             text.append(name->new_value).append("'\n");
         }
     }
-    append_list(text, "  Nodes added: ", diff.nodes_added);
-    append_list(text, "  Nodes removed: ", diff.nodes_removed);
-    append_list(text, "  Nodes modified: ", diff.nodes_modified);
-    append_list(text, "  Links added: ", diff.links_added);
-    append_list(text, "  Links removed: ", diff.links_removed);
-    append_list(text, "  Links modified: ", diff.links_modified);
+    append_list(text, "  Nodes added: ", diff.nodes_added, stop);
+    append_list(text, "  Nodes removed: ", diff.nodes_removed, stop);
+    append_list(text, "  Nodes modified: ", diff.nodes_modified, stop);
+    append_list(text, "  Links added: ", diff.links_added, stop);
+    append_list(text, "  Links removed: ", diff.links_removed, stop);
+    append_list(text, "  Links modified: ", diff.links_modified, stop);
     if (diff.config_change) {
         text.append("  Config changes:\n");
         if (diff.config_change->alpha_loss) append_pair_line(text, "alpha_loss", *diff.config_change->alpha_loss);
@@ -113,7 +116,8 @@ std::string summary_text(std::string_view path1, std::string_view path2, const F
 
 }  // namespace
 
-FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFile& file1, const VornFile& file2) {
+FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFile& file1, const VornFile& file2,
+                    const StopCheck& stop) {
     FileDiff diff;
     if (file1.version != file2.version) diff.version_change = ValueChange<std::string>{file1.version, file2.version};
     diff.metadata_change = metadata_change(file1.metadata, file2.metadata);
@@ -125,27 +129,28 @@ FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFi
     diff.extensions_changed = file1.extensions != file2.extensions;
     // Nodes are keyed by id, so member-wise inequality is a change of the other members.
     compare_indexes(
-        index_nodes(file1.nodes), index_nodes(file2.nodes), [](const VornNode& a, const VornNode& b) { return a != b; },
-        diff.nodes_added, diff.nodes_removed, diff.nodes_modified);
-    compare_indexes(index_links(file1.links), index_links(file2.links), links_differ, diff.links_added,
-                    diff.links_removed, diff.links_modified);
-    diff.summary = summary_text(path1, path2, diff);
+        index_nodes(file1.nodes, stop), index_nodes(file2.nodes, stop),
+        [](const VornNode& a, const VornNode& b) { return a != b; }, diff.nodes_added, diff.nodes_removed,
+        diff.nodes_modified, stop);
+    compare_indexes(index_links(file1.links, stop), index_links(file2.links, stop), links_differ, diff.links_added,
+                    diff.links_removed, diff.links_modified, stop);
+    diff.summary = summary_text(path1, path2, diff, stop);
     return diff;
 }
 
-FileDiffOutcome diff_file_paths(std::string_view path1, std::string_view path2) {
+FileDiffOutcome diff_file_paths(std::string_view path1, std::string_view path2, const StopCheck& stop) {
     std::optional<VornFile> file1, file2;
     try {
-        file1 = load_file(path1);
+        file1 = load_file(path1, stop);
     } catch (const LoadError& error) {
         return {std::nullopt, failed_to_load_message(path1, error)};
     }
     try {
-        file2 = load_file(path2);
+        file2 = load_file(path2, stop);
     } catch (const LoadError& error) {
         return {std::nullopt, failed_to_load_message(path2, error)};
     }
-    return {diff_files(path1, path2, *file1, *file2), std::nullopt};
+    return {diff_files(path1, path2, *file1, *file2, stop), std::nullopt};
 }
 
 }  // namespace vorn

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/vorn_records.h"
+#include "common/stop_check.h"
 #include "files/change_lists.h"
 
 namespace vorn {
@@ -44,8 +45,10 @@ struct FileDiff : ChangeLists {
 // Compares file2 against file1 (old = file1). Nodes are keyed by id and links
 // by "from->to", a later entry with the same key replacing an earlier one;
 // lists follow the order in which keys first appear in their file. The paths
-// only appear in the summary's first line.
-FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFile& file1, const VornFile& file2);
+// only appear in the summary's first line. Polls the stop check once per
+// node and link (Stopped).
+FileDiff diff_files(std::string_view path1, std::string_view path2, const VornFile& file1, const VornFile& file2,
+                    const StopCheck& stop = never_stop());
 
 // Loads both files (file1 first) and compares them. When a file fails to
 // load, `error` holds "Failed to load <path>: <text>" for the first failing
@@ -54,6 +57,7 @@ struct FileDiffOutcome {
     std::optional<FileDiff> diff;
     std::optional<std::string> error;
 };
-FileDiffOutcome diff_file_paths(std::string_view path1, std::string_view path2);
+// A stop (Stopped) ends the loading or the comparison.
+FileDiffOutcome diff_file_paths(std::string_view path1, std::string_view path2, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

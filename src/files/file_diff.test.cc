@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/chain_file.testing.h"
+#include "common/stopping_check.testing.h"
 #include "files/file_io.h"
 #include "files/temp_path.testing.h"
 #include <gtest/gtest.h>
@@ -233,4 +235,11 @@ TEST(FileDiff, file_diff_paths_report_first_failing_file) {
     ASSERT_TRUE(same.diff);
     EXPECT_FALSE(same.error);
     EXPECT_EQ(same.diff->summary, "Diff between '" + good.str() + "' and '" + good.str() + "':\n");
+}
+
+TEST(FileDiff, file_diff_of_large_files_ends_when_its_stop_check_asks) {
+    const VornFile first = vorn::test_support::chain_file(vorn::test_support::kManyUnits);
+    const VornFile second = vorn::test_support::chain_file(2 * vorn::test_support::kManyUnits);
+    EXPECT_THROW(vorn::diff_files("a", "b", first, second, vorn::test_support::StoppingCheck()), vorn::Stopped);
+    EXPECT_EQ(diff(first, second).nodes_added.size(), vorn::test_support::kManyUnits);
 }

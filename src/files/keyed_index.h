@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/stop_check.h"
+
 namespace vorn {
 
 template <class Value>
@@ -38,21 +40,27 @@ private:
 };
 
 // Indexes `items` by `key_of(item)`; a later item with the same key wins.
+// Polls the stop check once per item.
 template <class Value, class KeyOf>
-KeyedIndex<Value> index_by(const std::vector<Value>& items, KeyOf key_of) {
+KeyedIndex<Value> index_by(const std::vector<Value>& items, KeyOf key_of, const StopCheck& stop = never_stop()) {
     KeyedIndex<Value> index;
-    for (const Value& item : items) index.put(key_of(item), &item);
+    for (const Value& item : items) {
+        stop.poll();
+        index.put(key_of(item), &item);
+    }
     return index;
 }
 
 // Sorts the keys of two indexes into removed (only in `first`), modified (in
 // both, and `differ` says they differ) and added (only in `second`), each in
-// the order in which the keys first appeared in their index.
+// the order in which the keys first appeared in their index. Polls the stop
+// check once per key.
 template <class Value, class Differ>
 void compare_indexes(const KeyedIndex<Value>& first, const KeyedIndex<Value>& second, Differ differ,
                      std::vector<std::string>& added, std::vector<std::string>& removed,
-                     std::vector<std::string>& modified) {
+                     std::vector<std::string>& modified, const StopCheck& stop = never_stop()) {
     for (const auto& [key, value] : first.entries()) {
+        stop.poll();
         const Value* other = second.find(key);
         if (other == nullptr) {
             removed.push_back(key);
@@ -61,6 +69,7 @@ void compare_indexes(const KeyedIndex<Value>& first, const KeyedIndex<Value>& se
         }
     }
     for (const auto& [key, value] : second.entries()) {
+        stop.poll();
         if (first.find(key) == nullptr) added.push_back(key);
     }
 }

@@ -8,16 +8,16 @@
 
 namespace vorn {
 
-VornFile read_vorn_file(std::string_view path) {
+VornFile read_vorn_file(std::string_view path, const StopCheck& stop) {
     std::string text;
     try {
-        text = read_text_file(path);
+        text = read_text_file(path, stop);
     } catch (const FileAccessError& error) {
         throw LoadError::io(error.what());
     }
     VornFile file;
     try {
-        file = parse_file_text(text);
+        file = parse_file_text(text, stop);
     } catch (const JsonError& error) {
         throw LoadError::json(error.what());
     }
@@ -25,9 +25,9 @@ VornFile read_vorn_file(std::string_view path) {
     return file;
 }
 
-VornFile load_file(std::string_view path) {
-    VornFile file = read_vorn_file(path);
-    ValidationReport report = validate_file(file);
+VornFile load_file(std::string_view path, const StopCheck& stop) {
+    VornFile file = read_vorn_file(path, stop);
+    ValidationReport report = validate_file(file, stop);
     if (!report.valid) throw LoadError::validation(std::move(report));
     return file;
 }

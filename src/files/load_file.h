@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "formats/vorn_records.h"
+#include "common/stop_check.h"
 #include "files/load_error.h"
 
 namespace vorn {
@@ -12,11 +13,13 @@ namespace vorn {
 // Reads the file as UTF-8 text, parses it and requires version "1.0", in that
 // order; the first failing step decides the LoadError kind (Io, Json,
 // UnsupportedVersion). The validation rules are not applied (validate_file in
-// validation.h gives their report). Throws LoadError.
-VornFile read_vorn_file(std::string_view path);
+// validation.h gives their report). Throws LoadError, or Stopped when the
+// stop check asks the reading or parsing to end.
+VornFile read_vorn_file(std::string_view path, const StopCheck& stop = never_stop());
 
 // read_vorn_file, then the validation rules: a file that breaks any throws
-// LoadError of the Validation kind, carrying the report. Throws LoadError.
-VornFile load_file(std::string_view path);
+// LoadError of the Validation kind, carrying the report. Throws LoadError or
+// Stopped.
+VornFile load_file(std::string_view path, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

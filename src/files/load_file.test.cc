@@ -34,9 +34,9 @@ struct Failure {
     std::string text;
 };
 
-Failure load_failure(const std::string& path, vorn::VornFile (*load)(std::string_view) = vorn::load_file) {
+Failure load_failure(const std::string& path, vorn::VornFile (*load)(std::string_view, const vorn::StopCheck&) = vorn::load_file) {
     try {
-        load(path);
+        load(path, vorn::never_stop());
     } catch (const LoadError& error) {
         return {error.kind(), error.what()};
     }

@@ -7,17 +7,17 @@
 
 namespace vorn {
 
-void save_file(const VornFile& file, std::string_view path) {
+void save_file(const VornFile& file, std::string_view path, const StopCheck& stop) {
     std::string text;
     try {
-        text = write_file_text(file);
+        text = write_file_text(file, stop);
     } catch (const JsonError& error) {
         throw LoadError::json(error.what());
     } catch (const NonFiniteMemberError& error) {
         throw LoadError::json(error.what());
     }
     try {
-        write_bytes_file(path, text);
+        write_bytes_file(path, text, stop);
     } catch (const FileAccessError& error) {
         throw LoadError::io(error.what());
     }

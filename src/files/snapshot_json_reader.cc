@@ -4,8 +4,8 @@
 
 namespace vorn {
 
-TopologySnapshot parse_snapshot_text(std::string_view text) {
-    return json::parse_record_text(text, json::kTopologySnapshotFormat);
+TopologySnapshot parse_snapshot_text(std::string_view text, const StopCheck& stop) {
+    return json::parse_record_text(text, json::kTopologySnapshotFormat, stop);
 }
 
 }  // namespace vorn

@@ -6,12 +6,13 @@
 
 #include <string_view>
 
+#include "common/stop_check.h"
 #include "files/topology_snapshot.h"
 
 namespace vorn {
 
 // Throws the JSON reader's error, whose message names the offending field or
 // token and its position.
-TopologySnapshot parse_snapshot_text(std::string_view text);
+TopologySnapshot parse_snapshot_text(std::string_view text, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

@@ -4,8 +4,8 @@
 
 namespace vorn {
 
-std::string snapshot_json_text(const TopologySnapshot& snapshot) {
-    return json::write_record_text(json::kTopologySnapshotFormat, snapshot);
+std::string snapshot_json_text(const TopologySnapshot& snapshot, const StopCheck& stop) {
+    return json::write_record_text(json::kTopologySnapshotFormat, snapshot, stop);
 }
 
 }  // namespace vorn

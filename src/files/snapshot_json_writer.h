@@ -6,10 +6,11 @@
 
 #include <string>
 
+#include "common/stop_check.h"
 #include "files/topology_snapshot.h"
 
 namespace vorn {
 
-std::string snapshot_json_text(const TopologySnapshot& snapshot);
+std::string snapshot_json_text(const TopologySnapshot& snapshot, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

@@ -37,39 +37,39 @@ TopologySnapshot snapshot_from_engine(const Engine& engine) {
     return snapshot;
 }
 
-void save_topology(const Engine& engine, std::string_view path) {
+void save_topology(const Engine& engine, std::string_view path, const StopCheck& stop) {
     const TopologySnapshot snapshot = snapshot_from_engine(engine);
     std::string text;
     try {
-        text = snapshot_json_text(snapshot);
+        text = snapshot_json_text(snapshot, stop);
     } catch (const NonFiniteMemberError& error) {
         fail(msg::kTopologyWriteFailedPrefix, error.what());
     }
     try {
-        write_bytes_file(path, text);
+        write_bytes_file(path, text, stop);
     } catch (const FileAccessError& error) {
         fail(msg::kTopologyWriteFailedPrefix, error.what());
     }
 }
 
-TopologySnapshot read_topology(std::string_view path) {
+TopologySnapshot read_topology(std::string_view path, const StopCheck& stop) {
     std::string text;
     try {
-        text = read_text_file(path);
+        text = read_text_file(path, stop);
     } catch (const FileAccessError& error) {
         fail(msg::kTopologyReadFailedPrefix, error.what());
     }
     try {
-        return parse_snapshot_text(text);
+        return parse_snapshot_text(text, stop);
     } catch (const JsonError& error) {
         fail(msg::kTopologyParseFailedPrefix, error.what());
     }
 }
 
-void load_topology(Engine& engine, std::string_view path) {
-    const TopologySnapshot snapshot = read_topology(path);
+void load_topology(Engine& engine, std::string_view path, const StopCheck& stop) {
+    const TopologySnapshot snapshot = read_topology(path, stop);
     // Built completely before it replaces the engine's previous network.
-    engine.install(build_graph(snapshot.nodes, snapshot.links));
+    engine.install(build_graph(snapshot.nodes, snapshot.links, stop));
 }
 
 }  // namespace vorn

@@ -41,15 +41,16 @@ TopologySnapshot snapshot_from_engine(const Engine& engine);
 // topology to save" or "Failed to write topology file: " and the writer's
 // text for a NaN or infinity in a real member (in both cases no file is
 // touched), or that prefix and the system text.
-void save_topology(const Engine& engine, std::string_view path);
+// A stop (Stopped) leaves any previous file intact.
+void save_topology(const Engine& engine, std::string_view path, const StopCheck& stop = never_stop());
 
 // Reads and parses a snapshot file. Throws OperationError "Failed to read
 // topology file: ..." or "Failed to parse topology JSON: ...".
-TopologySnapshot read_topology(std::string_view path);
+TopologySnapshot read_topology(std::string_view path, const StopCheck& stop = never_stop());
 
 // Reads a snapshot file (as read_topology) and installs its nodes and links as
 // the engine's new network; metadata and config are not used. On any failure
 // the engine keeps its previous network.
-void load_topology(Engine& engine, std::string_view path);
+void load_topology(Engine& engine, std::string_view path, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

@@ -12,17 +12,22 @@ namespace vorn {
 
 namespace {
 
-void check_duplicate_ids(const VornFile& file, ValidationReport& report) {
+void check_duplicate_ids(const VornFile& file, ValidationReport& report, const StopCheck& stop) {
     std::unordered_set<std::string_view> seen;
     for (const VornNode& node : file.nodes) {
+        stop.poll();
         if (!seen.insert(node.id).second) report.add_error(ValidationIssue::duplicate_node_id(node.id));
     }
 }
 
-void check_links(const VornFile& file, ValidationReport& report) {
+void check_links(const VornFile& file, ValidationReport& report, const StopCheck& stop) {
     std::unordered_set<std::string_view> ids;
-    for (const VornNode& node : file.nodes) ids.insert(node.id);
+    for (const VornNode& node : file.nodes) {
+        stop.poll();
+        ids.insert(node.id);
+    }
     for (const VornLink& link : file.links) {
+        stop.poll();
         const std::string name = link.id ? *link.id : std::string(msg::kUnknownPlaceholder);
         if (link.from == link.to) report.add_error(ValidationIssue::self_loop(name));
         if (!ids.contains(link.from)) report.add_error(ValidationIssue::unknown_node_reference(link.from, link.id));
@@ -41,11 +46,15 @@ void check_links(const VornFile& file, ValidationReport& report) {
 
 // One vertex per node entry (duplicates included); an id stands for the
 // vertex of its last entry, so an earlier duplicate stays an isolated vertex.
-void check_connectivity(const VornFile& file, ValidationReport& report) {
+void check_connectivity(const VornFile& file, ValidationReport& report, const StopCheck& stop) {
     std::unordered_map<std::string_view, std::size_t> vertex_of;
-    for (std::size_t i = 0; i < file.nodes.size(); ++i) vertex_of[file.nodes[i].id] = i;
+    for (std::size_t i = 0; i < file.nodes.size(); ++i) {
+        stop.poll();
+        vertex_of[file.nodes[i].id] = i;
+    }
     DisjointSets sets(file.nodes.size());
     for (const VornLink& link : file.links) {
+        stop.poll();
         const auto from = vertex_of.find(link.from);
         const auto to = vertex_of.find(link.to);
         if (from != vertex_of.end() && to != vertex_of.end()) sets.unite(from->second, to->second);
@@ -55,11 +64,11 @@ void check_connectivity(const VornFile& file, ValidationReport& report) {
 
 }  // namespace
 
-ValidationReport validate_file(const VornFile& file) {
+ValidationReport validate_file(const VornFile& file, const StopCheck& stop) {
     ValidationReport report;
-    check_duplicate_ids(file, report);
-    check_links(file, report);
-    check_connectivity(file, report);
+    check_duplicate_ids(file, report, stop);
+    check_links(file, report, stop);
+    check_connectivity(file, report, stop);
     return report;
 }
 

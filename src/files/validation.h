@@ -3,6 +3,7 @@
 #pragma once
 
 #include "formats/vorn_records.h"
+#include "common/stop_check.h"
 #include "files/validation_report.h"
 
 namespace vorn {
@@ -10,6 +11,7 @@ namespace vorn {
 // Runs the three checks in order (duplicate ids, links, connectivity) and
 // collects their errors in that order. Nothing but node ids and the link
 // fields from, to, distance_km, base_fidelity and generation_rate_hz is read.
-ValidationReport validate_file(const VornFile& file);
+// Polls the stop check once per node and link visited (Stopped).
+ValidationReport validate_file(const VornFile& file, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/chain_file.testing.h"
+#include "common/stopping_check.testing.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -111,4 +113,10 @@ TEST(Validation, validation_messages_of_link_issues) {
     EXPECT_EQ(report.errors[0].message(), std::string("Unknown node reference 'X'"));
     EXPECT_EQ(report.errors[1].message(), std::string("Invalid distance -5 km for link 'L1' (must be > 0)"));
     EXPECT_FALSE(report.errors[0].path.has_value());
+}
+
+TEST(Validation, validation_of_a_large_file_ends_when_its_stop_check_asks) {
+    const VornFile file = vorn::test_support::chain_file(vorn::test_support::kManyUnits);
+    EXPECT_THROW(vorn::validate_file(file, vorn::test_support::StoppingCheck()), vorn::Stopped);
+    EXPECT_TRUE(vorn::validate_file(file).valid);
 }

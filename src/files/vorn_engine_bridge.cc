@@ -59,16 +59,18 @@ EngineConfig engine_config_from_vorn(const std::optional<VornConfig>& config) {
     return engine_config;
 }
 
-void define_network_from_vorn(Engine& engine, const VornFile& file) {
-    engine.build_network(engine_nodes_from_vorn(file.nodes), engine_links_from_vorn(file.links));
+void define_network_from_vorn(Engine& engine, const VornFile& file, const StopCheck& stop) {
+    engine.build_network(engine_nodes_from_vorn(file.nodes), engine_links_from_vorn(file.links), stop);
 }
 
-Engine engine_from_vorn_record(const VornFile& file) {
+Engine engine_from_vorn_record(const VornFile& file, const StopCheck& stop) {
     Engine engine(engine_config_from_vorn(file.config));
-    define_network_from_vorn(engine, file);
+    define_network_from_vorn(engine, file, stop);
     return engine;
 }
 
-Engine engine_from_vorn_file(std::string_view path) { return engine_from_vorn_record(load_file(path)); }
+Engine engine_from_vorn_file(std::string_view path, const StopCheck& stop) {
+    return engine_from_vorn_record(load_file(path, stop), stop);
+}
 
 }  // namespace vorn

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/vorn_records.h"
+#include "common/stop_check.h"
 #include "engine/engine.h"
 #include "network/network_model.h"
 
@@ -26,15 +27,16 @@ std::vector<LinkDefinition> engine_links_from_vorn(const std::vector<VornLink>& 
 EngineConfig engine_config_from_vorn(const std::optional<VornConfig>& config);
 
 // Replaces the engine's network with the file's nodes and links. Nothing is
-// checked and the engine's configuration stays as it is.
-void define_network_from_vorn(Engine& engine, const VornFile& file);
+// checked and the engine's configuration stays as it is. A stop (Stopped)
+// leaves the engine's previous network.
+void define_network_from_vorn(Engine& engine, const VornFile& file, const StopCheck& stop = never_stop());
 
 // A new engine with the configuration derived from the file and its network.
-Engine engine_from_vorn_record(const VornFile& file);
+Engine engine_from_vorn_record(const VornFile& file, const StopCheck& stop = never_stop());
 
 // load_file (so the file is read, parsed, version-checked and validated),
 // then engine_from_vorn_record. Throws LoadError; callers put
 // failed_to_load_message(path, error) in front.
-Engine engine_from_vorn_file(std::string_view path);
+Engine engine_from_vorn_file(std::string_view path, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

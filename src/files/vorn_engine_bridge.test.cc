@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "formats/chain_file.testing.h"
+#include "common/stopping_check.testing.h"
 #include "files/file_io.h"
 #include "files/load_error.h"
 #include "files/temp_path.testing.h"
@@ -104,4 +106,15 @@ TEST(VornEngineBridge, bridge_engine_from_file) {
     EXPECT_THAT([&] { vorn::engine_from_vorn_file(path.str()); },
                 ::testing::Throws<vorn::LoadError>(
                     ::testing::Property(&vorn::LoadError::kind, vorn::LoadErrorKind::Validation)));
+}
+
+TEST(VornEngineBridge, building_an_engine_network_ends_when_its_stop_check_asks_and_keeps_the_old_network) {
+    const vorn::VornFile small = vorn::test_support::chain_file(2);
+    const vorn::VornFile large = vorn::test_support::chain_file(vorn::test_support::kManyUnits);
+    vorn::Engine engine;
+    vorn::define_network_from_vorn(engine, small);
+    EXPECT_THROW(vorn::define_network_from_vorn(engine, large, vorn::test_support::StoppingCheck()), vorn::Stopped);
+    EXPECT_EQ(engine.graph()->nodes.size(), std::size_t{2});
+    vorn::define_network_from_vorn(engine, large);
+    EXPECT_EQ(engine.graph()->nodes.size(), vorn::test_support::kManyUnits);
 }

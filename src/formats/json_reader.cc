@@ -559,6 +559,7 @@ void JsonReader::open_sequence() {
 }
 
 bool JsonReader::next_element(bool& first) {
+    stop_->poll();
     const int c = peek_token();
     if (c < 0) fail_at_next(msg::kJsonEofInList);
     if (c == ']') return false;
@@ -586,6 +587,7 @@ void JsonReader::close_array() {
 }
 
 bool JsonReader::next_key(bool& first, std::string_view& key) {
+    stop_->poll();
     int c = peek_token();
     if (c < 0) fail_at_next(msg::kJsonEofInObject);
     if (c == '}') return false;
@@ -671,6 +673,7 @@ JsonValue JsonReader::read_value() {
 void JsonReader::skip_value() {
     std::string open;  // '[' or '{' per level, innermost last
     for (;;) {
+        stop_->poll();
         // One value, or the opening of a container.
         const int c = peek_token();
         bool opened = false;
@@ -727,8 +730,8 @@ void JsonReader::skip_value() {
 
 }  // namespace json
 
-JsonValue parse_json_value(std::string_view text) {
-    json::JsonReader reader(text);
+JsonValue parse_json_value(std::string_view text, const StopCheck& stop) {
+    json::JsonReader reader(text, stop);
     JsonValue value = reader.read_value();
     reader.finish();
     return value;

@@ -55,11 +55,12 @@
 
 #include "formats/json_error.h"
 #include "formats/json_value.h"
+#include "common/stop_check.h"
 
 namespace vorn {
 
 // Parses one whole JSON document (a value followed only by whitespace).
-JsonValue parse_json_value(std::string_view text);
+JsonValue parse_json_value(std::string_view text, const StopCheck& stop = never_stop());
 
 namespace json {
 
@@ -67,7 +68,9 @@ class JsonReader {
 public:
     static constexpr std::size_t kMaxDepth = 128;
 
-    explicit JsonReader(std::string_view text) : text_(text) {}
+    // The stop check is polled once per element, member and skipped value,
+    // so a reader of a huge document can be stopped (Stopped is thrown).
+    explicit JsonReader(std::string_view text, const StopCheck& stop = never_stop()) : text_(text), stop_(&stop) {}
 
     // ---- Typed values. Each skips leading whitespace, fails with "EOF while
     // parsing a value" at the end of the text and with "invalid type: <found>,
@@ -162,6 +165,7 @@ private:
     std::size_t read_variant_name(std::span<const std::string_view> names);
 
     std::string_view text_;
+    const StopCheck* stop_;
     std::size_t pos_ = 0;
     std::size_t depth_ = 0;
     std::string scratch_;  // decoded strings that contained escapes

@@ -15,7 +15,7 @@ using vorn::test_support::reader_message;
 
 namespace {
 
-std::string value_error(const std::string& input) { return reader_message(parse_json_value, input); }
+std::string value_error(const std::string& input) { return reader_message([](const std::string& t) { return parse_json_value(t); }, input); }
 
 // The syntax messages with the exact place each one names.
 struct SyntaxCase {

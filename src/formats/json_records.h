@@ -57,6 +57,7 @@
 #include "formats/non_finite_number.h"
 #include "common/member_traits.h"
 #include "common/messages.h"
+#include "common/stop_check.h"
 
 namespace vorn::json {
 
@@ -190,16 +191,18 @@ void write_record(JsonWriter& writer, const RecordFormat<Record>& format, const 
 
 // A whole document holding one record (only whitespace may follow it).
 template <class Record>
-Record parse_record_text(std::string_view text, const RecordFormat<Record>& format) {
-    JsonReader reader(text);
+Record parse_record_text(std::string_view text, const RecordFormat<Record>& format,
+                         const StopCheck& stop = never_stop()) {
+    JsonReader reader(text, stop);
     Record record = read_record(reader, format);
     reader.finish();
     return record;
 }
 
 template <class Record>
-std::string write_record_text(const RecordFormat<Record>& format, const Record& record) {
-    JsonWriter writer;
+std::string write_record_text(const RecordFormat<Record>& format, const Record& record,
+                              const StopCheck& stop = never_stop()) {
+    JsonWriter writer(stop);
     write_record(writer, format, record);
     return writer.take();
 }

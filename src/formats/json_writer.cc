@@ -16,6 +16,7 @@ void JsonWriter::new_line() {
 
 // Array elements start on a new line; object members did so in key().
 void JsonWriter::before_value() {
+    stop_->poll();
     if (levels_.empty() || !levels_.back().array) return;
     if (levels_.back().has_items) out_.push_back(',');
     levels_.back().has_items = true;
@@ -41,6 +42,7 @@ void JsonWriter::begin_array() { begin('[', true); }
 void JsonWriter::end_array() { end(']'); }
 
 void JsonWriter::key(std::string_view name) {
+    stop_->poll();
     if (levels_.back().has_items) out_.push_back(',');
     levels_.back().has_items = true;
     new_line();

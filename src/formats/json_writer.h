@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "formats/json_value.h"
+#include "common/stop_check.h"
 
 namespace vorn {
 
@@ -26,7 +27,9 @@ namespace json {
 
 class JsonWriter {
 public:
-    JsonWriter() { out_.reserve(128); }
+    // The stop check is polled once per member and element written, so the
+    // writing of a huge document can be stopped (Stopped is thrown).
+    explicit JsonWriter(const StopCheck& stop = never_stop()) : stop_(&stop) { out_.reserve(128); }
 
     void begin_object();
     void end_object();
@@ -58,6 +61,7 @@ private:
     void end(char bracket);
     void new_line();
 
+    const StopCheck* stop_;
     std::string out_;
     std::vector<Level> levels_;
 };

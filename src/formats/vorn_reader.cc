@@ -4,6 +4,8 @@
 
 namespace vorn {
 
-VornFile parse_file_text(std::string_view text) { return json::parse_record_text(text, json::kVornFileFormat); }
+VornFile parse_file_text(std::string_view text, const StopCheck& stop) {
+    return json::parse_record_text(text, json::kVornFileFormat, stop);
+}
 
 }  // namespace vorn

@@ -11,7 +11,7 @@ using vorn::test_support::reader_message;
 
 namespace {
 
-std::string file_error(const std::string& input) { return reader_message(parse_file_text, input); }
+std::string file_error(const std::string& input) { return reader_message([](const std::string& t) { return parse_file_text(t); }, input); }
 
 const std::string kHead = R"({"version":"1.0","metadata":{"name":"n"},)";
 

@@ -4,6 +4,8 @@
 
 namespace vorn {
 
-std::string write_file_text(const VornFile& file) { return json::write_record_text(json::kVornFileFormat, file); }
+std::string write_file_text(const VornFile& file, const StopCheck& stop) {
+    return json::write_record_text(json::kVornFileFormat, file, stop);
+}
 
 }  // namespace vorn

@@ -8,9 +8,11 @@
 #include <string>
 
 #include "formats/vorn_records.h"
+#include "common/stop_check.h"
 
 namespace vorn {
 
-std::string write_file_text(const VornFile& file);
+// A stop throws Stopped.
+std::string write_file_text(const VornFile& file, const StopCheck& stop = never_stop());
 
 }  // namespace vorn

@@ -4,8 +4,10 @@
 #include <limits>
 #include <string>
 
+#include "formats/chain_file.testing.h"
 #include "formats/non_finite_number.h"
 #include "formats/vorn_reader.h"
+#include "common/stopping_check.testing.h"
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -173,4 +175,18 @@ TEST(VornWriter, vorn_writer_refuses_non_finite_reals_naming_the_innermost_recor
                             ::testing::AnyOf(::testing::StrEq(head), ::testing::StartsWith(head + ":"))));
         }
     }
+}
+
+TEST(VornWriter, vorn_writer_and_reader_of_a_large_document_end_when_their_stop_check_asks) {
+    const VornFile file = test_support::chain_file(test_support::kManyUnits);
+    EXPECT_THROW(write_file_text(file, test_support::StoppingCheck()), Stopped);
+    const std::string text = write_file_text(file);
+    EXPECT_THROW(parse_file_text(text, test_support::StoppingCheck()), Stopped);
+    // Unknown members are skipped value by value, and that loop polls too.
+    std::string unknown = R"({"skipped": [)";
+    for (std::size_t i = 0; i < test_support::kManyUnits; ++i) unknown.append(i == 0 ? "{}" : ", {}");
+    unknown.append(R"(], )").append(text.substr(1));
+    EXPECT_THROW(parse_file_text(unknown, test_support::StoppingCheck()), Stopped);
+    EXPECT_EQ(parse_file_text(unknown).nodes.size(), test_support::kManyUnits);
+    EXPECT_EQ(write_file_text(parse_file_text(text)), text);
 }

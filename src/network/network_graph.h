@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/stop_check.h"
 #include "network/network_model.h"
 
 namespace vorn {
@@ -49,7 +50,9 @@ struct NetworkGraph {
 };
 
 // Builds a graph from node and link records in the given order. Nothing is
-// validated or merged; satellite conditions are dropped.
-NetworkGraph build_graph(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links);
+// validated or merged; satellite conditions are dropped. Polls the stop
+// check once per record.
+NetworkGraph build_graph(const std::vector<NodeDefinition>& nodes, const std::vector<LinkDefinition>& links,
+                         const StopCheck& stop = never_stop());
 
 }  // namespace vorn

@@ -137,6 +137,8 @@ struct Converter<std::optional<T>> : PlainKind {
 // that lies (or is simply huge) must not decide the allocation; the items
 // that the iterator really yields do.
 inline constexpr Py_ssize_t kMaxReservedItems = 4096;
+// Sequence items converted between two runs of the pending signal handlers.
+inline constexpr std::size_t kItemsPerSignalCheck = 4096;
 
 template <class T>
 struct Converter<std::vector<T>> : PlainKind {
@@ -153,6 +155,11 @@ struct Converter<std::vector<T>> : PlainKind {
         std::vector<T> items;
         if (size > 0) items.reserve(static_cast<std::size_t>(size < kMaxReservedItems ? size : kMaxReservedItems));
         while (Ref item = Ref::steal(PyIter_Next(iterator.get()))) {
+            // A list of a million records takes a good part of a second:
+            // Ctrl-C (any handler that raises) ends the conversion.
+            if (items.size() % kItemsPerSignalCheck == kItemsPerSignalCheck - 1 && PyErr_CheckSignals() < 0) {
+                return false;
+            }
             T value{};
             if (!Converter<T>::load(item.get(), value)) return false;
             items.push_back(std::move(value));

@@ -24,7 +24,7 @@ Engine make_engine(std::optional<SimulationConfig> config) {
 }
 
 void define_network(Engine& engine, std::vector<NodeDefinition> nodes, std::vector<LinkDefinition> links) {
-    engine.build_network(nodes, links);
+    engine.build_network(nodes, links, SignalStop());
 }
 
 RequestOutcome request_entanglement(const Engine& engine, std::string from_node, std::string to,
@@ -50,7 +50,7 @@ MonteCarloStats simulate(const Engine& engine, std::string from_node, std::strin
 }
 
 void engine_define_network_from_vorn(Engine& engine, const VornFileObject& qf) {
-    define_network_from_vorn(engine, vorn_network_record(qf));
+    define_network_from_vorn(engine, vorn_network_record(qf), SignalStop());
 }
 
 QKDResult engine_run_qkd(const Engine& engine, QKDParameters params) { return run_qkd(engine, params, SignalStop()); }

@@ -23,9 +23,12 @@ bool init_fault_class() {
 
 namespace {
 
-// Sets `kind` with the whole message, embedded NUL characters included.
+// Sets `kind` with the whole message, embedded NUL characters included. A
+// file name in it that is not UTF-8 keeps its bytes as surrogate escapes,
+// as the str that named the file had them.
 void set_error(PyObject* kind, const std::string& text) {
-    PyObject* message = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+    PyObject* message =
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
     if (!message) return;
     PyErr_SetObject(kind, message);
     Py_DECREF(message);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdint>
 
 #include "python_bridge/instance.h"
 #include "python_bridge/messages.h"
@@ -49,18 +50,20 @@ void hook_interrupts() {
     sigaction(SIGINT, &hook, nullptr);
 }
 
-// Is this the thread that runs the interpreter's signal handlers?
-bool on_main_thread() {
+enum class ThreadKind : std::uint8_t { kMain, kOther, kHandlerRaised };
+
+// Is this the thread that runs the interpreter's signal handlers? Asking
+// runs Python code, and with it any pending signal handler: one that raised
+// leaves its exception set (kHandlerRaised), which must end the call as
+// PyErr_CheckSignals would have.
+ThreadKind this_thread_kind() {
     Ref threading = Ref::steal(PyImport_ImportModule("threading"));
     Ref main = threading ? Ref::steal(PyObject_CallMethod(threading.get(), "main_thread", nullptr)) : Ref();
     Ref ident = main ? Ref::steal(PyObject_GetAttrString(main.get(), "ident")) : Ref();
-    if (!ident) {
-        PyErr_Clear();
-        return true;  // cannot tell: behave as before, running the handlers
-    }
+    if (!ident) return ThreadKind::kHandlerRaised;
     const unsigned long main_ident = PyLong_AsUnsignedLong(ident.get());
     if (PyErr_Occurred()) PyErr_Clear();
-    return main_ident == PyThread_get_thread_ident();
+    return main_ident == PyThread_get_thread_ident() ? ThreadKind::kMain : ThreadKind::kOther;
 }
 
 }  // namespace
@@ -81,7 +84,11 @@ SignalStop::~SignalStop() { --nested_calls; }
 
 bool SignalStop::check(void* self) {
     auto& stop = *static_cast<SignalStop*>(self);
-    if (stop.thread_ == Thread::kUnknown) stop.thread_ = on_main_thread() ? Thread::kMain : Thread::kOther;
+    if (stop.thread_ == Thread::kUnknown) {
+        const ThreadKind kind = this_thread_kind();
+        if (kind == ThreadKind::kHandlerRaised) return true;  // its exception stays set
+        stop.thread_ = kind == ThreadKind::kMain ? Thread::kMain : Thread::kOther;
+    }
     if (stop.thread_ == Thread::kMain) return PyErr_CheckSignals() != 0;
     if (interrupts.load(std::memory_order_relaxed) == stop.interrupts_at_start_) return false;
     PyErr_SetNone(PyExc_KeyboardInterrupt);

@@ -3,13 +3,15 @@
 #include "files/topology_snapshot.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
+#include "python_bridge/file_path.h"
 #include "python_bridge/function_builder.h"
+#include "python_bridge/signal_stop.h"
 
 namespace vorn::py {
 
 namespace {
 
-TopologySnapshot read_topology_function(std::string filepath) { return read_topology(filepath); }
+TopologySnapshot read_topology_function(FilePath filepath) { return read_topology(filepath.bytes, SignalStop()); }
 TopologySnapshot snapshot_topology_function(const Engine& engine) { return snapshot_from_engine(engine); }
 
 }  // namespace

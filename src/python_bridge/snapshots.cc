@@ -4,13 +4,17 @@
 #include "files/topology_snapshot.h"
 #include "python_bridge/bindings.h"
 #include "python_bridge/class_builder.h"
+#include "python_bridge/file_path.h"
+#include "python_bridge/signal_stop.h"
 
 namespace vorn::py {
 
 namespace {
 
-void save_topology_function(const Engine& engine, std::string filepath) { save_topology(engine, filepath); }
-void load_topology_function(Engine& engine, std::string filepath) { load_topology(engine, filepath); }
+void save_topology_function(const Engine& engine, FilePath filepath) {
+    save_topology(engine, filepath.bytes, SignalStop());
+}
+void load_topology_function(Engine& engine, FilePath filepath) { load_topology(engine, filepath.bytes, SignalStop()); }
 TopologyDiff diff_topologies_function(const TopologySnapshot& snapshot1, const TopologySnapshot& snapshot2) {
     return diff_topologies(snapshot1, snapshot2);
 }

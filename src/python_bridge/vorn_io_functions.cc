@@ -9,7 +9,9 @@
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
 #include "python_bridge/dict_builder.h"
+#include "python_bridge/file_path.h"
 #include "python_bridge/function_builder.h"
+#include "python_bridge/signal_stop.h"
 #include "python_bridge/vorn_objects.h"
 
 namespace vorn::py {
@@ -21,15 +23,15 @@ namespace {
     throw OperationError(failed_to_load_message(path, error));
 }
 
-VornFileObject load_vorn_file(std::string filepath) {
+VornFileObject load_vorn_file(FilePath filepath) {
     try {
-        return vorn_object_from_record(load_file(filepath));
+        return vorn_object_from_record(load_file(filepath.bytes, SignalStop()));
     } catch (const LoadError& error) {
-        fail_to_load(filepath, error);
+        fail_to_load(filepath.bytes, error);
     }
 }
 
-Ref validation_dict(const std::string& filepath, const ValidationReport& report) {
+Ref validation_dict(const FilePath& filepath, const ValidationReport& report) {
     Ref errors = Ref::steal(PyList_New(0));
     Ref warnings = Ref::steal(PyList_New(0));
     if (!errors || !warnings) throw ErrorAlreadySet{};
@@ -51,22 +53,23 @@ Ref validation_dict(const std::string& filepath, const ValidationReport& report)
 
 // A file that reads, parses and has version "1.0" gets its rule findings back
 // in the dict; only read, parse and version failures raise.
-Ref validate(std::string filepath) {
+Ref validate(FilePath filepath) {
+    const SignalStop stop;
     VornFile file;
     try {
-        file = read_vorn_file(filepath);
+        file = read_vorn_file(filepath.bytes, stop);
     } catch (const LoadError& error) {
-        fail_to_load(filepath, error);
+        fail_to_load(filepath.bytes, error);
     }
-    return validation_dict(filepath, validate_file(file));
+    return validation_dict(filepath, validate_file(file, stop));
 }
 
-Ref diff(std::string file1, std::string file2) {
-    FileDiffOutcome outcome = diff_file_paths(file1, file2);
-    if (!outcome.diff) return DictBuilder().set("error", outcome.error.value_or("")).take();
+Ref diff(FilePath file1, FilePath file2) {
+    FileDiffOutcome outcome = diff_file_paths(file1.bytes, file2.bytes, SignalStop());
+    if (!outcome.diff) return DictBuilder().set("error", text_naming_paths(outcome.error.value_or(""))).take();
     const FileDiff& result = *outcome.diff;
     return DictBuilder()
-        .set("summary", result.summary)
+        .set("summary", text_naming_paths(result.summary))
         .set("nodes_added", result.nodes_added)
         .set("nodes_removed", result.nodes_removed)
         .set("nodes_modified", result.nodes_modified)
@@ -76,16 +79,16 @@ Ref diff(std::string file1, std::string file2) {
         .take();
 }
 
-Engine from_vorn_file(std::string filepath) {
+Engine from_vorn_file(FilePath filepath) {
     try {
-        return engine_from_vorn_file(filepath);
+        return engine_from_vorn_file(filepath.bytes, SignalStop());
     } catch (const LoadError& error) {
-        fail_to_load(filepath, error);
+        fail_to_load(filepath.bytes, error);
     }
 }
 
-void save_vorn_file_wrapper(const VornFileObject& qf, std::string filepath) {
-    save_file(vorn_record_from_object(qf), filepath);
+void save_vorn_file_wrapper(const VornFileObject& qf, FilePath filepath) {
+    save_file(vorn_record_from_object(qf), filepath.bytes, SignalStop());
 }
 
 }  // namespace

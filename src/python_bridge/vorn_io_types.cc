@@ -5,6 +5,8 @@
 #include "python_bridge/bindings.h"
 #include "python_bridge/docstrings.h"
 #include "python_bridge/class_builder.h"
+#include "python_bridge/file_path.h"
+#include "python_bridge/signal_stop.h"
 #include "python_bridge/vorn_objects.h"
 
 namespace vorn::py {
@@ -47,7 +49,9 @@ void add_link(VornFileObject& file, std::string id, std::string src, std::string
          satellite});
 }
 
-void save(const VornFileObject& file, std::string filepath) { save_file(vorn_record_from_object(file), filepath); }
+void save(const VornFileObject& file, FilePath filepath) {
+    save_file(vorn_record_from_object(file), filepath.bytes, SignalStop());
+}
 
 }  // namespace
 

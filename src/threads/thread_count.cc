@@ -13,17 +13,27 @@
 
 namespace vorn {
 
+namespace {
+
+// The blanks a shell, an .env file or a Windows editor may leave around a
+// value: what C's isspace() calls white space.
+bool is_surrounding_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
 std::optional<unsigned> parse_thread_count(std::string_view text) {
-    // Surrounding blanks are tolerated, as shells and .env files add them.
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n')) text.remove_suffix(1);
-    if (text.empty() || text.size() > 4) return std::nullopt;
+    while (!text.empty() && is_surrounding_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_surrounding_blank(text.back())) text.remove_suffix(1);
+    if (text.empty()) return std::nullopt;
     unsigned value = 0;
     for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
+        if (c < '0' || c > '9') return std::nullopt;  // a sign, a blank inside, anything else
         value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > kMaxThreads) return std::nullopt;  // before it could overflow
     }
-    if (value < 1 || value > kMaxThreads) return std::nullopt;
+    if (value < 1) return std::nullopt;
     return value;
 }
 

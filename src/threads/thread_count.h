@@ -14,7 +14,10 @@ inline constexpr unsigned kMaxThreads = 1024;
 // whole number from 1 to kMaxThreads (an empty value counts as unset).
 unsigned call_thread_count();
 
-// The value of a VORN_NUM_THREADS text, or nullopt when it is not valid.
+// The value of a VORN_NUM_THREADS text, or nullopt when it is not valid:
+// white space around it (spaces, tabs, line ends) is ignored, and what is
+// left must be decimal digits only (no sign; leading zeros are fine) giving
+// a number from 1 to kMaxThreads.
 std::optional<unsigned> parse_thread_count(std::string_view text);
 
 // CPUs in the process's affinity mask (at least 1).
