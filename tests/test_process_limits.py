@@ -217,3 +217,23 @@ def test_ctrl_c_ends_each_kind_of_long_call_on_the_main_thread(kind):
     finally:
         child.kill()
     assert out == "interrupted\n", err
+
+
+def test_a_daemon_thread_inside_a_call_does_not_hold_up_the_exit():
+    # The main thread exits while a daemon thread sleeps; during the exit's
+    # slow atexit handler the daemon thread wakes and starts a long call,
+    # which holds the interpreter lock the exit needs: the call must end so
+    # that the process can exit.
+    done = run_child("""
+    import atexit
+    e = chain(3)
+    def work():
+        time.sleep(0.3)
+        e.simulate("N0", "N2", 0.9, 100.0, 10**10, seed=1)
+        print("finished", flush=True)
+    threading.Thread(target=work, daemon=True).start()
+    atexit.register(time.sleep, 1.0)
+    sys.exit(0)
+    """, timeout=30)
+    assert done.returncode == 0, done.stderr
+    assert "finished" not in done.stdout

@@ -66,6 +66,25 @@ ThreadKind this_thread_kind() {
     return main_ident == PyThread_get_thread_ident() ? ThreadKind::kMain : ThreadKind::kOther;
 }
 
+// Is this a daemon thread of an interpreter whose main thread has finished
+// (the interpreter is exiting)? Nothing waits for a daemon thread, but its
+// call holds the lock that the exit needs, so the call ends (SystemExit,
+// which ends a thread quietly) and the process can exit. Other threads are
+// waited for at exit, and their calls go on. Asks with Python calls, every
+// few milliseconds of a call off the main thread only.
+bool abandoned_at_exit() {
+    Ref threading = Ref::steal(PyImport_ImportModule("threading"));
+    Ref main = threading ? Ref::steal(PyObject_CallMethod(threading.get(), "main_thread", nullptr)) : Ref();
+    Ref alive = main ? Ref::steal(PyObject_CallMethod(main.get(), "is_alive", nullptr)) : Ref();
+    Ref current = threading ? Ref::steal(PyObject_CallMethod(threading.get(), "current_thread", nullptr)) : Ref();
+    Ref daemon = current ? Ref::steal(PyObject_GetAttrString(current.get(), "daemon")) : Ref();
+    if (!alive || !daemon) {
+        PyErr_Clear();  // the threading module is being torn down: nothing to tell
+        return false;
+    }
+    return PyObject_IsTrue(alive.get()) == 0 && PyObject_IsTrue(daemon.get()) == 1;
+}
+
 }  // namespace
 
 SignalStop::SignalStop() : StopCheck(&SignalStop::check, this) {
@@ -90,9 +109,15 @@ bool SignalStop::check(void* self) {
         stop.thread_ = kind == ThreadKind::kMain ? Thread::kMain : Thread::kOther;
     }
     if (stop.thread_ == Thread::kMain) return PyErr_CheckSignals() != 0;
-    if (interrupts.load(std::memory_order_relaxed) == stop.interrupts_at_start_) return false;
-    PyErr_SetNone(PyExc_KeyboardInterrupt);
-    return true;
+    if (interrupts.load(std::memory_order_relaxed) != stop.interrupts_at_start_) {
+        PyErr_SetNone(PyExc_KeyboardInterrupt);
+        return true;
+    }
+    if (abandoned_at_exit()) {
+        PyErr_SetNone(PyExc_SystemExit);
+        return true;
+    }
+    return false;
 }
 
 }  // namespace vorn::py

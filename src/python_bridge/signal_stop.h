@@ -12,7 +12,10 @@
 // call's thread sees the interrupt, and the main thread, which gets the lock
 // back, then runs its own handler as usual. SIGINT is observed by a handler
 // that counts arrivals and hands each on to the handler it replaced (the
-// interpreter's), put in place when a call starts if it is not there.
+// interpreter's), put in place when a call starts if it is not there. A call
+// on a daemon thread also ends (SystemExit) once the main thread has finished
+// and the interpreter is exiting: nothing waits for it, and the exit needs
+// the lock it holds.
 //
 // Every check also counts the calls it nests in on its thread: a signal
 // handler that starts a call while one runs (and so on) gets RecursionError
