@@ -281,16 +281,23 @@ print(sorted(set(outcomes)), os.listdir(directory))
 """
 
 
-def test_ctrl_c_during_in_place_saves_keeps_the_old_contents():
+def run_in_locked_directory(template, timeout):
+    """Runs `template` (formatted with the tests folder and a parent folder
+    that anyone may enter) in a child process that locks its own directory;
+    the parent folder and all in it are removed afterwards."""
     parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
     try:
         parent.chmod(0o777)
-        code = INTERRUPTED_IN_PLACE.format(tests=os.path.dirname(__file__), parent=str(parent))
-        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=300)
+        code = template.format(tests=os.path.dirname(__file__), parent=str(parent))
+        return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=timeout)
     finally:
         for child_directory in parent.iterdir():
             child_directory.chmod(0o700)
         shutil.rmtree(parent)
+
+
+def test_ctrl_c_during_in_place_saves_keeps_the_old_contents():
+    done = run_in_locked_directory(INTERRUPTED_IN_PLACE, timeout=300)
     assert done.returncode == 0, done.stderr
     assert done.stdout.strip() in ("['kept', 'saved'] ['net.vorn']", "['kept'] ['net.vorn']")
 
@@ -339,15 +346,7 @@ print(statuses, len(v.load_vorn_file(path).nodes), os.listdir(directory))
 
 
 def test_concurrent_in_place_saves_leave_one_whole_file():
-    parent = pathlib.Path(tempfile.mkdtemp(prefix="vorn_locked_", dir="/tmp"))
-    try:
-        parent.chmod(0o777)
-        code = CONCURRENT_IN_PLACE.format(tests=os.path.dirname(__file__), parent=str(parent))
-        done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
-    finally:
-        for child_directory in parent.iterdir():
-            child_directory.chmod(0o700)
-        shutil.rmtree(parent)
+    done = run_in_locked_directory(CONCURRENT_IN_PLACE, timeout=120)
     assert done.returncode == 0, done.stderr
     assert done.stdout.strip() in ("[0, 0] 200 ['net.vorn']", "[0, 0] 1500 ['net.vorn']")
 
