@@ -24,10 +24,8 @@ struct GraphLink {
     LinkType link_type = LinkType::Fiber;
 };
 
-struct NodeEntry {
-    std::string id;
-    double memory_lifetime_t2 = 0.0;
-};
+// A node of the table is the node record itself.
+using NodeEntry = NodeDefinition;
 
 class NodeTable {
 public:
