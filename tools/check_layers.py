@@ -23,6 +23,7 @@ LAYERS = [
     ("network model", ["engine/network_model.", "engine/network_graph."]),
     ("routing", ["routing/"]),
     ("simulation", ["simulation/"]),
+    ("physical", ["physical/"]),
     ("analysis", ["analysis/"]),
     ("topologies", ["topologies/"]),
     ("engine", ["engine/"]),
