@@ -70,7 +70,7 @@ ChainPlan plan_chain(const NetworkTopologyPayload& network, const EntanglementRe
         const double tau = std::fmax(link ? 1000.0 / link->generation_rate_hz : 0.0, distance / model.speed_km_ms);
         plan.attempt_ms.push_back(tau);
         plan.success_probability.push_back(p);
-        plan.log_failure.push_back(std::log1p(-p));
+        plan.inverse_log_failure.push_back(1.0 / std::log1p(-p));
         plan.werner.push_back(werner_from_fidelity(link ? link->base_fidelity : 0.0));
         length_km += distance;
         every_hop_ends = every_hop_ends && p > 0.0 && tau >= 0.0 && std::isfinite(tau);

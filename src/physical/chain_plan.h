@@ -25,11 +25,12 @@ struct ChainPlan {
     // succeed or never end, or swaps that always fail on three or more nodes.
     bool can_deliver = false;
 
-    // Per hop: attempt time tau_i (ms), success probability p_i, log(1 - p_i)
-    // for drawing attempt counts by inversion, Werner parameter of a pair.
+    // Per hop: attempt time tau_i (ms), success probability p_i,
+    // 1 / log(1 - p_i) for drawing attempt counts by inversion, Werner
+    // parameter of a pair.
     std::vector<double> attempt_ms;
     std::vector<double> success_probability;
-    std::vector<double> log_failure;
+    std::vector<double> inverse_log_failure;
     std::vector<double> werner;
     // Per node in path order: the rate (per ms) at which a stored qubit's
     // Werner parameter decays, 1 / (1000 T2); 0 for no decoherence.

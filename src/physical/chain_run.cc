@@ -27,7 +27,7 @@ ChainRunner::ChainRunner(const ChainPlan& plan)
       expiry_(hops_ + 1) {}
 
 void ChainRunner::restart_hop(std::size_t hop, double now, ChaCha12Generator& generator, std::uint64_t* attempts) {
-    const double k = geometric_attempts(generator.next_u64(), plan_.log_failure[hop]);
+    const double k = geometric_attempts(generator.next_u64(), plan_.inverse_log_failure[hop]);
     add_attempts(attempts[hop], k);
     pending_[hop] = 1;
     arrival_[hop] = now + k * plan_.attempt_ms[hop];
@@ -62,7 +62,8 @@ bool ChainRunner::swap_at(std::size_t node, double now, ChaCha12Generator& gener
     right_end_[node] = kNone;
     left_end_[node] = kNone;
     // The stored qubits are now the oldest pair's ends: hop `left` and hop right - 1.
-    expiry_[left] = std::fmin(arrival_[left], arrival_[right - 1]) + plan_.cutoff_ms;
+    const double older = arrival_[left] < arrival_[right - 1] ? arrival_[left] : arrival_[right - 1];
+    expiry_[left] = older + plan_.cutoff_ms;
     return true;
 }
 
@@ -79,14 +80,44 @@ ChainRunResult ChainRunner::deliver(double now) const {
     return result;
 }
 
+ChainRunResult ChainRunner::out_of_time(double now) const {
+    ChainRunResult result;
+    result.elapsed_ms = std::isfinite(plan_.max_latency_ms) ? plan_.max_latency_ms : now;
+    return result;
+}
+
+ChainRunResult ChainRunner::run_without_restarts(ChaCha12Generator& generator, std::uint64_t* attempts) {
+    double last = 0.0;
+    for (std::size_t h = 0; h < hops_; ++h) {
+        restart_hop(h, 0.0, generator, attempts);
+        if (arrival_[h] > last) last = arrival_[h];  // arrivals are never NaN
+    }
+    if (!(last <= plan_.deadline_ms) || !std::isfinite(last)) return out_of_time(last);
+    double werner = plan_.werner[0];
+    double decay = 0.0;
+    for (std::size_t n = 1; n < hops_; ++n) {
+        werner *= plan_.werner[n];
+        decay += plan_.decay_per_ms[n] * std::fabs(arrival_[n] - arrival_[n - 1]);
+    }
+    werner_[0] = werner;
+    decay_[0] = decay;
+    return deliver(last);
+}
+
 ChainRunResult ChainRunner::run(ChaCha12Generator& generator, std::uint64_t* attempts) {
+    const bool has_cutoff = plan_.cutoff_ms < std::numeric_limits<double>::infinity();
+    if (!has_cutoff && !plan_.swaps_can_fail) return run_without_restarts(generator, attempts);
+    return run_events(generator, attempts);
+}
+
+ChainRunResult ChainRunner::run_events(ChaCha12Generator& generator, std::uint64_t* attempts) {
+    const bool has_cutoff = plan_.cutoff_ms < std::numeric_limits<double>::infinity();
     restarts_ = 0;
     for (std::size_t n = 0; n <= hops_; ++n) {
         right_end_[n] = kNone;
         left_end_[n] = kNone;
     }
     for (std::size_t h = 0; h < hops_; ++h) restart_hop(h, 0.0, generator, attempts);
-    const bool has_cutoff = plan_.cutoff_ms < std::numeric_limits<double>::infinity();
 
     for (;;) {
         // The next event: the earliest arrival, or the earliest cutoff age.
@@ -99,11 +130,7 @@ ChainRunResult ChainRunner::run(ChaCha12Generator& generator, std::uint64_t* att
                 if (right_end_[n] != kNone && expiry_[n] < now) now = expiry_[n];
             }
         }
-        if (!(now <= plan_.deadline_ms) || !std::isfinite(now)) {
-            ChainRunResult out_of_time;
-            out_of_time.elapsed_ms = std::isfinite(plan_.max_latency_ms) ? plan_.max_latency_ms : now;
-            return out_of_time;
-        }
+        if (!(now <= plan_.deadline_ms) || !std::isfinite(now)) return out_of_time(now);
 
         // 1. Pairs arriving now.
         for (std::size_t h = 0; h < hops_; ++h) {

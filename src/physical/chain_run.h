@@ -25,6 +25,12 @@
 // share one pair at time T, it is delivered at T + signalling_ms, the end
 // qubits decaying meanwhile.
 //
+// Without a cutoff and with swaps that cannot fail no pair is ever restarted,
+// so a run is settled by its hops' first arrival times g_i alone: node j
+// swaps at max(g_{j-1}, g_j), its two qubits having waited |g_{j-1} - g_j|
+// together, and the end-to-end pair forms at max_i g_i. Such runs take that
+// closed path (the same draws, the same results up to rounding).
+//
 // A run gives up, undelivered, when the next event lies beyond the deadline
 // (the end-to-end pair could no longer be delivered within max_latency_ms),
 // is not finite, or after kMaxRestarts restarts of a pair.
@@ -63,8 +69,13 @@ public:
     // One run drawing from `generator`; adds each hop's attempts to
     // attempts[h] (saturating).
     ChainRunResult run(ChaCha12Generator& generator, std::uint64_t* attempts);
+    // The same run by the event simulation whatever the plan (run takes the
+    // closed path where no pair can be restarted).
+    ChainRunResult run_events(ChaCha12Generator& generator, std::uint64_t* attempts);
 
 private:
+    ChainRunResult run_without_restarts(ChaCha12Generator& generator, std::uint64_t* attempts);
+    ChainRunResult out_of_time(double now) const;
     void restart_hop(std::size_t hop, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
     void discard_segment(std::size_t left, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
     bool swap_at(std::size_t node, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
@@ -89,12 +100,13 @@ private:
 };
 
 // Attempts up to and including the first success when each succeeds with
-// p = 1 - exp(log_failure), from one draw: 1 + floor(log(U) / log(1 - p)) with
-// U uniform in (0, 1] taken from the top 53 bits. As a real, so that tiny p
-// cannot overflow; p = 1 (log_failure -inf) always gives 1.
-inline double geometric_attempts(std::uint64_t bits, double log_failure) {
+// p, from one draw: 1 + floor(log(U) x inverse_log_failure), where
+// inverse_log_failure = 1 / log(1 - p) and U is uniform in (0, 1], taken
+// from the top 53 bits. As a real, so that tiny p cannot overflow; p = 1
+// (inverse_log_failure -0) always gives 1.
+inline double geometric_attempts(std::uint64_t bits, double inverse_log_failure) {
     const double u = static_cast<double>((bits >> 11) + 1) * 0x1p-53;
-    return 1.0 + std::floor(std::log(u) / log_failure);
+    return 1.0 + std::floor(std::log(u) * inverse_log_failure);
 }
 
 }  // namespace vorn

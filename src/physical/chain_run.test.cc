@@ -33,12 +33,15 @@ ChainRunResult run_once(const ChainPlan& plan, std::uint64_t seed, std::vector<s
 }
 
 TEST(PhysicalChainRun, GeometricAttemptsByInversion) {
-    EXPECT_EQ(vorn::geometric_attempts(UINT64_MAX, std::log1p(-0.25)), 1.0);  // U = 1
-    // U = 2^-53, the smallest draw: the longest wait.
-    EXPECT_EQ(vorn::geometric_attempts(0, std::log1p(-0.5)), 1.0 + std::floor(-53.0 * std::log(2.0) / std::log(0.5)));
-    EXPECT_EQ(vorn::geometric_attempts(0, -INFINITY), 1.0);  // p = 1
+    EXPECT_EQ(vorn::geometric_attempts(UINT64_MAX, 1.0 / std::log1p(-0.25)), 1.0);  // U = 1
+    // U = 2^-53, the smallest draw, gives the longest wait: log(2^-53) / log(0.1)
+    // is 15.96, so 16 attempts at p = 0.9.
+    EXPECT_EQ(vorn::geometric_attempts(0, 1.0 / std::log(0.1)), 16.0);
+    EXPECT_EQ(vorn::geometric_attempts(0, 1.0 / -INFINITY), 1.0);  // p = 1
+    // U = 3/4 at p = 1/2: one failure has probability 1/2, so one attempt.
+    EXPECT_EQ(vorn::geometric_attempts(std::uint64_t{3} << 62, 1.0 / std::log(0.5)), 1.0);
     // p = 1e-12 still takes one draw and gives a wait of order 1 / p.
-    const double k = vorn::geometric_attempts(std::uint64_t{1} << 63, std::log1p(-1e-12));  // U = 1/2
+    const double k = vorn::geometric_attempts(std::uint64_t{1} << 63, 1.0 / std::log1p(-1e-12));  // U = 1/2
     EXPECT_NEAR(k, std::log(2.0) * 1e12, 1e3);
 }
 
@@ -123,6 +126,33 @@ TEST(PhysicalChainRun, AFailedSwapRestartsBothPairsOfItsNode) {
         some_failed = some_failed || attempts[0] > 1;
     }
     EXPECT_TRUE(some_failed);
+}
+
+TEST(PhysicalChainRun, RunsWithoutRestartsMatchTheEventSimulation) {
+    // Hops of different lengths, rates and memories, lossy enough for many
+    // orders of arrival and ties.
+    const double rates[] = {1000.0, 500.0, 1000.0, 250.0, 2000.0};
+    const double t2s[] = {1.0, 0.01, 0.0, 5.0, 0.2, 1.0};
+    for (int hops = 1; hops <= 5; ++hops) {
+        vorn::NetworkTopologyPayload chain = fiber_chain(hops, 20.0, 0.93, 1000.0);
+        for (int h = 0; h < hops; ++h) chain.links[h].generation_rate_hz = rates[h];
+        for (int n = 0; n <= hops; ++n) chain.nodes[n].memory_lifetime_t2 = t2s[n];
+        const ChainPlan plan = vorn::plan_chain(chain, end_to_end(hops), PhysicalModel{});
+        ChainRunner closed(plan);
+        ChainRunner events(plan);
+        for (std::uint64_t seed = 0; seed < 200; ++seed) {
+            ChaCha12Generator a = ChaCha12Generator::seed_from_u64(seed);
+            ChaCha12Generator b = ChaCha12Generator::seed_from_u64(seed);
+            std::vector<std::uint64_t> attempts_a(plan.hops(), 0), attempts_b(plan.hops(), 0);
+            const ChainRunResult x = closed.run(a, attempts_a.data());
+            const ChainRunResult y = events.run_events(b, attempts_b.data());
+            ASSERT_TRUE(x.delivered && y.delivered);
+            EXPECT_EQ(x.delivery_ms, y.delivery_ms);
+            EXPECT_NEAR(x.fidelity, y.fidelity, 1e-14);
+            EXPECT_EQ(attempts_a, attempts_b);
+            EXPECT_EQ(a.words_drawn(), b.words_drawn());
+        }
+    }
 }
 
 TEST(PhysicalChainRun, ARunOutOfTimeEndsUndeliveredAtTheBudget) {

@@ -7,6 +7,7 @@
 #include "physical/delivery_histogram.h"
 #include "simulation/call_workers.h"
 #include "simulation/chacha12.h"
+#include "simulation/chacha_constants.h"
 #include "simulation/keystream_kernel.h"
 #include "simulation/thread_count.h"
 
@@ -36,8 +37,12 @@ struct FirstRunBlocks {
     void compute(const KeystreamKernel& kernel, std::uint64_t first_seed, unsigned count) {
         const unsigned lanes = kernel.lanes;
         for (unsigned l = 0; l < lanes; ++l) {
-            states[l] = ChaCha12Generator::input_state(ChaCha12Generator::key_from_u64(first_seed + (l < count ? l : 0)), 0);
-            for (unsigned i = 0; i < 16; ++i) inputs[i * lanes + l] = states[l][i];
+            // input_state(key_from_u64(seed), 0), built from the key words directly.
+            ChaChaState& state = states[l];
+            for (unsigned i = 0; i < 4; ++i) state[i] = kChaChaSigma[i];
+            ChaCha12Generator::key_words_from_u64(first_seed + (l < count ? l : 0), state.data() + 4);
+            for (unsigned i = 12; i < 16; ++i) state[i] = 0;
+            for (unsigned i = 0; i < 16; ++i) inputs[i * lanes + l] = state[i];
         }
         kernel.states(inputs, ChaCha12Generator::kDoubleRounds, blocks);
     }

@@ -2,8 +2,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "physical/chain_plan.h"
+#include "physical/chain_run.h"
 #include "physical/delivery_histogram.h"
 #include "physical/chains.testing.h"
 #include <gtest/gtest.h>
@@ -50,6 +52,34 @@ TEST(PhysicalEnsemble, TwoEqualHopsWaitForTheLargerOfTwoGeometricWaits) {
         const double w = (4 * 0.9 - 1) / 3.0;
         EXPECT_NEAR(totals.fidelity_sum / static_cast<double>(totals.delivered), (1 + 3 * w * w) / 4, 1e-12);
     }
+}
+
+TEST(PhysicalEnsemble, RunIDrawsFromTheGeneratorOfSeedPlusI) {
+    // The per-run reference: a fresh runner and seed_from_u64(seed + i) per
+    // run, summed in run order (one chunk), against the batched ensemble.
+    PhysicalModel model = model_with_probability(30.0, 0.3);
+    model.swap_success = 0.8;
+    const auto chain = fiber_chain(3, 30.0, 0.95, 1000.0, 0.5);
+    const vorn::ChainPlan plan = vorn::plan_chain(chain, end_to_end(3), model);
+    const std::uint64_t seed = 1234, runs = 100;
+    double delivery_sum = 0.0, fidelity_sum = 0.0;
+    std::uint64_t delivered = 0;
+    std::vector<std::uint64_t> attempts(plan.hops(), 0);
+    for (std::uint64_t i = 0; i < runs; ++i) {
+        vorn::ChainRunner runner(plan);
+        vorn::ChaCha12Generator generator = vorn::ChaCha12Generator::seed_from_u64(seed + i);
+        const vorn::ChainRunResult run = runner.run(generator, attempts.data());
+        if (!run.delivered) continue;
+        ++delivered;
+        delivery_sum += run.delivery_ms;
+        fidelity_sum += run.fidelity;
+    }
+    const PhysicalTotals totals = vorn::run_physical_ensemble(chain, end_to_end(3), model, runs, seed);
+    EXPECT_EQ(totals.delivered, delivered);
+    EXPECT_EQ(totals.delivery_ms_sum, delivery_sum);
+    EXPECT_EQ(totals.fidelity_sum, fidelity_sum);
+    EXPECT_EQ(totals.attempts_per_link.at("N0->N1"), attempts[0]);
+    EXPECT_EQ(totals.attempts_per_link.at("N2->N3"), attempts[2]);
 }
 
 TEST(PhysicalEnsemble, SwapsThatAlwaysFailNeverDeliver) {
