@@ -20,6 +20,7 @@ from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
+from vorn.physical import PhysicalModel, PhysicalStats, simulate_physical
 from vorn.sensitivity import SensitivityResult, sensitivity
 from vorn.parallel import worker_initializer
 from vorn.sweep import sweep
@@ -30,6 +31,8 @@ __all__ = [
     "Link",
     "Network",
     "Node",
+    "PhysicalModel",
+    "PhysicalStats",
     "SensitivityResult",
     "UnknownNodeError",
     "builtin",
@@ -39,6 +42,7 @@ __all__ = [
     "read",
     "sensitivity",
     "simulate",
+    "simulate_physical",
     "sweep",
     "to_dict",
     "to_frame",
