@@ -20,6 +20,8 @@ ChainRunner::ChainRunner(const ChainPlan& plan)
       hops_(plan.hops()),
       pending_(hops_),
       arrival_(hops_),
+      started_(hops_),
+      drawn_(hops_),
       right_end_(hops_ + 1),
       left_end_(hops_ + 1),
       werner_(hops_ + 1),
@@ -29,6 +31,8 @@ ChainRunner::ChainRunner(const ChainPlan& plan)
 void ChainRunner::restart_hop(std::size_t hop, double now, ChaCha12Generator& generator, std::uint64_t* attempts) {
     const double k = geometric_attempts(generator.next_u64(), plan_.inverse_log_failure[hop]);
     add_attempts(attempts[hop], k);
+    started_[hop] = now;
+    drawn_[hop] = k;
     pending_[hop] = 1;
     arrival_[hop] = now + k * plan_.attempt_ms[hop];
 }
@@ -80,7 +84,18 @@ ChainRunResult ChainRunner::deliver(double now) const {
     return result;
 }
 
-ChainRunResult ChainRunner::out_of_time(double now) const {
+ChainRunResult ChainRunner::out_of_time(double now, std::uint64_t* attempts) const {
+    // A hop still waiting made only the attempts that ended by the deadline,
+    // not all those drawn.
+    if (std::isfinite(plan_.deadline_ms)) {
+        for (std::size_t h = 0; h < hops_; ++h) {
+            if (!pending_[h]) continue;
+            const double made = std::floor((plan_.deadline_ms - started_[h]) / plan_.attempt_ms[h]);
+            if (!(made < drawn_[h])) continue;
+            const std::uint64_t unmade = truncate_to_u64(drawn_[h]) - truncate_to_u64(made);
+            attempts[h] = attempts[h] >= unmade ? attempts[h] - unmade : 0;
+        }
+    }
     ChainRunResult result;
     result.elapsed_ms = std::isfinite(plan_.max_latency_ms) ? plan_.max_latency_ms : now;
     return result;
@@ -92,7 +107,7 @@ ChainRunResult ChainRunner::run_without_restarts(ChaCha12Generator& generator, s
         restart_hop(h, 0.0, generator, attempts);
         if (arrival_[h] > last) last = arrival_[h];  // arrivals are never NaN
     }
-    if (!(last <= plan_.deadline_ms) || !std::isfinite(last)) return out_of_time(last);
+    if (!(last <= plan_.deadline_ms) || !std::isfinite(last)) return out_of_time(last, attempts);
     double werner = plan_.werner[0];
     double decay = 0.0;
     for (std::size_t n = 1; n < hops_; ++n) {
@@ -130,7 +145,7 @@ ChainRunResult ChainRunner::run_events(ChaCha12Generator& generator, std::uint64
                 if (right_end_[n] != kNone && expiry_[n] < now) now = expiry_[n];
             }
         }
-        if (!(now <= plan_.deadline_ms) || !std::isfinite(now)) return out_of_time(now);
+        if (!(now <= plan_.deadline_ms) || !std::isfinite(now)) return out_of_time(now, attempts);
 
         // 1. Pairs arriving now.
         for (std::size_t h = 0; h < hops_; ++h) {

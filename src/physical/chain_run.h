@@ -67,7 +67,8 @@ public:
     explicit ChainRunner(const ChainPlan& plan);
 
     // One run drawing from `generator`; adds each hop's attempts to
-    // attempts[h] (saturating).
+    // attempts[h] (saturating): the attempts that ended by the time the run
+    // delivered or ran out of time.
     ChainRunResult run(ChaCha12Generator& generator, std::uint64_t* attempts);
     // The same run by the event simulation whatever the plan (run takes the
     // closed path where no pair can be restarted).
@@ -75,7 +76,7 @@ public:
 
 private:
     ChainRunResult run_without_restarts(ChaCha12Generator& generator, std::uint64_t* attempts);
-    ChainRunResult out_of_time(double now) const;
+    ChainRunResult out_of_time(double now, std::uint64_t* attempts) const;
     void restart_hop(std::size_t hop, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
     void discard_segment(std::size_t left, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
     bool swap_at(std::size_t node, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
@@ -85,9 +86,12 @@ private:
 
     const ChainPlan& plan_;
     std::size_t hops_;
-    // Per hop: is its pair still to arrive, when it arrives (or arrived).
+    // Per hop: is its pair still to arrive, when it arrives (or arrived),
+    // when its attempts started and how many were drawn.
     std::vector<char> pending_;
     std::vector<double> arrival_;
+    std::vector<double> started_;
+    std::vector<double> drawn_;
     // Per node: the far end of the pair whose left end (right end) it holds,
     // or kNone. Per left end node: the pair's product of Werner parameters,
     // its summed decay exponent so far, and when it reaches the cutoff age.

@@ -169,6 +169,8 @@ TEST(PhysicalChainRun, ARunOutOfTimeEndsUndeliveredAtTheBudget) {
         ++out_of_time;
         EXPECT_FALSE(run.abandoned);
         EXPECT_EQ(run.elapsed_ms, 3.0);
+        // The pair had to form by 3 - 0.5 ms of signalling: two 1 ms attempts ended by then.
+        EXPECT_EQ(attempts[0], 2u);
     }
     EXPECT_GT(out_of_time, 24);
 }
