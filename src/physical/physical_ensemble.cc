@@ -101,7 +101,10 @@ PhysicalTotals run_physical_ensemble(const NetworkTopologyPayload& network, cons
         const std::uint64_t count = runs - first < kPhysicalChunkRuns ? runs - first : kPhysicalChunkRuns;
         DeliveryHistogram chunk_histogram;
         std::vector<std::uint64_t> chunk_attempts(plan.hops(), 0);
-        run_chunk(plan, seed, first, count, chunk_sums[c], chunk_histogram, chunk_attempts, task_stop);
+        // Summed locally: neighbouring slots belong to chunks that other threads run.
+        ChunkSums sums;
+        run_chunk(plan, seed, first, count, sums, chunk_histogram, chunk_attempts, task_stop);
+        chunk_sums[c] = sums;
         // Whole counts add up the same in any order.
         std::lock_guard<std::mutex> lock(merge_mutex);
         histogram.add(chunk_histogram);
