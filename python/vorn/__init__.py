@@ -21,6 +21,7 @@ from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
 from vorn.physical import PhysicalModel, PhysicalStats, simulate_physical
+from vorn.rate_distance import rate_vs_distance
 from vorn.sensitivity import SensitivityResult, sensitivity
 from vorn.parallel import worker_initializer
 from vorn.sweep import sweep
@@ -39,6 +40,7 @@ __all__ = [
     "compare",
     "describe",
     "from_networkx",
+    "rate_vs_distance",
     "read",
     "sensitivity",
     "simulate",
