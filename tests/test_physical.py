@@ -249,3 +249,25 @@ def test_arguments_are_checked_before_any_run():
         vorn.simulate_physical(network, "N0", "N1", -1)
     empty = vorn.simulate_physical(network, "N0", "N1", 0, seed=1)
     assert empty.total_runs == 0 and math.isnan(empty.success_rate)
+
+
+def test_sweeps_run_on_the_physical_model_when_given_one():
+    pytest.importorskip("pandas")
+    network = chain(2, 30.0)
+    model = model_for(0.2, 30.0)
+    grid = {"from_node": "N0", "to": "N2", "fidelity_target": [0.0, 0.99], "max_latency_ms": [math.inf, 4.0]}
+    frame = vorn.sweep(network, grid, 5_000, seed=10, model=model, executor=InlineExecutor())
+    assert list(frame.columns[-10:]) == ["success_rate", "ci_low", "ci_high", "delivered", "mean_delivery_ms",
+                                         "mean_fidelity", "pairs_per_second", "secret_key_rate_bps", "runs", "seed"]
+    # Point k is the ensemble of seed 10 + k x runs.
+    for k, row in enumerate(frame.itertuples()):
+        stats = vorn.simulate_physical(network, "N0", "N2", 5_000, seed=10 + k * 5_000, model=model,
+                                       fidelity_target=row.fidelity_target, max_latency_ms=row.max_latency_ms)
+        assert row.success_rate == stats.success_rate and row.delivered == stats.delivered
+    # Rows: (0, inf), (0, 4 ms), (0.99, inf), (0.99, 4 ms); 0.99 is above two swapped pairs of 0.9.
+    assert list(frame["success_rate"][[0, 2, 3]]) == [1.0, 0.0, 0.0]
+    assert 0.0 < frame.loc[1, "success_rate"] < 1.0
+    # The designed model's sweep is unchanged without a model.
+    designed = vorn.sweep(network, {"from_node": "N0", "to": "N2", "fidelity_target": 0.5, "max_latency_ms": 50.0},
+                          200, seed=1, executor=InlineExecutor())
+    assert "drops" in designed.columns and "delivered" not in designed.columns

@@ -24,7 +24,7 @@ from vorn.ensemble import chunk_bounds
 from vorn.network import Network, StrategyLike, _optional_real, _real, strategy_name, strategy_type
 from vorn.parallel import run_tasks
 
-__all__ = ["PhysicalModel", "PhysicalStats", "PhysicalChunk", "simulate_physical", "merge_physical",
+__all__ = ["PhysicalModel", "PhysicalStats", "PhysicalChunk", "simulate_physical", "merge_physical", "run_physical_chunk",
            "DEFAULT_PHYSICAL_CHUNK_RUNS", "QUANTILES", "binary_entropy", "bb84_secret_fraction"]
 
 # Runs per chunk unless the call says otherwise: about a fifth of a second on
@@ -134,8 +134,9 @@ def bb84_secret_fraction(qber: float) -> float:
     return max(0.0, 1.0 - 2.0 * binary_entropy(qber))
 
 
-def _run_chunk(network: Network, request: tuple[str, str, float, float, str | None], model: PhysicalModel,
+def run_physical_chunk(network: Network, request: tuple[str, str, float, float, str | None], model: PhysicalModel,
                start: int, runs: int, seed: int) -> PhysicalChunk:
+    """Runs [start, start + runs) of the ensemble with base seed `seed`, in this process."""
     from_node, to, fidelity_target, max_latency_ms, strategy = request
     nodes, links = network.definitions()
     totals = vorn_core.simulate_physical(
@@ -234,9 +235,9 @@ def simulate_physical(network: Network, from_node: str, to: str, runs: int, *, f
     name = strategy_name(strategy)
     network._check_nodes(from_node, to)
     request = (from_node, to, _real(fidelity_target, "fidelity_target"), _real(max_latency_ms, "max_latency_ms"), name)
-    chunks = run_tasks(_run_chunk, [network, request, model],
+    chunks = run_tasks(run_physical_chunk, [network, request, model],
                        [(start, count, base) for start, count in chunk_bounds(runs, chunk_runs)],
                        executor, progress, "physical ensemble")
     if not chunks:  # zero runs: the core's own empty ensemble
-        chunks = [_run_chunk(network, request, model, 0, 0, base)]
+        chunks = [run_physical_chunk(network, request, model, 0, 0, base)]
     return merge_physical(chunks, base, name, model)
