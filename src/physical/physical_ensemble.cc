@@ -16,6 +16,9 @@ namespace {
 
 // The real-valued sums of one chunk, added in run order within it; the
 // chunks' sums are added in chunk order afterwards.
+// Chunks per round of worker threads (a million runs).
+constexpr std::uint64_t kChunksPerRound = 256;
+
 struct ChunkSums {
     std::uint64_t delivered = 0;
     std::uint64_t successes = 0;
@@ -92,33 +95,42 @@ PhysicalTotals run_physical_ensemble(const NetworkTopologyPayload& network, cons
     if (!plan.can_deliver) return totals;
 
     const std::uint64_t chunks = runs / kPhysicalChunkRuns + (runs % kPhysicalChunkRuns != 0 ? 1 : 0);
-    std::vector<ChunkSums> chunk_sums(chunks);
+    // Chunks run in rounds of at most kChunksPerRound, whose sums are added
+    // in chunk order before the next round starts: memory stays bounded for
+    // any number of runs.
+    std::vector<ChunkSums> chunk_sums(chunks < kChunksPerRound ? chunks : kChunksPerRound);
     DeliveryHistogram histogram;
     std::vector<std::uint64_t> attempts(plan.hops(), 0);
     std::mutex merge_mutex;  // guards histogram and attempts
-    run_tasks(chunks, threads, stop, [&](std::uint64_t c, const StopCheck& task_stop) {
-        const std::uint64_t first = c * kPhysicalChunkRuns;
-        const std::uint64_t count = runs - first < kPhysicalChunkRuns ? runs - first : kPhysicalChunkRuns;
-        DeliveryHistogram chunk_histogram;
-        std::vector<std::uint64_t> chunk_attempts(plan.hops(), 0);
-        // Summed locally: neighbouring slots belong to chunks that other threads run.
-        ChunkSums sums;
-        run_chunk(plan, seed, first, count, sums, chunk_histogram, chunk_attempts, task_stop);
-        chunk_sums[c] = sums;
-        // Whole counts add up the same in any order.
-        std::lock_guard<std::mutex> lock(merge_mutex);
-        histogram.add(chunk_histogram);
-        for (std::size_t h = 0; h < attempts.size(); ++h) {
-            attempts[h] = chunk_attempts[h] > UINT64_MAX - attempts[h] ? UINT64_MAX : attempts[h] + chunk_attempts[h];
+    for (std::uint64_t round_first = 0; round_first < chunks; round_first += kChunksPerRound) {
+        const std::uint64_t round_chunks =
+            chunks - round_first < kChunksPerRound ? chunks - round_first : kChunksPerRound;
+        run_tasks(round_chunks, threads, stop, [&](std::uint64_t slot, const StopCheck& task_stop) {
+            const std::uint64_t first = (round_first + slot) * kPhysicalChunkRuns;
+            const std::uint64_t count = runs - first < kPhysicalChunkRuns ? runs - first : kPhysicalChunkRuns;
+            DeliveryHistogram chunk_histogram;
+            std::vector<std::uint64_t> chunk_attempts(plan.hops(), 0);
+            // Summed locally: neighbouring slots belong to chunks that other threads run.
+            ChunkSums sums;
+            run_chunk(plan, seed, first, count, sums, chunk_histogram, chunk_attempts, task_stop);
+            chunk_sums[slot] = sums;
+            // Whole counts add up the same in any order.
+            std::lock_guard<std::mutex> lock(merge_mutex);
+            histogram.add(chunk_histogram);
+            for (std::size_t h = 0; h < attempts.size(); ++h) {
+                attempts[h] =
+                    chunk_attempts[h] > UINT64_MAX - attempts[h] ? UINT64_MAX : attempts[h] + chunk_attempts[h];
+            }
+        });
+        for (std::uint64_t slot = 0; slot < round_chunks; ++slot) {
+            const ChunkSums& sums = chunk_sums[slot];
+            totals.delivered += sums.delivered;
+            totals.successes += sums.successes;
+            totals.abandoned += sums.abandoned;
+            totals.delivery_ms_sum += sums.delivery_ms;
+            totals.fidelity_sum += sums.fidelity;
+            totals.elapsed_ms_sum += sums.elapsed_ms;
         }
-    });
-    for (const ChunkSums& sums : chunk_sums) {
-        totals.delivered += sums.delivered;
-        totals.successes += sums.successes;
-        totals.abandoned += sums.abandoned;
-        totals.delivery_ms_sum += sums.delivery_ms;
-        totals.fidelity_sum += sums.fidelity;
-        totals.elapsed_ms_sum += sums.elapsed_ms;
     }
     for (std::size_t h = 0; h < attempts.size(); ++h) totals.attempts_per_link[plan.hop_keys[h]] += attempts[h];
     totals.delivery_histogram = histogram.counts_by_midpoint();

@@ -97,10 +97,12 @@ TEST(PhysicalEnsemble, TotalsAreBitIdenticalForAnyThreadCount) {
     model.swap_success = 0.7;
     model.memory_cutoff_ms = 12.0;
     const auto chain = fiber_chain(4, 30.0, 0.95, 1000.0, 0.5);
-    const PhysicalTotals one = vorn::run_physical_ensemble(chain, end_to_end(4), model, 20'000, 99, vorn::never_stop(), 1);
+    // More than one round of 256 chunks of 4096 runs, the last chunk partial.
+    const std::uint64_t runs = 256 * vorn::kPhysicalChunkRuns + 5'000;
+    const PhysicalTotals one = vorn::run_physical_ensemble(chain, end_to_end(4), model, runs, 99, vorn::never_stop(), 1);
     for (const unsigned threads : {2u, 3u}) {
         const PhysicalTotals many =
-            vorn::run_physical_ensemble(chain, end_to_end(4), model, 20'000, 99, vorn::never_stop(), threads);
+            vorn::run_physical_ensemble(chain, end_to_end(4), model, runs, 99, vorn::never_stop(), threads);
         EXPECT_EQ(many.delivered, one.delivered);
         EXPECT_EQ(many.successes, one.successes);
         EXPECT_EQ(many.delivery_ms_sum, one.delivery_ms_sum);
