@@ -48,3 +48,19 @@ def test_the_picture_has_one_line_per_segment_count_and_the_bound():
     assert ax.get_yscale() == "log"
     assert [line.get_label() for line in ax.get_lines()] == [
         "1 segment (direct)", "2 segments", "4 segments", "8 segments", "repeaterless bound"]
+
+
+def test_the_command_line_writes_the_frame_as_csv(tmp_path, capsys):
+    from vorn.cli import main
+
+    out = tmp_path / "rates.csv"
+    assert main(["rate-distance", "--distances", "50", "150", "--segments", "1", "4", "--runs", "2000",
+                 "--workers", "1", "-o", str(out)]) == 0
+    import pandas
+
+    frame = pandas.read_csv(out)
+    expected = vorn.rate_vs_distance([50.0, 150.0], segments=(1, 4), runs=2000, seed=0)
+    assert list(frame.columns) == list(expected.columns)
+    assert list(frame["secret_key_rate_bps"]) == pytest.approx(list(expected["secret_key_rate_bps"]), rel=1e-12)
+    assert main(["rate-distance", "--segments", "0"]) == 2
+    assert "0 is not a number of segments" in capsys.readouterr().err
