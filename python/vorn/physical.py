@@ -109,6 +109,12 @@ class PhysicalStats:
                 f"mean_fidelity={self.mean_fidelity:.4f}, secret_key_rate_bps={self.secret_key_rate_bps:.4g}, "
                 f"seed={self.seed})")
 
+    def _repr_html_(self) -> str:
+        """The fields as a table, for notebooks."""
+        from vorn._display import html
+
+        return html(self)
+
     def _frame_rows(self) -> tuple[list[dict[str, Any]], list[str]]:
         """One row of the scalar figures (the attempts and quantiles as columns)."""
         row: dict[str, Any] = {name: getattr(self, name) for name in (
