@@ -245,6 +245,9 @@ def test_arguments_are_checked_before_any_run():
         vorn.simulate_physical(network, "N0", "N1", 10, model={"swap_success": 0.5})
     with pytest.raises(TypeError):
         vorn.PhysicalModel(swap_success="high")
+    for cutoff in (-1.0, math.nan):
+        with pytest.raises(ValueError):
+            vorn.PhysicalModel(memory_cutoff_ms=cutoff)
     with pytest.raises(OverflowError):  # as vorn.simulate refuses it
         vorn.simulate_physical(network, "N0", "N1", -1)
     empty = vorn.simulate_physical(network, "N0", "N1", 0, seed=1)

@@ -53,6 +53,8 @@ class PhysicalModel:
         for name in ("attenuation_db_km", "source_efficiency", "swap_success", "speed_km_ms", "satellite_loss_db"):
             object.__setattr__(self, name, _real(getattr(self, name), name))
         object.__setattr__(self, "memory_cutoff_ms", _optional_real(self.memory_cutoff_ms, "memory_cutoff_ms"))
+        if self.memory_cutoff_ms is not None and not self.memory_cutoff_ms >= 0.0:
+            raise ValueError(f"memory_cutoff_ms must be 0 or more (or None), not {self.memory_cutoff_ms!r}")
 
 
 @dataclass(frozen=True)
@@ -81,7 +83,7 @@ class PhysicalStats:
     the runs follow each other (a run that gives up counts the time it
     waited); `mean_qber` = 2 (1 - mean_fidelity) / 3 and the secret key rate
     is the asymptotic BB84 fraction 1 - 2 h2(mean_qber) (at least 0) times
-    `pairs_per_second`. `abandoned` counts runs that gave up after 2^20
+    `pairs_per_second`. `abandoned` counts runs that gave up after 2^16
     restarts of their pairs. `to_dict` and `to_frame` accept it."""
 
     total_runs: int

@@ -50,7 +50,10 @@ ChainPlan plan_chain(const NetworkTopologyPayload& network, const EntanglementRe
     plan.fidelity_target = request.fidelity_target;
     plan.max_latency_ms = request.max_latency_ms;
     plan.swap_success = model.swap_success;
-    plan.cutoff_ms = model.memory_cutoff_ms ? *model.memory_cutoff_ms : std::numeric_limits<double>::infinity();
+    // A negative cutoff discards pairs as 0 does; NaN is no cutoff.
+    plan.cutoff_ms = model.memory_cutoff_ms && !std::isnan(*model.memory_cutoff_ms)
+                         ? std::fmax(*model.memory_cutoff_ms, 0.0)
+                         : std::numeric_limits<double>::infinity();
 
     const NetworkGraph graph = build_graph(network.nodes, network.links);
     // The designed model's route choice; its path does not depend on the

@@ -40,7 +40,7 @@ struct ChainPlan {
     bool swaps_can_fail = false;
     // Swap draws whose top 52 bits are below this succeed (closed01_win_bound).
     std::uint64_t swap_win_bound = 0;
-    // Infinity without a cutoff.
+    // Infinity without a cutoff (or a NaN one); at least 0.
     double cutoff_ms = 0.0;
     // Route length / speed: the time from the end-to-end pair to delivery.
     double signalling_ms = 0.0;

@@ -62,7 +62,9 @@ struct ChainRunResult {
 // reused by every run.
 class ChainRunner {
 public:
-    static constexpr std::uint64_t kMaxRestarts = 1u << 20;
+    // A few milliseconds of events: a run past it is hopeless, and the
+    // ensemble polls its stop check between runs.
+    static constexpr std::uint64_t kMaxRestarts = 1u << 16;
 
     explicit ChainRunner(const ChainPlan& plan);
 

@@ -110,6 +110,23 @@ TEST(PhysicalChainRun, APairOlderThanTheCutoffRestartsItsHop) {
     EXPECT_EQ(attempts[0], 1u);
 }
 
+TEST(PhysicalChainRun, AZeroCutoffKeepsOnlyPairsThatMeetAtOnce) {
+    // Equal lossless hops arrive together and swap at once; with hop 1 on
+    // attempts of sqrt(2) ms its pairs never arrive with hop 0's, which
+    // arrive on whole milliseconds, so the run restarts until it gives up.
+    PhysicalModel model = lossless();
+    model.memory_cutoff_ms = -5.0;  // acts as 0
+    std::vector<std::uint64_t> attempts;
+    const ChainRunResult together =
+        run_once(vorn::plan_chain(fiber_chain(2, 10.0, 0.9, 1000.0), end_to_end(2), model), 1, attempts);
+    EXPECT_TRUE(together.delivered);
+    vorn::NetworkTopologyPayload uneven = fiber_chain(2, 10.0, 0.9, 1000.0);
+    uneven.links[1].generation_rate_hz = 1000.0 / std::sqrt(2.0);
+    const ChainRunResult apart = run_once(vorn::plan_chain(uneven, end_to_end(2), model), 1, attempts);
+    EXPECT_FALSE(apart.delivered);
+    EXPECT_TRUE(apart.abandoned);
+}
+
 TEST(PhysicalChainRun, AFailedSwapRestartsBothPairsOfItsNode) {
     // Lossless hops every 1 ms: each swap attempt takes 1 ms and the run's
     // attempts per hop equal the swaps it took.
