@@ -48,14 +48,13 @@ void ChainRunner::discard_segment(std::size_t left, double now, ChaCha12Generato
 }
 
 // Swaps at inner node `node`, which holds a qubit of a pair on each side.
-// Answers whether the swap succeeded.
-bool ChainRunner::swap_at(std::size_t node, double now, ChaCha12Generator& generator, std::uint64_t* attempts) {
+void ChainRunner::swap_at(std::size_t node, double now, ChaCha12Generator& generator, std::uint64_t* attempts) {
     const std::size_t left = left_end_[node];
     const std::size_t right = right_end_[node];
     if (plan_.swaps_can_fail && (generator.next_u64() >> 12) >= plan_.swap_win_bound) {
         discard_segment(left, now, generator, attempts);
         discard_segment(node, now, generator, attempts);
-        return false;
+        return;
     }
     // The two qubits at `node` waited since their hops' pairs arrived.
     const double stored_ms = (now - arrival_[node - 1]) + (now - arrival_[node]);
@@ -65,10 +64,9 @@ bool ChainRunner::swap_at(std::size_t node, double now, ChaCha12Generator& gener
     left_end_[right] = left;
     right_end_[node] = kNone;
     left_end_[node] = kNone;
-    // The stored qubits are now the oldest pair's ends: hop `left` and hop right - 1.
+    // The merged pair's stored qubits are those of hop `left` and hop right - 1.
     const double older = arrival_[left] < arrival_[right - 1] ? arrival_[left] : arrival_[right - 1];
     expiry_[left] = older + plan_.cutoff_ms;
-    return true;
 }
 
 ChainRunResult ChainRunner::deliver(double now) const {

@@ -81,7 +81,7 @@ private:
     ChainRunResult out_of_time(double now, std::uint64_t* attempts) const;
     void restart_hop(std::size_t hop, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
     void discard_segment(std::size_t left, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
-    bool swap_at(std::size_t node, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
+    void swap_at(std::size_t node, double now, ChaCha12Generator& generator, std::uint64_t* attempts);
     ChainRunResult deliver(double now) const;
 
     static constexpr std::size_t kNone = SIZE_MAX;
