@@ -27,7 +27,7 @@ FUNCTIONS = [
     "diff", "diff_topologies", "from_vorn_file", "load", "save_vorn_file_wrapper", "save", "qkd",
     "teleportation", "distributed_computation", "read_topology", "snapshot_topology",
 ]
-# Added after the designed surface, in this order.
+# Added after the original surface, in this order.
 ADDED_FUNCTIONS = ["simulate_physical"]
 
 

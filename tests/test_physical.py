@@ -220,11 +220,11 @@ def test_seeded_ensembles_are_identical_on_any_executor_and_thread_count(monkeyp
     assert one.mean_delivery_ms == pytest.approx(inline.mean_delivery_ms, rel=1e-13)
 
 
-def test_the_route_is_the_one_the_designed_model_picks():
+def test_the_route_is_the_one_the_round_model_picks():
     network = vorn.builtin("repeater_chain")
     stats = vorn.simulate_physical(network, "N0", "N3", 100, seed=1)
-    designed = network.request("N0", "N3", 0.0, 100.0, seed=1)
-    assert list(stats.path) == list(designed.execution_path)
+    round_model = network.request("N0", "N3", 0.0, 100.0, seed=1)
+    assert list(stats.path) == list(round_model.execution_path)
 
 
 def test_results_convert_to_plain_data_and_frames():
@@ -270,7 +270,7 @@ def test_sweeps_run_on_the_physical_model_when_given_one():
     # Rows: (0, inf), (0, 4 ms), (0.99, inf), (0.99, 4 ms); 0.99 is above two swapped pairs of 0.9.
     assert list(frame["success_rate"][[0, 2, 3]]) == [1.0, 0.0, 0.0]
     assert 0.0 < frame.loc[1, "success_rate"] < 1.0
-    # The designed model's sweep is unchanged without a model.
-    designed = vorn.sweep(network, {"from_node": "N0", "to": "N2", "fidelity_target": 0.5, "max_latency_ms": 50.0},
+    # The round model's sweep is unchanged without a model.
+    round_model = vorn.sweep(network, {"from_node": "N0", "to": "N2", "fidelity_target": 0.5, "max_latency_ms": 50.0},
                           200, seed=1, executor=InlineExecutor())
-    assert "drops" in designed.columns and "delivered" not in designed.columns
+    assert "drops" in round_model.columns and "delivered" not in round_model.columns

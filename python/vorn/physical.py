@@ -219,7 +219,7 @@ def simulate_physical(network: Network, from_node: str, to: str, runs: int, *, f
                       progress: bool | None = None, chunk_runs: int | None = None) -> PhysicalStats:
     """An ensemble of `runs` runs of the physical model between two nodes.
 
-    The route is the one the designed model picks for the same request and
+    The route is the one the round model picks for the same request and
     strategy. A run succeeds when its pair is delivered within
     `max_latency_ms` with fidelity at least `fidelity_target`; a run whose
     pair could no longer arrive in time gives up undelivered. Without `seed`

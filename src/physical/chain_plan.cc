@@ -56,7 +56,7 @@ ChainPlan plan_chain(const NetworkTopologyPayload& network, const EntanglementRe
                          : std::numeric_limits<double>::infinity();
 
     const NetworkGraph graph = build_graph(network.nodes, network.links);
-    // The designed model's route choice; its path does not depend on the
+    // The round model's route choice; its path does not depend on the
     // configuration.
     std::vector<std::string> path = plan_request(graph, EngineConfig{}, request, stop).path;
     if (path.size() < 2) return plan;

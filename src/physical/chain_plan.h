@@ -1,5 +1,5 @@
 // Everything about a physical-model request that is settled before its
-// first run: the route (the one the designed model picks), and per hop the
+// first run: the route (the one the round model picks), and per hop the
 // attempt time, the attempt success probability and the Werner parameter of
 // a generated pair, per node the memory decay rate, and the signalling time.
 #pragma once
@@ -62,7 +62,7 @@ inline double fidelity_from_werner(double werner) { return (1.0 + 3.0 * werner) 
 // are given), times the source efficiency; clamped to [0, 1], NaN gives 0.
 double attempt_success_probability(const LinkDefinition& link, const PhysicalModel& model);
 
-// The route comes from the designed model's route choice (strategy and its
+// The route comes from the round model's route choice (strategy and its
 // fallback to the lowest-latency route) over a graph built from `network`;
 // hop i uses the first link in list order that joins its two nodes. The
 // route search polls `stop`.

@@ -84,7 +84,7 @@ const std::vector<ModuleEntry>& module_entries() {
         function(&read_topology_entry),
         function(&snapshot_topology_entry),
 
-        // Added after the designed surface.
+        // Added after the original surface.
         function(&simulate_physical_entry),
     };
     return entries;
