@@ -100,6 +100,12 @@ def long_comparison():
     return None, lambda: v.compare_topologies(endpoints, 0.999, 5000.0, 10**10)
 
 
+def long_physical_ensemble():
+    chain = v.generate_topology("repeater_chain")
+    return None, lambda: v.simulate_physical(chain.nodes, chain.links, "N0", "N3", 10**13, 1, 0.0, float("inf"),
+                                             0.2, 0.5, 0.9, 200.0, 30.0, None, 50.0)
+
+
 PROBE = """
 import signal, sys
 sys.path.insert(0, {tests!r})
@@ -128,7 +134,7 @@ def route_search_polls():
 
 
 @pytest.mark.parametrize("threads", ["1", "2"])
-@pytest.mark.parametrize("make_call", [long_route_search, long_ensemble, long_comparison])
+@pytest.mark.parametrize("make_call", [long_route_search, long_ensemble, long_comparison, long_physical_ensemble])
 def test_a_raising_signal_handler_ends_a_long_call(monkeypatch, threads, make_call):
     if make_call is long_route_search and not route_search_polls():
         pytest.xfail("this route search does not poll its stop check between expansions yet")

@@ -191,6 +191,9 @@ LONG_CALLS = {
     "comparison": ('endpoints = [vc.TopologyEndpoints("repeater_chain", "N0", "N3")]',
                    "vc.compare_topologies(endpoints, 0.999, 5000.0, 10**10)"),
     "qkd": ('e = chain(3)', 'e.run_qkd(vc.QKDParameters("N0", "N2", 0.9, 100.0, rounds=10**12))'),
+    "physical": ('net = vc.generate_topology("repeater_chain")',
+                 'vc.simulate_physical(net.nodes, net.links, "N0", "N3", 10**13, 1, 0.0, float("inf"), 0.2, 0.5, '
+                 '0.9, 200.0, 30.0, None, 50.0)'),
 }
 
 

@@ -128,6 +128,12 @@ def run(workdir: Path) -> Recorded:
     delta = record("diff_topologies", vc.diff_topologies(snapshot, stored))
     counts: list[int] = [len(delta.nodes_added), len(delta.links_modified), len(summary)]
     record("TopologySnapshot.config.alpha_loss", stored.config.alpha_loss + sum(counts))
+
+    # The physical model's ensemble (added after the original surface).
+    totals = record("simulate_physical", vc.simulate_physical(
+        nodes, links, "A", "C", 200, 1, 0.0, 1e9, 0.2, 0.5, 0.9, 200.0, 30.0, vc.StrategyType.LowestLatency, 50.0))
+    delivered: int = totals.delivered + sum(totals.delivery_histogram.values()) + sum(totals.attempts_per_link.values())
+    record("PhysicalTotals.delivery_ms_sum", totals.delivery_ms_sum + delivered + len(totals.path))
     return calls
 
 

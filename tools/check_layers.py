@@ -23,6 +23,7 @@ LAYERS = [
     ("network", ["network/"]),
     ("routing", ["routing/"]),
     ("simulation", ["simulation/"]),
+    ("physical", ["physical/"]),
     ("analysis", ["analysis/"]),
     ("topologies", ["topologies/"]),
     ("engine", ["engine/"]),

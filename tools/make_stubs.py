@@ -29,7 +29,8 @@ HEADER = """\
 # from the module's runtime surface and tools/stub_types.py; do not edit.
 #
 # The classes after the registered ones (SimulationResult, PyMonteCarloContext,
-# TopologySnapshot, TopologyMetadata, TopologyConfig, TopologyDiff) are not
+# TopologySnapshot, TopologyMetadata, TopologyConfig, TopologyDiff,
+# PhysicalTotals) are not
 # attributes of the module at run time: use them in annotations only (quoted,
 # or with `from __future__ import annotations`).
 """
@@ -183,7 +184,8 @@ def hidden_classes():
     return [type(engine.request_entanglement("A", "A", 0.5, 1.0)),
             type(engine.simulate("A", "A", 0.5, 1.0, 1, seed=0)._context),
             type(snapshot), type(snapshot.metadata), type(snapshot.config),
-            type(vorn_core.diff_topologies(snapshot, snapshot))]
+            type(vorn_core.diff_topologies(snapshot, snapshot)),
+            type(vorn_core.simulate_physical([], [], "A", "A", 0, 0, 0.0, 1.0, 0.2, 0.5, 1.0, 200.0, 30.0))]
 
 
 def render():

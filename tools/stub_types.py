@@ -34,11 +34,15 @@ NAME_TYPES = {
     "total_latency_ms": "float", "coordination_overhead_ms": "float", "mean_computation_fidelity": "float",
     "mean_party_success_rate": "float", "alpha_loss": "float | None", "beta_fidelity_decay": "float | None",
     "gamma_swapping": "float | None",
+    "attenuation_db_km": "float", "source_efficiency": "float", "swap_success": "float", "speed_km_ms": "float",
+    "satellite_loss_db": "float", "memory_cutoff_ms": "float | None", "delivery_ms_sum": "float",
+    "fidelity_sum": "float", "elapsed_ms_sum": "float", "signalling_ms": "float",
     # whole numbers
     "runs": "int", "total_runs": "int", "seed": "int", "seed_base": "int", "rounds": "int",
     "secret_key_length_bits": "int", "rounds_completed": "int", "rounds_failed": "int",
     "classical_bits_transferred": "int", "aggregate_congestion_drops": "int",
     "memory_capacity": "int | None", "max_attempts": "int | None",
+    "delivered": "int", "successes": "int", "abandoned": "int",
     # flags
     "success": "bool", "successful_measurement": "bool",
     # lists and maps
@@ -48,6 +52,7 @@ NAME_TYPES = {
     "links_modified": "list[str]", "nodes": "list[NodeDefinition]", "links": "list[LinkDefinition]",
     "edges": "list[tuple[str, str]] | None", "endpoints": "list[TopologyEndpoints]",
     "link_utilization_heatmap": "dict[str, int]", "link_utilization": "dict[str, int]",
+    "attempts_per_link": "dict[str, int]", "delivery_histogram": "dict[float, int]",
     "results": "list[TopologyComparisonResult]", "party_results": "list[PartyOutcome]",
     # records and enumerations
     "physical": "PhysicalConfig", "config": "SimulationConfig", "strategy": "StrategyType",
@@ -123,6 +128,7 @@ RETURNS = {
     "distributed_computation": "DistributedComputingResult",
     "read_topology": "TopologySnapshot",
     "snapshot_topology": "TopologySnapshot",
+    "simulate_physical": "PhysicalTotals",
 }
 
 # The plain dicts that `validate` and `diff` return, as typed dicts. They exist

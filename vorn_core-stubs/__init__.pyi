@@ -2,7 +2,8 @@
 # from the module's runtime surface and tools/stub_types.py; do not edit.
 #
 # The classes after the registered ones (SimulationResult, PyMonteCarloContext,
-# TopologySnapshot, TopologyMetadata, TopologyConfig, TopologyDiff) are not
+# TopologySnapshot, TopologyMetadata, TopologyConfig, TopologyDiff,
+# PhysicalTotals) are not
 # attributes of the module at run time: use them in annotations only (quoted,
 # or with `from __future__ import annotations`).
 """The top-level Python module registration.
@@ -68,6 +69,7 @@ __all__ = [
     "distributed_computation",
     "read_topology",
     "snapshot_topology",
+    "simulate_physical",
 ]
 
 class _ValidationError(TypedDict):
@@ -735,6 +737,23 @@ class TopologyDiff:
     def links_modified(self, value: Sequence[str]) -> None: ...
     summary: str
 
+@final
+class PhysicalTotals:
+    total_runs: int
+    delivered: int
+    successes: int
+    abandoned: int
+    delivery_ms_sum: float
+    fidelity_sum: float
+    elapsed_ms_sum: float
+    @property
+    def path(self) -> list[str]: ...
+    @path.setter
+    def path(self, value: Sequence[str]) -> None: ...
+    signalling_ms: float
+    attempts_per_link: dict[str, int]
+    delivery_histogram: dict[float, int]
+
 def generate_topology(name: str) -> NetworkTopologyPayload: ...
 
 def compare_topologies(
@@ -842,3 +861,24 @@ def read_topology(filepath: str | os.PathLike[str] | os.PathLike[bytes]) -> Topo
 def snapshot_topology(engine: VornEngine) -> TopologySnapshot:
     """Return the snapshot of the engine's network that save_topology would write, as a TopologySnapshot.
     Raises RuntimeError when the engine has no network."""
+
+def simulate_physical(
+    nodes: Sequence[NodeDefinition],
+    links: Sequence[LinkDefinition],
+    from_node: str,
+    to: str,
+    runs: int,
+    seed: int,
+    fidelity_target: float,
+    max_latency_ms: float,
+    attenuation_db_km: float,
+    source_efficiency: float,
+    swap_success: float,
+    speed_km_ms: float,
+    satellite_loss_db: float,
+    strategy: StrategyType | None = None,
+    memory_cutoff_ms: float | None = None,
+) -> PhysicalTotals:
+    """Run a seeded ensemble of the physical request model (fiber and satellite loss, Werner pairs,
+    swap-asap repeater chains, memory decay and cutoff) and return its exact totals.
+    Run i depends on seed + i alone; the totals are the same for any thread count."""

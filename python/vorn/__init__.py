@@ -20,6 +20,8 @@ from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
+from vorn.physical import PhysicalModel, PhysicalStats, simulate_physical
+from vorn.rate_distance import rate_vs_distance
 from vorn.sensitivity import SensitivityResult, sensitivity
 from vorn.parallel import worker_initializer
 from vorn.sweep import sweep
@@ -30,15 +32,19 @@ __all__ = [
     "Link",
     "Network",
     "Node",
+    "PhysicalModel",
+    "PhysicalStats",
     "SensitivityResult",
     "UnknownNodeError",
     "builtin",
     "compare",
     "describe",
     "from_networkx",
+    "rate_vs_distance",
     "read",
     "sensitivity",
     "simulate",
+    "simulate_physical",
     "sweep",
     "to_dict",
     "to_frame",

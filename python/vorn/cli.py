@@ -686,6 +686,52 @@ def cmd_compare(args: argparse.Namespace) -> int:
     return 0
 
 
+# --------------------------------------------------------------------------- rate-distance
+
+
+def kilometres(text: str) -> float:
+    return _number(text, "a distance above 0 km", lambda v: v > 0.0 and math.isfinite(v))
+
+
+def hertz(text: str) -> float:
+    return _number(text, "a rate above 0 Hz", lambda v: v > 0.0 and math.isfinite(v))
+
+
+def segment_count(text: str) -> int:
+    value = _integer(text, 1025, "a number of segments from 1 to 1024")
+    if value == 0:
+        raise argparse.ArgumentTypeError("0 is not a number of segments from 1 to 1024")
+    return value
+
+
+def cmd_rate_distance(args: argparse.Namespace) -> int:
+    from vorn.physical import PhysicalModel
+    from vorn.rate_distance import rate_vs_distance
+
+    to_file = args.output not in (None, "-")
+    if to_file:
+        _output_path(args.output, "--output")
+    picture = _picture_path(args.plot) if args.plot else None
+    model = PhysicalModel(attenuation_db_km=args.attenuation, source_efficiency=args.efficiency,
+                          swap_success=args.swap_success)
+    with _executor(args.workers) as executor:
+        frame = rate_vs_distance(args.distances, args.segments, model=model, fidelity=args.fidelity,
+                                 generation_rate_hz=args.rate, memory_lifetime_t2_s=args.t2, runs=args.runs,
+                                 seed=args.seed, executor=executor)
+    if not to_file:
+        frame.to_csv(sys.stdout, index=False)
+    else:
+        frame.to_csv(args.output, index=False)
+        print(f"wrote {len(frame)} rows to {args.output}", file=sys.stderr)
+    if picture is not None:
+        from vorn.plot import plot_rate_distance
+
+        figure, ax = _new_axes()
+        plot_rate_distance(frame, ax=ax)
+        _save_figure(figure, picture)
+    return 0
+
+
 # --------------------------------------------------------------------------- parser
 
 
@@ -783,6 +829,32 @@ def build_parser() -> argparse.ArgumentParser:
     p.add_argument("--json", action="store_true", help="print the report as JSON")
     p.add_argument("--plot", metavar="PNG", help="also draw the comparison")
     p.set_defaults(run=cmd_compare)
+
+    p = commands.add_parser("rate-distance", help="secret key rate against distance, as CSV", description=(
+        "Run the physical model over chains of equal fiber segments and write, per distance and "
+        "number of segments, the secret key rate (bits/s), pairs per second, mean fidelity and QBER, "
+        "with the repeaterless bound of a direct link of the same length."))
+    p.add_argument("--distances", type=kilometres, nargs="+", metavar="KM",
+                   default=[25.0 * k for k in range(1, 17)], help="total distances in km (default 25 to 400)")
+    p.add_argument("--segments", type=segment_count, nargs="+", metavar="N", default=[1, 2, 4, 8],
+                   help="numbers of equal segments (default 1 2 4 8)")
+    p.add_argument("--runs", type=runs, default=20_000, metavar="N", help="runs per point (default 20000)")
+    p.add_argument("--seed", type=seed, default=0, metavar="S", help="seed of every point (default 0)")
+    p.add_argument("--fidelity", type=fidelity, default=0.99, metavar="F",
+                   help="fidelity of a generated pair (default 0.99)")
+    p.add_argument("--rate", type=hertz, default=1000.0, metavar="HZ",
+                   help="attempts per second of a source (default 1000)")
+    p.add_argument("--t2", type=milliseconds, default=1.0, metavar="S",
+                   help="memory lifetime T2 of every node in seconds (default 1)")
+    p.add_argument("--attenuation", type=milliseconds, default=0.2, metavar="DB_KM",
+                   help="fiber attenuation in dB/km (default 0.2)")
+    p.add_argument("--efficiency", type=fidelity, default=0.5, metavar="E", help="source efficiency (default 0.5)")
+    p.add_argument("--swap-success", type=fidelity, default=1.0, metavar="P",
+                   help="probability that a swap succeeds (default 1)")
+    p.add_argument("--workers", type=workers, metavar="W", help=WORKERS_HELP)
+    p.add_argument("-o", "--output", metavar="CSV", help="output file (default: standard output)")
+    p.add_argument("--plot", metavar="PNG", help="also draw the rates on a log scale")
+    p.set_defaults(run=cmd_rate_distance)
     return parser
 
 

@@ -18,7 +18,8 @@ if TYPE_CHECKING:
 
     from vorn.sensitivity import SensitivityResult
 
-__all__ = ["plot_network", "plot_success", "plot_sensitivity", "plot_comparison", "node_marker_size",
+__all__ = ["plot_network", "plot_success", "plot_sensitivity", "plot_comparison", "plot_rate_distance",
+           "node_marker_size",
            "labelled_nodes", "legend_text", "LABEL_LIMIT"]
 
 
@@ -470,4 +471,25 @@ def plot_comparison(report: _ComparisonReport, ax: Axes | None = None) -> Axes:
     ax.set_title(f"target {report.fidelity_target:g}, budget {report.max_latency_ms:g} ms, "
                  f"{report.runs} runs per topology", fontsize=10)
     ax.legend(fontsize=7, loc="upper center", ncols=3, frameon=False)
+    return ax
+
+
+def plot_rate_distance(frame: pd.DataFrame, ax: Axes | None = None) -> Axes:
+    """Secret key rate (bits/s, log scale) against total distance, one line per
+    number of segments of a `vorn.rate_vs_distance` frame, and the
+    repeaterless bound of a direct link dashed. Points with no key (rate 0)
+    are left out of the log scale."""
+    ax = _new_axes(ax)
+    for segments, rows in frame.groupby("segments", sort=True):
+        rows = rows.sort_values("distance_km")
+        keyed = rows[rows["secret_key_rate_bps"] > 0]
+        label = "1 segment (direct)" if segments == 1 else f"{segments} segments"
+        ax.plot(keyed["distance_km"], keyed["secret_key_rate_bps"], marker="o", markersize=3, label=label)
+    bound = frame.drop_duplicates("distance_km").sort_values("distance_km")
+    ax.plot(bound["distance_km"], bound["repeaterless_bound_bps"], color="0.3", linestyle="--", linewidth=1,
+            label="repeaterless bound")
+    ax.set_yscale("log")
+    ax.set_xlabel("total distance (km)")
+    ax.set_ylabel("secret key rate (bits/s)")
+    ax.legend(fontsize=8, frameon=False)
     return ax

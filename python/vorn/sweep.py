@@ -21,6 +21,7 @@ from vorn._timeout import Limit, call_limited, request_limit
 from vorn.data import wilson_interval
 from vorn.network import Network, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine
+from vorn.physical import PhysicalModel, merge_physical, run_physical_chunk
 
 if TYPE_CHECKING:
     import pandas
@@ -48,6 +49,8 @@ class PointResult:
 
 
 RESULT_COLUMNS = [f.name for f in fields(PointResult)]
+PHYSICAL_RESULT_COLUMNS = ["success_rate", "ci_low", "ci_high", "delivered", "mean_delivery_ms", "mean_fidelity",
+                           "pairs_per_second", "secret_key_rate_bps", "runs", "seed"]
 
 
 def grid_points(grid: Mapping[str, Any] | Iterable[Mapping[str, Any]]) -> list[dict[str, Any]]:
@@ -100,9 +103,27 @@ def _point_row(network: Network, point: Mapping[str, Any], runs: int, seed: int)
                               stats.aggregate_congestion_drops, runs, seed))
 
 
+def _run_physical_point(model: PhysicalModel, network: Network, point: Mapping[str, Any], runs: int,
+                        seed: int, limit: Limit | None = None) -> dict[str, Any]:
+    return call_limited(limit, _physical_point_row, model, network, point, runs, seed)
+
+
+def _physical_point_row(model: PhysicalModel, network: Network, point: Mapping[str, Any], runs: int,
+                        seed: int) -> dict[str, Any]:
+    request = (point["from_node"], point["to"], float(point["fidelity_target"]), float(point["max_latency_ms"]),
+               strategy_name(point["strategy"]))
+    stats = merge_physical([run_physical_chunk(network, request, model, 0, runs, seed)], seed)
+    low, high = wilson_interval(stats.successes, runs)
+    return {"success_rate": stats.success_rate, "ci_low": low, "ci_high": high, "delivered": stats.delivered,
+            "mean_delivery_ms": stats.mean_delivery_ms, "mean_fidelity": stats.mean_fidelity,
+            "pairs_per_second": stats.pairs_per_second, "secret_key_rate_bps": stats.secret_key_rate_bps,
+            "runs": runs, "seed": seed}
+
+
 def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]], runs: int, seed: int = 0, *,
           variations: Mapping[str, Variation] | None = None, executor: Any = None,
-          progress: bool | None = None, timeout: float | None = None) -> pandas.DataFrame:
+          progress: bool | None = None, timeout: float | None = None,
+          model: PhysicalModel | None = None) -> pandas.DataFrame:
     """Run one seeded ensemble of `runs` runs per point and return one row per point.
 
     `grid`: e.g. {"from_node": "A", "to": "E", "fidelity_target": [0.8, 0.9],
@@ -120,6 +141,12 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     mean_latency_ms (over all runs), mean_fidelity (over successful runs),
     drops, runs, seed.
     Point k uses seed + k x runs (modulo 2**64, as the engine wraps seeds).
+
+    `model`: a vorn.PhysicalModel runs every point on the physical model
+    (`vorn.simulate_physical`) instead; the result columns are then
+    success_rate, ci_low, ci_high, delivered, mean_delivery_ms and
+    mean_fidelity (over delivered runs), pairs_per_second,
+    secret_key_rate_bps, runs, seed.
     Every point is checked on its network before the first ensemble runs
     (unknown nodes, a request that could never end; see `Network.request`).
     `timeout`: seconds for each point's ensemble (None: no limit), applied in
@@ -129,6 +156,8 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     pd = require("pandas", "frames")
     if not isinstance(network, Network):
         raise TypeError(f"sweep takes a vorn.Network, not {type(network).__name__}")
+    if model is not None and not isinstance(model, PhysicalModel):
+        raise TypeError(f"model must be a vorn.PhysicalModel, not {type(model).__name__}")
     runs, seed = checked_count(runs), checked_seed(seed)
     seconds = checked_timeout(timeout)
     points = grid_points(grid)
@@ -138,7 +167,10 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
     for variation_name, variation in named:
         varied = network if variation is None else _vary(network, variation)
         for point in points:
-            varied.check_request(point["from_node"], point["to"], point["max_latency_ms"])
+            if model is None:
+                varied.check_request(point["from_node"], point["to"], point["max_latency_ms"])
+            else:  # physical runs end by themselves: only the nodes are checked
+                varied._check_nodes(point["from_node"], point["to"])
             seed_k = (seed + len(tasks) * runs) % SEED_MODULUS
             name = strategy_name(point["strategy"])
             limit = request_limit(seconds, f"the ensemble of {runs} runs of sweep point {len(tasks)}",
@@ -148,12 +180,18 @@ def sweep(network: Network, grid: Mapping[str, Any] | Sequence[Mapping[str, Any]
             label.update(point)
             label["strategy"] = name
             labels.append(label)
+    point_function: Callable[..., dict[str, Any]] = _run_point
+    shared: list[Any] = []
+    if model is not None:
+        point_function, shared = _run_physical_point, [model]
     if variations is None:  # one network: shipped once to a cluster
-        results = run_tasks(_run_point, [network], [task[1:] for task in tasks], executor, progress, "sweep")
+        results = run_tasks(point_function, [*shared, network], [task[1:] for task in tasks], executor, progress,
+                            "sweep")
     else:
-        results = run_tasks(_run_point, [], tasks, executor, progress, "sweep")
+        results = run_tasks(point_function, shared, tasks, executor, progress, "sweep")
     frame: pandas.DataFrame = pd.DataFrame([{**label, **result} for label, result in zip(labels, results)])
+    columns = RESULT_COLUMNS if model is None else PHYSICAL_RESULT_COLUMNS
     if frame.empty:
-        frame = pd.DataFrame(columns=list(labels[0]) + RESULT_COLUMNS if labels else RESULT_COLUMNS)
+        frame = pd.DataFrame(columns=list(labels[0]) + columns if labels else columns)
     return frame
 

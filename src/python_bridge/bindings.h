@@ -63,6 +63,9 @@ ClassTable& topology_metadata_class();
 ClassTable& topology_config_class();
 ClassTable& topology_diff_class();
 
+// The physical model.
+ClassTable& physical_totals_class();
+
 // Module functions.
 FunctionTable generate_topology_entry();
 FunctionTable compare_topologies_entry();
@@ -79,5 +82,6 @@ FunctionTable teleportation_entry();
 FunctionTable distributed_computation_entry();
 FunctionTable read_topology_entry();
 FunctionTable snapshot_topology_entry();
+FunctionTable simulate_physical_entry();
 
 }  // namespace vorn::py

@@ -87,4 +87,9 @@ inline constexpr const char* kSnapshotTopologyDoc =
     "Return the snapshot of the engine's network that save_topology would write, as a TopologySnapshot.\n"
     "Raises RuntimeError when the engine has no network.";
 
+inline constexpr const char* kSimulatePhysicalDoc =
+    "Run a seeded ensemble of the physical request model (fiber and satellite loss, Werner pairs,\n"
+    "swap-asap repeater chains, memory decay and cutoff) and return its exact totals.\n"
+    "Run i depends on seed + i alone; the totals are the same for any thread count.";
+
 }  // namespace vorn::py::doc

@@ -63,6 +63,7 @@ const std::vector<ModuleEntry>& module_entries() {
         hidden(&topology_metadata_class),
         hidden(&topology_config_class),
         hidden(&topology_diff_class),
+        hidden(&physical_totals_class),
 
         // Module functions and aliases.
         function(&generate_topology_entry),
@@ -82,6 +83,9 @@ const std::vector<ModuleEntry>& module_entries() {
         function(&distributed_computation_entry),
         function(&read_topology_entry),
         function(&snapshot_topology_entry),
+
+        // Added after the original surface.
+        function(&simulate_physical_entry),
     };
     return entries;
 }

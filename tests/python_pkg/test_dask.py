@@ -42,6 +42,19 @@ def test_sharded_ensemble_equals_one_process(client, runs, chunk_runs, seed, str
     assert vorn.to_frame(merged).equals(vorn.to_frame(single))
 
 
+def test_physical_ensembles_and_sweeps_on_the_cluster_equal_one_process(client):
+    model = vorn.PhysicalModel(swap_success=0.9, memory_cutoff_ms=400.0)
+    for chunk_runs in (None, 700):
+        on_cluster = vorn.simulate_physical(CHAIN, "N0", "N3", 3000, seed=21, model=model, executor=client,
+                                            chunk_runs=chunk_runs, progress=False)
+        local = vorn.simulate_physical(CHAIN, "N0", "N3", 3000, seed=21, model=model, chunk_runs=chunk_runs,
+                                       executor=ThreadPoolExecutor(1), progress=False)
+        assert on_cluster == local
+    grid = {"from_node": "N0", "to": ["N2", "N3"], "fidelity_target": 0.5, "max_latency_ms": 2000.0}
+    assert vorn.sweep(CHAIN, grid, 300, seed=4, executor=client, progress=False, model=model).equals(
+        vorn.sweep(CHAIN, grid, 300, seed=4, executor=ThreadPoolExecutor(1), progress=False, model=model))
+
+
 def test_sweep_and_comparison_equal_local(client):
     grid = {"from_node": "N0", "to": ["N2", "N3"], "fidelity_target": 0.8, "max_latency_ms": [20.0, 100.0]}
     assert vorn.sweep(CHAIN, grid, 300, seed=4, executor=client, progress=False).equals(

@@ -1,0 +1,38 @@
+// Delivery times counted in bins of fixed relative width, so that ensembles
+// split into any chunks merge into exactly the same counts and quantiles.
+// A bin covers [2^e (1 + j/64), 2^e (1 + (j + 1)/64)) for e from kMinExponent
+// to kMaxExponent - 1; times below the first bin (0 included) count in the
+// first, times above the last in the last. A bin is named by its midpoint,
+// within 1/128 of every time it holds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace vorn {
+
+class DeliveryHistogram {
+public:
+    static constexpr int kMinExponent = -20;
+    static constexpr int kMaxExponent = 60;
+    static constexpr std::size_t kSubBins = 64;
+    static constexpr std::size_t kBins = static_cast<std::size_t>(kMaxExponent - kMinExponent) * kSubBins;
+
+    DeliveryHistogram() : counts_(kBins, 0) {}
+
+    static std::size_t bin_of(double ms);
+    static double midpoint(std::size_t bin);
+
+    void add(double ms) { ++counts_[bin_of(ms)]; }
+    void add(const DeliveryHistogram& other);
+    void clear();
+    // Non-empty bins: midpoint -> count.
+    std::map<double, std::uint64_t> counts_by_midpoint() const;
+
+private:
+    std::vector<std::uint64_t> counts_;
+};
+
+}  // namespace vorn
