@@ -263,11 +263,11 @@ def _executor(workers: int | None) -> Iterator[Executor | None]:
     """None (the package's default process pool, one worker per CPU), this
     process's main thread for 1, or a process pool of `workers`. On Ctrl-C
     the pool's waiting tasks are cancelled (its running ones have been
-    interrupted by `run_tasks`) and the command does not wait for them."""
+    interrupted by `run_tasks`) and its workers are ended (abandon_pool)."""
     if workers is None:
         yield None
         return
-    from vorn.parallel import InlineExecutor, worker_initializer
+    from vorn.parallel import InlineExecutor, abandon_pool, worker_initializer
 
     if workers == 1:
         yield InlineExecutor()
@@ -276,7 +276,7 @@ def _executor(workers: int | None) -> Iterator[Executor | None]:
     try:
         yield pool
     except BaseException:
-        pool.shutdown(wait=False, cancel_futures=True)
+        abandon_pool(pool)
         raise
     pool.shutdown()
 

@@ -107,6 +107,18 @@ def _interrupt_workers(executor: concurrent.futures.Executor,
         pending = list(concurrent.futures.wait(pending, timeout=_INTERRUPT_EVERY).not_done)
 
 
+def abandon_pool(pool: concurrent.futures.ProcessPoolExecutor) -> None:
+    """Shut down a pool this package started, after Ctrl-C: cancel what
+    waits, end the worker processes and wait for the pool's own thread.
+    Without that wait the interpreter's exit would wake that thread through
+    a pipe the thread may be closing at the same moment, which prints an
+    OSError traceback on the way out."""
+    for process in list((getattr(pool, "_processes", None) or {}).values()):
+        with contextlib.suppress(Exception):
+            process.terminate()
+    pool.shutdown(wait=True, cancel_futures=True)
+
+
 class InlineExecutor(concurrent.futures.Executor):
     """Runs every task in this process, on the calling thread, one after the
     other: `run_tasks` with it is a plain loop, which Ctrl-C ends at once
@@ -190,8 +202,8 @@ def run_tasks(function: Callable[..., R], shared: Sequence[Any], arguments: Sequ
             results = _run_on_executor(pool, function, shared, arguments, progress, description)
         except BaseException:
             # _run_on_executor has cancelled the waiting tasks and interrupted
-            # the running ones; the workers are idle, so exit does not wait.
-            pool.shutdown(wait=False, cancel_futures=True)
+            # the running ones.
+            abandon_pool(pool)
             raise
         pool.shutdown()
         return results
