@@ -53,7 +53,9 @@ bool same(const vorn::TopologySnapshot& a, const vorn::TopologySnapshot& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    fuzz::check_round_trip(text, "snapshot", vorn::parse_snapshot_text, vorn::snapshot_json_text,
-                           [](const auto& a, const auto& b) { return same(a, b); });
+    fuzz::check_round_trip(
+        text, "snapshot", [](std::string_view t) { return vorn::parse_snapshot_text(t); },
+        [](const vorn::TopologySnapshot& s) { return vorn::snapshot_json_text(s); },
+        [](const auto& a, const auto& b) { return same(a, b); });
     return 0;
 }
