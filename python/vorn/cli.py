@@ -258,6 +258,16 @@ def _save_figure(figure: Any, path: str) -> None:
     print(f"wrote {path}", file=sys.stderr)
 
 
+def _write_frame(frame: Any, output: str | None) -> None:
+    """The frame as CSV: to standard output, or to `output` with a line on
+    standard error that says how many rows went there."""
+    if output is None:
+        frame.to_csv(sys.stdout, index=False)
+        return
+    frame.to_csv(output, index=False)
+    print(f"wrote {len(frame)} rows to {output}", file=sys.stderr)
+
+
 @contextlib.contextmanager
 def _executor(workers: int | None) -> Iterator[Executor | None]:
     """None (the package's default process pool, one worker per CPU), this
@@ -487,11 +497,7 @@ def cmd_sweep(args: argparse.Namespace) -> int:
     }
     with _executor(args.workers) as executor:
         frame = sweep(network, grid, args.runs, args.seed, executor=executor, timeout=args.timeout)
-    if not to_file:
-        frame.to_csv(sys.stdout, index=False)
-    else:
-        frame.to_csv(args.output, index=False)
-        print(f"wrote {len(frame)} rows to {args.output}", file=sys.stderr)
+    _write_frame(frame, args.output if to_file else None)
     if picture is not None:
         from vorn.plot import plot_success
 
@@ -718,11 +724,7 @@ def cmd_rate_distance(args: argparse.Namespace) -> int:
         frame = rate_vs_distance(args.distances, args.segments, model=model, fidelity=args.fidelity,
                                  generation_rate_hz=args.rate, memory_lifetime_t2_s=args.t2, runs=args.runs,
                                  seed=args.seed, executor=executor)
-    if not to_file:
-        frame.to_csv(sys.stdout, index=False)
-    else:
-        frame.to_csv(args.output, index=False)
-        print(f"wrote {len(frame)} rows to {args.output}", file=sys.stderr)
+    _write_frame(frame, args.output if to_file else None)
     if picture is not None:
         from vorn.plot import plot_rate_distance
 
