@@ -47,9 +47,44 @@ def test_aliases_are_the_same_objects():
 
 
 def test_unregistered_classes_are_not_module_attributes():
-    for name in ("SimulationResult", "PyMonteCarloContext", "TopologySnapshot", "TopologyMetadata",
-                 "TopologyConfig", "TopologyDiff", "PhysicalTotals"):
-        assert not hasattr(vorn_core, name)
+    hidden = vorn_core._hidden_classes()
+    assert [cls.__name__ for cls in hidden] == [
+        "SimulationResult", "PyMonteCarloContext", "TopologySnapshot", "TopologyMetadata", "TopologyConfig",
+        "TopologyDiff", "PhysicalTotals"]
+    for cls in hidden:
+        assert not hasattr(vorn_core, cls.__name__)
+
+
+# Each conversion names its Python type; composed types compose the names.
+@pytest.mark.parametrize("key, expected", [
+    ("NodeDefinition.id", "str"),
+    ("VornEngine.simulate.runs", "int"),
+    ("VornEngine.simulate.seed", "int | None"),
+    ("SimulationResult.success", "bool"),
+    ("SimulationResult.execution_path", "list[str]"),
+    ("LinkDefinition.satellite_conditions", "SatelliteConditions | None"),
+    ("PyMonteCarloContext.links", "list[tuple[str, str, float, float, float]]"),
+    ("PhysicalTotals.delivery_histogram", "dict[float, int]"),
+    ("CoordinationTopology.arbitrary.edges", "list[tuple[str, str]]"),
+    ("load_vorn_file.filepath", "str | os.PathLike[str] | os.PathLike[bytes]"),
+    ("VornFile.extensions", "Any"),
+    ("VornFile.save", "None"),
+    ("snapshot_topology", "TopologySnapshot"),
+])
+def test_python_types_come_from_the_conversions(key, expected):
+    assert vorn_core._python_types()[key] == expected
+
+
+def test_python_types_cover_every_attribute_and_function():
+    types = vorn_core._python_types()
+    for cls in [getattr(vorn_core, n) for n in vorn_core.__all__ if isinstance(getattr(vorn_core, n), type)]:
+        for name, member in vars(cls).items():
+            if not name.startswith("__") and not isinstance(member, cls):
+                assert f"{cls.__name__}.{name}" in types
+    for name in vorn_core.__all__:
+        obj = getattr(vorn_core, name)
+        if not isinstance(obj, type):
+            assert obj.__name__ in types
 
 
 @pytest.mark.skipif(shutil.which("nm") is None, reason="nm is not installed")

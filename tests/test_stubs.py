@@ -69,7 +69,7 @@ class Stub:
 
 
 STUBS = Stub(STUB.read_text(encoding="utf-8"))
-EXACT = {"str": str, "float": float, "int": int, "bool": bool}
+EXACT = {"str": str, "float": float, "int": int, "bool": bool, "type": type}
 
 
 def violations(value, annotation, where, seen):

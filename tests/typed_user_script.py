@@ -134,6 +134,11 @@ def run(workdir: Path) -> Recorded:
         nodes, links, "A", "C", 200, 1, 0.0, 1e9, 0.2, 0.5, 0.9, 200.0, 30.0, vc.StrategyType.LowestLatency, 50.0))
     delivered: int = totals.delivered + sum(totals.delivery_histogram.values()) + sum(totals.attempts_per_link.values())
     record("PhysicalTotals.delivery_ms_sum", totals.delivery_ms_sum + delivered + len(totals.path))
+
+    # What the stub generator reads.
+    types = record("_python_types", vc._python_types())
+    hidden = record("_hidden_classes", vc._hidden_classes())
+    assert types["snapshot_topology"] == type(snapshot).__name__ and type(snapshot) in hidden
     return calls
 
 

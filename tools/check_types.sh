@@ -16,7 +16,11 @@ echo "== API reference up to date"
 echo "== stubs up to date"
 "$python" tools/make_stubs.py --check
 echo "== stubtest"
-"$python" -m mypy.stubtest vorn_core --allowlist tools/stubtest_allowlist.txt
+# The hidden classes are not module attributes, so stubtest finds nothing to
+# compare their stubs with; the module lists them.
+"$python" -c 'import vorn_core
+for cls in vorn_core._hidden_classes(): print("vorn_core." + cls.__name__)' >"$cache/hidden.txt"
+"$python" -m mypy.stubtest vorn_core --allowlist tools/stubtest_allowlist.txt --allowlist "$cache/hidden.txt"
 echo "== mypy --strict"
 "$python" tools/guide_code.py "$cache/guide"
 targets=(examples tests/typed_user_script.py "$cache/guide")

@@ -15,6 +15,10 @@
 
 namespace vorn {
 
+// A link as the graph keeps it: a LinkDefinition without its satellite
+// conditions, which no request, ensemble, snapshot or file written from an
+// engine reads (the designed engine drops them when a network is defined;
+// the physical model gets them with the network values instead).
 struct GraphLink {
     std::string from_node;
     std::string to;

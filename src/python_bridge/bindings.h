@@ -83,5 +83,7 @@ FunctionTable distributed_computation_entry();
 FunctionTable read_topology_entry();
 FunctionTable snapshot_topology_entry();
 FunctionTable simulate_physical_entry();
+FunctionTable python_types_entry();
+FunctionTable hidden_classes_entry();
 
 }  // namespace vorn::py

@@ -66,6 +66,7 @@ struct MemberParam {
     const char* name;
     bool optional;
     bool (*load)(PyObject* value, T& record);  // false with a Python error set
+    PythonTypeText type;                       // of a given value (None aside)
 };
 
 template <auto Member>
@@ -84,12 +85,13 @@ bool load_member_unless_none(PyObject* value, RecordOf<Member>& record) {
 
 template <auto Member>
 MemberParam<RecordOf<Member>> param(const char* name) {
-    return {name, false, &load_member<Member>};
+    return {name, false, &load_member<Member>, &python_type_of<typename Optionality<ValueOf<Member>>::Value>};
 }
 
 template <auto Member>
 MemberParam<RecordOf<Member>> optional_param(const char* name) {
-    return {name, true, &load_member_unless_none<Member>};
+    return {name, true, &load_member_unless_none<Member>,
+            &python_type_of<typename Optionality<ValueOf<Member>>::Value>};
 }
 
 template <class T>
@@ -205,6 +207,7 @@ public:
     template <auto Factory>
     ClassBuilder& constructor(std::initializer_list<const char*> params) {
         signature_ = describe<Factory>(std::string(table_->name) + ".__new__", params, false);
+        record_types<Factory>("__new__", params, 0, false);
         table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&constructor_trampoline<Factory>)});
         has_constructor_ = true;
         return *this;
@@ -235,6 +238,7 @@ public:
     ClassBuilder& field(const char* name, const char* doc = nullptr) {
         static_assert(std::is_base_of_v<RecordOf<Member>, T>, "a field is a member of the class or of a base");
         table_->getset.push_back({name, &get_member<T, Member>, &set_member<T, Member>, doc, nullptr});
+        table_->python_types.emplace_back(name, &python_type_of<ValueOf<Member>>);
         return *this;
     }
 
@@ -242,6 +246,7 @@ public:
     template <auto Get, auto Set>
     ClassBuilder& property(const char* name, const char* doc = nullptr) {
         table_->getset.push_back({name, &get_property<T, Get>, setter_of<Set>(Set), doc, nullptr});
+        table_->python_types.emplace_back(name, &python_type_of<typename FunctionTraits<decltype(Get)>::Return>);
         return *this;
     }
 
@@ -249,6 +254,7 @@ public:
     template <auto Fn>
     ClassBuilder& method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
         std::string signature = describe<Fn>(table_->name + "." + name, params, true, 1);
+        record_types<Fn>(name, params, 1, true);
         table_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_trampoline<Fn>)),
                                   METH_FASTCALL | METH_KEYWORDS,
                                   table_->keep(signed_doc(name, signature, doc))});
@@ -258,6 +264,7 @@ public:
     template <auto Fn>
     ClassBuilder& static_method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
         std::string signature = describe<Fn>(table_->name + "." + name, params, false);
+        record_types<Fn>(name, params, 0, true);
         table_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_trampoline<Fn>)),
                                   METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
                                   table_->keep(signed_doc(name, signature, doc))});
@@ -347,6 +354,7 @@ private:
             }
             signature.names.push_back(param.name);
             if (!param.optional) ++signature.required;
+            table_->python_types.emplace_back(std::string("__new__.") + param.name, param.type);
         }
         signature_ = text_signature(signature.names, signature.required, false);
         table_->slots.push_back({Py_tp_new, reinterpret_cast<void*>(&member_constructor_trampoline<T>)});
@@ -364,6 +372,24 @@ private:
         signature.names.assign(params.begin(), params.end());
         signature.required = required_of(Fn, skip);
         return text_signature(signature.names, signature.required, with_self);
+    }
+
+    // The types of Fn's parameters after `skip` receivers, under the given
+    // names, and of its result unless it is a constructor.
+    template <auto Fn>
+    void record_types(const std::string& name, std::initializer_list<const char*> params, std::size_t skip,
+                      bool with_result) {
+        using Traits = FunctionTraits<decltype(Fn)>;
+        [&]<std::size_t... I>(std::index_sequence<I...>) {
+            const PythonTypeText types[] = {&python_type_of<std::tuple_element_t<I, typename Traits::Params>>...,
+                                            nullptr};
+            std::size_t index = skip;
+            for (const char* param : params) {
+                if (index >= sizeof...(I)) throw std::logic_error("more parameter names than parameters");
+                table_->python_types.emplace_back(name + "." + param, types[index++]);
+            }
+        }(std::make_index_sequence<std::tuple_size_v<typename Traits::Params>>{});
+        if (with_result) table_->python_types.emplace_back(name, &python_type_of<typename Traits::Return>);
     }
 
     template <auto Set, class V>

@@ -6,11 +6,21 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "python_bridge/python_api.h"
 
 namespace vorn::py {
+
+// Writes the Python type of one attribute, parameter or result (see
+// python_type_of in convert.h), called once every class is registered.
+using PythonTypeText = std::string (*)();
+
+// (key, type) of each attribute ("attribute"), parameter ("method.parameter",
+// "__new__.parameter") and result ("method") of a class, or of a function's
+// parameters ("function.parameter") and result ("function").
+using PythonTypes = std::vector<std::pair<std::string, PythonTypeText>>;
 
 struct ClassTable {
     std::string name;  // as Python reports __name__, e.g. "NodeDefinition"
@@ -22,6 +32,7 @@ struct ClassTable {
     // Class attributes (members of enumeration-like classes), created with the type.
     std::vector<std::pair<const char*, std::function<PyObject*(PyTypeObject*)>>> class_attributes;
     std::string doc;
+    PythonTypes python_types;
     PyTypeObject** type = nullptr;  // where the created type object is kept
     // Stable storage for texts that the definitions above point into.
     std::deque<std::string> texts;

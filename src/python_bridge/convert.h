@@ -1,6 +1,8 @@
 // Conversions between Python objects and C++ values, chosen by C++ type:
 // text, real, whole number (range-checked), bool, optional, sequence, map,
 // tuple, any object, and bound classes (records and enumerations, copied).
+// Each conversion also names its Python type (`python_type`), from which the
+// type stubs are written.
 // `load` returns false and leaves a Python error set; `cast` returns a new
 // reference or null with an error set.
 //
@@ -40,6 +42,7 @@ struct Converter {
         return true;
     }
     static PyObject* cast(T value) { return make_instance<T>(type_object<T>(), std::move(value)); }
+    static std::string python_type() { return class_name<T>(); }
 };
 
 // Marks the conversions of plain kinds; anything else is a bound class.
@@ -49,6 +52,11 @@ struct PlainKind {
 
 template <class T>
 concept BoundClass = !requires { Converter<T>::plain; };
+
+// "X | None", once: an optional of an optional is still one None.
+inline std::string with_none(std::string type) {
+    return type.ends_with(" | None") ? type : type + " | None";
+}
 
 template <>
 struct Converter<std::string> : PlainKind {
@@ -63,6 +71,7 @@ struct Converter<std::string> : PlainKind {
     static PyObject* cast(const std::string& value) {
         return PyUnicode_FromStringAndSize(value.data(), static_cast<Py_ssize_t>(value.size()));
     }
+    static std::string python_type() { return "str"; }
 };
 
 template <>
@@ -72,6 +81,7 @@ struct Converter<double> : PlainKind {
         return !(out == -1.0 && PyErr_Occurred());
     }
     static PyObject* cast(double value) { return PyFloat_FromDouble(value); }
+    static std::string python_type() { return "float"; }
 };
 
 template <>
@@ -82,6 +92,7 @@ struct Converter<bool> : PlainKind {
         return true;
     }
     static PyObject* cast(bool value) { return PyBool_FromLong(value); }
+    static std::string python_type() { return "bool"; }
 };
 
 // Whole numbers: any object with an integer index; out of range is an OverflowError.
@@ -113,6 +124,7 @@ struct Converter<T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T,
             return PyLong_FromUnsignedLongLong(value);
         }
     }
+    static std::string python_type() { return "int"; }
 };
 
 template <class T>
@@ -131,6 +143,7 @@ struct Converter<std::optional<T>> : PlainKind {
         if (!value) Py_RETURN_NONE;
         return Converter<T>::cast(*value);
     }
+    static std::string python_type() { return with_none(Converter<T>::python_type()); }
 };
 
 // The most items reserved up front from a sequence's own length: a length
@@ -178,6 +191,7 @@ struct Converter<std::vector<T>> : PlainKind {
         }
         return list.release();
     }
+    static std::string python_type() { return "list[" + Converter<T>::python_type() + "]"; }
 };
 
 // Maps: a dict (or subclass) in; a new dict out, in the map's order.
@@ -211,6 +225,9 @@ struct Converter<std::map<K, V>> : PlainKind {
         }
         return dict.release();
     }
+    static std::string python_type() {
+        return "dict[" + Converter<K>::python_type() + ", " + Converter<V>::python_type() + "]";
+    }
 };
 
 // A dict built from ordered (key, value) pairs: later keys replace the value
@@ -232,6 +249,9 @@ struct Converter<DictItems<K, V>> : PlainKind {
         }
         return dict.release();
     }
+    static std::string python_type() {
+        return "dict[" + Converter<K>::python_type() + ", " + Converter<V>::python_type() + "]";
+    }
 };
 
 // Tuples of a fixed length (a tuple only; lists are rejected).
@@ -246,6 +266,11 @@ struct Converter<std::tuple<T...>> : PlainKind {
         return load_items(keep.get(), out, std::index_sequence_for<T...>{});
     }
     static PyObject* cast(const std::tuple<T...>& value) { return cast_items(value, std::index_sequence_for<T...>{}); }
+    static std::string python_type() {
+        std::string items;
+        ((items += (items.empty() ? "" : ", ") + Converter<T>::python_type()), ...);
+        return "tuple[" + items + "]";
+    }
 
 private:
     template <std::size_t... I>
@@ -282,6 +307,7 @@ struct Converter<std::pair<A, B>> : PlainKind {
     static PyObject* cast(const std::pair<A, B>& value) {
         return Converter<std::tuple<A, B>>::cast(std::tuple<A, B>(value.first, value.second));
     }
+    static std::string python_type() { return Converter<std::tuple<A, B>>::python_type(); }
 };
 
 // Any Python object, held by reference.
@@ -296,7 +322,19 @@ struct Converter<Ref> : PlainKind {
         Py_INCREF(object);
         return object;
     }
+    static std::string python_type() { return "Any"; }
 };
+
+// The Python type that a C++ value converts from and to, as the stubs write
+// it (a function, so the names of bound classes are read once they exist).
+template <class T>
+std::string python_type_of() {
+    if constexpr (std::is_void_v<T>) {
+        return "None";
+    } else {
+        return Converter<std::remove_cvref_t<T>>::python_type();
+    }
+}
 
 template <class T>
 PyObject* to_python(T&& value) {

@@ -31,6 +31,7 @@ template <>
 struct Converter<FilePath> : PlainKind {
     static bool load(PyObject* src, FilePath& out);
     static PyObject* cast(const FilePath& value) { return file_path_object(value.bytes); }
+    static std::string python_type() { return "str | os.PathLike[str] | os.PathLike[bytes]"; }
 };
 
 }  // namespace vorn::py

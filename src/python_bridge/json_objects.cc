@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/template_text.h"
 #include "files/load_error.h"
 #include "python_bridge/convert.h"
 #include "python_bridge/messages.h"
@@ -76,8 +77,7 @@ JsonValue to_json(PyObject* object, int depth) {
         if (PyErr_Occurred()) throw ErrorAlreadySet{};
         return JsonValue(std::move(items));
     }
-    throw LoadError::json(std::string(msg::kJsonUnsupportedPrefix) + type_name_of(object) +
-                          msg::kJsonUnsupportedSuffix);
+    throw LoadError::json(fill_template(msg::kJsonUnsupported, {{"type", type_name_of(object)}}));
 }
 
 }  // namespace

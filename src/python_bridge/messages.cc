@@ -1,5 +1,6 @@
 #include "python_bridge/messages.h"
 
+#include "common/template_text.h"
 #include "python_bridge/py_ref.h"
 
 namespace vorn::py::msg {
@@ -18,23 +19,22 @@ std::string type_name(PyObject* object) {
 
 void type_error(const std::string& text) { PyErr_SetString(PyExc_TypeError, text.c_str()); }
 
-std::string quoted(std::string_view name) { return "'" + std::string(name) + "'"; }
+std::string utf8_of(PyObject* text) {
+    Py_ssize_t size = 0;
+    const char* utf8 = text ? PyUnicode_AsUTF8AndSize(text, &size) : nullptr;
+    return utf8 ? std::string(utf8, static_cast<std::size_t>(size)) : std::string();
+}
 
 }  // namespace
 
 bool conversion_error(PyObject* given, std::string_view target) {
-    std::string text = "'";
-    text += type_name(given);
-    text += "' object cannot be converted to '";
-    text += target;
-    text += "'";
-    type_error(text);
+    type_error(fill_template(kConversion, {{"given", type_name(given)}, {"target", target}}));
     return false;
 }
 
 bool tuple_length_error(std::size_t expected, Py_ssize_t given) {
-    std::string text = "expected tuple of length " + std::to_string(expected) + ", but got tuple of length " +
-                       std::to_string(given);
+    std::string text = fill_template(kTupleLength,
+                                     {{"expected", std::to_string(expected)}, {"given", std::to_string(given)}});
     PyErr_SetString(PyExc_ValueError, text.c_str());
     return false;
 }
@@ -47,11 +47,8 @@ void prefix_argument_error(const char* parameter) {
     Ref cause = Ref::steal(value);
     Py_XDECREF(type);
     Py_XDECREF(traceback);
-    std::string text = std::string("argument '") + parameter + "': ";
     Ref str = Ref::steal(cause ? PyObject_Str(cause.get()) : nullptr);
-    Py_ssize_t size = 0;
-    const char* utf8 = str ? PyUnicode_AsUTF8AndSize(str.get(), &size) : nullptr;
-    if (utf8) text.append(utf8, size);
+    std::string text = fill_template(kArgumentPrefix, {{"parameter", parameter}, {"error", utf8_of(str.get())}});
     PyErr_Clear();
     Ref error = Ref::steal(PyObject_CallFunction(PyExc_TypeError, "s#", text.data(), (Py_ssize_t)text.size()));
     if (!error) return;
@@ -60,28 +57,31 @@ void prefix_argument_error(const char* parameter) {
 }
 
 void missing_arguments(std::string_view callable, const std::vector<const char*>& names) {
+    // 'a'; 'a' and 'b'; 'a', 'b', and 'c', as the interpreter lists them.
     std::string list;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0) list += names.size() == 2 ? " and " : (i + 1 == names.size() ? ", and " : ", ");
-        list += quoted(names[i]);
+        list += "'" + std::string(names[i]) + "'";
     }
-    type_error(std::string(callable) + "() missing " + std::to_string(names.size()) + " required positional argument" +
-               (names.size() == 1 ? "" : "s") + ": " + list);
+    type_error(fill_template(names.size() == 1 ? kMissingArgument : kMissingArguments,
+                             {{"callable", callable}, {"count", std::to_string(names.size())}, {"names", list}}));
 }
 
 void unexpected_keyword(std::string_view callable, std::string_view keyword) {
-    type_error(std::string(callable) + "() got an unexpected keyword argument " + quoted(keyword));
+    type_error(fill_template(kUnexpectedKeyword, {{"callable", callable}, {"keyword", keyword}}));
 }
 
 void multiple_values(std::string_view callable, std::string_view parameter) {
-    type_error(std::string(callable) + "() got multiple values for argument " + quoted(parameter));
+    type_error(fill_template(kMultipleValues, {{"callable", callable}, {"parameter", parameter}}));
 }
 
 void too_many_positional(std::string_view callable, std::size_t required, std::size_t total, std::size_t given) {
     std::string takes = required == total ? std::to_string(total)
-                                          : "from " + std::to_string(required) + " to " + std::to_string(total);
-    type_error(std::string(callable) + "() takes " + takes + " positional arguments but " + std::to_string(given) +
-               (given == 1 ? " was" : " were") + " given");
+                                          : fill_template(kTakesRange, {{"required", std::to_string(required)},
+                                                                        {"total", std::to_string(total)}});
+    std::string given_text = given == 1 ? std::string(kGivenOne)
+                                        : fill_template(kGivenMany, {{"count", std::to_string(given)}});
+    type_error(fill_template(kTooManyPositional, {{"callable", callable}, {"takes", takes}, {"given", given_text}}));
 }
 
 }  // namespace vorn::py::msg

@@ -30,8 +30,7 @@ inline constexpr const char* kExtensionsKeys = "extensions may only hold the key
 inline constexpr const char* kJsonKeyNotStr = "a dict key inside custom is not a str";
 inline constexpr const char* kJsonIntegerTooLarge = "an integer inside custom does not fit in 64 bits";
 inline constexpr const char* kJsonTooDeep = "custom nests deeper than the 128 levels a file may hold";
-inline constexpr const char* kJsonUnsupportedPrefix = "a value of type '";
-inline constexpr const char* kJsonUnsupportedSuffix = "' inside custom is not JSON data";
+inline constexpr const char* kJsonUnsupported = "a value of type '{type}' inside custom is not JSON data";
 
 // Conversion targets named in "'x' object cannot be converted to 'Target'".
 inline constexpr const char* kTargetString = "PyString";
@@ -39,6 +38,19 @@ inline constexpr const char* kTargetBool = "PyBool";
 inline constexpr const char* kTargetDict = "PyDict";
 inline constexpr const char* kTargetSequence = "Sequence";
 inline constexpr const char* kTargetTuple = "PyTuple";
+
+// The templates of the helpers below, whole; only the failure path fills them.
+inline constexpr const char* kConversion = "'{given}' object cannot be converted to '{target}'";
+inline constexpr const char* kTupleLength = "expected tuple of length {expected}, but got tuple of length {given}";
+inline constexpr const char* kArgumentPrefix = "argument '{parameter}': {error}";
+inline constexpr const char* kMissingArgument = "{callable}() missing 1 required positional argument: {names}";
+inline constexpr const char* kMissingArguments = "{callable}() missing {count} required positional arguments: {names}";
+inline constexpr const char* kUnexpectedKeyword = "{callable}() got an unexpected keyword argument '{keyword}'";
+inline constexpr const char* kMultipleValues = "{callable}() got multiple values for argument '{parameter}'";
+inline constexpr const char* kTooManyPositional = "{callable}() takes {takes} positional arguments but {given} given";
+inline constexpr const char* kTakesRange = "from {required} to {total}";
+inline constexpr const char* kGivenOne = "1 was";
+inline constexpr const char* kGivenMany = "{count} were";
 
 // "'int' object cannot be converted to 'PyString'" as a TypeError; returns false.
 bool conversion_error(PyObject* given, std::string_view target);

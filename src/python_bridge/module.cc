@@ -31,6 +31,14 @@ bool add_named(PyObject* module, PyObject* all, const char* name, PyObject* obje
     return text && PyList_Append(all, text.get()) == 0;
 }
 
+bool add_unlisted(PyObject* module, const char* name, PyObject* object) {
+    if (PyModule_AddObject(module, name, object) < 0) {
+        Py_DECREF(object);
+        return false;
+    }
+    return true;
+}
+
 bool add_entry(PyObject* module, PyObject* all, const ModuleEntry& entry) {
     switch (entry.kind) {
         case ModuleEntry::Kind::HiddenClass:
@@ -43,12 +51,17 @@ bool add_entry(PyObject* module, PyObject* all, const ModuleEntry& entry) {
             Py_INCREF(type);
             return add_named(module, all, table.name.c_str(), reinterpret_cast<PyObject*>(type));
         }
-        case ModuleEntry::Kind::Function: {
+        case ModuleEntry::Kind::Function:
+        case ModuleEntry::Kind::Unlisted: {
             // The method table entry must outlive the function object.
             auto* table = new FunctionTable(entry.function());
+            registered_functions().push_back(table);
             Ref name = Ref::steal(PyUnicode_FromString("vorn_core"));
             PyObject* function = PyCFunction_NewEx(&table->def, module, name.get());
-            return function && add_named(module, all, table->def.ml_name, function);
+            if (entry.kind == ModuleEntry::Kind::Function) {
+                return function && add_named(module, all, table->def.ml_name, function);
+            }
+            return function && add_unlisted(module, table->def.ml_name, function);
         }
         case ModuleEntry::Kind::Alias: {
             PyObject* target = PyObject_GetAttrString(module, entry.target);

@@ -11,6 +11,7 @@ namespace {
 ModuleEntry exported(ClassTable& (*table)()) { return {ModuleEntry::Kind::Class, table}; }
 ModuleEntry hidden(ClassTable& (*table)()) { return {ModuleEntry::Kind::HiddenClass, table}; }
 ModuleEntry function(FunctionTable (*make)()) { return {ModuleEntry::Kind::Function, nullptr, make}; }
+ModuleEntry unlisted(FunctionTable (*make)()) { return {ModuleEntry::Kind::Unlisted, nullptr, make}; }
 ModuleEntry alias(const char* name, const char* target) {
     return {ModuleEntry::Kind::Alias, nullptr, nullptr, name, target};
 }
@@ -86,8 +87,17 @@ const std::vector<ModuleEntry>& module_entries() {
 
         // Added after the original surface.
         function(&simulate_physical_entry),
+
+        // For the stub generator, not in __all__.
+        unlisted(&python_types_entry),
+        unlisted(&hidden_classes_entry),
     };
     return entries;
+}
+
+std::vector<const FunctionTable*>& registered_functions() {
+    static std::vector<const FunctionTable*> tables;
+    return tables;
 }
 
 }  // namespace vorn::py

@@ -11,7 +11,8 @@
 namespace vorn::py {
 
 struct ModuleEntry {
-    enum class Kind { Class, HiddenClass, Function, Alias } kind;
+    // Unlisted: a function added to the module but not to __all__.
+    enum class Kind { Class, HiddenClass, Function, Unlisted, Alias } kind;
     ClassTable& (*class_table)() = nullptr;  // Class, HiddenClass
     FunctionTable (*function)() = nullptr;  // Function
     const char* alias = nullptr;           // Alias: the new name
@@ -19,5 +20,9 @@ struct ModuleEntry {
 };
 
 const std::vector<ModuleEntry>& module_entries();
+
+// The function tables of the module, in entry order, as initialisation
+// made them (they outlive the function objects that point into them).
+std::vector<const FunctionTable*>& registered_functions();
 
 }  // namespace vorn::py

@@ -128,7 +128,10 @@ constexpr lanes_key_offsets<W> kLanesKeyOffsets{};
 
 // Keys of W generators seeded first_seed + l, expanded side by side (the
 // eight linear congruential steps of ChaCha12Generator::next_key_word on
-// 64-bit lanes), lane-major in keys; then block 0 of streams 0 and 1 of
+// 64-bit lanes), lane-major in keys. This is a vector copy of
+// ChaCha12Generator::key_words_from_u64, kept for speed (same constants);
+// the KeystreamKernel test seeded_first_blocks_match_the_scalar_key_expansion
+// ties every kernel to it; then block 0 of streams 0 and 1 of
 // each, left lane-major (no transpose: the runs read a few words of each).
 template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
