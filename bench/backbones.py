@@ -17,9 +17,9 @@ import random
 import statistics
 
 import topohub
-import vorn_core as vc
-
 from routes import NAMES, STRATEGIES, cell, time_call
+
+import vorn_core as vc
 
 
 def network_names(collection):
@@ -75,7 +75,8 @@ def main(cap, collections_to_run):
                 times[NAMES[strategy.to_u8()]].append(seconds)
                 if seconds is None or seconds >= 1.0:
                     slow.append(f"{collection}/{name} ({len(nodes)} nodes, {link_count} links) "
-                                f"{NAMES[strategy.to_u8()]}: {cell(None if seconds is None else seconds * 1e3, cap)} ms")
+                                f"{NAMES[strategy.to_u8()]}: "
+                                f"{cell(None if seconds is None else seconds * 1e3, cap)} ms")
     print(f"farthest-pair requests on {', '.join(collections_to_run)} (cap {cap:g} s per call):")
     for strategy, found in times.items():
         done = [t for t in found if t is not None]

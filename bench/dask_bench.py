@@ -44,7 +44,8 @@ def main(runs=10**7):
     print(f"  {'2-process pool (vorn.simulate)':<38}{runs / pool_s:>12,.0f} runs/s  ({pool_s:.2f} s, "
           f"{pooled.chunks} chunks, x{one_s / pool_s:.2f})")
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
-                                  silence_logs=50, env={"VORN_NUM_THREADS": "1"}) as cluster, distributed.Client(cluster) as client:
+                                  silence_logs=50, env={"VORN_NUM_THREADS": "1"}) as cluster, \
+            distributed.Client(cluster) as client:
         vorn.simulate(network, *REQUEST, 1000, seed=SEED, executor=client, chunk_runs=500, progress=False)  # warm
         dask_s, merged = timed(lambda: vorn.simulate(network, *REQUEST, runs, seed=SEED, executor=client,
                                                      progress=False))

@@ -17,9 +17,9 @@ import subprocess
 import sys
 import time
 
-import vorn_core as vc
-
 from timing import best_of
+
+import vorn_core as vc
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # VORN_PERF_BUILD may name an existing build directory configured with
@@ -70,7 +70,8 @@ def perf_lines():
                             "-DVORN_BUILD_MODULE=OFF", "-DVORN_BUILD_TESTS=OFF"], check=True, capture_output=True)
         subprocess.run(["cmake", "--build", PERF_DIR, "-j2", "--target", "vorn_perf"], check=True,
                        capture_output=True)
-        out = subprocess.run([binary, "--gtest_filter=*keystream_ratio*"], check=True, capture_output=True, text=True).stdout
+        out = subprocess.run([binary, "--gtest_filter=*keystream_ratio*"], check=True, capture_output=True,
+                             text=True).stdout
     except (OSError, subprocess.CalledProcessError) as error:
         print(f"  (C++ micro benchmark unavailable: {error})")
         return []

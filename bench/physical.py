@@ -19,7 +19,6 @@ import time
 
 import vorn_core as vc
 
-
 HOPS, KM = 4, 25.0
 NODES = [vc.NodeDefinition(f"N{i}", 1.0) for i in range(HOPS + 1)]
 LINKS = [vc.LinkDefinition(f"N{i}", f"N{i + 1}", KM, 0.95, 1000.0) for i in range(HOPS)]

@@ -10,20 +10,19 @@ import random
 import subprocess
 import sys
 import tempfile
-import time
 
 import matplotlib
 
 matplotlib.use("Agg")
 
 import matplotlib.pyplot as plt  # noqa: E402
-import vorn_core as vc  # noqa: E402
+from timing import best_of
 
 import vorn  # noqa: E402
+import vorn_core as vc  # noqa: E402
 from vorn import _positions  # noqa: E402
 from vorn._layout import stress_layout  # noqa: E402
 from vorn.plot import plot_network  # noqa: E402
-from timing import best_of
 
 
 def random_network(nodes, seed=3):

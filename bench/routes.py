@@ -83,8 +83,8 @@ def nearest_neighbour_network(n, seed, k=3):
             break
         smallest = min(groups.values(), key=len)
         r = root(smallest[0])
-        best = min((((points[i][0] - points[j][0]) ** 2 + (points[i][1] - points[j][1]) ** 2, i, j)
-                    for i in smallest for j in nearest(i, 1, lambda j: root(j) == r)))
+        best = min(((points[i][0] - points[j][0]) ** 2 + (points[i][1] - points[j][1]) ** 2, i, j)
+                    for i in smallest for j in nearest(i, 1, lambda j: root(j) == r))
         _, a, b = best
         pairs.add((min(a, b), max(a, b)))
         parent[root(a)] = root(b)
@@ -214,7 +214,7 @@ def record_tables(cap):
     engine = engine_for(side * side, grid_links(side))
     row = [cell(median_ms([time_call(engine, "N0", f"N{side * side - 1}", s, cap)]), cap).rjust(16)
            for s in STRATEGIES]
-    print(f"  30x30 grid, equal whole-number values, corner to corner: " + " ".join(row))
+    print("  30x30 grid, equal whole-number values, corner to corner: " + " ".join(row))
 
 
 def chain_links(n, seed):
@@ -232,7 +232,8 @@ def highest_success_table(cap, networks):
     print("HighestSuccess on complete graphs with random values, N0 -> N{n-1} (ms):")
     for n in [12, 14, 16]:
         engine = engine_for(n, complete_links(n, n))
-        print(f"  {n:>6} nodes: {cell(median_ms([time_call(engine, 'N0', f'N{n - 1}', vc.StrategyType.HighestSuccess, cap)]), cap)}", flush=True)
+        seconds = time_call(engine, "N0", f"N{n - 1}", vc.StrategyType.HighestSuccess, cap)
+        print(f"  {n:>6} nodes: {cell(median_ms([seconds]), cap)}", flush=True)
     print("a plain chain with random values, end to end (ms):")
     print(f"  {'nodes':>6} " + " ".join(f"{NAMES[s.to_u8()]:>16}" for s in STRATEGIES))
     for n in [10**4, 10**5]:

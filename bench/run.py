@@ -10,12 +10,11 @@ import random
 import subprocess
 import sys
 import tempfile
-import time
-
-import vorn_core as vc
 
 import routes
 from timing import best_of
+
+import vorn_core as vc
 
 
 def engine_for(name):
@@ -75,7 +74,8 @@ def bench_sensitivity():
             out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=limit_s,
                                  check=True).stdout.split()
             print(f"sensitivity_analysis ({n}-node nearest-neighbour network, {out[2]} links, N0->N{n - 1}, "
-                  f"target {target}, 100 ms, {out[3]} runs per ensemble): {float(out[0]):.2f} s for {out[1]} ensembles, "
+                  f"target {target}, 100 ms, {out[3]} runs per ensemble): "
+                  f"{float(out[0]):.2f} s for {out[1]} ensembles, "
                   f"baseline success rate {float(out[5]):.3f}, result {out[4]}")
         except subprocess.TimeoutExpired:
             print(f"sensitivity_analysis ({n}-node nearest-neighbour network): not finished within {limit_s:.0f} s")

@@ -6,10 +6,10 @@ figures and ratios; asserts nothing.
 """
 import os
 import tempfile
-import time
+
+from timing import best_of
 
 import vorn_core as vc
-from timing import best_of
 
 
 def _best_seconds(repeats, action):

@@ -7,10 +7,10 @@ asserts nothing.
 import os
 import random
 import tempfile
-import time
+
+from timing import best_of
 
 import vorn_core as vc
-from timing import best_of
 
 
 def large_engine(nodes, links):

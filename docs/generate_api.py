@@ -17,9 +17,8 @@ import sys
 from collections.abc import Iterable
 from typing import Any
 
-import vorn_core
-
 import vorn
+import vorn_core
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 OUTPUT = ROOT / "docs" / "api.md"
@@ -246,7 +245,7 @@ def vorn_reference() -> list[str]:
             kind = "class " if inspect.isclass(value) else ""
             lines += ["", f"#### {kind}`{name}{_signature(value)}`", *_block(_doc(value))]
             if inspect.isclass(value):
-                for method_name, method in vars(value).items():
+                for method_name in vars(value):
                     if method_name.startswith("_") or not callable(getattr(value, method_name)):
                         continue
                     function = getattr(value, method_name)

@@ -10,9 +10,9 @@ each success rate.
 import argparse
 
 import matplotlib.pyplot as plt
-import vorn_core as vc
 
 import vorn
+import vorn_core as vc
 from vorn.plot import plot_comparison
 
 

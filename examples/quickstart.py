@@ -26,7 +26,7 @@ def build_engine() -> vc.VornEngine:
     return engine
 
 
-def describe(label: str, result: "vc.SimulationResult") -> None:
+def describe(label: str, result: vc.SimulationResult) -> None:
     status = "success" if result.success else "failed "
     path = " -> ".join(result.execution_path) or "(no route)"
     print(f"  {label:<16} {status}  latency {result.latency_ms:8.2f} ms  "

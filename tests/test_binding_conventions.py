@@ -107,7 +107,7 @@ def test_enumeration_members():
     with pytest.raises(TypeError):
         int(v.StrategyType.HighestSuccess)
     with pytest.raises(TypeError):
-        v.StrategyType.LowestLatency < v.StrategyType.HighestSuccess
+        _ = v.StrategyType.LowestLatency < v.StrategyType.HighestSuccess
 
 
 @pytest.mark.parametrize("target,text", [

@@ -2,9 +2,9 @@
 import math
 
 import pytest
+import reference_model as m
 
 import vorn_core as v
-import reference_model as m
 
 S = v.StrategyType
 NO_NETWORK = "No network defined. Call define_network() first."

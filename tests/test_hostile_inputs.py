@@ -4,7 +4,6 @@ being converted; lengths that lie; long chains of file objects."""
 import gc
 import subprocess
 import sys
-import textwrap
 
 import pytest
 

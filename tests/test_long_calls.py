@@ -121,7 +121,7 @@ except KeyboardInterrupt:
 """
 
 
-@functools.lru_cache(maxsize=None)
+@functools.cache
 def route_search_polls():
     """Whether a route search notices a signal (tried in a child process, so
     that a search that does not poll cannot hang the suite)."""

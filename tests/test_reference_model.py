@@ -11,9 +11,9 @@ import random
 import struct
 
 import pytest
+import reference_model as m
 
 import vorn_core as v
-import reference_model as m
 
 STRATEGIES = [None, v.StrategyType.LowestLatency, v.StrategyType.HighestFidelity, v.StrategyType.HighestSuccess]
 
@@ -235,7 +235,7 @@ def block_chain_case(case_number):
         names = iter("ABCDEFGHIJKLMNOP")
         links = []
 
-        def add(a, b):
+        def add(a, b, links=links, fidelities=fidelities):
             if rng.random() < 0.5:
                 a, b = b, a
             links.append((a, b, rng.uniform(1.0, 50.0), rng.choice(fidelities), rng.choice([1.0, 1.0, 3.0])))

@@ -16,7 +16,7 @@ NO_CONTEXT = "No simulation context available. Pass store_context=True to simula
 
 def build(nodes, links, alpha=0.5, strategy=None, request=("N0", "N2", 0.85, 30.0), runs=60, seed=11):
     engine = v.VornEngine(v.SimulationConfig(total_time_cutoff_ms=500.0, alpha_loss_db_km=alpha))
-    engine.define_network([v.NodeDefinition(*n) for n in nodes], [v.LinkDefinition(*l) for l in links])
+    engine.define_network([v.NodeDefinition(*n) for n in nodes], [v.LinkDefinition(*k) for k in links])
     return engine.simulate(*request, runs, strategy, seed)
 
 
@@ -45,7 +45,7 @@ def strategy_of(code):
 
 def rerun_rate(context, nodes, links, factor, seed):
     engine = v.VornEngine(config_with_factor(context, factor))
-    engine.define_network([v.NodeDefinition(*n) for n in nodes], [v.LinkDefinition(*l) for l in links])
+    engine.define_network([v.NodeDefinition(*n) for n in nodes], [v.LinkDefinition(*k) for k in links])
     runs = max(200, 50 * len(context.nodes))
     stats = engine.simulate(context.from_node, context.to_node, context.fidelity_target, context.max_latency_ms,
                             runs, strategy_of(context.strategy), seed)

@@ -8,8 +8,6 @@ import sys
 
 import pytest
 
-import vorn_core
-
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 STUB = ROOT / "vorn_core-stubs" / "__init__.pyi"
 sys.path.insert(0, str(ROOT / "tools"))

@@ -2,9 +2,9 @@
 import math
 
 import pytest
+import reference_model as m
 
 import vorn_core as v
-import reference_model as m
 
 E = v.TopologyEndpoints
 

@@ -7,8 +7,9 @@ stub tests can also check at run time that each value is what the stubs say.
 from __future__ import annotations
 
 import sys
+from collections.abc import Callable
 from pathlib import Path
-from typing import Callable, TypeVar
+from typing import TypeVar
 
 import vorn_core as vc
 

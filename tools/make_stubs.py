@@ -50,7 +50,7 @@ class TypeTable:
 
     def __init__(self):
         self.types = dict(vorn_core._python_types())
-        for key, override in stub_types.OVERRIDES.items():
+        for key in stub_types.OVERRIDES:
             if "Any" not in self.types.get(key, "Any"):
                 raise SystemExit(f"tools/stub_types.py overrides {key}, which the module types as "
                                  f"{self.types[key]}: change the C++ signature instead")
@@ -125,7 +125,8 @@ def function_lines(name, function, returns, prefix, indent, decorator=None):
     params = parameters(function, prefix, receiver="cls" if name == "__new__" else None)
     head = f"{indent}def {name}({', '.join(params)}) -> {returns}:"
     if len(head) > 110:  # one parameter per line
-        head = "\n".join([f"{indent}def {name}("] + [f"{indent}    {p}," for p in params] + [f"{indent}) -> {returns}:"])
+        head = "\n".join([f"{indent}def {name}(", *(f"{indent}    {p}," for p in params),
+                          f"{indent}) -> {returns}:"])
     # A constructor's docstring is the class's, written there.
     doc = docstring(function.__doc__, indent + "    ") if name != "__new__" else []
     return lines + ([head] + doc if doc else [head + " ..."])

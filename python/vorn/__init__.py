@@ -11,7 +11,6 @@ import os
 from typing import TYPE_CHECKING, Any
 
 import vorn_core
-
 from vorn import _display, _pickle
 from vorn._checks import UnknownNodeError
 from vorn._display import describe
@@ -20,10 +19,10 @@ from vorn.comparison import compare
 from vorn.data import to_dict, to_frame
 from vorn.ensemble import EnsembleStats, simulate
 from vorn.network import Config, Link, Network, Node
+from vorn.parallel import worker_initializer
 from vorn.physical import PhysicalModel, PhysicalStats, simulate_physical
 from vorn.rate_distance import rate_vs_distance
 from vorn.sensitivity import SensitivityResult, sensitivity
-from vorn.parallel import worker_initializer
 from vorn.sweep import sweep
 
 __all__ = [

@@ -12,7 +12,8 @@ from __future__ import annotations
 
 import math
 import operator
-from collections.abc import Callable, Iterable, Set as AbstractSet
+from collections.abc import Callable, Iterable
+from collections.abc import Set as AbstractSet
 
 __all__ = [
     "UnknownNodeError",

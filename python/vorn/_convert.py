@@ -14,7 +14,6 @@ from dataclasses import fields
 from typing import TYPE_CHECKING, Any, cast
 
 import vorn_core
-
 from vorn._members import member_name
 from vorn._optional import require
 from vorn.network import LINK_ENDS, Config, Link, Network, Node, field_values, real_fields

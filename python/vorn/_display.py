@@ -95,7 +95,6 @@ def html(value: Any) -> str:
 def _record_names() -> Sequence[str]:
     """The engine's record classes whose repr is the default one."""
     import vorn_core
-
     from vorn.data import record_attributes
 
     names = []

@@ -21,9 +21,8 @@ from collections.abc import Callable
 from typing import Any
 
 import vorn_core
-
-from vorn.data import record_attributes
 from vorn._members import ENUMERATIONS, member_name
+from vorn.data import record_attributes
 
 
 def _tiny_engine() -> vorn_core.VornEngine:

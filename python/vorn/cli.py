@@ -28,12 +28,11 @@ from concurrent.futures import Executor, ProcessPoolExecutor
 from typing import Any, NamedTuple, NoReturn, TextIO
 
 import vorn_core
-
 from vorn import _checks, _positions
 from vorn._explain import plain_sentence
+from vorn._members import STRATEGIES, member_name
 from vorn._version import __version__
 from vorn.comparison import TOPOLOGY_ALIASES
-from vorn._members import STRATEGIES, member_name
 from vorn.network import Link, Network, field_values
 
 BUILTIN_PREFIX = "builtin:"

@@ -13,9 +13,8 @@ from collections.abc import Sequence
 from typing import Any, Union
 
 import vorn_core
-
-from vorn._pickle import blank_instance
 from vorn._checks import SEED_MODULUS, check_time_limit, checked_count, checked_seed, checked_timeout
+from vorn._pickle import blank_instance
 from vorn._timeout import Limit, call_limited, request_limit
 from vorn.network import Network, StrategyLike, strategy_name, strategy_type
 from vorn.parallel import run_tasks, worker_engine

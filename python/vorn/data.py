@@ -12,10 +12,8 @@ import math
 from collections.abc import Mapping
 from typing import TYPE_CHECKING, Any
 
-import vorn_core
-
-from vorn._optional import require
 from vorn._members import ENUMERATIONS, member_name
+from vorn._optional import require
 
 if TYPE_CHECKING:
     import pandas

@@ -16,7 +16,6 @@ from dataclasses import dataclass, field
 from typing import Any
 
 import vorn_core
-
 from vorn._checks import SEED_MODULUS, checked_count, checked_seed, checked_timeout
 from vorn._stats import EnsembleStats, successes_of
 from vorn._timeout import Limit, call_limited, request_limit

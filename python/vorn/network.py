@@ -15,7 +15,6 @@ from dataclasses import dataclass, field, fields, replace
 from typing import TYPE_CHECKING, Any, Union
 
 import vorn_core
-
 from vorn._checks import (
     check_nodes,
     check_scale_factor,

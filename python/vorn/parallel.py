@@ -28,8 +28,8 @@ from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any, TypeVar
 
 import vorn_core
-
-from vorn._progress import _in_notebook, bar_wanted, progress as progress_bar
+from vorn._progress import _in_notebook, bar_wanted
+from vorn._progress import progress as progress_bar
 from vorn.network import Network
 
 __all__ = ["run_tasks", "worker_initializer", "is_dask_client", "worker_engine", "default_workers",

@@ -18,14 +18,13 @@ from dataclasses import dataclass, field
 from typing import Any
 
 import vorn_core
-
 from vorn._checks import SEED_MODULUS, checked_count, checked_seed
 from vorn.ensemble import chunk_bounds
 from vorn.network import Network, StrategyLike, _optional_real, _real, strategy_name, strategy_type
 from vorn.parallel import run_tasks
 
-__all__ = ["PhysicalModel", "PhysicalStats", "PhysicalChunk", "simulate_physical", "merge_physical", "run_physical_chunk",
-           "DEFAULT_PHYSICAL_CHUNK_RUNS", "QUANTILES", "binary_entropy", "bb84_secret_fraction"]
+__all__ = ["PhysicalModel", "PhysicalStats", "PhysicalChunk", "simulate_physical", "merge_physical",
+           "run_physical_chunk", "DEFAULT_PHYSICAL_CHUNK_RUNS", "QUANTILES", "binary_entropy", "bb84_secret_fraction"]
 
 # Runs per chunk unless the call says otherwise: about a fifth of a second on
 # one core. Fixed, so that the chunking (and so every figure) does not depend

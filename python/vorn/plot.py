@@ -8,7 +8,7 @@ from __future__ import annotations
 
 import math
 from collections.abc import Iterable, Mapping, Sequence
-from typing import TYPE_CHECKING, Any, Literal, Protocol, Union
+from typing import TYPE_CHECKING, Any, Literal, Protocol
 
 from vorn._optional import require
 
@@ -50,7 +50,7 @@ class _HeatMapCarrier(Protocol):
     def link_utilization_heatmap(self) -> Mapping[str, int]: ...
 
 
-Usage = Union[_HeatMapCarrier, Mapping[str, int]]
+Usage = _HeatMapCarrier | Mapping[str, int]
 
 # Columns of a sweep frame that are results, not grid parameters.
 _RESULT_COLUMNS = frozenset({"success_rate", "ci_low", "ci_high", "mean_latency_ms",
@@ -168,11 +168,11 @@ def plot_network(network: _NetworkLike, stats: Usage | None = None, ax: Axes | N
     count, `node_marker_size`).
     """
     ax = _new_axes(ax)
+    import numpy as np
     from matplotlib import colormaps
     from matplotlib.cm import ScalarMappable
     from matplotlib.collections import LineCollection
     from matplotlib.colors import ListedColormap, Normalize
-    import numpy as np
 
     from vorn._layout import stress_layout
 

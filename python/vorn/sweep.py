@@ -11,12 +11,12 @@ of workers.
 from __future__ import annotations
 
 import itertools
-from dataclasses import asdict, dataclass, fields
 from collections.abc import Callable, Iterable, Mapping, Sequence
-from typing import TYPE_CHECKING, Any, Union
+from dataclasses import asdict, dataclass, fields
+from typing import TYPE_CHECKING, Any
 
-from vorn._optional import require
 from vorn._checks import SEED_MODULUS, checked_count, checked_seed, checked_timeout
+from vorn._optional import require
 from vorn._timeout import Limit, call_limited, request_limit
 from vorn.data import wilson_interval
 from vorn.network import Network, strategy_name, strategy_type
@@ -30,7 +30,7 @@ __all__ = ["sweep", "grid_points", "REQUEST_PARAMETERS", "RESULT_COLUMNS", "Poin
 
 REQUEST_PARAMETERS = ("from_node", "to", "fidelity_target", "max_latency_ms", "strategy")
 
-Variation = Union[Callable[[Network], Network], Mapping[str, float]]
+Variation = Callable[[Network], Network] | Mapping[str, float]
 
 
 

@@ -7,9 +7,10 @@ import math
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
-from hypothesis import given, settings, strategies as st
-
 import reference_model as m
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
 import vorn
 import vorn_core
 from vorn import Config, Link, Network, Node, UnknownNodeError
@@ -127,7 +128,7 @@ def test_unending_requests_are_refused_by_every_entry():
     # A target no route can reach returns at once, so a missing check fails
     # the test instead of hanging it.
     endless = Network(CHAIN.nodes, CHAIN.links, Config(total_time_cutoff_ms=INF))
-    for name, call in _entries(endless, "N0", "N3", budget=INF):
+    for _name, call in _entries(endless, "N0", "N3", budget=INF):
         with pytest.raises(ValueError, match=r"max_latency_ms=inf and total_time_cutoff_ms=inf"):
             call()
     # One infinite limit is bounded by the other: the request ends.

@@ -3,7 +3,8 @@ import json
 import pathlib
 
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import vorn
 import vorn_core

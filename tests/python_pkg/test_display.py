@@ -5,7 +5,8 @@ import copy
 import html.parser
 
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import vorn
 from vorn import _display

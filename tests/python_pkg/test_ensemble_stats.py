@@ -2,7 +2,8 @@
 both return `EnsembleStats`, which still offers everything the engine's
 `MonteCarloStats` did; the strategy names are the engine's own."""
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import vorn
 import vorn_core

@@ -6,7 +6,8 @@ import math
 import pickle
 
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import vorn
 import vorn_core
@@ -97,7 +98,7 @@ def test_value_semantics_and_repr():
 def test_scaled_variation():
     net = vorn.builtin("repeater_chain")
     longer = net.scaled({"distance_km": 2.0, "total_time_cutoff_ms": 0.5})
-    assert [l.distance_km for l in longer.links] == [2 * l.distance_km for l in net.links]
+    assert [k.distance_km for k in longer.links] == [2 * k.distance_km for k in net.links]
     assert longer.config.total_time_cutoff_ms == 2500.0 and longer.nodes == net.nodes
     with pytest.raises(ValueError, match="cannot scale colour"):
         net.scaled({"colour": 2.0})

@@ -2,9 +2,9 @@
 they rest on are checked against what the engine does."""
 import math
 
-from hypothesis import given, settings, strategies as st
-
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import vorn
 import vorn_core

@@ -7,7 +7,8 @@ import math
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
-from hypothesis import event, given, settings, strategies as st
+from hypothesis import event, given, settings
+from hypothesis import strategies as st
 
 import vorn
 from vorn import Config, Link, Network, Node

@@ -3,7 +3,8 @@
 from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 
 import pytest
-from hypothesis import given, strategies as st
+from hypothesis import given
+from hypothesis import strategies as st
 
 import vorn
 from vorn.parallel import worker_initializer

@@ -11,7 +11,8 @@ import textwrap
 import time
 
 import pytest
-from hypothesis import given, settings, strategies as st
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import vorn
 from vorn import cli
