@@ -30,8 +30,8 @@ success it counted. Its protocol reserves the memories end to end before
 the request starts (at 1 s of simulated time), swaps by a swap schedule and
 lowers the fidelity at each swap; every delivered pair counts. It runs for
 a fixed span of simulated time or until a wall-clock cap, whichever comes
-first, and says which; at p = 1e-3 a pair takes it seconds of wall time,
-so a few pairs are all a run of the script gets.
+first, and says which; at p = 1e-3 a pair takes it about two seconds of
+wall time, so a full run counts a few dozen pairs and --quick a few.
 """
 import math
 import os
