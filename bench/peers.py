@@ -33,6 +33,7 @@ a fixed span of simulated time or until a wall-clock cap, whichever comes
 first, and says which; at p = 1e-3 a pair takes it about two seconds of
 wall time, so a full run counts a few dozen pairs and --quick a few.
 """
+import importlib
 import math
 import os
 import sys
@@ -212,9 +213,12 @@ def peer_section(name, section, ours, scale):
     and the bench goes on with the next."""
     print(f"\n{name}:")
     try:
-        section(ours, scale)
+        importlib.import_module(name)
     except ImportError as error:
         print(f'{name} is not installed ({error}): pip install ".[bench]"')
+        return
+    try:
+        section(ours, scale)
     except Exception as error:  # a peer's failure is a figure of this bench, not its end
         print(f"{name} did not run the chain: {type(error).__name__}: {error}")
 
