@@ -194,6 +194,20 @@ struct Converter<std::vector<T>> : PlainKind {
     static std::string python_type() { return "list[" + Converter<T>::python_type() + "]"; }
 };
 
+// A new dict of (key, value) pairs in their order; a later equal key
+// replaces the value.
+template <class K, class V, class Pairs>
+PyObject* dict_from_pairs(const Pairs& pairs) {
+    Ref dict = Ref::steal(PyDict_New());
+    if (!dict) return nullptr;
+    for (const auto& [key, value] : pairs) {
+        Ref k = Ref::steal(Converter<K>::cast(key));
+        Ref v = Ref::steal(Converter<V>::cast(value));
+        if (!k || !v || PyDict_SetItem(dict.get(), k.get(), v.get()) < 0) return nullptr;
+    }
+    return dict.release();
+}
+
 // Maps: a dict (or subclass) in; a new dict out, in the map's order.
 template <class K, class V>
 struct Converter<std::map<K, V>> : PlainKind {
@@ -215,16 +229,7 @@ struct Converter<std::map<K, V>> : PlainKind {
         out = std::move(result);
         return true;
     }
-    static PyObject* cast(const std::map<K, V>& values) {
-        Ref dict = Ref::steal(PyDict_New());
-        if (!dict) return nullptr;
-        for (const auto& [key, value] : values) {
-            Ref k = Ref::steal(Converter<K>::cast(key));
-            Ref v = Ref::steal(Converter<V>::cast(value));
-            if (!k || !v || PyDict_SetItem(dict.get(), k.get(), v.get()) < 0) return nullptr;
-        }
-        return dict.release();
-    }
+    static PyObject* cast(const std::map<K, V>& values) { return dict_from_pairs<K, V>(values); }
     static std::string python_type() {
         return "dict[" + Converter<K>::python_type() + ", " + Converter<V>::python_type() + "]";
     }
@@ -239,16 +244,7 @@ struct DictItems {
 
 template <class K, class V>
 struct Converter<DictItems<K, V>> : PlainKind {
-    static PyObject* cast(const DictItems<K, V>& values) {
-        Ref dict = Ref::steal(PyDict_New());
-        if (!dict) return nullptr;
-        for (const auto& [key, value] : values.items) {
-            Ref k = Ref::steal(Converter<K>::cast(key));
-            Ref v = Ref::steal(Converter<V>::cast(value));
-            if (!k || !v || PyDict_SetItem(dict.get(), k.get(), v.get()) < 0) return nullptr;
-        }
-        return dict.release();
-    }
+    static PyObject* cast(const DictItems<K, V>& values) { return dict_from_pairs<K, V>(values.items); }
     static std::string python_type() {
         return "dict[" + Converter<K>::python_type() + ", " + Converter<V>::python_type() + "]";
     }
