@@ -83,5 +83,6 @@ FunctionTable distributed_computation_entry();
 FunctionTable read_topology_entry();
 FunctionTable snapshot_topology_entry();
 FunctionTable simulate_physical_entry();
+FunctionTable validate_with_positions_entry();
 
 }  // namespace vorn::py

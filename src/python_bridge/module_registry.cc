@@ -86,6 +86,7 @@ const std::vector<ModuleEntry>& module_entries() {
 
         // Added after the original surface.
         function(&simulate_physical_entry),
+        function(&validate_with_positions_entry),
     };
     return entries;
 }
