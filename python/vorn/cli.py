@@ -330,7 +330,8 @@ def file_report(source: str) -> FileReport:
 
 def _load_failure_report(source: str, path: str | None, failure: Mapping[str, Any]) -> FileReport:
     """The lines of a file that could not be read, parsed or has another
-    version; `path` is the file's own text to explain an empty file by."""
+    version. `path` is where the file's text is read from when the note needs
+    it (an empty file), None for a built-in network."""
     message = failure["message"]
     # The reader counts columns from 0 where nothing was read (an empty
     # file); editors count from 1.
