@@ -1,8 +1,6 @@
 """Where `validate_with_positions` places each finding (the record it is about
 and where that record starts in the file), and the load failures it returns
 instead of raising."""
-import json
-
 import pytest
 
 import vorn_core as v
@@ -49,27 +47,6 @@ def test_each_finding_names_its_record_and_where_it_starts(tmp_path):
         ("InvalidDistance", 1, 6, 3),
         ("GraphDisconnected", None, 2, 11),
     ]
-
-
-def test_record_indexes_follow_the_lists(tmp_path):
-    """One record per line: a finding's line is its record's, counted from the
-    list it belongs to."""
-    nodes = [{"id": i} for i in ["A", "B", "A", "C", "B", "A"]]
-    links = [{"from": a, "to": b, "distance_km": d, "base_fidelity": 0.9, "generation_rate_hz": 1}
-             for a, b, d in [("A", "B", 1), ("C", "C", 1), ("A", "X", -1), ("B", "C", 1), ("Y", "Y", 0)]]
-    lines = ['{"version": "1.0", "metadata": {"name": "n"}, "nodes": [']
-    lines += [json.dumps(node) + "," for node in nodes[:-1]] + [json.dumps(nodes[-1]) + '], "links": [']
-    lines += [json.dumps(link) + "," for link in links[:-1]] + [json.dumps(links[-1]) + "]}"]
-    result = v.validate_with_positions(write(tmp_path, "\n".join(lines)))
-    for entry in result["errors"]:
-        if entry["record"] is None:
-            assert entry["type"].startswith("GraphDisconnected") and (entry["line"], entry["column"]) == (1, 56)
-        elif entry["type"].startswith("DuplicateNodeId"):
-            assert entry["line"] == 2 + entry["record"] and entry["column"] == 1
-            assert nodes[entry["record"]]["id"] == entry["type"].split(": ")[1]
-        else:
-            assert entry["line"] == 2 + len(nodes) + entry["record"] and entry["column"] == 1
-    assert [e["record"] for e in result["errors"]] == [2, 4, 5, 1, 2, 2, 4, 4, 4, 4, None]
 
 
 def test_a_valid_file_has_nothing_to_place(tmp_path):

@@ -29,11 +29,3 @@ TEST(TextPositionCursor, ascending_places_match_places_counted_afresh) {
         }
     }
 }
-
-TEST(TextPositionCursor, a_newline_ends_at_column_zero_of_the_next_line) {
-    TextPositionCursor cursor("ab\ncd");
-    EXPECT_EQ(cursor.after(2), (TextPosition{1, 2}));
-    EXPECT_EQ(cursor.after(3), (TextPosition{2, 0}));
-    EXPECT_EQ(cursor.after(3), (TextPosition{2, 0}));
-    EXPECT_EQ(cursor.after(5), (TextPosition{2, 2}));
-}
