@@ -121,7 +121,7 @@ public:
     // Consumes the closing brace of an object whose members were all read.
     void close_object();
 
-    // ---- Where the outermost record's parts start (record_starts.h): the
+    // ---- Where the outermost record's members start (record_starts.h): the
     // record reader notes them in `starts` while reading, when one is given.
     void note_starts(RecordStarts* starts) { starts_ = starts; }
     RecordStarts* starts() const { return starts_; }

@@ -154,7 +154,7 @@ template <class Record>
 Record read_record(JsonReader& reader, const RecordFormat<Record>& format) {
     Record record{};
     const auto fields = format.fields;
-    // Only the outermost record's parts are noted.
+    // Only the outermost record's members and their elements are noted.
     RecordStarts* const starts = reader.depth() == 0 ? reader.starts() : nullptr;
     if (starts) starts->begin_record(fields.size());
     if (reader.open_record(format.name) == '[') {
@@ -210,7 +210,7 @@ void write_record(JsonWriter& writer, const RecordFormat<Record>& format, const 
 }
 
 // A whole document holding one record (only whitespace may follow it). When
-// `starts` is given, it receives where the record's parts start.
+// `starts` is given, it receives where the record's members start.
 template <class Record>
 Record parse_record_text(std::string_view text, const RecordFormat<Record>& format,
                          const StopCheck& stop = never_stop(), RecordStarts* starts = nullptr) {

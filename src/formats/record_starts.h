@@ -1,4 +1,4 @@
-// Where the parts of a document's outermost record start in its text. The
+// Where the members of a document's outermost record start in its text. The
 // record reader (json_records.h) notes them on a reader that was given a
 // RecordStarts (JsonReader::note_starts): the offset of the first character
 // of each member's value, and of each element of the members that are
