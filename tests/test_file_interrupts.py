@@ -51,6 +51,7 @@ else:
     calls = {
         "load_vorn_file": lambda: v.load_vorn_file(path),
         "validate": lambda: v.validate(path),
+        "validate_with_positions": lambda: v.validate_with_positions(path),
         "from_vorn_file": lambda: v.from_vorn_file(path),
         "diff": lambda: v.diff(path, path),
         "save": lambda: record.save(path + ".out"),
@@ -78,7 +79,7 @@ if kind == "define_network":
         print("engine has no network")
 """
 
-KINDS = ["load_vorn_file", "validate", "from_vorn_file", "diff", "save", "define_network"]
+KINDS = ["load_vorn_file", "validate", "validate_with_positions", "from_vorn_file", "diff", "save", "define_network"]
 
 
 @pytest.fixture(scope="module")

@@ -28,7 +28,7 @@ FUNCTIONS = [
     "teleportation", "distributed_computation", "read_topology", "snapshot_topology",
 ]
 # Added after the original surface, in this order.
-ADDED_FUNCTIONS = ["simulate_physical"]
+ADDED_FUNCTIONS = ["simulate_physical", "validate_with_positions"]
 
 
 def test_golden_surface_matches():

@@ -116,6 +116,11 @@ def run(workdir: Path) -> Recorded:
     report_ok = record("validate", vc.validate(good))
     report_bad = record("validate", vc.validate(bad))
     problems = [error["message"] for error in report_bad["errors"]] + [w["message"] for w in report_ok["warnings"]]
+    placed = record("validate_with_positions", vc.validate_with_positions(bad))
+    unplaced = record("validate_with_positions", vc.validate_with_positions(str(workdir / "absent.vorn")))
+    lines: list[int] = [error["line"] + error["column"] for error in placed["errors"]]
+    failure = unplaced["load_error"]
+    problems += [failure["message"]] if failure is not None and failure["line"] is None and lines else []
     changes = record("diff", vc.diff(good, other))
     record("diff", vc.diff(good, str(workdir / "absent.vorn")))
     summary: str = changes.get("summary", "") + f" ({len(problems)} problems, constraints kept: {same})"

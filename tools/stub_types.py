@@ -12,13 +12,14 @@ OVERRIDES = {
     # plain dicts built by the bridge, typed below
     "validate": "_ValidationResult",
     "diff": "_FileDiffResult",
+    "validate_with_positions": "_PositionedValidationResult",
     # type objects
     "_hidden_classes": "list[type]",
 }
 
-# The plain dicts that `validate` and `diff` return, as typed dicts. They exist
-# only for type checking (names starting with an underscore are not looked for
-# at run time).
+# The plain dicts that `validate`, `validate_with_positions` and `diff`
+# return, as typed dicts. They exist only for type checking (names starting
+# with an underscore are not looked for at run time).
 TYPED_DICTS = '''\
 class _ValidationError(TypedDict):
     type: str
@@ -34,6 +35,26 @@ class _ValidationResult(TypedDict):
     filepath: str
     errors: list[_ValidationError]
     warnings: list[_ValidationWarning]
+
+class _PositionedValidationError(TypedDict):
+    type: str
+    message: str
+    path: NotRequired[str]
+    record: int | None
+    line: int
+    column: int
+
+class _LoadFailure(TypedDict):
+    message: str
+    line: int | None
+    column: int | None
+
+class _PositionedValidationResult(TypedDict):
+    valid: bool
+    filepath: str
+    errors: list[_PositionedValidationError]
+    warnings: list[_ValidationWarning]
+    load_error: _LoadFailure | None
 
 class _FileDiffResult(TypedDict, total=False):
     """Either "error" alone (a file could not be loaded) or the summary and the six lists."""

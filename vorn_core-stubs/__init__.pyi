@@ -70,6 +70,7 @@ __all__ = [
     "read_topology",
     "snapshot_topology",
     "simulate_physical",
+    "validate_with_positions",
 ]
 
 class _ValidationError(TypedDict):
@@ -86,6 +87,26 @@ class _ValidationResult(TypedDict):
     filepath: str
     errors: list[_ValidationError]
     warnings: list[_ValidationWarning]
+
+class _PositionedValidationError(TypedDict):
+    type: str
+    message: str
+    path: NotRequired[str]
+    record: int | None
+    line: int
+    column: int
+
+class _LoadFailure(TypedDict):
+    message: str
+    line: int | None
+    column: int | None
+
+class _PositionedValidationResult(TypedDict):
+    valid: bool
+    filepath: str
+    errors: list[_PositionedValidationError]
+    warnings: list[_ValidationWarning]
+    load_error: _LoadFailure | None
 
 class _FileDiffResult(TypedDict, total=False):
     """Either "error" alone (a file could not be loaded) or the summary and the six lists."""
@@ -882,6 +903,22 @@ def simulate_physical(
     """Run a seeded ensemble of the physical request model (fiber and satellite loss, Werner pairs,
     swap-asap repeater chains, memory decay and cutoff) and return its exact totals.
     Run i depends on seed + i alone; the totals are the same for any thread count."""
+
+def validate_with_positions(
+    filepath: str | os.PathLike[str] | os.PathLike[bytes],
+) -> _PositionedValidationResult:
+    """Validate a .vorn file like `validate`, and say where in the file each finding is.
+
+    Returns the dict of `validate` with one more key, and three more keys in each error dict:
+        - "record" (int | None): the index of the record the finding is about, in "nodes" for
+          DuplicateNodeId and in "links" for the link findings; None for GraphDisconnected
+        - "line", "column" (int): where that record starts (line and column from 1); for
+          GraphDisconnected, where the "nodes" list starts
+        - "load_error" (dict | None): when the file cannot be read or parsed or has another
+          version, {"message", "line", "column"} instead of raising: the message that
+          `validate` raises without its "Failed to load PATH: " prefix, and the reader's place
+          (the version's value for a version failure; None where there is no place); "valid"
+          is then False and the lists are empty."""
 
 def _python_types() -> dict[str, str]:
     """The Python type of each attribute, parameter and result."""

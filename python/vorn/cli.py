@@ -23,12 +23,12 @@ import math
 import os
 import sys
 import tempfile
-from collections.abc import Callable, Iterator, Sequence
+from collections.abc import Callable, Iterator, Mapping, Sequence
 from concurrent.futures import Executor, ProcessPoolExecutor
 from typing import Any, NamedTuple, NoReturn, TextIO
 
 import vorn_core
-from vorn import _checks, _positions
+from vorn import _checks
 from vorn._explain import plain_sentence
 from vorn._members import STRATEGIES, member_name
 from vorn._version import __version__
@@ -312,39 +312,42 @@ def file_report(source: str) -> FileReport:
     plain sentence where the reader's words are technical."""
     builtin = source.startswith(BUILTIN_PREFIX)
     with _vorn_path(source) as path:
-        text: str | None = None
-        if not builtin:
-            try:
-                with open(path, encoding="utf-8", errors="replace") as handle:
-                    text = handle.read()
-            except OSError:
-                text = None
-        try:
-            report = vorn_core.validate(path)
-        except RuntimeError as error:
-            message = str(error).removeprefix(f"Failed to load {path}: ")
-            where = _positions.parse_error_position(message)
-            if where is None and message.startswith("Unsupported vorn version"):
-                where = _positions.member_position(text or "", "version")
-            # The reader counts columns from 0 where nothing was read (an empty
-            # file); editors count from 1.
-            prefix = f"{source}:{where[0]}:{max(1, where[1])}" if where else source
-            lines = [f"{prefix}: {message}"]
-            sentence = plain_sentence(message, text)
-            if sentence is not None:
-                lines.append(f"{prefix}: note: {sentence}")
-            return FileReport(False, lines, False)
-    errors = report["errors"]
-    positions = _positions.finding_positions(text or "", [finding["type"] for finding in errors])
+        report = vorn_core.validate_with_positions(path)
+        failure = report["load_error"]
+        if failure is not None:
+            return _load_failure_report(source, None if builtin else path, failure)
     lines = []
-    for finding, where in zip(errors, positions):
-        prefix = f"{source}:{where[0]}:{where[1]}" if where and not builtin else source
+    for finding in report["errors"]:
+        prefix = source if builtin else f"{source}:{finding['line']}:{finding['column']}"
         lines.append(f"{prefix}: {finding['message']}")
     for warning in report["warnings"]:
         lines.append(f"{source}: warning: {warning['message']} [{warning.get('path', 'unknown')}]")
     if report["valid"]:
         lines.append(f"{source}: valid")
     return FileReport(bool(report["valid"]), lines, True)
+
+
+def _load_failure_report(source: str, path: str | None, failure: Mapping[str, Any]) -> FileReport:
+    """The lines of a file that could not be read, parsed or has another
+    version. `path` is where the file's text is read from when the note needs
+    it (an empty file), None for a built-in network."""
+    message = failure["message"]
+    # The reader counts columns from 0 where nothing was read (an empty
+    # file); editors count from 1.
+    prefix = source if failure["line"] is None else f"{source}:{failure['line']}:{max(1, failure['column'])}"
+    lines = [f"{prefix}: {message}"]
+    sentence = plain_sentence(message, None if path is None else _file_text(path))
+    if sentence is not None:
+        lines.append(f"{prefix}: note: {sentence}")
+    return FileReport(False, lines, False)
+
+
+def _file_text(path: str) -> str | None:
+    try:
+        with open(path, encoding="utf-8", errors="replace") as handle:
+            return handle.read()
+    except OSError:
+        return None
 
 
 def _file_failure(source: str, engine_message: str) -> CommandError:

@@ -17,9 +17,9 @@ LoadError LoadError::io(std::string_view system_text) {
     return LoadError(LoadErrorKind::Io, std::string(system_text), std::nullopt, joined(msg::kIoErrorPrefix, system_text));
 }
 
-LoadError LoadError::json(std::string_view reader_message) {
+LoadError LoadError::json(std::string_view reader_message, std::optional<TextPosition> position) {
     return LoadError(LoadErrorKind::Json, std::string(reader_message), std::nullopt,
-                     joined(msg::kJsonErrorPrefix, reader_message));
+                     joined(msg::kJsonErrorPrefix, reader_message), position);
 }
 
 LoadError LoadError::validation(ValidationReport report) {
@@ -27,9 +27,9 @@ LoadError LoadError::validation(ValidationReport report) {
     return LoadError(LoadErrorKind::Validation, std::string(), std::move(report), text);
 }
 
-LoadError LoadError::unsupported_version(std::string_view version) {
+LoadError LoadError::unsupported_version(std::string_view version, std::optional<TextPosition> position) {
     return LoadError(LoadErrorKind::UnsupportedVersion, std::string(version), std::nullopt,
-                     joined(msg::kUnsupportedVersionPrefix, version));
+                     joined(msg::kUnsupportedVersionPrefix, version), position);
 }
 
 std::string failed_to_load_message(std::string_view path, const LoadError& error) {

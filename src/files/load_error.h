@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/errors.h"
+#include "formats/json_error.h"
 #include "files/validation_report.h"
 
 namespace vorn {
@@ -19,9 +20,10 @@ enum class LoadErrorKind { Io, Json, Validation, UnsupportedVersion };
 class LoadError : public OperationError {
 public:
     static LoadError io(std::string_view system_text);
-    static LoadError json(std::string_view reader_message);
+    static LoadError json(std::string_view reader_message, std::optional<TextPosition> position = std::nullopt);
     static LoadError validation(ValidationReport report);
-    static LoadError unsupported_version(std::string_view version);
+    static LoadError unsupported_version(std::string_view version,
+                                         std::optional<TextPosition> position = std::nullopt);
 
     LoadErrorKind kind() const { return kind_; }
     // The system text, the reader message or the version found (empty for Validation).
@@ -30,14 +32,20 @@ public:
     const ValidationReport* report() const { return report_ ? &*report_ : nullptr; }
     // The text form ("IO error: ...", ...); the same as what().
     std::string text() const { return what(); }
+    // Where in the file the problem is, when the thrower knew it: the
+    // reader's place for Json, the version's value for UnsupportedVersion.
+    std::optional<TextPosition> position() const { return position_; }
 
 private:
-    LoadError(LoadErrorKind kind, std::string detail, std::optional<ValidationReport> report, const std::string& text)
-        : OperationError(text), kind_(kind), detail_(std::move(detail)), report_(std::move(report)) {}
+    LoadError(LoadErrorKind kind, std::string detail, std::optional<ValidationReport> report, const std::string& text,
+              std::optional<TextPosition> position = std::nullopt)
+        : OperationError(text), kind_(kind), detail_(std::move(detail)), report_(std::move(report)),
+          position_(position) {}
 
     LoadErrorKind kind_;
     std::string detail_;
     std::optional<ValidationReport> report_;
+    std::optional<TextPosition> position_;
 };
 
 // "Failed to load " path ": " and the error's text form: the message every

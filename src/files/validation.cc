@@ -12,11 +12,18 @@ namespace vorn {
 
 namespace {
 
+// Adds an issue about the record at `index` of its list.
+void add_record_error(ValidationReport& report, ValidationIssue issue, std::size_t index) {
+    issue.record = index;
+    report.add_error(std::move(issue));
+}
+
 void check_duplicate_ids(const VornFile& file, ValidationReport& report, const StopCheck& stop) {
     std::unordered_set<std::string_view> seen;
-    for (const VornNode& node : file.nodes) {
+    for (std::size_t i = 0; i < file.nodes.size(); ++i) {
         stop.poll();
-        if (!seen.insert(node.id).second) report.add_error(ValidationIssue::duplicate_node_id(node.id));
+        const VornNode& node = file.nodes[i];
+        if (!seen.insert(node.id).second) add_record_error(report, ValidationIssue::duplicate_node_id(node.id), i);
     }
 }
 
@@ -26,20 +33,27 @@ void check_links(const VornFile& file, ValidationReport& report, const StopCheck
         stop.poll();
         ids.insert(node.id);
     }
-    for (const VornLink& link : file.links) {
+    for (std::size_t i = 0; i < file.links.size(); ++i) {
         stop.poll();
+        const VornLink& link = file.links[i];
         const std::string name = link.id ? *link.id : std::string(msg::kUnknownPlaceholder);
-        if (link.from == link.to) report.add_error(ValidationIssue::self_loop(name));
-        if (!ids.contains(link.from)) report.add_error(ValidationIssue::unknown_node_reference(link.from, link.id));
-        if (!ids.contains(link.to)) report.add_error(ValidationIssue::unknown_node_reference(link.to, link.id));
+        if (link.from == link.to) add_record_error(report, ValidationIssue::self_loop(name), i);
+        if (!ids.contains(link.from)) {
+            add_record_error(report, ValidationIssue::unknown_node_reference(link.from, link.id), i);
+        }
+        if (!ids.contains(link.to)) {
+            add_record_error(report, ValidationIssue::unknown_node_reference(link.to, link.id), i);
+        }
         // Written as the rules state them: a NaN distance or rate is not
         // "<= 0" and passes, while a NaN fidelity is not "> 0" and fails.
-        if (link.distance_km <= 0.0) report.add_error(ValidationIssue::invalid_distance(name, link.distance_km));
+        if (link.distance_km <= 0.0) {
+            add_record_error(report, ValidationIssue::invalid_distance(name, link.distance_km), i);
+        }
         if (!(link.base_fidelity > 0.0) || !(link.base_fidelity <= 1.0)) {
-            report.add_error(ValidationIssue::invalid_fidelity(name, link.base_fidelity));
+            add_record_error(report, ValidationIssue::invalid_fidelity(name, link.base_fidelity), i);
         }
         if (link.generation_rate_hz <= 0.0) {
-            report.add_error(ValidationIssue::invalid_generation_rate(name, link.generation_rate_hz));
+            add_record_error(report, ValidationIssue::invalid_generation_rate(name, link.generation_rate_hz), i);
         }
     }
 }

@@ -47,6 +47,22 @@ IssueTexts texts_of(ValidationIssueKind kind) {
 
 }  // namespace
 
+IssueRecords records_of(ValidationIssueKind kind) {
+    switch (kind) {
+        case ValidationIssueKind::DuplicateNodeId:
+            return IssueRecords::Nodes;
+        case ValidationIssueKind::GraphDisconnected:
+            return IssueRecords::None;
+        case ValidationIssueKind::UnknownNodeReference:
+        case ValidationIssueKind::SelfLoop:
+        case ValidationIssueKind::InvalidDistance:
+        case ValidationIssueKind::InvalidFidelity:
+        case ValidationIssueKind::InvalidGenerationRate:
+            return IssueRecords::Links;
+    }
+    return IssueRecords::None;
+}
+
 ValidationIssue ValidationIssue::duplicate_node_id(std::string node_id) {
     ValidationIssue issue;
     issue.kind = ValidationIssueKind::DuplicateNodeId;

@@ -2,6 +2,7 @@
 // issues found (in the order found), warnings, and their fixed text forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,6 +21,12 @@ enum class ValidationIssueKind : std::uint8_t {
     GraphDisconnected,
 };
 
+// The list of the file whose element an issue of a kind is about: a node for
+// DuplicateNodeId, a link for the link rules, none for GraphDisconnected
+// (the network as a whole).
+enum class IssueRecords : std::uint8_t { None, Nodes, Links };
+IssueRecords records_of(ValidationIssueKind kind);
+
 struct ValidationIssue {
     ValidationIssueKind kind = ValidationIssueKind::DuplicateNodeId;
     // DuplicateNodeId, UnknownNodeReference: the node id. SelfLoop and the
@@ -33,6 +40,9 @@ struct ValidationIssue {
     std::uint64_t components = 0;
     // No rule sets a path; the text forms still honour one.
     std::optional<std::string> path;
+    // The index of the record the issue is about in its list (records_of);
+    // none for GraphDisconnected. Not part of the text forms.
+    std::optional<std::size_t> record;
 
     static ValidationIssue duplicate_node_id(std::string node_id);
     static ValidationIssue unknown_node_reference(std::string node_id, std::optional<std::string> link_id);

@@ -19,6 +19,8 @@ namespace vorn {
 struct TextPosition {
     std::size_t line = 1;
     std::size_t column = 0;
+
+    friend bool operator==(const TextPosition&, const TextPosition&) = default;
 };
 
 // An operation error (RuntimeError in Python) whose message is the reader's

@@ -6,6 +6,7 @@
 
 #include "formats/number_text.h"
 #include "formats/quoted_text.h"
+#include "formats/text_position_cursor.h"
 #include "common/messages.h"
 #include "common/utf8.h"
 
@@ -122,20 +123,7 @@ void merge_repeated_keys(JsonValue::Object& members) {
 
 }  // namespace
 
-TextPosition JsonReader::position_of(std::size_t end) const {
-    TextPosition position;
-    std::size_t line_start = 0;
-    for (std::size_t i = 0; i < end; ++i) {
-        if (text_[i] == '\n') {
-            ++position.line;
-            line_start = i + 1;
-        }
-    }
-    for (std::size_t i = line_start; i < end; ++i) {
-        if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) ++position.column;
-    }
-    return position;
-}
+TextPosition JsonReader::position_of(std::size_t end) const { return TextPositionCursor(text_).after(end); }
 
 void JsonReader::fail_here(std::string_view description) const {
     throw JsonError(std::string(description), position_of(pos_));

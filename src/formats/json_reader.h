@@ -64,6 +64,8 @@ JsonValue parse_json_value(std::string_view text, const StopCheck& stop = never_
 
 namespace json {
 
+struct RecordStarts;
+
 class JsonReader {
 public:
     static constexpr std::size_t kMaxDepth = 128;
@@ -119,6 +121,18 @@ public:
     // Consumes the closing brace of an object whose members were all read.
     void close_object();
 
+    // ---- Where the outermost record's members start (record_starts.h): the
+    // record reader notes them in `starts` while reading, when one is given.
+    void note_starts(RecordStarts* starts) { starts_ = starts; }
+    RecordStarts* starts() const { return starts_; }
+    // The arrays and objects open around the cursor.
+    std::size_t depth() const { return depth_; }
+    // Skips whitespace; the offset of the next character.
+    std::size_t next_offset() {
+        peek_token();
+        return pos_;
+    }
+
     // ---- Cursor and errors.
 
     // The next byte after whitespace (consumed), or -1 at the end.
@@ -168,6 +182,7 @@ private:
     const StopCheck* stop_;
     std::size_t pos_ = 0;
     std::size_t depth_ = 0;
+    RecordStarts* starts_ = nullptr;
     std::string scratch_;  // decoded strings that contained escapes
 };
 

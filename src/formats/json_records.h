@@ -55,6 +55,7 @@
 #include "formats/json_reader.h"
 #include "formats/json_writer.h"
 #include "formats/non_finite_number.h"
+#include "formats/record_starts.h"
 #include "common/member_traits.h"
 #include "common/messages.h"
 #include "common/stop_check.h"
@@ -98,9 +99,14 @@ template <class T>
 struct Codec<std::vector<T>> {
     static std::vector<T> read(JsonReader& reader) {
         std::vector<T> items;
+        // A member of the outermost record: its elements are noted.
+        RecordStarts* const starts = reader.depth() == 1 ? reader.starts() : nullptr;
         reader.open_sequence();
         bool first = true;
-        while (reader.next_element(first)) items.push_back(Codec<T>::read(reader));
+        while (reader.next_element(first)) {
+            if (starts) starts->add_element(reader.next_offset());
+            items.push_back(Codec<T>::read(reader));
+        }
         reader.close_array();
         return items;
     }
@@ -135,16 +141,29 @@ struct RecordFormat {
     }
 };
 
+// The index of the member called `name` in the record's table (the table's
+// size when it has none).
+template <class Record>
+constexpr std::size_t member_index(const RecordFormat<Record>& format, std::string_view name) {
+    std::size_t index = 0;
+    while (index < format.fields.size() && format.fields[index].name != name) ++index;
+    return index;
+}
+
 template <class Record>
 Record read_record(JsonReader& reader, const RecordFormat<Record>& format) {
     Record record{};
     const auto fields = format.fields;
+    // Only the outermost record's members and their elements are noted.
+    RecordStarts* const starts = reader.depth() == 0 ? reader.starts() : nullptr;
+    if (starts) starts->begin_record(fields.size());
     if (reader.open_record(format.name) == '[') {
         bool first = true;
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (!reader.next_element(first)) {
                 reader.fail_in_array(msg::json_invalid_length(i, format.name, fields.size()));
             }
+            if (starts) starts->begin_member(i, reader.next_offset());
             fields[i].read(reader, record);
         }
         reader.close_array();
@@ -165,6 +184,7 @@ Record read_record(JsonReader& reader, const RecordFormat<Record>& format) {
         if ((seen & bit) != 0) reader.fail_in_object(msg::json_duplicate_field(fields[index].name));
         seen |= bit;
         reader.read_colon();
+        if (starts) starts->begin_member(index, reader.next_offset());
         fields[index].read(reader, record);
     }
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -189,11 +209,13 @@ void write_record(JsonWriter& writer, const RecordFormat<Record>& format, const 
     writer.end_object();
 }
 
-// A whole document holding one record (only whitespace may follow it).
+// A whole document holding one record (only whitespace may follow it). When
+// `starts` is given, it receives where the record's members start.
 template <class Record>
 Record parse_record_text(std::string_view text, const RecordFormat<Record>& format,
-                         const StopCheck& stop = never_stop()) {
+                         const StopCheck& stop = never_stop(), RecordStarts* starts = nullptr) {
     JsonReader reader(text, stop);
+    reader.note_starts(starts);
     Record record = read_record(reader, format);
     reader.finish();
     return record;

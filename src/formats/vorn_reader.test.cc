@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "formats/marked_places.testing.h"
 #include "formats/reader_error_case.testing.h"
 #include <gtest/gtest.h>
 
 using namespace vorn;
 using vorn::test_support::marked_error;
+using vorn::test_support::marked_places;
 using vorn::test_support::reader_message;
 
 namespace {
@@ -187,4 +189,89 @@ TEST(VornReader, vorn_reader_nesting_limit_counts_the_document) {
     };
     EXPECT_EQ(file_error(skipped(127)), std::string("no error"));
     EXPECT_EQ(file_error(skipped(128)).substr(0, 24), std::string("recursion limit exceeded"));
+}
+
+namespace {
+
+const std::string kLinkAB = R"({"from": "A", "to": "B", "distance_km": 1, "base_fidelity": 0.9, "generation_rate_hz": 1})";
+
+std::string with_crlf(std::string text) {
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.insert(at, "\r");
+    return text;
+}
+
+const std::string kPretty = R"({
+  "version": ⟨v⟩"1.0",
+  "metadata": {"name": "lab", "description": "[{\"nodes\": [1]}]", "author": "me"},
+  "nodes": ⟨N⟩[
+    ⟨n⟩{"id": "A"},
+    ⟨n⟩{"id": "B", "node_type": {"satellite": null}}
+  ],
+  "links": [
+    ⟨l⟩)" + kLinkAB + R"(,
+    ⟨l⟩{"from": "B", "to": "A", "distance_km": 1, "base_fidelity": 0.9, "generation_rate_hz": 1,
+     "satellite": {"visibility": 1, "weather_factor": 0.5}}
+  ]
+})";
+
+// Every record form and layout the reader accepts, with the places marked.
+const std::string kMarkedDocuments[] = {
+    kPretty,
+    with_crlf(kPretty),
+    // The document and its records as arrays, nested arrays inside them.
+    R"([⟨v⟩"1.0", ["n", null, null, null],
+ ⟨N⟩[⟨n⟩["A", null, null, null], ⟨n⟩["B", 1, 2, "ground"]],
+ [⟨l⟩[null, "A", "B", 1, 0.9, 1, "satellite", [1, 0.5]],
+  ⟨l⟩)" + kLinkAB + R"(],
+ null, null, {"custom": [[1], {"nodes": [{"id": "X"}]}]}])",
+    // Members in another order; unknown members and "custom" holding lists of records.
+    R"({"extra": [{"id": "Z"}, [1, 2]], "links": [
+	⟨l⟩)" + kLinkAB + R"(], "metadata": ["m", null, "x", null],
+"nodes": ⟨N⟩[	⟨n⟩{"id": "A"},⟨n⟩["B", null, null, null]   ], "version":
+⟨v⟩"1.0", "extensions": {"custom": {"nodes": [{"id": 1}], "links": [[]]}}})",
+    // One line, with characters of several bytes before the records.
+    R"({"version":⟨v⟩"1.0","metadata":{"name":"é漢😀"},"nodes":⟨N⟩[⟨n⟩{"id":"ü"},⟨n⟩{"id":"B"}],"links":[⟨l⟩{"id":"ä","from":"ü","to":"B","distance_km":1,"base_fidelity":1,"generation_rate_hz":1}]})",
+    // Empty lists.
+    "{\"version\": ⟨v⟩\"1.0\", \"metadata\": {\"name\": \"e\"},\n\"nodes\":\n\n  ⟨N⟩[], \"links\": []}",
+};
+
+}  // namespace
+
+TEST(VornReader, vorn_reader_places_of_the_records) {
+    for (const std::string& marked : kMarkedDocuments) {
+        const auto expected = marked_places(marked);
+        VornFilePlaces places;
+        const VornFile file = parse_file_text(expected.text, places);
+        EXPECT_EQ(file, parse_file_text(expected.text)) << expected.text;
+        EXPECT_EQ(places.version, expected.places.version) << expected.text;
+        EXPECT_EQ(places.nodes, expected.places.nodes) << expected.text;
+        EXPECT_EQ(places.node_records, expected.places.node_records) << expected.text;
+        EXPECT_EQ(places.link_records, expected.places.link_records) << expected.text;
+        EXPECT_EQ(places.node_records.size(), file.nodes.size());
+        EXPECT_EQ(places.link_records.size(), file.links.size());
+    }
+}
+
+TEST(VornReader, vorn_reader_places_count_lines_and_columns_from_one) {
+    // Counted by hand in kPretty: the first node's brace is the fifth
+    // character of line 5, the second link's the fifth of line 10.
+    VornFilePlaces places;
+    parse_file_text(marked_places(kPretty).text, places);
+    EXPECT_EQ(places.version, (TextPosition{2, 14}));
+    EXPECT_EQ(places.nodes, (TextPosition{4, 12}));
+    EXPECT_EQ(places.node_records, (std::vector<TextPosition>{{5, 5}, {6, 5}}));
+    EXPECT_EQ(places.link_records, (std::vector<TextPosition>{{9, 5}, {10, 5}}));
+    // A carriage return ends no line and stands at the end of one: columns stay.
+    VornFilePlaces crlf;
+    parse_file_text(with_crlf(marked_places(kPretty).text), crlf);
+    EXPECT_EQ(crlf.link_records, places.link_records);
+}
+
+TEST(VornReader, vorn_reader_with_places_fails_like_without) {
+    for (const SchemaCase& c : kSchemaCases) {
+        const auto expected = marked_error(c.marked, c.description);
+        VornFilePlaces places;
+        EXPECT_EQ(reader_message([&](const std::string& t) { return parse_file_text(t, places); }, expected.input),
+                  expected.expected);
+    }
 }

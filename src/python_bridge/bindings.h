@@ -83,6 +83,7 @@ FunctionTable distributed_computation_entry();
 FunctionTable read_topology_entry();
 FunctionTable snapshot_topology_entry();
 FunctionTable simulate_physical_entry();
+FunctionTable validate_with_positions_entry();
 FunctionTable python_types_entry();
 FunctionTable hidden_classes_entry();
 

@@ -57,6 +57,19 @@ inline constexpr const char* kValidateDoc =
     "        - \"filepath\" (str): The path that was validated\n"
     "        - \"errors\" (list[dict]): List of error dicts with \"type\" and \"message\" keys\n"
     "        - \"warnings\" (list[dict]): List of warning dicts with \"message\" and optional \"path\" keys";
+inline constexpr const char* kValidateWithPositionsDoc =
+    "Validate a .vorn file like `validate`, and say where in the file each finding is.\n"
+    "\n"
+    "Returns the dict of `validate` with one more key, and three more keys in each error dict:\n"
+    "    - \"record\" (int | None): the index of the record the finding is about, in \"nodes\" for\n"
+    "      DuplicateNodeId and in \"links\" for the link findings; None for GraphDisconnected\n"
+    "    - \"line\", \"column\" (int): where that record starts (line and column from 1); for\n"
+    "      GraphDisconnected, where the \"nodes\" list starts\n"
+    "    - \"load_error\" (dict | None): when the file cannot be read or parsed or has another\n"
+    "      version, {\"message\", \"line\", \"column\"} instead of raising: the message that\n"
+    "      `validate` raises without its \"Failed to load PATH: \" prefix, and the reader's place\n"
+    "      (the version's value for a version failure; None where there is no place); \"valid\"\n"
+    "      is then False and the lists are empty.";
 inline constexpr const char* kFromFileDoc =
     "Classmethod alternative to `VornEngine(config?)`: load a .vorn file and return an initialized engine.\n"
     "This is the \"from_file\" pattern \u2014 one call to start simulating.";

@@ -87,6 +87,7 @@ const std::vector<ModuleEntry>& module_entries() {
 
         // Added after the original surface.
         function(&simulate_physical_entry),
+        function(&validate_with_positions_entry),
 
         // For the stub generator, not in __all__.
         unlisted(&python_types_entry),

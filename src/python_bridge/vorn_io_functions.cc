@@ -3,6 +3,7 @@
 #include "files/file_diff.h"
 #include "files/load_error.h"
 #include "files/load_file.h"
+#include "files/placed_validation.h"
 #include "files/save_file.h"
 #include "files/validation.h"
 #include "files/vorn_engine_bridge.h"
@@ -31,14 +32,22 @@ VornFileObject load_vorn_file(FilePath filepath) {
     }
 }
 
-Ref validation_dict(const FilePath& filepath, const ValidationReport& report) {
+// The dict of `validate`; with `positions` (one per error), each error dict
+// also gets the record it is about and where that is in the file.
+DictBuilder validation_dict(const FilePath& filepath, const ValidationReport& report,
+                            const std::vector<TextPosition>* positions = nullptr) {
     Ref errors = Ref::steal(PyList_New(0));
     Ref warnings = Ref::steal(PyList_New(0));
     if (!errors || !warnings) throw ErrorAlreadySet{};
-    for (const ValidationIssue& issue : report.errors) {
+    for (std::size_t i = 0; i < report.errors.size(); ++i) {
+        const ValidationIssue& issue = report.errors[i];
         DictBuilder entry;
         entry.set("type", issue.type_text()).set("message", issue.message());
         if (issue.path) entry.set("path", *issue.path);
+        if (positions) {
+            const TextPosition& where = positions->at(i);
+            entry.set("record", issue.record).set("line", where.line).set("column", where.column);
+        }
         if (PyList_Append(errors.get(), entry.take().get()) < 0) throw ErrorAlreadySet{};
     }
     for (const ValidationWarning& warning : report.warnings) {
@@ -47,8 +56,9 @@ Ref validation_dict(const FilePath& filepath, const ValidationReport& report) {
         if (warning.path) entry.set("path", *warning.path);
         if (PyList_Append(warnings.get(), entry.take().get()) < 0) throw ErrorAlreadySet{};
     }
-    return DictBuilder().set("valid", report.valid).set("filepath", filepath).set("errors", errors)
-        .set("warnings", warnings).take();
+    DictBuilder result;
+    result.set("valid", report.valid).set("filepath", filepath).set("errors", errors).set("warnings", warnings);
+    return result;
 }
 
 // A file that reads, parses and has version "1.0" gets its rule findings back
@@ -61,7 +71,24 @@ Ref validate(FilePath filepath) {
     } catch (const LoadError& error) {
         fail_to_load(filepath.bytes, error);
     }
-    return validation_dict(filepath, validate_file(file, stop));
+    return validation_dict(filepath, validate_file(file, stop)).take();
+}
+
+// `validate` with the place of each finding; a read, parse or version
+// failure is returned as "load_error" (its text form and, when known, its
+// place) instead of raised, so that one call tells a tool all it prints.
+Ref validate_with_positions(FilePath filepath) {
+    try {
+        const PlacedValidation placed = validate_file_placed(filepath.bytes, SignalStop());
+        return validation_dict(filepath, placed.report, &placed.positions).set("load_error", Ref::borrow(Py_None)).take();
+    } catch (const LoadError& error) {
+        const std::optional<TextPosition> where = error.position();
+        DictBuilder failure;
+        failure.set("message", text_naming_paths(error.text()))
+            .set("line", where ? std::optional(where->line) : std::nullopt)
+            .set("column", where ? std::optional(where->column) : std::nullopt);
+        return validation_dict(filepath, ValidationReport{false, {}, {}}).set("load_error", failure.take()).take();
+    }
 }
 
 Ref diff(FilePath file1, FilePath file2) {
@@ -94,6 +121,10 @@ void save_vorn_file_wrapper(const VornFileObject& qf, FilePath filepath) {
 }  // namespace
 
 FunctionTable validate_entry() { return make_function<&validate>("validate", {"filepath"}, doc::kValidateDoc); }
+FunctionTable validate_with_positions_entry() {
+    return make_function<&validate_with_positions>("validate_with_positions", {"filepath"},
+                                                   doc::kValidateWithPositionsDoc);
+}
 FunctionTable load_vorn_file_entry() {
     return make_function<&load_vorn_file>("load_vorn_file", {"filepath"}, doc::kLoadDoc);
 }

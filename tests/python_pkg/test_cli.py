@@ -8,7 +8,7 @@ from hypothesis import strategies as st
 
 import vorn
 import vorn_core
-from vorn import _positions, cli
+from vorn import cli
 
 BAD = """{
   "version": "1.0",
@@ -187,8 +187,9 @@ def test_every_finding_points_at_a_record_that_causes_it(nodes, links, tmp_path_
     records = {5 + i: ("node", node) for i, node in enumerate(nodes)}
     records.update({7 + len(nodes) + i: ("link", link) for i, link in enumerate(links)})
     node_ids = {node["id"] for node in nodes}
-    findings = [error["type"] for error in vorn_core.validate(str(path))["errors"]]
-    places = _positions.finding_positions(path.read_text(), findings)
+    errors = vorn_core.validate_with_positions(str(path))["errors"]
+    findings = [error["type"] for error in errors]
+    places = [(error["line"], error["column"]) for error in errors]
     used = {}
     for finding, place in zip(findings, places):
         assert place is not None, finding
