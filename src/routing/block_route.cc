@@ -190,12 +190,15 @@ private:
     bool add_near(std::uint32_t i, const std::vector<std::uint32_t>& live, Search&& search,
                   const std::vector<std::uint32_t>& seed, const StopCheck& stop) {
         const auto nodes = blocks_.nodes_of(i);
-        if (slack_ > 0.0) search.keep_near(slack_, kNearCap);
+        // A lone block's best sub-route is the route: nothing after it can
+        // settle a near tie, so its search decides ties itself.
+        const bool keeping_near = slack_ > 0.0 && blocks_.count() > 1;
+        if (keeping_near) search.keep_near(slack_, kNearCap);
         if (!seed.empty()) search.seed(seed);
         const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
         if (!best) return false;  // overflowed (a block always has a sub-route)
         // Every route found starts at the entry, which the sub-routes leave out.
-        if (slack_ == 0.0) {
+        if (!keeping_near) {
             append_to_all(live, subs_.add(i, best->data() + 1, best->data() + best->size(), nodes.data()));
         } else {
             for (const auto& near : search.near()) {
