@@ -54,33 +54,41 @@ private:
     }
     bool free(std::uint32_t node) const { return !on_path_[node]; }
 
-    // Inserts between path[i] and path[i + 1] the most valuable free node,
-    // or else free pair, joined to both.
+    struct Pair {
+        std::uint32_t first = kNoIndex;
+        std::uint32_t second = kNoIndex;
+        double value = -1.0;
+    };
+    // The most valuable free w, u with w joined to `a` and u to the node
+    // whose neighbours are marked, worth more than `floor`.
+    Pair best_free_pair(std::uint32_t a, double floor) const {
+        Pair best{kNoIndex, kNoIndex, floor};
+        for (const RankedNeighbour& s : neighbours_.of(a)) {
+            if (!free(s.node)) continue;
+            for (const RankedNeighbour& t : neighbours_.of(s.node)) {
+                const std::uint32_t u = t.node;
+                if (u == a || !free(u) || mark_[u] != stamp_) continue;
+                if (values_[s.node] + values_[u] > best.value) best = {s.node, u, values_[s.node] + values_[u]};
+            }
+        }
+        return best;
+    }
+
+    // Inserts between path[i] and path[i + 1] the most valuable free node
+    // joined to both, or a free pair worth more.
     bool detour(std::vector<std::uint32_t>& path, std::size_t i) {
         const std::uint32_t a = path[i], b = path[i + 1];
         mark_neighbours(b);
-        std::uint32_t one = kNoIndex, first = kNoIndex, second = kNoIndex;
-        double best_one = -1.0, best_two = -1.0;
+        std::uint32_t one = kNoIndex;
         for (const RankedNeighbour& s : neighbours_.of(a)) {
-            const std::uint32_t w = s.node;
-            if (!free(w)) continue;
-            if (mark_[w] == stamp_ && values_[w] > best_one) {
-                best_one = values_[w];
-                one = w;
-            }
-            for (const RankedNeighbour& t : neighbours_.of(w)) {
-                const std::uint32_t u = t.node;
-                if (u == a || !free(u) || mark_[u] != stamp_) continue;
-                if (values_[w] + values_[u] > best_two) {
-                    best_two = values_[w] + values_[u];
-                    first = w;
-                    second = u;
-                }
+            if (free(s.node) && mark_[s.node] == stamp_ && (one == kNoIndex || values_[s.node] > values_[one])) {
+                one = s.node;
             }
         }
-        if (first != kNoIndex && best_two >= best_one) {
-            path.insert(path.begin() + static_cast<std::ptrdiff_t>(i) + 1, {first, second});
-            on_path_[first] = on_path_[second] = 1;
+        const Pair pair = best_free_pair(a, one == kNoIndex ? -1.0 : values_[one]);
+        if (pair.first != kNoIndex) {
+            path.insert(path.begin() + static_cast<std::ptrdiff_t>(i) + 1, {pair.first, pair.second});
+            on_path_[pair.first] = on_path_[pair.second] = 1;
             return true;
         }
         if (one == kNoIndex) return false;
@@ -92,28 +100,14 @@ private:
     // Replaces path[i + 1] (not the target) by a free pair worth more.
     bool swap(std::vector<std::uint32_t>& path, std::size_t i) {
         if (i + 2 >= path.size()) return false;
-        const std::uint32_t a = path[i], middle = path[i + 1], c = path[i + 2];
-        mark_neighbours(c);
-        std::uint32_t first = kNoIndex, second = kNoIndex;
-        double best = values_[middle];
-        for (const RankedNeighbour& s : neighbours_.of(a)) {
-            const std::uint32_t w = s.node;
-            if (!free(w)) continue;
-            for (const RankedNeighbour& t : neighbours_.of(w)) {
-                const std::uint32_t u = t.node;
-                if (u == a || !free(u) || mark_[u] != stamp_) continue;
-                if (values_[w] + values_[u] > best) {
-                    best = values_[w] + values_[u];
-                    first = w;
-                    second = u;
-                }
-            }
-        }
-        if (first == kNoIndex) return false;
+        const std::uint32_t middle = path[i + 1];
+        mark_neighbours(path[i + 2]);
+        const Pair pair = best_free_pair(path[i], values_[middle]);
+        if (pair.first == kNoIndex) return false;
         on_path_[middle] = 0;
-        path[i + 1] = first;
-        path.insert(path.begin() + static_cast<std::ptrdiff_t>(i) + 2, second);
-        on_path_[first] = on_path_[second] = 1;
+        path[i + 1] = pair.first;
+        path.insert(path.begin() + static_cast<std::ptrdiff_t>(i) + 2, pair.second);
+        on_path_[pair.first] = on_path_[pair.second] = 1;
         return true;
     }
 
