@@ -4,10 +4,12 @@
 #include <numeric>
 
 namespace vorn {
+namespace {
+}
 
 SimplePathReach::SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
                                  BoundMargin margin)
-    : joined_(joined), values_(values), to_(to), margin_(margin), threads_(joined, values) {
+    : joined_(joined), values_(values), to_(to), margin_(margin) {
     const std::size_t n = joined.node_count();
     dense_.resize(n);
     std::iota(dense_.begin(), dense_.end(), 0u);
@@ -21,7 +23,6 @@ SimplePathReach::SimplePathReach(const Adjacency& joined, const std::vector<doub
     next_edge_.resize(n);
     block_.resize(n);
     block_marked_.assign(n, 0);
-    terminal_.assign(n, 0);
     calls_.reserve(n);
     pending_.reserve(n);
 }
@@ -38,29 +39,21 @@ bool SimplePathReach::enter(std::uint32_t node, double score, double& bound) {
     marks_.push_back(count_);
     drop(node);
     if (!find_blocks(node)) return false;
+    double rest = 0.0;
     for (std::uint32_t i = count_; i-- > 0;) {
         const std::uint32_t x = dense_[i];
-        if (!on_the_way(x)) drop(x);  // swaps in dense_[count_ - 1], which was already kept
+        if (on_the_way(x)) {
+            rest += values_[x];
+        } else {
+            drop(x);  // swaps in dense_[count_ - 1], which was already kept
+        }
     }
-    mark_terminals(node);
-    const double rest = threads_.collectable(
-        usable_nodes(), node, [&](std::uint32_t y) { return y == node || position_[y] < count_; },
-        [&](std::uint32_t y) { return y == to_ ? kNoIndex : block_[y]; },
-        [&](std::uint32_t y) { return terminal_[y] == stamp_; });
     bound = (score + rest) * (1.0 + margin_.relative) + margin_.absolute;
     return true;
 }
 
 bool SimplePathReach::on_the_way(std::uint32_t node) const {
     return seen_[node] == stamp_ && (node == to_ || block_marked_[block_[node]] == stamp_);
-}
-
-void SimplePathReach::mark_terminals(std::uint32_t v) {
-    terminal_[v] = stamp_;
-    for (std::uint32_t z = v; z != to_; z = parent_[z]) {
-        const std::uint32_t p = parent_[z];
-        if (p == to_ || block_[p] != block_[z]) terminal_[p] = stamp_;
-    }
 }
 
 bool SimplePathReach::find_blocks(std::uint32_t v) {

@@ -7,10 +7,8 @@
 // two nodes are joined by a simple path through any third). On each step the
 // search finds those blocks with one Tarjan pass rooted at the target, drops
 // every other node from the set still usable below that step, and bounds the
-// score by the partial score plus what the nodes that remain can add
-// (thread_bound.h: all of their values, less what the runs of nodes with two
-// neighbours left cannot all give). Nodes dropped below a step come back
-// when the search leaves it.
+// score by the partial score plus the values of the nodes that remain. Nodes
+// dropped below a step come back when the search leaves it.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +16,6 @@
 #include <vector>
 
 #include "routing/adjacency.h"
-#include "routing/thread_bound.h"
 #include "routing/value_domain.h"
 
 namespace vorn {
@@ -45,8 +42,6 @@ private:
     // the blocks on the way from v to the target. False when v is cut off.
     bool find_blocks(std::uint32_t v);
     bool on_the_way(std::uint32_t node) const;
-    // Marks the entries and exits of the blocks on the way from v.
-    void mark_terminals(std::uint32_t v);
     void drop(std::uint32_t node);
 
     const Adjacency& joined_;
@@ -70,8 +65,6 @@ private:
     std::vector<std::uint32_t> block_marked_;
     std::vector<std::uint32_t> calls_;
     std::vector<std::uint32_t> pending_;
-    std::vector<std::uint32_t> terminal_;  // equal to stamp_ for this pass's entries and exits
-    ThreadBound threads_;
 };
 
 }  // namespace vorn
