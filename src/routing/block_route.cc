@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "routing/long_path_seed.h"
 #include "routing/path_blocks.h"
 #include "routing/pruned_search.h"
 #include "routing/remembering_reach.h"
@@ -168,28 +169,36 @@ private:
         }
 
         most_valuable_first(neighbours, values);
+        const std::vector<std::uint32_t> seed = long_path_seed(joined, neighbours, values, entry, exit, stop);
         if (nodes.size() <= RememberingReach<1>::kNodeLimit) {
             RememberingReach<1> reach(joined, values, exit, margin_, slack_);
-            return add_near(i, live, PrunedSearch<RememberingReach<1>>(neighbours, values, entry, exit, reach), stop);
+            return add_near(i, live, PrunedSearch<RememberingReach<1>>(neighbours, values, entry, exit, reach), seed,
+                            stop);
         }
         if (nodes.size() <= RememberingReach<4>::kNodeLimit) {
             RememberingReach<4> reach(joined, values, exit, margin_, slack_);
-            return add_near(i, live, PrunedSearch<RememberingReach<4>>(neighbours, values, entry, exit, reach), stop);
+            return add_near(i, live, PrunedSearch<RememberingReach<4>>(neighbours, values, entry, exit, reach), seed,
+                            stop);
         }
         SimplePathReach reach(joined, values, exit, margin_);
-        return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), stop);
+        return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), seed, stop);
     }
 
-    // Runs a block's branch and bound and extends the live chains by the
-    // sub-routes it keeps.
+    // Runs a block's branch and bound from the seed route and extends the
+    // live chains by the sub-routes it keeps.
     template <class Search>
-    bool add_near(std::uint32_t i, const std::vector<std::uint32_t>& live, Search&& search, const StopCheck& stop) {
+    bool add_near(std::uint32_t i, const std::vector<std::uint32_t>& live, Search&& search,
+                  const std::vector<std::uint32_t>& seed, const StopCheck& stop) {
         const auto nodes = blocks_.nodes_of(i);
-        if (slack_ > 0.0) search.keep_near(slack_, kNearCap);
+        // A lone block's best sub-route is the route: nothing after it can
+        // settle a near tie, so its search decides ties itself.
+        const bool keeping_near = slack_ > 0.0 && blocks_.count() > 1;
+        if (keeping_near) search.keep_near(slack_, kNearCap);
+        if (!seed.empty()) search.seed(seed);
         const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
         if (!best) return false;  // overflowed (a block always has a sub-route)
         // Every route found starts at the entry, which the sub-routes leave out.
-        if (slack_ == 0.0) {
+        if (!keeping_near) {
             append_to_all(live, subs_.add(i, best->data() + 1, best->data() + best->size(), nodes.data()));
         } else {
             for (const auto& near : search.near()) {

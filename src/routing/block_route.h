@@ -23,7 +23,9 @@
 // ranks highest and dropping chains more than the slack behind the best
 // partial score, for the same reason. The slack is four times the margin's
 // relative allowance times the sum of every value a route can meet, which
-// covers the rounding of both scores compared.
+// covers the rounding of both scores compared. When the route passes one
+// block only, no later block can settle a near tie, and that block's search
+// settles ties by the exhaustive search's rule itself.
 //
 // Small or dense blocks are searched by subset (subset_routes.h), which
 // extends all live chains at once; the others by branch and bound with the

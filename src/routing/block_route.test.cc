@@ -355,6 +355,41 @@ TEST(BlockRoute, too_many_near_ties_in_a_block_search_the_whole_graph) {
     EXPECT_EQ(vorn::find_route(g, "S", "T", vorn::route_objective_of_code(2))->path, expected->first);
 }
 
+TEST(BlockRoute, a_lone_block_settles_its_near_ties_itself) {
+    // 70 three-hop routes from A to B through M(k) and N(k), whose two
+    // decimal values often have one sum that rounds differently in the fold:
+    // far more near ties than a block keeps, all in the only block, which
+    // now decides without searching the whole graph.
+    std::mt19937_64 rng(29);
+    for (int trial = 0; trial < 20; ++trial) {
+        std::vector<GraphLink> links;
+        std::vector<std::string> nodes{"A", "B"};
+        for (int k = 0; k < 70; ++k) {
+            const std::string m = "M" + std::to_string(k), n = "N" + std::to_string(k);
+            links.push_back(link("A", m, 1, 0.1 * static_cast<double>(1 + rng() % 9), 1.0));
+            if (rng() % 2) std::swap(links.back().from_node, links.back().to);
+            links.push_back(link(m, n, 1, 0.1 * static_cast<double>(1 + rng() % 9), 1.0));
+            links.push_back(link(n, "B", 1, 0.5, 1.0));
+            if (rng() % 8 == 0) links.push_back(links[links.size() - 2]);  // a parallel link repeats a route
+            nodes.push_back(m);
+            nodes.push_back(n);
+        }
+        const NetworkGraph g = make_graph(nodes, links);
+        vorn::SearchGraph search(g, "A", "B");
+        const auto values = vorn::hop_values(g, search, vorn::RouteObjective::kHighestSuccess);
+        const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
+        ASSERT_GT(margin.relative, 0.0);
+        const auto by_blocks = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop());
+        ASSERT_TRUE(by_blocks.decided && by_blocks.path);
+        const auto expected = vorn::route_reference::reference_route(g, vorn::list_route_candidates(g, "A", "B"), 2);
+        ASSERT_TRUE(expected);
+        Path path;
+        for (std::uint32_t node : *by_blocks.path) path.emplace_back(search.name(node));
+        EXPECT_EQ(path, expected->first);
+        EXPECT_EQ(vorn::find_route(g, "A", "B", vorn::route_objective_of_code(2))->path, expected->first);
+    }
+}
+
 TEST(BlockRoute, a_long_row_of_squares_takes_the_better_side_of_each) {
     // Square k joins C(k) to C(k+1) through X(k) and Y(k); whole-number
     // values, distinct within each square, so the best route is known.

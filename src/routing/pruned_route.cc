@@ -6,7 +6,9 @@
 #include "routing/best_to_target.h"
 #include "routing/block_route.h"
 #include "routing/pruned_search.h"
+#include "routing/remembering_reach.h"
 #include "routing/ranked_neighbours.h"
+#include "routing/long_path_seed.h"
 #include "routing/simple_path_reach.h"
 #include "routing/value_domain.h"
 
@@ -92,8 +94,20 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
     // Too many near ties between blocks: search the whole graph at once.
     RankedNeighbours neighbours(graph, TieRule::kLastWins);
     most_valuable_first(neighbours, values);
+    const std::vector<std::uint32_t> seed = long_path_seed(graph.joined_lists(), neighbours, values, graph.from(), graph.to(), stop);
+    if (graph.node_count() <= RememberingReach<4>::kNodeLimit) {
+        // Pads the remembered gains by the rounding of both scores compared.
+        double total = 0.0;
+        for (std::uint32_t node : reachable) total += values[node];
+        RememberingReach<4> reach(graph.joined_lists(), values, graph.to(), margin,
+                                  4.0 * margin.relative * total * (1.0 + margin.relative));
+        PrunedSearch<RememberingReach<4>> search(neighbours, values, graph.from(), graph.to(), reach);
+        if (!seed.empty()) search.seed(seed);
+        return {true, search.run(stop)};
+    }
     SimplePathReach reach(graph.joined_lists(), values, graph.to(), margin);
     PrunedSearch<SimplePathReach> search(neighbours, values, graph.from(), graph.to(), reach);
+    if (!seed.empty()) search.seed(seed);
     return {true, search.run(stop)};
 }
 
