@@ -44,8 +44,8 @@ bool same(const std::vector<Record>& a, const std::vector<Record>& b) {
 }
 
 bool same(const vorn::TopologySnapshot& a, const vorn::TopologySnapshot& b) {
-    return a.metadata.name == b.metadata.name && a.metadata.version == b.metadata.version &&
-           same(a.nodes, b.nodes) && same(a.links, b.links) && a.config.alpha_loss == b.config.alpha_loss &&
+    return a.metadata.name == b.metadata.name && a.metadata.version == b.metadata.version && same(a.nodes, b.nodes) &&
+           same(a.links, b.links) && a.config.alpha_loss == b.config.alpha_loss &&
            a.config.gamma_swapping == b.config.gamma_swapping;
 }
 

@@ -14,8 +14,8 @@
 
 namespace vorn {
 
-using EnsembleRunner = std::function<EnsembleOutcome(const NetworkGraph&, const EngineConfig&,
-                                                     const EntanglementRequest&, std::uint64_t runs,
-                                                     std::optional<std::uint64_t> seed)>;
+using EnsembleRunner =
+    std::function<EnsembleOutcome(const NetworkGraph&, const EngineConfig&, const EntanglementRequest&,
+                                  std::uint64_t runs, std::optional<std::uint64_t> seed)>;
 
 }  // namespace vorn

@@ -13,8 +13,8 @@ TEST(MonteCarloContext, context_outlives_the_graph_and_the_request) {
                     {{"A", "B", 5.0, 0.9, 100.0, LinkType::Satellite, SatelliteConditions{0.5, 0.5}},
                      {"B", "C", 6.0, 0.8, 200.0, LinkType::Fiber, std::nullopt}}));
     std::string from(64, 'A'), to(64, 'C');  // longer than any small-string buffer
-    auto request = std::make_unique<EntanglementRequest>(
-        EntanglementRequest{from, to, 0.85, 40.0, StrategyType::HighestSuccess});
+    auto request =
+        std::make_unique<EntanglementRequest>(EntanglementRequest{from, to, 0.85, 40.0, StrategyType::HighestSuccess});
     const MonteCarloContext context =
         capture_monte_carlo_context(*graph, EngineConfig{0.07, 150.0, 2500.0, 0.2}, *request, 99);
 

@@ -22,7 +22,7 @@ constexpr double kRerunSpeedKmMs = 200.0;
 
 struct LinkField {
     const char* display_name;
-    double LinkDefinition::*member;
+    double LinkDefinition::* member;
 };
 
 constexpr LinkField kLinkFields[] = {
@@ -38,7 +38,7 @@ struct Parameter {
     static constexpr std::size_t kNone = SIZE_MAX;
     std::size_t node = kNone;
     std::size_t link = kNone;
-    double LinkDefinition::*member = nullptr;
+    double LinkDefinition::* member = nullptr;
     std::string display_name;
 };
 

@@ -130,12 +130,8 @@ TEST(SensitivityAnalysis, sensitivity_seed_base_wraps) {
 
 TEST(SensitivityAnalysis, sensitivity_strategy_codes) {
     const std::pair<std::optional<std::uint8_t>, std::optional<StrategyType>> cases[] = {
-        {std::nullopt, std::nullopt},
-        {0, StrategyType::LowestLatency},
-        {1, StrategyType::HighestFidelity},
-        {2, StrategyType::HighestSuccess},
-        {7, StrategyType::LowestLatency},
-        {255, StrategyType::LowestLatency},
+        {std::nullopt, std::nullopt},      {0, StrategyType::LowestLatency}, {1, StrategyType::HighestFidelity},
+        {2, StrategyType::HighestSuccess}, {7, StrategyType::LowestLatency}, {255, StrategyType::LowestLatency},
     };
     for (const auto& [code, strategy] : cases) {
         ScriptedReruns script;
@@ -152,11 +148,11 @@ TEST(SensitivityAnalysis, sensitivity_impacts_are_ranked_by_deviation) {
     const double rates[] = {0.5, 0.5, 0.4, 0.7, 0.5, 0.6, 0.2, 0.9, 0.45, 0.5, 0.6, 0.4};
     script.rate = [&](std::size_t call) { return rates[call]; };
     const std::vector<NamedImpact> impacts = sensitivity_analysis(two_nodes_one_link(), 0.5, 0, script.runner());
-    EXPECT_EQ(keys(impacts), (std::vector<std::string>{
-                                     "base_fidelity:A->B", "memory_lifetime_t2:B", "alpha_loss_db_km",
-                                     "distance_km:A->B", "generation_rate_hz:A->B", "memory_lifetime_t2:A"}));
-    const double expected[] = {(0.4 + 0.3) / 0.5, (0.2 + 0.1) / 0.5, (0.1 + 0.1) / 0.5, (0.1 + 0.0) / 0.5,
-                               (0.0 + 0.05) / 0.5, 0.0};
+    EXPECT_EQ(keys(impacts),
+              (std::vector<std::string>{"base_fidelity:A->B", "memory_lifetime_t2:B", "alpha_loss_db_km",
+                                        "distance_km:A->B", "generation_rate_hz:A->B", "memory_lifetime_t2:A"}));
+    const double expected[] = {(0.4 + 0.3) / 0.5, (0.2 + 0.1) / 0.5,  (0.1 + 0.1) / 0.5,
+                               (0.1 + 0.0) / 0.5, (0.0 + 0.05) / 0.5, 0.0};
     for (std::size_t i = 0; i < impacts.size(); ++i) EXPECT_LT(std::fabs(impacts[i].second - expected[i]), 1e-12);
 }
 
@@ -167,9 +163,9 @@ TEST(SensitivityAnalysis, sensitivity_small_baseline_gives_zero_impacts_after_re
         const std::vector<NamedImpact> impacts =
             sensitivity_analysis(two_nodes_one_link(), baseline, 0, script.runner());
         EXPECT_EQ(script.calls.size(), 12u);
-        EXPECT_EQ(keys(impacts), (std::vector<std::string>{"memory_lifetime_t2:A", "memory_lifetime_t2:B",
-                                                               "distance_km:A->B", "base_fidelity:A->B",
-                                                               "generation_rate_hz:A->B", "alpha_loss_db_km"}));
+        EXPECT_EQ(keys(impacts),
+                  (std::vector<std::string>{"memory_lifetime_t2:A", "memory_lifetime_t2:B", "distance_km:A->B",
+                                            "base_fidelity:A->B", "generation_rate_hz:A->B", "alpha_loss_db_km"}));
         for (const NamedImpact& entry : impacts) EXPECT_EQ(entry.second, 0.0);
     }
     ScriptedReruns at_threshold;
@@ -204,10 +200,10 @@ TEST(SensitivityAnalysis, sensitivity_parallel_links_share_display_names) {
     EXPECT_EQ(script.calls.size(), 2u * (1 + 9 + 1));
     // Sorted: distance#1 (0.8), rate#2 (0.4), then the zeros in parameter order.
     // The dict keeps each name's first position and its last value.
-    EXPECT_EQ(keys(impacts), (std::vector<std::string>{"distance_km:A->B", "generation_rate_hz:A->B",
-                                                           "memory_lifetime_t2:A", "base_fidelity:A->B",
-                                                           "distance_km:B->A", "base_fidelity:B->A",
-                                                           "generation_rate_hz:B->A", "alpha_loss_db_km"}));
+    EXPECT_EQ(keys(impacts),
+              (std::vector<std::string>{"distance_km:A->B", "generation_rate_hz:A->B", "memory_lifetime_t2:A",
+                                        "base_fidelity:A->B", "distance_km:B->A", "base_fidelity:B->A",
+                                        "generation_rate_hz:B->A", "alpha_loss_db_km"}));
     EXPECT_EQ(impacts[0].second, 0.0);  // the second link's distance came later in sorted order
     EXPECT_EQ(impacts[1].second, 0.0);  // the first link's rate (0) came after the second's (0.4)
 }

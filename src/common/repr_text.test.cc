@@ -42,8 +42,8 @@ TEST(ReprText, repr_text_whole_percent_rounds_halves_to_even) {
         const char* text;
     };
     const Case cases[] = {
-        {0.8, "80"}, {0.125, "12"}, {0.375, "38"}, {0.005, "0"}, {0.015, "2"}, {1.0, "100"}, {0.0, "0"},
-        {0.994, "99"}, {0.996, "100"}, {std::nan(""), "NaN"},
+        {0.8, "80"},  {0.125, "12"}, {0.375, "38"}, {0.005, "0"},   {0.015, "2"},
+        {1.0, "100"}, {0.0, "0"},    {0.994, "99"}, {0.996, "100"}, {std::nan(""), "NaN"},
     };
     for (const Case& c : cases) {
         std::string text;

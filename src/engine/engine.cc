@@ -7,8 +7,6 @@ void Engine::build_network(const std::vector<NodeDefinition>& nodes, const std::
     install(build_graph(nodes, links, stop));
 }
 
-void Engine::install(NetworkGraph graph) {
-    graph_ = std::make_shared<const NetworkGraph>(std::move(graph));
-}
+void Engine::install(NetworkGraph graph) { graph_ = std::make_shared<const NetworkGraph>(std::move(graph)); }
 
 }  // namespace vorn

@@ -46,8 +46,8 @@ TEST(RunRequest, run_request_outcomes_on_small_networks) {
     // with the engine's own purification factor.
     const vorn::Engine engine = two_nodes(sim_default, 10.0, 0.9);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(same(vorn::run_request(engine, {"A", "B", 0.95, 100.0, {}}),
-                         {true, 0.85, 0.9531224489795919, {"A", "B"}}));
+        EXPECT_TRUE(
+            same(vorn::run_request(engine, {"A", "B", 0.95, 100.0, {}}), {true, 0.85, 0.9531224489795919, {"A", "B"}}));
     }
     EXPECT_TRUE(same(vorn::run_request(two_nodes(vorn::EngineConfig{}, 10.0, 0.9), {"A", "B", 0.95, 100.0, {}}),
                      {true, 0.85, 0.999, {"A", "B"}}));

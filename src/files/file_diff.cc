@@ -33,7 +33,7 @@ std::optional<MetadataChange> metadata_change(const VornMetadata& old_meta, cons
 // pair only when the paired field differs.
 template <class Record, class Change, class Field>
 std::optional<Change> section_change(const std::optional<Record>& old_rec, const std::optional<Record>& new_rec,
-                                     Field field, std::optional<ValueChange<std::optional<double>>> Change::*pair) {
+                                     Field field, std::optional<ValueChange<std::optional<double>>> Change::* pair) {
     if (!old_rec && !new_rec) return std::nullopt;
     Change change;
     if (!old_rec || !new_rec) {
@@ -79,8 +79,7 @@ void append_pair_line(std::string& text, std::string_view field, const ValueChan
     text.append(" -> ").append(option_text(change.new_value)).append("\n");
 }
 
-std::string summary_text(std::string_view path1, std::string_view path2, const FileDiff& diff,
-                         const StopCheck& stop) {
+std::string summary_text(std::string_view path1, std::string_view path2, const FileDiff& diff, const StopCheck& stop) {
     std::string text = "Diff between '";
     text.append(path1).append("' and '").append(path2).append("':\n");
     if (diff.version_change) {

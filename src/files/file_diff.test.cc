@@ -27,7 +27,8 @@ VornFile base_file() {
     VornFile file;
     file.version = "1.0";
     file.metadata.name = "net";
-    file.nodes = {{"A", std::nullopt, std::nullopt, std::nullopt}, {"B", 5.0, std::nullopt, std::nullopt},
+    file.nodes = {{"A", std::nullopt, std::nullopt, std::nullopt},
+                  {"B", 5.0, std::nullopt, std::nullopt},
                   {"C", std::nullopt, std::nullopt, std::nullopt}};
     file.links = {make_link("A", "B"), make_link("B", "C", "L2")};
     return file;
@@ -71,12 +72,13 @@ TEST(FileDiff, file_diff_node_and_link_lists_in_first_appearance_order) {
     EXPECT_EQ(d.links_added, Names({"B->A", "C->D"}));
     EXPECT_EQ(d.links_removed, Names({"A->B"}));
     EXPECT_EQ(d.links_modified, Names({"B->C"}));
-    EXPECT_EQ(d.summary, kHeader + "  Nodes added: 2 (E, D)\n"
-                                   "  Nodes removed: 1 (A)\n"
-                                   "  Nodes modified: 1 (C)\n"
-                                   "  Links added: 2 (B->A, C->D)\n"
-                                   "  Links removed: 1 (A->B)\n"
-                                   "  Links modified: 1 (B->C)\n");
+    EXPECT_EQ(d.summary, kHeader +
+                             "  Nodes added: 2 (E, D)\n"
+                             "  Nodes removed: 1 (A)\n"
+                             "  Nodes modified: 1 (C)\n"
+                             "  Links added: 2 (B->A, C->D)\n"
+                             "  Links removed: 1 (A->B)\n"
+                             "  Links modified: 1 (B->C)\n");
 }
 
 TEST(FileDiff, file_diff_modification_rules_table) {
@@ -96,12 +98,14 @@ TEST(FileDiff, file_diff_modification_rules_table) {
         {"rate", [](VornFile& f) { f.links[0].generation_rate_hz = 1.0; }, 0, 1},
         {"id given to unnamed link", [](VornFile& f) { f.links[0].id = "L1"; }, 0, 1},
         {"link type given", [](VornFile& f) { f.links[0].link_type = vorn::VornLinkType::Fiber; }, 0, 1},
-        {"satellite block added",
-         [](VornFile& f) { f.links[0].satellite = vorn::VornSatelliteExtension{1.0, 1.0}; }, 0, 1},
-        {"parallel link, later one differs", [](VornFile& f) {
+        {"satellite block added", [](VornFile& f) { f.links[0].satellite = vorn::VornSatelliteExtension{1.0, 1.0}; }, 0,
+         1},
+        {"parallel link, later one differs",
+         [](VornFile& f) {
              f.links.push_back(make_link("A", "B"));
              f.links.back().distance_km = 99.0;
-         }, 0, 1},
+         },
+         0, 1},
         {"parallel link, later one same", [](VornFile& f) { f.links.push_back(make_link("A", "B")); }, 0, 0},
     };
     for (const Case& c : cases) {
@@ -185,7 +189,8 @@ TEST(FileDiff, file_diff_record_level_changes_summary_table) {
         VornFile first = base_file(), second = base_file();
         c.edit_old(first);
         c.edit_new(second);
-        EXPECT_EQ(std::string(c.what) + "\n" + diff(first, second).summary, std::string(c.what) + "\n" + kHeader + c.lines);
+        EXPECT_EQ(std::string(c.what) + "\n" + diff(first, second).summary,
+                  std::string(c.what) + "\n" + kHeader + c.lines);
     }
 }
 
@@ -199,13 +204,14 @@ TEST(FileDiff, file_diff_summary_section_order) {
     second.constraints = vorn::VornConstraints{0.8, {}};
     second.extensions = vorn::VornExtensions{vorn::JsonValue(true)};
     const FileDiff d = diff(first, second);
-    EXPECT_EQ(d.summary, kHeader + "  Version: 1.0 -> 1.1\n"
-                                   "  Metadata changes:\n     - name: 'net' -> 'n2'\n"
-                                   "  Nodes added: 1 (D)\n"
-                                   "  Links added: 1 (C->D)\n"
-                                   "  Config changes:\n     - alpha_loss: None -> Some(0.5)\n"
-                                   "  Constraints changes:\n     - fidelity_target: None -> Some(0.8)\n"
-                                   "  Extensions changed\n");
+    EXPECT_EQ(d.summary, kHeader +
+                             "  Version: 1.0 -> 1.1\n"
+                             "  Metadata changes:\n     - name: 'net' -> 'n2'\n"
+                             "  Nodes added: 1 (D)\n"
+                             "  Links added: 1 (C->D)\n"
+                             "  Config changes:\n     - alpha_loss: None -> Some(0.5)\n"
+                             "  Constraints changes:\n     - fidelity_target: None -> Some(0.8)\n"
+                             "  Extensions changed\n");
     ASSERT_TRUE(d.version_change);
     EXPECT_EQ(d.version_change->new_value, "1.1");
     ASSERT_TRUE(d.config_change);
@@ -228,8 +234,7 @@ TEST(FileDiff, file_diff_paths_report_first_failing_file) {
     EXPECT_EQ(*both_bad.error, "Failed to load " + missing + ": IO error: " + vorn::system_error_text(ENOENT));
 
     const vorn::FileDiffOutcome second_bad = vorn::diff_file_paths(good.str(), bad_version.str());
-    EXPECT_EQ(second_bad.error.value_or(""),
-              "Failed to load " + bad_version.str() + ": Unsupported vorn version: 2.0");
+    EXPECT_EQ(second_bad.error.value_or(""), "Failed to load " + bad_version.str() + ": Unsupported vorn version: 2.0");
 
     const vorn::FileDiffOutcome same = vorn::diff_file_paths(good.str(), good.str());
     ASSERT_TRUE(same.diff);

@@ -72,7 +72,7 @@ std::string read_text_file(std::string_view path, const StopCheck& stop) {
     const std::string name = checked_path(path);
     Descriptor file(open_retrying(name, O_RDONLY, stop));
     if (file.get() < 0) fail_with_errno(errno);
-    struct stat info {};
+    struct stat info{};
     if (::fstat(file.get(), &info) != 0) fail_with_errno(errno);
     // A regular file is read to its end, whatever its size; anything else (a
     // device, a pipe) may never end, so it is cut off at a bound.

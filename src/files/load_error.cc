@@ -14,7 +14,8 @@ std::string joined(std::string_view prefix, std::string_view rest) {
 }  // namespace
 
 LoadError LoadError::io(std::string_view system_text) {
-    return LoadError(LoadErrorKind::Io, std::string(system_text), std::nullopt, joined(msg::kIoErrorPrefix, system_text));
+    return LoadError(LoadErrorKind::Io, std::string(system_text), std::nullopt,
+                     joined(msg::kIoErrorPrefix, system_text));
 }
 
 LoadError LoadError::json(std::string_view reader_message, std::optional<TextPosition> position) {

@@ -22,8 +22,7 @@ public:
     static LoadError io(std::string_view system_text);
     static LoadError json(std::string_view reader_message, std::optional<TextPosition> position = std::nullopt);
     static LoadError validation(ValidationReport report);
-    static LoadError unsupported_version(std::string_view version,
-                                         std::optional<TextPosition> position = std::nullopt);
+    static LoadError unsupported_version(std::string_view version, std::optional<TextPosition> position = std::nullopt);
 
     LoadErrorKind kind() const { return kind_; }
     // The system text, the reader message or the version found (empty for Validation).
@@ -39,7 +38,10 @@ public:
 private:
     LoadError(LoadErrorKind kind, std::string detail, std::optional<ValidationReport> report, const std::string& text,
               std::optional<TextPosition> position = std::nullopt)
-        : OperationError(text), kind_(kind), detail_(std::move(detail)), report_(std::move(report)),
+        : OperationError(text),
+          kind_(kind),
+          detail_(std::move(detail)),
+          report_(std::move(report)),
           position_(position) {}
 
     LoadErrorKind kind_;

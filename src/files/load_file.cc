@@ -24,8 +24,7 @@ VornFile read_checked(std::string_view path, const StopCheck& stop, VornFilePlac
         throw LoadError::json(error.what(), error.position());
     }
     if (file.version != msg::kSupportedVornVersion) {
-        throw LoadError::unsupported_version(file.version,
-                                             places ? std::optional(places->version) : std::nullopt);
+        throw LoadError::unsupported_version(file.version, places ? std::optional(places->version) : std::nullopt);
     }
     return file;
 }

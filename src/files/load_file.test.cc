@@ -34,7 +34,8 @@ struct Failure {
     std::string text;
 };
 
-Failure load_failure(const std::string& path, vorn::VornFile (*load)(std::string_view, const vorn::StopCheck&) = vorn::load_file) {
+Failure load_failure(const std::string& path,
+                     vorn::VornFile (*load)(std::string_view, const vorn::StopCheck&) = vorn::load_file) {
     try {
         load(path, vorn::never_stop());
     } catch (const LoadError& error) {
@@ -96,16 +97,15 @@ TEST(LoadFile, load_file_validation_error_carries_report) {
     vorn::write_bytes_file(path.str(), document("1.0", "[{\"id\": \"A\"}, {\"id\": \"B\"}, {\"id\": \"C\"}]"));
     using ::testing::Field;
     // One issue, three components; the report is part of the load message.
-    const auto one_split_into_three = ::testing::Pointee(Field(
-        &vorn::ValidationReport::errors, ::testing::ElementsAre(Field(&vorn::ValidationIssue::components, 3u))));
+    const auto one_split_into_three = ::testing::Pointee(
+        Field(&vorn::ValidationReport::errors, ::testing::ElementsAre(Field(&vorn::ValidationIssue::components, 3u))));
     const auto load_message = [&](const LoadError& error) { return vorn::failed_to_load_message(path.str(), error); };
     EXPECT_THAT([&] { vorn::load_file(path.str()); },
                 ::testing::Throws<LoadError>(::testing::AllOf(
                     ::testing::Property(&LoadError::report, one_split_into_three),
-                    ::testing::ResultOf(load_message,
-                                        "Failed to load " + path.str() +
-                                            ": Validation failed:\nValidation failed.\n\nErrors:\n"
-                                            "   - Graph is disconnected with 3 components\n"))));
+                    ::testing::ResultOf(load_message, "Failed to load " + path.str() +
+                                                          ": Validation failed:\nValidation failed.\n\nErrors:\n"
+                                                          "   - Graph is disconnected with 3 components\n"))));
 }
 
 TEST(LoadFile, read_vorn_file_fails_like_load_file_but_applies_no_rules) {

@@ -7,12 +7,9 @@ namespace vorn {
 
 TextPosition position_of(const ValidationIssue& issue, const VornFilePlaces& places) {
     switch (records_of(issue.kind)) {
-        case IssueRecords::Nodes:
-            return places.node_records.at(issue.record.value());
-        case IssueRecords::Links:
-            return places.link_records.at(issue.record.value());
-        case IssueRecords::None:
-            break;
+        case IssueRecords::Nodes: return places.node_records.at(issue.record.value());
+        case IssueRecords::Links: return places.link_records.at(issue.record.value());
+        case IssueRecords::None: break;
     }
     return places.nodes;
 }

@@ -111,7 +111,8 @@ TEST(PlacedValidation, read_parse_and_version_failures_know_where_they_are) {
     // The reader's own place, as its message names it.
     const std::pair<const char*, const char*> parse_errors[] = {
         {"§", "EOF while parsing a value"},
-        {"{\n  \"version\": \"1.0\",\n  \"metadata\": {\"name\": 3§}\n}", "invalid type: integer `3`, expected a string"},
+        {"{\n  \"version\": \"1.0\",\n  \"metadata\": {\"name\": 3§}\n}",
+         "invalid type: integer `3`, expected a string"},
         {"{\r\n  \"version\": \"1.0\",\r\n  \"metadata\": {}§\r\n}", "missing field `name`"},
         {"[\"1.0\", [\"n\", null, null, null], [], [], null, null, null]\n x§", "trailing characters"},
     };

@@ -55,9 +55,7 @@ std::string shown_directory(const std::string& path) {
 // hidden, and distinct per process and attempt so that concurrent savers
 // never share one. The target's name is shortened so that a long one still
 // leaves room for the suffix within the system's limit on one name.
-std::string temporary_prefix(const std::string& target) {
-    return "." + base_name_of(target).substr(0, 128) + ".tmp-";
-}
+std::string temporary_prefix(const std::string& target) { return "." + base_name_of(target).substr(0, 128) + ".tmp-"; }
 
 std::string temporary_name(const std::string& target, unsigned attempt) {
     static std::atomic<std::uint64_t> counter{0};
@@ -209,7 +207,7 @@ private:
 // of the file that opening `path` would reach; a missing file ends the walk.
 std::string resolve_links(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
-        struct stat info {};
+        struct stat info{};
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
         std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
         const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
@@ -308,7 +306,7 @@ void sync_directory(const std::string& target) {
 void replace_file_contents(const std::string& path, std::string_view bytes, const StopCheck& stop) {
     if (path.empty()) fail_with_system_code(ENOENT);
     const std::string target = resolve_links(path);
-    struct stat existing {};
+    struct stat existing{};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
         write_to_special_file(target, bytes, stop);

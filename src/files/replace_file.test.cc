@@ -42,7 +42,7 @@ private:
 };
 
 mode_t mode_of(const std::string& path) {
-    struct stat info {};
+    struct stat info{};
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
@@ -57,7 +57,7 @@ TEST(ReplaceFile, replace_file_follows_links_and_keeps_the_mode) {
     vorn::replace_file_contents(dir / "link", "new contents");
     EXPECT_EQ(vorn::read_text_file(dir / "target"), std::string("new contents"));
     EXPECT_EQ(mode_of(dir / "target"), mode_t{0640});
-    struct stat info {};
+    struct stat info{};
     EXPECT_EQ(::lstat((dir / "link").c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     EXPECT_EQ(dir.entries().size(), std::size_t{2});

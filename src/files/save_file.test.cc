@@ -26,11 +26,11 @@ TEST(SaveFile, save_file_writes_the_document_and_reports_io) {
               std::string("{\n  \"version\": \"1.0\",\n  \"metadata\": {\n    \"name\": \"Lab\"\n  },\n"
                           "  \"nodes\": [],\n  \"links\": []\n}"));
     using ::testing::StrEq;
-    EXPECT_THAT([&] { vorn::save_file(file, std::string("/tmp/x\0y", 8)); },
-                ::testing::Throws<LoadError>(::testing::AllOf(
-                    ::testing::Property(&LoadError::kind, LoadErrorKind::Io),
-                    ::testing::Property(&LoadError::what,
-                                        StrEq("IO error: file name contained an unexpected NUL byte")))));
+    EXPECT_THAT(
+        [&] { vorn::save_file(file, std::string("/tmp/x\0y", 8)); },
+        ::testing::Throws<LoadError>(::testing::AllOf(
+            ::testing::Property(&LoadError::kind, LoadErrorKind::Io),
+            ::testing::Property(&LoadError::what, StrEq("IO error: file name contained an unexpected NUL byte")))));
     EXPECT_THAT([&] { vorn::save_file(file, "/tmp/vorn_missing_dir/out.vorn"); },
                 ::testing::ThrowsMessage<LoadError>(StrEq("IO error: " + vorn::system_error_text(ENOENT))));
 }

@@ -30,7 +30,7 @@ inline constexpr std::array kSatelliteConditionsFields{
     required_field<&SatelliteConditions::weather_factor>("weatherFactor"),
 };
 inline constexpr RecordFormat<SatelliteConditions> kSatelliteConditionsFormat{"SatelliteConditions",
-                                                                          kSatelliteConditionsFields};
+                                                                              kSatelliteConditionsFields};
 template <>
 struct Codec<SatelliteConditions> : RecordCodec<SatelliteConditions, kSatelliteConditionsFormat> {};
 

@@ -48,8 +48,8 @@ TopologyDiff diff_topologies(const TopologySnapshot& first, const TopologySnapsh
     // Links must agree exactly in every member (a NaN member never agrees).
     compare_indexes(
         index_links(first.links), index_links(second.links),
-        [](const LinkDefinition& a, const LinkDefinition& b) { return a != b; }, diff.links_added,
-        diff.links_removed, diff.links_modified);
+        [](const LinkDefinition& a, const LinkDefinition& b) { return a != b; }, diff.links_added, diff.links_removed,
+        diff.links_modified);
     diff.summary = summary_text(diff);
     return diff;
 }

@@ -54,14 +54,15 @@ TEST(TopologyDiff, topology_diff_node_lifetime_tolerance_table) {
         bool modified;
     };
     const Case cases[] = {
-        {1.0, 1.0005, false}, {1.0, 1.002, true}, {1.0, 0.998, true},   {1.0, 1.0, false},
+        {1.0, 1.0005, false}, {1.0, 1.002, true},
+        {1.0, 0.998, true},   {1.0, 1.0, false},
         {0.0, 0.001, false},  // exactly the tolerance is not "greater than"
-        {nan, 1.0, false},   {1.0, nan, false}, {nan, nan, false},
-        {0.0, std::numeric_limits<double>::infinity(), true},
+        {nan, 1.0, false},    {1.0, nan, false},
+        {nan, nan, false},    {0.0, std::numeric_limits<double>::infinity(), true},
     };
     for (const Case& c : cases) {
-        const vorn::TopologyDiff diff = vorn::diff_topologies(snapshot("a", {{"N", c.before}}, {}),
-                                                              snapshot("b", {{"N", c.after}}, {}));
+        const vorn::TopologyDiff diff =
+            vorn::diff_topologies(snapshot("a", {{"N", c.before}}, {}), snapshot("b", {{"N", c.after}}, {}));
         EXPECT_EQ(diff.nodes_modified.size(), std::size_t(c.modified ? 1 : 0));
         ASSERT_TRUE(diff.nodes_added.empty());
         EXPECT_TRUE(diff.nodes_removed.empty());
@@ -94,7 +95,9 @@ TEST(TopologyDiff, topology_diff_link_field_table) {
         const vorn::TopologyDiff diff =
             vorn::diff_topologies(snapshot("a", {}, {base}), snapshot("b", {}, {c.changed}));
         EXPECT_EQ(diff.links_modified.size(), std::size_t(c.modified ? 1 : 0));
-        if (c.modified) { EXPECT_EQ(diff.links_modified.front(), std::string("A->B")); }
+        if (c.modified) {
+            EXPECT_EQ(diff.links_modified.front(), std::string("A->B"));
+        }
     }
     // NaN never agrees, even with itself.
     const LinkDefinition nan_link = with([&](LinkDefinition& l) { l.base_fidelity = nan; });

@@ -26,7 +26,8 @@ TopologySnapshot snapshot_from_engine(const Engine& engine) {
     TopologySnapshot snapshot;
     snapshot.metadata = {std::string(msg::kSnapshotExportName), std::string(msg::kSnapshotVersion)};
     snapshot.nodes.reserve(graph->nodes.size());
-    for (const NodeEntry& entry : graph->nodes.entries()) snapshot.nodes.push_back({entry.id, entry.memory_lifetime_t2});
+    for (const NodeEntry& entry : graph->nodes.entries())
+        snapshot.nodes.push_back({entry.id, entry.memory_lifetime_t2});
     snapshot.links.reserve(graph->links.size());
     for (const GraphLink& link : graph->links) {
         snapshot.links.push_back({link.from_node, link.to, link.distance_km, link.base_fidelity,

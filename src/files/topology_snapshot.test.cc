@@ -97,7 +97,8 @@ TEST(TopologySnapshot, snapshot_writer_empty_lists_conditions_and_non_finite) {
     snapshot.links.push_back({"A", "B", 120.0, 1.0, 5.0, LinkType::Fiber, SatelliteConditions{0.5, 2.0}});
     const std::string text = vorn::snapshot_json_text(snapshot);
     EXPECT_NE(text.find("      \"satelliteConditions\": {\n        \"visibility\": 0.5,\n"
-                          "        \"weatherFactor\": 2.0\n      }\n    }\n  ],"), std::string::npos);
+                        "        \"weatherFactor\": 2.0\n      }\n    }\n  ],"),
+              std::string::npos);
     EXPECT_NE(text.find("\"distanceKm\": 120.0,"), std::string::npos);
 }
 
@@ -211,19 +212,20 @@ TEST(TopologySnapshot, snapshot_reader_rejections_name_field_or_token) {
         std::string text;
         std::string message_start;
     };
-    const std::string head = R"({"metadata": {"name": "n", "version": "1"}, "config": {"alphaLoss": 1, "gammaSwapping": 0}, )";
+    const std::string head =
+        R"({"metadata": {"name": "n", "version": "1"}, "config": {"alphaLoss": 1, "gammaSwapping": 0}, )";
     const std::string link_head = head + R"("nodes": [], "links": [{"fromNode": "A", "to": "B", "distanceKm": 1, )"
                                          R"("baseFidelity": 1, "generationRateHz": 1, )";
     const Case cases[] = {
         {head + R"("nodes": [{"id": "A"}], "links": []})", "missing field `memoryLifetimeT2`"},
-        {head + R"("nodes": [{"id": "A", "id": "B", "memoryLifetimeT2": 1}], "links": []})",
-         "duplicate field `id`"},
+        {head + R"("nodes": [{"id": "A", "id": "B", "memoryLifetimeT2": 1}], "links": []})", "duplicate field `id`"},
         {head + R"("nodes": [{"id": 5, "memoryLifetimeT2": 1}], "links": []})",
          "invalid type: integer `5`, expected a string"},
         {head + R"("nodes": [{"id": "A", "memoryLifetimeT2": "1"}], "links": []})",
          "invalid type: string \"1\", expected f64"},
         {head + R"("nodes": {}, "links": []})", "invalid type: map, expected a sequence"},
-        {head + R"("nodes": [["A"]], "links": []})", "invalid length 1, expected struct NodeDefinition with 2 elements"},
+        {head + R"("nodes": [["A"]], "links": []})",
+         "invalid length 1, expected struct NodeDefinition with 2 elements"},
         {head + R"("nodes": [["A", 1, 2]], "links": []})", "trailing characters"},
         {link_head + R"("linkType": "fiber"}]})", "unknown variant `fiber`, expected `Fiber` or `Satellite`"},
         {link_head + R"("satelliteConditions": {"visibility": 1}}]})", "missing field `weatherFactor`"},
@@ -237,7 +239,9 @@ TEST(TopologySnapshot, snapshot_reader_rejections_name_field_or_token) {
         const std::string message = parse_failure(c.text);
         EXPECT_TRUE(starts_with(message, c.message_start));
         EXPECT_NE(message.find(" at line "), std::string::npos);
-        if (!starts_with(message, c.message_start)) { EXPECT_EQ(message, c.message_start); }
+        if (!starts_with(message, c.message_start)) {
+            EXPECT_EQ(message, c.message_start);
+        }
     }
 }
 

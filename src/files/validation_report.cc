@@ -49,16 +49,13 @@ IssueTexts texts_of(ValidationIssueKind kind) {
 
 IssueRecords records_of(ValidationIssueKind kind) {
     switch (kind) {
-        case ValidationIssueKind::DuplicateNodeId:
-            return IssueRecords::Nodes;
-        case ValidationIssueKind::GraphDisconnected:
-            return IssueRecords::None;
+        case ValidationIssueKind::DuplicateNodeId: return IssueRecords::Nodes;
+        case ValidationIssueKind::GraphDisconnected: return IssueRecords::None;
         case ValidationIssueKind::UnknownNodeReference:
         case ValidationIssueKind::SelfLoop:
         case ValidationIssueKind::InvalidDistance:
         case ValidationIssueKind::InvalidFidelity:
-        case ValidationIssueKind::InvalidGenerationRate:
-            return IssueRecords::Links;
+        case ValidationIssueKind::InvalidGenerationRate: return IssueRecords::Links;
     }
     return IssueRecords::None;
 }

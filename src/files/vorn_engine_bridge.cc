@@ -20,8 +20,8 @@ std::vector<NodeDefinition> engine_nodes_from_vorn(const std::vector<VornNode>& 
     std::vector<NodeDefinition> result;
     result.reserve(nodes.size());
     for (const VornNode& node : nodes) {
-        const double t2 = node.memory_lifetime_ms ? *node.memory_lifetime_ms / kMillisecondsPerSecond
-                                                  : kDefaultLifetimeT2;
+        const double t2 =
+            node.memory_lifetime_ms ? *node.memory_lifetime_ms / kMillisecondsPerSecond : kDefaultLifetimeT2;
         result.push_back({node.id, t2});
     }
     return result;
@@ -37,10 +37,10 @@ std::vector<LinkDefinition> engine_links_from_vorn(const std::vector<VornLink>& 
         definition.distance_km = link.distance_km;
         definition.base_fidelity = link.base_fidelity;
         definition.generation_rate_hz = link.generation_rate_hz;
-        definition.link_type =
-            link.link_type == VornLinkType::Satellite ? LinkType::Satellite : LinkType::Fiber;
+        definition.link_type = link.link_type == VornLinkType::Satellite ? LinkType::Satellite : LinkType::Fiber;
         if (link.satellite) {
-            definition.satellite_conditions = SatelliteConditions{link.satellite->visibility, link.satellite->weather_factor};
+            definition.satellite_conditions =
+                SatelliteConditions{link.satellite->visibility, link.satellite->weather_factor};
         }
         result.push_back(std::move(definition));
     }

@@ -31,8 +31,8 @@ TEST(VornEngineBridge, bridge_converts_nodes_and_links) {
     VornFile file;
     file.nodes = {{"A", 250.0, 4u, vorn::VornNodeType::Repeater}, {"B", std::nullopt, std::nullopt, std::nullopt}};
     vorn::VornLink fiber{"L1", "A", "B", 10.0, 0.95, 1000.0, std::nullopt, std::nullopt};
-    vorn::VornLink sat{std::nullopt, "B", "C", 1.0, 0.5, 2.0, vorn::VornLinkType::Satellite,
-                       vorn::VornSatelliteExtension{0.25, 0.75}};
+    vorn::VornLink sat{
+        std::nullopt, "B", "C", 1.0, 0.5, 2.0, vorn::VornLinkType::Satellite, vorn::VornSatelliteExtension{0.25, 0.75}};
     vorn::VornLink typed_fiber = fiber;
     typed_fiber.link_type = vorn::VornLinkType::Fiber;
     file.links = {fiber, sat, typed_fiber};

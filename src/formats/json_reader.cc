@@ -280,9 +280,7 @@ std::uint32_t JsonReader::read_u32() {
             }
             found = std::to_string(number.unsigned_value);
             break;
-        case Number::Kind::Signed:
-            found = std::to_string(number.signed_value);
-            break;
+        case Number::Kind::Signed: found = std::to_string(number.signed_value); break;
         case Number::Kind::Float:
             found.append(msg::kJsonFoundFloatPrefix);
             found += json_float_text(number.float_value);
@@ -374,7 +372,14 @@ void JsonReader::read_escape(std::string& out) {
 void JsonReader::skip_escape() {
     if (pos_ == text_.size()) fail_here(msg::kJsonEofInString);
     switch (text_[pos_++]) {
-        case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't': return;
+        case '"':
+        case '\\':
+        case '/':
+        case 'b':
+        case 'f':
+        case 'n':
+        case 'r':
+        case 't': return;
         case 'u': read_hex4(); return;
         default: fail_here(msg::kJsonInvalidEscape);
     }
@@ -454,14 +459,24 @@ void JsonReader::fail_invalid_type(std::string_view wanted) {
             expect_ident("alse");
             found = msg::kJsonFoundFalse;
             break;
-        case '-': case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9': {
+        case '-':
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9': {
             const Number number = scan_number();
             if (number.kind == Number::Kind::Float) {
                 found = std::string(msg::kJsonFoundFloatPrefix) + json_float_text(number.float_value) + '`';
             } else {
                 found = std::string(msg::kJsonFoundIntegerPrefix) +
                         (number.kind == Number::Kind::Unsigned ? std::to_string(number.unsigned_value)
-                                                                : std::to_string(number.signed_value)) +
+                                                               : std::to_string(number.signed_value)) +
                         '`';
             }
             break;
@@ -618,9 +633,18 @@ JsonValue JsonReader::read_value() {
     const int c = peek_token();
     switch (c) {
         case -1: fail_at_next(msg::kJsonEofInValue);
-        case 'n': ++pos_; expect_ident("ull"); return JsonValue();
-        case 't': ++pos_; expect_ident("rue"); return JsonValue(true);
-        case 'f': ++pos_; expect_ident("alse"); return JsonValue(false);
+        case 'n':
+            ++pos_;
+            expect_ident("ull");
+            return JsonValue();
+        case 't':
+            ++pos_;
+            expect_ident("rue");
+            return JsonValue(true);
+        case 'f':
+            ++pos_;
+            expect_ident("alse");
+            return JsonValue(false);
         case '"': ++pos_; return JsonValue(std::string(scan_string()));
         case '[': {
             enter_container();
@@ -667,10 +691,22 @@ void JsonReader::skip_value() {
         bool opened = false;
         switch (c) {
             case -1: fail_at_next(msg::kJsonEofInValue);
-            case 'n': ++pos_; expect_ident("ull"); break;
-            case 't': ++pos_; expect_ident("rue"); break;
-            case 'f': ++pos_; expect_ident("alse"); break;
-            case '"': ++pos_; skip_string(); break;
+            case 'n':
+                ++pos_;
+                expect_ident("ull");
+                break;
+            case 't':
+                ++pos_;
+                expect_ident("rue");
+                break;
+            case 'f':
+                ++pos_;
+                expect_ident("alse");
+                break;
+            case '"':
+                ++pos_;
+                skip_string();
+                break;
             case '[':
             case '{':
                 enter_container();

@@ -15,7 +15,9 @@ using vorn::test_support::reader_message;
 
 namespace {
 
-std::string value_error(const std::string& input) { return reader_message([](const std::string& t) { return parse_json_value(t); }, input); }
+std::string value_error(const std::string& input) {
+    return reader_message([](const std::string& t) { return parse_json_value(t); }, input);
+}
 
 // The syntax messages with the exact place each one names.
 struct SyntaxCase {
@@ -140,7 +142,8 @@ TEST(JsonReader, json_reader_numbers_keep_integers_and_round_floats) {
 
 TEST(JsonReader, json_reader_strings_decode_escapes) {
     EXPECT_EQ(parse_json_value(R"("a\"b\\c\/d\b\f\n\r\t")").as_string(), std::string("a\"b\\c/d\b\f\n\r\t"));
-    EXPECT_EQ(parse_json_value(R"("\u00e9\u20AC\uD83D\uDE00")").as_string(), std::string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"));
+    EXPECT_EQ(parse_json_value(R"("\u00e9\u20AC\uD83D\uDE00")").as_string(),
+              std::string("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"));
     EXPECT_EQ(parse_json_value("\"\xc3\xa9 raw\"").as_string(), std::string("\xc3\xa9 raw"));
     EXPECT_EQ(parse_json_value(R"("\u0000")").as_string(), std::string(1, '\0'));
 }
@@ -152,8 +155,8 @@ TEST(JsonReader, json_reader_nesting_limit_is_128_levels) {
     EXPECT_EQ(value_error(std::string(100000, '[')), std::string("recursion limit exceeded at line 1 column 129"));
     std::string objects;
     for (int i = 0; i < 129; ++i) objects += "{\"a\":";
-    EXPECT_EQ(value_error(objects), std::string("recursion limit exceeded at line 1 column ") +
-                                        std::to_string(128 * 5 + 1));
+    EXPECT_EQ(value_error(objects),
+              std::string("recursion limit exceeded at line 1 column ") + std::to_string(128 * 5 + 1));
 }
 
 TEST(JsonReader, json_reader_objects_keep_order_and_merge_repeated_keys) {
@@ -263,8 +266,8 @@ TEST(JsonReader, json_reader_skips_values_checking_syntax_only) {
     };
     // Accepted: a skipped value is not converted, so range and surrogate
     // pairing do not apply.
-    for (const char* text : {"[1, {\"a\": [true, false, null]}, \"x\\\"y\", -0.5e-3]", "1e400", "\"\\uDC00\"",
-                             "{}", "[]", "  \"\"  ", "[[[]],{}]"}) {
+    for (const char* text : {"[1, {\"a\": [true, false, null]}, \"x\\\"y\", -0.5e-3]", "1e400", "\"\\uDC00\"", "{}",
+                             "[]", "  \"\"  ", "[[[]],{}]"}) {
         EXPECT_EQ(skip_error(text), std::string("no error"));
     }
     struct Case {

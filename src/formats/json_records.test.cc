@@ -86,7 +86,8 @@ TEST(JsonRecords, json_records_messages) {
     const Case cases[] = {
         {R"({"itemName": "x"}§)", "missing field `values`"},
         {R"({"itemName": "x", "itemKind": n§ull, "values": []})", "expected value"},
-        {R"({"itemName": "x", "itemKind": "Odd"§, "values": []})", "unknown variant `Odd`, expected `Plain` or `Fancy`"},
+        {R"({"itemName": "x", "itemKind": "Odd"§, "values": []})",
+         "unknown variant `Odd`, expected `Plain` or `Fancy`"},
         {R"({"itemName": "x", "inner": {"weight": 1}§, "values": []})", "missing field `weightKg`"},
         {R"({"itemName": "x", "values": [1, "2"§]})", "invalid type: string \"2\", expected f64"},
         {R"(["x", "Plain"]§)", "invalid length 2, expected struct Item with 4 elements"},

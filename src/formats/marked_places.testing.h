@@ -35,8 +35,8 @@ inline TextPosition place_of_character(std::string_view text, std::size_t offset
     const std::size_t line_start = newline == std::string_view::npos ? 0 : newline + 1;
     TextPosition place;
     place.line = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + line_start, '\n'));
-    place.column = static_cast<std::size_t>(std::count_if(text.begin() + line_start, text.begin() + offset + 1,
-                                                          [](char c) { return (c & 0xC0) != 0x80; }));
+    place.column = static_cast<std::size_t>(
+        std::count_if(text.begin() + line_start, text.begin() + offset + 1, [](char c) { return (c & 0xC0) != 0x80; }));
     return place;
 }
 

@@ -53,7 +53,9 @@ const FloatForms kForms[] = {
 TEST(NumberText, number_text_float_forms) {
     for (const FloatForms& f : kForms) {
         EXPECT_EQ(json_float_text(f.value), std::string(f.json));
-        if (f.plain != nullptr) { EXPECT_EQ(plain_number_text(f.value), std::string(f.plain)); }
+        if (f.plain != nullptr) {
+            EXPECT_EQ(plain_number_text(f.value), std::string(f.plain));
+        }
         EXPECT_EQ(debug_number_text(f.value), std::string(f.debug));
     }
     // The plain form never uses an exponent, however large or small.
@@ -62,8 +64,9 @@ TEST(NumberText, number_text_float_forms) {
 }
 
 TEST(NumberText, number_text_forms_read_back_exactly) {
-    const double values[] = {0.1, 1.0 / 3.0, 2.0 / 3.0 * 1e-200, 6.02214076e23, 4.9e-324, 2.2250738585072014e-308,
-                             9007199254740993.0, 1e22, 123.456};
+    const double values[] = {
+        0.1,  1.0 / 3.0, 2.0 / 3.0 * 1e-200, 6.02214076e23, 4.9e-324, 2.2250738585072014e-308, 9007199254740993.0,
+        1e22, 123.456};
     for (const double value : values) {
         for (const std::string& text : {json_float_text(value), plain_number_text(value), debug_number_text(value)}) {
             EXPECT_EQ(std::strtod(text.c_str(), nullptr), value);

@@ -54,7 +54,8 @@ TEST(VornFilePerf, perf_vorn_file_write_and_read_40k_records) {
     EXPECT_EQ(read, file);
     EXPECT_EQ(placed, file);
     EXPECT_EQ(places.link_records.size(), file.links.size());
-    std::printf("vorn file, 10000 nodes + 30000 links, %.1f MB: write %.1f ms, read %.1f ms, "
-                "read with record places %.1f ms (ratio %.2f)\n",
-                static_cast<double>(text.size()) / 1e6, write_ms, read_ms, placed_ms, placed_ms / read_ms);
+    std::printf(
+        "vorn file, 10000 nodes + 30000 links, %.1f MB: write %.1f ms, read %.1f ms, "
+        "read with record places %.1f ms (ratio %.2f)\n",
+        static_cast<double>(text.size()) / 1e6, write_ms, read_ms, placed_ms, placed_ms / read_ms);
 }

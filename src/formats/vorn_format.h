@@ -44,7 +44,7 @@ inline constexpr std::array kVornSatelliteFields{
     required_field<&VornSatelliteExtension::weather_factor>("weather_factor"),
 };
 inline constexpr RecordFormat<VornSatelliteExtension> kVornSatelliteFormat{"VornSatelliteExtension",
-                                                                        kVornSatelliteFields};
+                                                                           kVornSatelliteFields};
 template <>
 struct Codec<VornSatelliteExtension> : RecordCodec<VornSatelliteExtension, kVornSatelliteFormat> {};
 
@@ -88,12 +88,9 @@ template <>
 struct Codec<VornExtensions> : RecordCodec<VornExtensions, kVornExtensionsFormat> {};
 
 inline constexpr std::array kVornFileFields{
-    required_field<&VornFile::version>("version"),
-    required_field<&VornFile::metadata>("metadata"),
-    required_field<&VornFile::nodes>("nodes"),
-    required_field<&VornFile::links>("links"),
-    optional_field<&VornFile::config>("config"),
-    optional_field<&VornFile::constraints>("constraints"),
+    required_field<&VornFile::version>("version"),       required_field<&VornFile::metadata>("metadata"),
+    required_field<&VornFile::nodes>("nodes"),           required_field<&VornFile::links>("links"),
+    optional_field<&VornFile::config>("config"),         optional_field<&VornFile::constraints>("constraints"),
     optional_field<&VornFile::extensions>("extensions"),
 };
 inline constexpr RecordFormat<VornFile> kVornFileFormat{"VornFile", kVornFileFields};

@@ -13,7 +13,9 @@ using vorn::test_support::reader_message;
 
 namespace {
 
-std::string file_error(const std::string& input) { return reader_message([](const std::string& t) { return parse_file_text(t); }, input); }
+std::string file_error(const std::string& input) {
+    return reader_message([](const std::string& t) { return parse_file_text(t); }, input);
+}
 
 const std::string kHead = R"({"version":"1.0","metadata":{"name":"n"},)";
 
@@ -53,7 +55,8 @@ const SchemaCase kSchemaCases[] = {
     {with_node(R"({"id":"A","memory_capacity":4.0§})"), "invalid type: floating point `4.0`, expected u32"},
     {with_node(R"({"id":"A","memory_capacity":-1§})"), "invalid value: integer `-1`, expected u32"},
     {with_node(R"({"id":"A","memory_capacity":4294967296§})"), "invalid value: integer `4294967296`, expected u32"},
-    {with_node(R"({"id":"A","node_type":"x"§})"), "unknown variant `x`, expected one of `ground`, `satellite`, `repeater`"},
+    {with_node(R"({"id":"A","node_type":"x"§})"),
+     "unknown variant `x`, expected one of `ground`, `satellite`, `repeater`"},
     {with_node(R"({"id":"A","node_type":5§})"), "expected value"},
     {with_node(R"({"id":5§})"), "invalid type: integer `5`, expected a string"},
     {with_node(R"({"memory_lifetime_ms":1}§)"), "missing field `id`"},
@@ -120,7 +123,7 @@ TEST(VornReader, vorn_reader_reads_every_member) {
     EXPECT_EQ(file.nodes[1], (VornNode{"B", std::nullopt, std::nullopt, VornNodeType::Repeater}));
     EXPECT_EQ(file.nodes[2].node_type, VornNodeType::Satellite);
     EXPECT_EQ(file.links[0], (VornLink{"L1", "A", "B", 10.0, 0.95, 1000.0, VornLinkType::Satellite,
-                                           VornSatelliteExtension{0.5, 0.8}}));
+                                       VornSatelliteExtension{0.5, 0.8}}));
     EXPECT_EQ(file.links[1], (VornLink{std::nullopt, "B", "C", 2.5, 1.0, 100.0, std::nullopt, std::nullopt}));
     EXPECT_EQ(file.config, (VornConfig{0.2, std::nullopt, std::nullopt, 40u}));
     EXPECT_EQ(file.constraints, (VornConstraints{0.9, std::nullopt}));
@@ -129,12 +132,14 @@ TEST(VornReader, vorn_reader_reads_every_member) {
 }
 
 TEST(VornReader, vorn_reader_null_and_absent_mean_not_given) {
-    const VornFile file = parse_file_text(with_tail(R"("config": null, "constraints": {}, "extensions": {"custom": null})"));
+    const VornFile file =
+        parse_file_text(with_tail(R"("config": null, "constraints": {}, "extensions": {"custom": null})"));
     EXPECT_FALSE(file.config.has_value());
     EXPECT_EQ(file.constraints, VornConstraints{});
     ASSERT_TRUE(file.extensions.has_value());
     EXPECT_FALSE(file.extensions->custom.has_value());
-    const VornFile nodes = parse_file_text(with_node(R"({"id": "A", "memory_lifetime_ms": null, "memoryLifetimeT2": 5})"));
+    const VornFile nodes =
+        parse_file_text(with_node(R"({"id": "A", "memory_lifetime_ms": null, "memoryLifetimeT2": 5})"));
     EXPECT_EQ(nodes.nodes[0], (VornNode{"A", std::nullopt, std::nullopt, std::nullopt}));
     // Inside "custom" a null is a value.
     const VornFile inner = parse_file_text(with_tail(R"("extensions": {"custom": {"a": null}})"));
@@ -169,8 +174,8 @@ TEST(VornReader, vorn_reader_skips_unknown_members_with_nested_values) {
                   .version,
               std::string("2"));
     // Case matters: "Version" is an unknown member.
-    const auto capital = marked_error(R"({"Version":"1.0","metadata":{"name":"n"},"nodes":[],"links":[]}§)",
-                                      "missing field `version`");
+    const auto capital =
+        marked_error(R"({"Version":"1.0","metadata":{"name":"n"},"nodes":[],"links":[]}§)", "missing field `version`");
     EXPECT_EQ(file_error(capital.input), capital.expected);
 }
 
@@ -181,8 +186,8 @@ TEST(VornReader, vorn_reader_nesting_limit_counts_the_document) {
         return with_tail(R"("extensions":{"custom":)" + std::string(levels, '[') + std::string(levels, ']') + "}");
     };
     EXPECT_EQ(file_error(custom(126)), std::string("no error"));
-    const auto too_deep = marked_error(with_tail(R"("extensions":{"custom":)" + std::string(127, '[') + "§"),
-                                       "recursion limit exceeded");
+    const auto too_deep =
+        marked_error(with_tail(R"("extensions":{"custom":)" + std::string(127, '[') + "§"), "recursion limit exceeded");
     EXPECT_EQ(file_error(custom(127)), too_deep.expected);
     const auto skipped = [](std::size_t levels) {
         return with_tail(R"("skipped":)" + std::string(levels, '[') + std::string(levels, ']'));
@@ -193,7 +198,8 @@ TEST(VornReader, vorn_reader_nesting_limit_counts_the_document) {
 
 namespace {
 
-const std::string kLinkAB = R"({"from": "A", "to": "B", "distance_km": 1, "base_fidelity": 0.9, "generation_rate_hz": 1})";
+const std::string kLinkAB =
+    R"({"from": "A", "to": "B", "distance_km": 1, "base_fidelity": 0.9, "generation_rate_hz": 1})";
 
 std::string with_crlf(std::string text) {
     for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) text.insert(at, "\r");
@@ -222,11 +228,13 @@ const std::string kMarkedDocuments[] = {
     R"([⟨v⟩"1.0", ["n", null, null, null],
  ⟨N⟩[⟨n⟩["A", null, null, null], ⟨n⟩["B", 1, 2, "ground"]],
  [⟨l⟩[null, "A", "B", 1, 0.9, 1, "satellite", [1, 0.5]],
-  ⟨l⟩)" + kLinkAB + R"(],
+  ⟨l⟩)" +
+        kLinkAB + R"(],
  null, null, {"custom": [[1], {"nodes": [{"id": "X"}]}]}])",
     // Members in another order; unknown members and "custom" holding lists of records.
     R"({"extra": [{"id": "Z"}, [1, 2]], "links": [
-	⟨l⟩)" + kLinkAB + R"(], "metadata": ["m", null, "x", null],
+	⟨l⟩)" +
+        kLinkAB + R"(], "metadata": ["m", null, "x", null],
 "nodes": ⟨N⟩[	⟨n⟩{"id": "A"},⟨n⟩["B", null, null, null]   ], "version":
 ⟨v⟩"1.0", "extensions": {"custom": {"nodes": [{"id": 1}], "links": [[]]}}})",
     // One line, with characters of several bytes before the records.

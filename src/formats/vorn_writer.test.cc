@@ -27,7 +27,8 @@ VornFile full_file() {
     file.metadata.description = "Line\n\"quoted\" \xc3\xa9 / tab\t";
     file.nodes.push_back({"A", 2.0, 4u, VornNodeType::Ground});
     file.nodes.push_back({"B", std::nullopt, std::nullopt, std::nullopt});
-    file.links.push_back({"L1", "A", "B", 10.0, 0.95, 1.5e-7, VornLinkType::Satellite, VornSatelliteExtension{0.5, 1.0}});
+    file.links.push_back(
+        {"L1", "A", "B", 10.0, 0.95, 1.5e-7, VornLinkType::Satellite, VornSatelliteExtension{0.5, 1.0}});
     file.links.push_back({std::nullopt, "B", "A", 1e16, 1.0, 0.00001, std::nullopt, std::nullopt});
     file.config = VornConfig{};
     file.constraints = VornConstraints{0.9, std::nullopt};

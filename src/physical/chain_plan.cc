@@ -37,7 +37,8 @@ double attempt_success_probability(const LinkDefinition& link, const PhysicalMod
     double transmission;
     if (link.link_type == LinkType::Satellite) {
         const SatelliteConditions conditions = link.satellite_conditions.value_or(SatelliteConditions{});
-        transmission = conditions.visibility * conditions.weather_factor * std::pow(10.0, -model.satellite_loss_db / 10.0);
+        transmission =
+            conditions.visibility * conditions.weather_factor * std::pow(10.0, -model.satellite_loss_db / 10.0);
     } else {
         transmission = std::pow(10.0, -model.attenuation_db_km * link.distance_km / 10.0);
     }
@@ -85,8 +86,8 @@ ChainPlan plan_chain(const NetworkTopologyPayload& network, const EntanglementRe
     plan.signalling_ms = length_km / model.speed_km_ms;
     plan.deadline_ms = request.max_latency_ms - plan.signalling_ms;
     const bool swaps_ever_succeed = hops < 2 || plan.swap_win_bound != 0;
-    plan.can_deliver = every_hop_ends && swaps_ever_succeed && std::isfinite(plan.signalling_ms) &&
-                       plan.deadline_ms >= 0.0;
+    plan.can_deliver =
+        every_hop_ends && swaps_ever_succeed && std::isfinite(plan.signalling_ms) && plan.deadline_ms >= 0.0;
     return plan;
 }
 

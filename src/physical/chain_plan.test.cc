@@ -52,8 +52,8 @@ TEST(PhysicalChainPlan, AttemptTimeIsTheSlowerOfTheSourceAndTheHerald) {
 }
 
 TEST(PhysicalChainPlan, WernerParametersAndDecayRatesComeFromLinksAndNodes) {
-    const vorn::ChainPlan plan = vorn::plan_chain(fiber_chain(3, 10.0, 0.85, 1000.0, 2.0), end_to_end(3),
-                                                  PhysicalModel{});
+    const vorn::ChainPlan plan =
+        vorn::plan_chain(fiber_chain(3, 10.0, 0.85, 1000.0, 2.0), end_to_end(3), PhysicalModel{});
     ASSERT_EQ(plan.path.size(), 4u);
     EXPECT_EQ(plan.hop_keys[2], "N2->N3");
     EXPECT_DOUBLE_EQ(plan.werner[1], (4.0 * 0.85 - 1.0) / 3.0);
@@ -81,8 +81,8 @@ TEST(PhysicalChainPlan, RequestsThatCanNeverDeliverAreKnownBeforeAnyRun) {
     vorn::EntanglementRequest unknown = end_to_end(1);
     unknown.to = "X";
     EXPECT_FALSE(vorn::plan_chain(fiber_chain(1, 10.0, 0.9, 1000.0), unknown, PhysicalModel{}).can_deliver);
-    EXPECT_FALSE(vorn::plan_chain(fiber_chain(1, 1000.0, 0.9, 1000.0), end_to_end(1, 4.0), PhysicalModel{})
-                     .can_deliver);
+    EXPECT_FALSE(
+        vorn::plan_chain(fiber_chain(1, 1000.0, 0.9, 1000.0), end_to_end(1, 4.0), PhysicalModel{}).can_deliver);
 }
 
 }  // namespace

@@ -38,8 +38,7 @@ void ChainRunner::restart_hop(std::size_t hop, double now, ChaCha12Generator& ge
 }
 
 // Drops the pair whose left end is `left`, restarting every hop it spans.
-void ChainRunner::discard_segment(std::size_t left, double now, ChaCha12Generator& generator,
-                                  std::uint64_t* attempts) {
+void ChainRunner::discard_segment(std::size_t left, double now, ChaCha12Generator& generator, std::uint64_t* attempts) {
     const std::size_t right = right_end_[left];
     right_end_[left] = kNone;
     left_end_[right] = kNone;

@@ -196,8 +196,8 @@ TEST(PhysicalChainRun, SuccessNeedsTheFidelityTarget) {
     vorn::EntanglementRequest request = end_to_end(2);
     request.fidelity_target = 0.85;  // two pairs of 0.9 swap to 0.8133
     std::vector<std::uint64_t> attempts;
-    const ChainRunResult run = run_once(vorn::plan_chain(fiber_chain(2, 10.0, 0.9, 1000.0), request, lossless()), 2,
-                                        attempts);
+    const ChainRunResult run =
+        run_once(vorn::plan_chain(fiber_chain(2, 10.0, 0.9, 1000.0), request, lossless()), 2, attempts);
     EXPECT_TRUE(run.delivered);
     EXPECT_FALSE(run.success);
 }

@@ -31,8 +31,8 @@ double mean_delivery(const PhysicalTotals& totals) {
 TEST(PhysicalEnsemble, OneHopWaitsTauOverPPlusTheSignal) {
     for (const double p : {0.5, 0.05}) {
         const std::uint64_t runs = 100'000;
-        const PhysicalTotals totals = vorn::run_physical_ensemble(
-            fiber_chain(1, 50.0, 0.9, 1000.0), end_to_end(1), model_with_probability(50.0, p), runs, 11);
+        const PhysicalTotals totals = vorn::run_physical_ensemble(fiber_chain(1, 50.0, 0.9, 1000.0), end_to_end(1),
+                                                                  model_with_probability(50.0, p), runs, 11);
         ASSERT_EQ(totals.delivered, runs);
         // Geometric wait of tau = 1 ms: mean 1 / p, standard deviation sqrt(1 - p) / p.
         const double sigma = std::sqrt(1.0 - p) / p / std::sqrt(static_cast<double>(runs));
@@ -44,8 +44,8 @@ TEST(PhysicalEnsemble, OneHopWaitsTauOverPPlusTheSignal) {
 TEST(PhysicalEnsemble, TwoEqualHopsWaitForTheLargerOfTwoGeometricWaits) {
     for (const double p : {0.5, 0.1}) {
         const std::uint64_t runs = 100'000;
-        const PhysicalTotals totals = vorn::run_physical_ensemble(
-            fiber_chain(2, 20.0, 0.9, 1000.0), end_to_end(2), model_with_probability(20.0, p), runs, 5);
+        const PhysicalTotals totals = vorn::run_physical_ensemble(fiber_chain(2, 20.0, 0.9, 1000.0), end_to_end(2),
+                                                                  model_with_probability(20.0, p), runs, 5);
         // The larger of two waits has variance below the sum of theirs.
         const double sigma = std::sqrt(2.0 * (1.0 - p)) / p / std::sqrt(static_cast<double>(runs));
         EXPECT_NEAR(mean_delivery(totals), (3.0 - 2.0 * p) / (p * (2.0 - p)) + 40.0 / 200.0, 4.0 * sigma) << p;
@@ -99,7 +99,8 @@ TEST(PhysicalEnsemble, TotalsAreBitIdenticalForAnyThreadCount) {
     const auto chain = fiber_chain(4, 30.0, 0.95, 1000.0, 0.5);
     // More than one round of 256 chunks of 4096 runs, the last chunk partial.
     const std::uint64_t runs = 256 * vorn::kPhysicalChunkRuns + 5'000;
-    const PhysicalTotals one = vorn::run_physical_ensemble(chain, end_to_end(4), model, runs, 99, vorn::never_stop(), 1);
+    const PhysicalTotals one =
+        vorn::run_physical_ensemble(chain, end_to_end(4), model, runs, 99, vorn::never_stop(), 1);
     for (const unsigned threads : {2u, 3u}) {
         const PhysicalTotals many =
             vorn::run_physical_ensemble(chain, end_to_end(4), model, runs, 99, vorn::never_stop(), threads);

@@ -22,8 +22,7 @@ TEST(CoordinationShape, coordination_edges_per_shape) {
         {"ring of two", RingShape{}, {"A", "B"}, {{"A", "B"}, {"B", "A"}}},
         {"ring of three", RingShape{}, {"A", "B", "C"}, {{"A", "B"}, {"B", "C"}, {"C", "A"}}},
         {"empty ring", RingShape{}, {}, {}},
-        {"mesh of four", MeshShape{}, abcd,
-         {{"A", "B"}, {"A", "C"}, {"A", "D"}, {"B", "C"}, {"B", "D"}, {"C", "D"}}},
+        {"mesh of four", MeshShape{}, abcd, {{"A", "B"}, {"A", "C"}, {"A", "D"}, {"B", "C"}, {"B", "D"}, {"C", "D"}}},
         {"mesh of one", MeshShape{}, {"A"}, {}},
         {"arbitrary keeps given pairs", ArbitraryShape{{{"X", "Y"}, {"A", "A"}}}, abcd, {{"X", "Y"}, {"A", "A"}}},
     };

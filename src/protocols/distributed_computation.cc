@@ -21,8 +21,7 @@ constexpr double kDefaultRelayLatencyMs = 5.0;
 
 DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const std::vector<std::string>& participants,
-                                                           const CoordinationShape& shape,
-                                                           double correlation_strength,
+                                                           const CoordinationShape& shape, double correlation_strength,
                                                            double classical_relay_latency_ms,
                                                            const RequestRunner& run) {
     DistributedComputingResult result;
@@ -32,7 +31,10 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
     std::vector<double> edge_fidelity;
     edge_fidelity.reserve(edges.size());
     result.resource_links_used.reserve(edges.size());
-    EntanglementRequest request{{}, {}, kEdgeFidelityTarget, classical_relay_latency_ms * kEdgeBudgetPerRelayLatency,
+    EntanglementRequest request{{},
+                                {},
+                                kEdgeFidelityTarget,
+                                classical_relay_latency_ms * kEdgeBudgetPerRelayLatency,
                                 StrategyType::HighestFidelity};
     for (const auto& [a, b] : edges) {
         request.from_node = a;
@@ -73,10 +75,9 @@ DistributedComputingResult execute_distributed_computation(const Engine& engine,
 
 DistributedComputingResult distributed_computation(const Engine& engine, const DistributedComputingParameters& params,
                                                    const StopCheck& stop) {
-    return execute_distributed_computation(engine, params.participants,
-                                           to_coordination_shape(params.coordination_topology),
-                                           params.measurement_basis.correlation_strength,
-                                           params.classical_relay_latency_ms, engine_requests(stop));
+    return execute_distributed_computation(
+        engine, params.participants, to_coordination_shape(params.coordination_topology),
+        params.measurement_basis.correlation_strength, params.classical_relay_latency_ms, engine_requests(stop));
 }
 
 CoordinationShape parse_coordination_topology(std::string_view text, const std::vector<std::string>& participants) {
@@ -93,19 +94,15 @@ BasisType parse_basis_type(std::string_view text) {
     throw ValueError(std::string(msg::kBasisTypeChoices));
 }
 
-DistributedComputingResult run_distributed_computation(const Engine& engine,
-                                                       const std::vector<std::string>& participants,
-                                                       std::string_view coordination_topology,
-                                                       std::string_view basis_type,
-                                                       std::optional<double> correlation_strength,
-                                                       std::optional<double> classical_relay_latency_ms,
-                                                       const StopCheck& stop) {
+DistributedComputingResult run_distributed_computation(
+    const Engine& engine, const std::vector<std::string>& participants, std::string_view coordination_topology,
+    std::string_view basis_type, std::optional<double> correlation_strength,
+    std::optional<double> classical_relay_latency_ms, const StopCheck& stop) {
     const CoordinationShape shape = parse_coordination_topology(coordination_topology, participants);
     (void)parse_basis_type(basis_type);  // validated only; the basis enters no computation
-    return execute_distributed_computation(engine, participants, shape,
-                                           correlation_strength.value_or(kDefaultCorrelation),
-                                           classical_relay_latency_ms.value_or(kDefaultRelayLatencyMs),
-                                           engine_requests(stop));
+    return execute_distributed_computation(
+        engine, participants, shape, correlation_strength.value_or(kDefaultCorrelation),
+        classical_relay_latency_ms.value_or(kDefaultRelayLatencyMs), engine_requests(stop));
 }
 
 std::string party_outcome_repr(const PartyOutcome& outcome) {

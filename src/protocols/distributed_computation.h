@@ -59,10 +59,8 @@ struct DistributedComputingStats {
 // nothing runs and the result is empty and unsuccessful.
 DistributedComputingResult execute_distributed_computation(const Engine& engine,
                                                            const std::vector<std::string>& participants,
-                                                           const CoordinationShape& shape,
-                                                           double correlation_strength,
-                                                           double classical_relay_latency_ms,
-                                                           const RequestRunner& run);
+                                                           const CoordinationShape& shape, double correlation_strength,
+                                                           double classical_relay_latency_ms, const RequestRunner& run);
 
 // The value-record form: the topology record is converted to its shape (never
 // an error) and the correlation strength taken from the basis.
@@ -74,13 +72,10 @@ DistributedComputingResult distributed_computation(const Engine& engine, const D
 // there is none); `basis_type` exactly "ghz", "cluster" or "graph". Both are
 // checked, topology first, before the network is looked at; a rejected text
 // raises ValueError. Defaults: correlation 0.85, relay latency 5.0 ms.
-DistributedComputingResult run_distributed_computation(const Engine& engine,
-                                                       const std::vector<std::string>& participants,
-                                                       std::string_view coordination_topology,
-                                                       std::string_view basis_type,
-                                                       std::optional<double> correlation_strength,
-                                                       std::optional<double> classical_relay_latency_ms,
-                                                       const StopCheck& stop = never_stop());
+DistributedComputingResult run_distributed_computation(
+    const Engine& engine, const std::vector<std::string>& participants, std::string_view coordination_topology,
+    std::string_view basis_type, std::optional<double> correlation_strength,
+    std::optional<double> classical_relay_latency_ms, const StopCheck& stop = never_stop());
 CoordinationShape parse_coordination_topology(std::string_view text, const std::vector<std::string>& participants);
 BasisType parse_basis_type(std::string_view text);
 

@@ -122,8 +122,7 @@ TEST(DistributedComputation, distributed_wrong_case_kind_runs_no_requests) {
     params.measurement_basis.correlation_strength = 0.9;
     const Engine engine = engine_with(params.participants);
     const DistributedComputingResult r = execute_distributed_computation(
-        engine, params.participants, to_coordination_shape(params.coordination_topology), 0.9, 5.0,
-        script.runner());
+        engine, params.participants, to_coordination_shape(params.coordination_topology), 0.9, 5.0, script.runner());
     EXPECT_EQ(script.seen.size(), 0u);
     EXPECT_TRUE(r.success);
     EXPECT_EQ(r.party_results.size(), 3u);
@@ -133,10 +132,10 @@ TEST(DistributedComputation, distributed_wrong_case_kind_runs_no_requests) {
     EXPECT_EQ(r.coordination_overhead_ms, 0.0);
     EXPECT_EQ(r.total_latency_ms, 0.0);
     // No edges means no overhead, whatever the relay latency.
-    EXPECT_EQ(execute_distributed_computation(engine, params.participants, ArbitraryShape{}, 0.9, INFINITY,
-                                              script.runner())
-                  .coordination_overhead_ms,
-              0.0);
+    EXPECT_EQ(
+        execute_distributed_computation(engine, params.participants, ArbitraryShape{}, 0.9, INFINITY, script.runner())
+            .coordination_overhead_ms,
+        0.0);
     // The same through the record form and the engine's own request path.
     const DistributedComputingResult recorded = distributed_computation(engine, params);
     EXPECT_TRUE(recorded.success);

@@ -57,9 +57,9 @@ QKDResult run_qkd(const Engine& engine, const QKDParameters& params, const Reque
             truncate_to_u64(static_cast<double>(sifted) * params.privacy_amplification_factor);
     }
     result.success = completed > 0;
-    result.efficiency_rate = params.rounds != 0 ? static_cast<double>(result.secret_key_length_bits) /
-                                                      static_cast<double>(params.rounds)
-                                                : 0.0;
+    result.efficiency_rate =
+        params.rounds != 0 ? static_cast<double>(result.secret_key_length_bits) / static_cast<double>(params.rounds)
+                           : 0.0;
     result.latency_ms = total_ms;
     result.rounds_completed = completed;
     result.rounds_failed = failed;

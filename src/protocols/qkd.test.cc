@@ -177,5 +177,6 @@ TEST(Qkd, qkd_representations) {
     EXPECT_EQ(qkd_result_repr(r), std::string("QKDResult(success=false, key_bits=0, qber=1.0000)"));
     EXPECT_EQ(qkd_stats_repr({10, 0.8, 36.5, 0.3, 0.02}),
               std::string("QKDStats(runs=10, success=80, mean_key_len=36.5)"));
-    EXPECT_EQ(qkd_stats_repr({3, 0.125, 0.25, 0.0, 0.0}), std::string("QKDStats(runs=3, success=12, mean_key_len=0.2)"));
+    EXPECT_EQ(qkd_stats_repr({3, 0.125, 0.25, 0.0, 0.0}),
+              std::string("QKDStats(runs=3, success=12, mean_key_len=0.2)"));
 }

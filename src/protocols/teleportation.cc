@@ -32,8 +32,8 @@ TeleportationOutcome execute_teleportation(const Engine& engine, const Teleporta
     double latency = 0.0;
     if (engine.has_network()) {
         const RequestOutcome request_outcome =
-            run(engine, {params.source_node, params.target_node, params.state_fidelity,
-                         params.classical_bandwidth_ms, StrategyType::HighestFidelity});
+            run(engine, {params.source_node, params.target_node, params.state_fidelity, params.classical_bandwidth_ms,
+                         StrategyType::HighestFidelity});
         // The fidelity is taken as reported; a failed request reports 0.
         resource = request_outcome.final_fidelity;
         latency = request_outcome.latency_ms;
@@ -43,7 +43,8 @@ TeleportationOutcome execute_teleportation(const Engine& engine, const Teleporta
         outcome.path.push_back(params.target_node);
     }
 
-    outcome.teleportation_fidelity = resource > 0.0 ? std::fmin(params.state_fidelity * resource, kTeleportationFidelityCap) : 0.0;
+    outcome.teleportation_fidelity =
+        resource > 0.0 ? std::fmin(params.state_fidelity * resource, kTeleportationFidelityCap) : 0.0;
     outcome.resource_entanglement_fidelity = resource;
     outcome.latency_ms = latency;
     outcome.classical_bits_transferred = kClassicalBitsPerTeleport;

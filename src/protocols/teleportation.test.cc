@@ -41,7 +41,8 @@ TEST(Teleportation, teleportation_without_network_reports_path_without_target) {
 
 TEST(Teleportation, teleportation_path_is_source_relays_target_whatever_the_route) {
     ScriptedRequests script{{scripted_success(0.9, 12.0, {"S", "X", "T"})}, {}};
-    const TeleportationOutcome direct = execute_teleportation(teleportation_two_node_engine(), params(), script.runner());
+    const TeleportationOutcome direct =
+        execute_teleportation(teleportation_two_node_engine(), params(), script.runner());
     EXPECT_EQ(direct.path, (Path{"S", "T"}));
     EXPECT_EQ(direct.latency_ms, 12.0);
 
@@ -110,7 +111,8 @@ TEST(Teleportation, teleportation_representations) {
     o.success = true;
     o.teleportation_fidelity = 0.855;
     o.latency_ms = 12.34;
-    EXPECT_EQ(teleportation_outcome_repr(o), std::string("TeleportationOutcome(success=true, fidelity=0.8550, latency=12.3ms)"));
+    EXPECT_EQ(teleportation_outcome_repr(o),
+              std::string("TeleportationOutcome(success=true, fidelity=0.8550, latency=12.3ms)"));
     EXPECT_EQ(teleportation_stats_repr({50, 0.9, 0.8123, 0.021, 3.0}),
               std::string("TeleportationStats(runs=50, fidelity=0.8123\xC2\xB1"
                           "0.0210)"));

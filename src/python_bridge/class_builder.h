@@ -255,9 +255,9 @@ public:
     ClassBuilder& method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
         std::string signature = describe<Fn>(table_->name + "." + name, params, true, 1);
         record_types<Fn>(name, params, 1, true);
-        table_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_trampoline<Fn>)),
-                                  METH_FASTCALL | METH_KEYWORDS,
-                                  table_->keep(signed_doc(name, signature, doc))});
+        table_->methods.push_back({name,
+                                   reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&method_trampoline<Fn>)),
+                                   METH_FASTCALL | METH_KEYWORDS, table_->keep(signed_doc(name, signature, doc))});
         return *this;
     }
 
@@ -265,9 +265,9 @@ public:
     ClassBuilder& static_method(const char* name, std::initializer_list<const char*> params, const char* doc = "") {
         std::string signature = describe<Fn>(table_->name + "." + name, params, false);
         record_types<Fn>(name, params, 0, true);
-        table_->methods.push_back({name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_trampoline<Fn>)),
-                                  METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
-                                  table_->keep(signed_doc(name, signature, doc))});
+        table_->methods.push_back(
+            {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&function_trampoline<Fn>)),
+             METH_FASTCALL | METH_KEYWORDS | METH_STATIC, table_->keep(signed_doc(name, signature, doc))});
         return *this;
     }
 
@@ -311,15 +311,15 @@ public:
                 name, [member](PyTypeObject* type) { return make_instance<T>(type, member); });
         }
         table_->slots.push_back({Py_tp_repr, reinterpret_cast<void*>(+[](PyObject* self) -> PyObject* {
-                                    for (const auto& [name, value] : table) {
-                                        if (value == value_of<T>(self)) {
-                                            std::string text = class_name + "." + name;
-                                            return PyUnicode_FromStringAndSize(
-                                                text.data(), static_cast<Py_ssize_t>(text.size()));
-                                        }
-                                    }
-                                    return PyUnicode_FromString(class_name.c_str());
-                                })});
+                                     for (const auto& [name, value] : table) {
+                                         if (value == value_of<T>(self)) {
+                                             std::string text = class_name + "." + name;
+                                             return PyUnicode_FromStringAndSize(text.data(),
+                                                                                static_cast<Py_ssize_t>(text.size()));
+                                         }
+                                     }
+                                     return PyUnicode_FromString(class_name.c_str());
+                                 })});
         return *this;
     }
 

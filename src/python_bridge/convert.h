@@ -54,9 +54,7 @@ template <class T>
 concept BoundClass = !requires { Converter<T>::plain; };
 
 // "X | None", once: an optional of an optional is still one None.
-inline std::string with_none(std::string type) {
-    return type.ends_with(" | None") ? type : type + " | None";
-}
+inline std::string with_none(std::string type) { return type.ends_with(" | None") ? type : type + " | None"; }
 
 template <>
 struct Converter<std::string> : PlainKind {

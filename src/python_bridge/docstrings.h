@@ -7,8 +7,7 @@ namespace vorn::py::doc {
 inline constexpr const char* kFromVornDoc =
     "Load a topology from a loaded .vorn file directly into the engine.\n"
     "Bridges both type systems \u2014 no manual NodeDefinition / LinkDefinition needed.";
-inline constexpr const char* kQkdDoc =
-    "Run BB84-style quantum key distribution between two nodes.";
+inline constexpr const char* kQkdDoc = "Run BB84-style quantum key distribution between two nodes.";
 inline constexpr const char* kTeleportationDoc =
     "Execute entanglement-based quantum state teleportation between two nodes.";
 inline constexpr const char* kDistributedDoc =
@@ -79,8 +78,7 @@ inline constexpr const char* kAddNodeDoc =
     "Add a node with optional fields.\nIf optional args are None, the .vorn file will write null for that field.";
 inline constexpr const char* kAddLinkDoc =
     "Add a link with optional fields.\nlink_type and satellite default to None (writes null in .vorn JSON).";
-inline constexpr const char* kSaveDoc =
-    "Save this .vorn file to disk as pretty-printed JSON.";
+inline constexpr const char* kSaveDoc = "Save this .vorn file to disk as pretty-printed JSON.";
 inline constexpr const char* kSrcDoc =
     "Link source node (Python kwarg is \"src\" to avoid Python keyword conflict with \"from\")";
 inline constexpr const char* kContextDoc = "Optional context for post-hoc analysis (perturbation-based sensitivity).";

@@ -18,7 +18,6 @@ namespace vorn::py {
 
 namespace {
 
-
 Engine make_engine(std::optional<SimulationConfig> config) {
     return config ? Engine(EngineConfig::from(*config)) : Engine();
 }
@@ -27,9 +26,8 @@ void define_network(Engine& engine, std::vector<NodeDefinition> nodes, std::vect
     engine.build_network(nodes, links, SignalStop());
 }
 
-RequestOutcome request_entanglement(const Engine& engine, std::string from_node, std::string to,
-                                    double fidelity_target, double max_latency_ms,
-                                    std::optional<StrategyType> strategy) {
+RequestOutcome request_entanglement(const Engine& engine, std::string from_node, std::string to, double fidelity_target,
+                                    double max_latency_ms, std::optional<StrategyType> strategy) {
     return run_request(engine, {std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy},
                        SignalStop());
 }
@@ -61,8 +59,7 @@ TeleportationOutcome engine_execute_teleportation(const Engine& engine, Teleport
 
 DistributedComputingResult engine_run_distributed_computation(const Engine& engine,
                                                               std::vector<std::string> participants,
-                                                              std::string coordination_topology,
-                                                              std::string basis_type,
+                                                              std::string coordination_topology, std::string basis_type,
                                                               std::optional<double> correlation_strength,
                                                               std::optional<double> classical_relay_latency_ms) {
     return run_distributed_computation(engine, participants, coordination_topology, basis_type, correlation_strength,
@@ -78,16 +75,15 @@ ClassTable& vorn_engine_class() {
             .method<&define_network>("define_network", {"nodes", "links"})
             .method<&request_entanglement>("request_entanglement",
                                            {"from_node", "to", "fidelity_target", "max_latency_ms", "strategy"})
-            .method<&simulate>("simulate", {"from_node", "to", "fidelity_target", "max_latency_ms", "runs",
-                                            "strategy", "seed"})
+            .method<&simulate>("simulate",
+                               {"from_node", "to", "fidelity_target", "max_latency_ms", "runs", "strategy", "seed"})
             .method<&engine_define_network_from_vorn>("define_network_from_vorn", {"qf"}, doc::kFromVornDoc)
             .method<&engine_run_qkd>("run_qkd", {"params"}, doc::kQkdDoc)
             .method<&engine_execute_teleportation>("execute_teleportation", {"params"}, doc::kTeleportationDoc)
-            .method<&engine_run_distributed_computation>(
-                "run_distributed_computation",
-                {"participants", "coordination_topology", "basis_type", "correlation_strength",
-                 "classical_relay_latency_ms"},
-                doc::kDistributedDoc)
+            .method<&engine_run_distributed_computation>("run_distributed_computation",
+                                                         {"participants", "coordination_topology", "basis_type",
+                                                          "correlation_strength", "classical_relay_latency_ms"},
+                                                         doc::kDistributedDoc)
             .done();
     return table;
 }

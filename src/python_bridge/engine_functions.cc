@@ -16,9 +16,9 @@ namespace {
 
 NetworkTopologyPayload generate_topology_function(std::string name) { return generate_topology(name); }
 
-TopologyComparisonReport compare_topologies_function(std::vector<TopologyEndpoints> endpoints,
-                                                     double fidelity_target, double max_latency_ms,
-                                                     std::uint64_t runs, std::optional<StrategyType> strategy) {
+TopologyComparisonReport compare_topologies_function(std::vector<TopologyEndpoints> endpoints, double fidelity_target,
+                                                     double max_latency_ms, std::uint64_t runs,
+                                                     std::optional<StrategyType> strategy) {
     return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy, SignalStop());
 }
 
@@ -47,8 +47,7 @@ TeleportationOutcome teleportation_function(const Engine& engine, std::string so
     return execute_teleportation(engine, params, SignalStop());
 }
 
-DistributedComputingResult distributed_computation_function(const Engine& engine,
-                                                            std::vector<std::string> participants,
+DistributedComputingResult distributed_computation_function(const Engine& engine, std::vector<std::string> participants,
                                                             CoordinationTopology coordination_topology,
                                                             MeasurementBasis measurement_basis,
                                                             std::optional<double> classical_relay_latency_ms) {
@@ -62,7 +61,9 @@ DistributedComputingResult distributed_computation_function(const Engine& engine
 
 }  // namespace
 
-FunctionTable generate_topology_entry() { return make_function<&generate_topology_function>("generate_topology", {"name"}); }
+FunctionTable generate_topology_entry() {
+    return make_function<&generate_topology_function>("generate_topology", {"name"});
+}
 
 FunctionTable compare_topologies_entry() {
     return make_function<&compare_topologies_function>(
@@ -70,10 +71,10 @@ FunctionTable compare_topologies_entry() {
 }
 
 FunctionTable qkd_entry() {
-    return make_function<&qkd_function>("qkd",
-                                        {"engine", "from_node", "to_node", "fidelity_target", "max_latency_ms",
-                                         "rounds", "error_rate_tolerance"},
-                                        doc::kQkdDoc);
+    return make_function<&qkd_function>(
+        "qkd",
+        {"engine", "from_node", "to_node", "fidelity_target", "max_latency_ms", "rounds", "error_rate_tolerance"},
+        doc::kQkdDoc);
 }
 
 FunctionTable teleportation_entry() {

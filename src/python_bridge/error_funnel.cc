@@ -15,9 +15,9 @@ PyObject* fault_class = nullptr;
 
 bool init_fault_class() {
     if (fault_class) return true;
-    fault_class = PyErr_NewExceptionWithDoc(
-        "vorn_core.InternalFault", "An internal invariant of the simulator was violated.", PyExc_BaseException,
-        nullptr);
+    fault_class =
+        PyErr_NewExceptionWithDoc("vorn_core.InternalFault", "An internal invariant of the simulator was violated.",
+                                  PyExc_BaseException, nullptr);
     return fault_class != nullptr;
 }
 
@@ -27,8 +27,7 @@ namespace {
 // file name in it that is not UTF-8 keeps its bytes as surrogate escapes,
 // as the str that named the file had them.
 void set_error(PyObject* kind, const std::string& text) {
-    PyObject* message =
-        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
+    PyObject* message = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "surrogateescape");
     if (!message) return;
     PyErr_SetObject(kind, message);
     Py_DECREF(message);

@@ -13,8 +13,8 @@ namespace vorn::py {
 
 struct InstanceHeader {
     PyObject_HEAD
-    // 0 free, n > 0 shared borrows, -1 one exclusive borrow.
-    int borrow;
+        // 0 free, n > 0 shared borrows, -1 one exclusive borrow.
+        int borrow;
 };
 
 template <class T>

@@ -120,10 +120,9 @@ PyObject* method_trampoline(PyObject* self, PyObject* const* args, Py_ssize_t na
             S& receiver = value_of<Self>(self);
             PyObject* slots[sizeof...(P) + 1];
             if (!bind_arguments(signature, args, static_cast<std::size_t>(nargs), kwnames, slots)) return nullptr;
-            return call_with_slots<R, P...>(signature, slots,
-                                            [&](auto&&... values) -> decltype(auto) {
-                                                return fn(receiver, std::forward<decltype(values)>(values)...);
-                                            });
+            return call_with_slots<R, P...>(signature, slots, [&](auto&&... values) -> decltype(auto) {
+                return fn(receiver, std::forward<decltype(values)>(values)...);
+            });
         }(Fn);
     });
 }

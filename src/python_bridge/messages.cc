@@ -33,8 +33,8 @@ bool conversion_error(PyObject* given, std::string_view target) {
 }
 
 bool tuple_length_error(std::size_t expected, Py_ssize_t given) {
-    std::string text = fill_template(kTupleLength,
-                                     {{"expected", std::to_string(expected)}, {"given", std::to_string(given)}});
+    std::string text =
+        fill_template(kTupleLength, {{"expected", std::to_string(expected)}, {"given", std::to_string(given)}});
     PyErr_SetString(PyExc_ValueError, text.c_str());
     return false;
 }
@@ -76,11 +76,12 @@ void multiple_values(std::string_view callable, std::string_view parameter) {
 }
 
 void too_many_positional(std::string_view callable, std::size_t required, std::size_t total, std::size_t given) {
-    std::string takes = required == total ? std::to_string(total)
-                                          : fill_template(kTakesRange, {{"required", std::to_string(required)},
-                                                                        {"total", std::to_string(total)}});
-    std::string given_text = given == 1 ? std::string(kGivenOne)
-                                        : fill_template(kGivenMany, {{"count", std::to_string(given)}});
+    std::string takes =
+        required == total
+            ? std::to_string(total)
+            : fill_template(kTakesRange, {{"required", std::to_string(required)}, {"total", std::to_string(total)}});
+    std::string given_text =
+        given == 1 ? std::string(kGivenOne) : fill_template(kGivenMany, {{"count", std::to_string(given)}});
     type_error(fill_template(kTooManyPositional, {{"callable", callable}, {"takes", takes}, {"given", given_text}}));
 }
 

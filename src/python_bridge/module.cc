@@ -17,7 +17,11 @@ PyModuleDef module_definition = {
     "The top-level Python module registration.\n"
     "Classes and functions are added in a fixed order, mirrored by __all__.",
     0,
-    nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 bool initialised = false;

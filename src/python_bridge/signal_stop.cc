@@ -15,7 +15,7 @@ thread_local int nested_calls = 0;
 
 // SIGINT arrivals, counted by the hook; the handler it hands them on to.
 std::atomic<std::uint64_t> interrupts{0};
-struct sigaction replaced_handler {};
+struct sigaction replaced_handler{};
 
 void count_interrupt(int signal_number, siginfo_t* info, void* context) {
     interrupts.fetch_add(1, std::memory_order_relaxed);
@@ -37,7 +37,7 @@ bool is_hook(const struct sigaction& action) {
 // interpreter lock held, so two threads never install at once; the replaced
 // handler is written before the hook can run.
 void hook_interrupts() {
-    struct sigaction current {};
+    struct sigaction current{};
     if (sigaction(SIGINT, nullptr, &current) != 0 || is_hook(current)) return;
     const bool function = (current.sa_flags & SA_SIGINFO) != 0
                               ? current.sa_sigaction != nullptr

@@ -23,41 +23,41 @@ TopologyDiff diff_topologies_function(const TopologySnapshot& snapshot1, const T
 
 ClassTable& topology_snapshot_class() {
     static ClassTable& table = ClassBuilder<TopologySnapshot>("TopologySnapshot")
-                                 .field<&TopologySnapshot::metadata>("metadata")
-                                 .field<&TopologySnapshot::nodes>("nodes")
-                                 .field<&TopologySnapshot::links>("links")
-                                 .field<&TopologySnapshot::config>("config")
-                                 .done();
+                                   .field<&TopologySnapshot::metadata>("metadata")
+                                   .field<&TopologySnapshot::nodes>("nodes")
+                                   .field<&TopologySnapshot::links>("links")
+                                   .field<&TopologySnapshot::config>("config")
+                                   .done();
     return table;
 }
 
 ClassTable& topology_metadata_class() {
     static ClassTable& table = ClassBuilder<TopologyMetadata>("TopologyMetadata")
-                                 .field<&TopologyMetadata::name>("name")
-                                 .field<&TopologyMetadata::version>("version")
-                                 .done();
+                                   .field<&TopologyMetadata::name>("name")
+                                   .field<&TopologyMetadata::version>("version")
+                                   .done();
     return table;
 }
 
 ClassTable& topology_config_class() {
     static ClassTable& table = ClassBuilder<TopologyConfig>("TopologyConfig")
-                                 .field<&TopologyConfig::alpha_loss>("alpha_loss")
-                                 .field<&TopologyConfig::gamma_swapping>("gamma_swapping")
-                                 .done();
+                                   .field<&TopologyConfig::alpha_loss>("alpha_loss")
+                                   .field<&TopologyConfig::gamma_swapping>("gamma_swapping")
+                                   .done();
     return table;
 }
 
 ClassTable& topology_diff_class() {
     static ClassTable& table = ClassBuilder<TopologyDiff>("TopologyDiff")
-                                 .field<&TopologyDiff::name>("name")
-                                 .field<&TopologyDiff::nodes_added>("nodes_added")
-                                 .field<&TopologyDiff::nodes_removed>("nodes_removed")
-                                 .field<&TopologyDiff::nodes_modified>("nodes_modified")
-                                 .field<&TopologyDiff::links_added>("links_added")
-                                 .field<&TopologyDiff::links_removed>("links_removed")
-                                 .field<&TopologyDiff::links_modified>("links_modified")
-                                 .field<&TopologyDiff::summary>("summary")
-                                 .done();
+                                   .field<&TopologyDiff::name>("name")
+                                   .field<&TopologyDiff::nodes_added>("nodes_added")
+                                   .field<&TopologyDiff::nodes_removed>("nodes_removed")
+                                   .field<&TopologyDiff::nodes_modified>("nodes_modified")
+                                   .field<&TopologyDiff::links_added>("links_added")
+                                   .field<&TopologyDiff::links_removed>("links_removed")
+                                   .field<&TopologyDiff::links_modified>("links_modified")
+                                   .field<&TopologyDiff::summary>("summary")
+                                   .done();
     return table;
 }
 

@@ -44,12 +44,12 @@ std::vector<Ref> hidden_classes() {
 }  // namespace
 
 FunctionTable python_types_entry() {
-    return make_function<&python_types>("_python_types", {}, "The Python type of each attribute, parameter and result.");
+    return make_function<&python_types>("_python_types", {},
+                                        "The Python type of each attribute, parameter and result.");
 }
 
 FunctionTable hidden_classes_entry() {
-    return make_function<&hidden_classes>("_hidden_classes", {},
-                                          "The classes reached only through returned objects.");
+    return make_function<&hidden_classes>("_hidden_classes", {}, "The classes reached only through returned objects.");
 }
 
 }  // namespace vorn::py

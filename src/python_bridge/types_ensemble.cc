@@ -35,8 +35,7 @@ ClassTable& monte_carlo_stats_class() {
             .field<&MonteCarloStats::mean_fidelity>("mean_fidelity")
             .field<&MonteCarloStats::aggregate_congestion_drops>("aggregate_congestion_drops")
             .field<&MonteCarloStats::link_utilization_heatmap>("link_utilization_heatmap")
-            .field<&MonteCarloStats::context>(
-                "_context", doc::kContextDoc)
+            .field<&MonteCarloStats::context>("_context", doc::kContextDoc)
             .method<&stats_sensitivity_analysis>("sensitivity_analysis", {"seed_base"}, doc::kSensitivityDoc)
             .done();
     return table;
@@ -44,18 +43,18 @@ ClassTable& monte_carlo_stats_class() {
 
 ClassTable& monte_carlo_context_class() {
     static ClassTable& table = ClassBuilder<MonteCarloContext>("PyMonteCarloContext")
-                                 .field<&MonteCarloContext::seed>("seed")
-                                 .field<&MonteCarloContext::nodes>("nodes")
-                                 .field<&MonteCarloContext::links>("links")
-                                 .field<&MonteCarloContext::from_node>("from_node")
-                                 .field<&MonteCarloContext::to_node>("to_node")
-                                 .field<&MonteCarloContext::fidelity_target>("fidelity_target")
-                                 .field<&MonteCarloContext::max_latency_ms>("max_latency_ms")
-                                 .field<&MonteCarloContext::strategy>("strategy")
-                                 .field<&MonteCarloContext::total_time_cutoff_ms>("total_time_cutoff_ms")
-                                 .field<&MonteCarloContext::step_resolution_ms>("step_resolution_ms")
-                                 .field<&MonteCarloContext::baseline_purify_factor>("baseline_purify_factor")
-                                 .done();
+                                   .field<&MonteCarloContext::seed>("seed")
+                                   .field<&MonteCarloContext::nodes>("nodes")
+                                   .field<&MonteCarloContext::links>("links")
+                                   .field<&MonteCarloContext::from_node>("from_node")
+                                   .field<&MonteCarloContext::to_node>("to_node")
+                                   .field<&MonteCarloContext::fidelity_target>("fidelity_target")
+                                   .field<&MonteCarloContext::max_latency_ms>("max_latency_ms")
+                                   .field<&MonteCarloContext::strategy>("strategy")
+                                   .field<&MonteCarloContext::total_time_cutoff_ms>("total_time_cutoff_ms")
+                                   .field<&MonteCarloContext::step_resolution_ms>("step_resolution_ms")
+                                   .field<&MonteCarloContext::baseline_purify_factor>("baseline_purify_factor")
+                                   .done();
     return table;
 }
 

@@ -29,11 +29,12 @@ double conditions_effective_rate(const SatelliteConditions& conditions, double b
 }  // namespace
 
 ClassTable& physical_config_class() {
-    static ClassTable& table = ClassBuilder<PhysicalConfig>("PhysicalConfig")
-                                 .constructor<&make_physical_config>({"alpha_loss_db_km"})
-                                 .field<&PhysicalConfig::baseline_purify_factor>("baseline_purify_factor")
-                                 .field<&PhysicalConfig::speed_of_light_in_fiber_km_ms>("speed_of_light_in_fiber_km_ms")
-                                 .done();
+    static ClassTable& table =
+        ClassBuilder<PhysicalConfig>("PhysicalConfig")
+            .constructor<&make_physical_config>({"alpha_loss_db_km"})
+            .field<&PhysicalConfig::baseline_purify_factor>("baseline_purify_factor")
+            .field<&PhysicalConfig::speed_of_light_in_fiber_km_ms>("speed_of_light_in_fiber_km_ms")
+            .done();
     return table;
 }
 
@@ -50,9 +51,9 @@ ClassTable& simulation_config_class() {
 
 ClassTable& node_definition_class() {
     static ClassTable& table = ClassBuilder<NodeDefinition>("NodeDefinition")
-                                 .init_field<&NodeDefinition::id>("id")
-                                 .init_field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
-                                 .done();
+                                   .init_field<&NodeDefinition::id>("id")
+                                   .init_field<&NodeDefinition::memory_lifetime_t2>("memory_lifetime_t2")
+                                   .done();
     return table;
 }
 
@@ -61,38 +62,36 @@ ClassTable& satellite_conditions_class() {
         ClassBuilder<SatelliteConditions>("SatelliteConditions")
             .optional_init_field<&SatelliteConditions::visibility>("visibility")
             .optional_init_field<&SatelliteConditions::weather_factor>("weather_factor")
-            .method<&conditions_effective_rate>("effective_rate", {"base_rate"},
-                                               doc::kEffectiveRateDoc)
+            .method<&conditions_effective_rate>("effective_rate", {"base_rate"}, doc::kEffectiveRateDoc)
             .done();
     return table;
 }
 
 ClassTable& link_type_class() {
     static ClassTable& table = ClassBuilder<LinkType>("LinkType")
-                                 .members({{"Fiber", LinkType::Fiber}, {"Satellite", LinkType::Satellite}})
-                                 .done();
+                                   .members({{"Fiber", LinkType::Fiber}, {"Satellite", LinkType::Satellite}})
+                                   .done();
     return table;
 }
 
 ClassTable& link_definition_class() {
-    static ClassTable& table =
-        ClassBuilder<LinkDefinition>("LinkDefinition")
-            .init_field<&LinkDefinition::from_node>("from_node")
-            .init_field<&LinkDefinition::to>("to")
-            .init_field<&LinkDefinition::distance_km>("distance_km")
-            .init_field<&LinkDefinition::base_fidelity>("base_fidelity")
-            .init_field<&LinkDefinition::generation_rate_hz>("generation_rate_hz")
-            .optional_init_field<&LinkDefinition::link_type>("link_type")
-            .optional_init_field<&LinkDefinition::satellite_conditions>("satellite_conditions")
-            .done();
+    static ClassTable& table = ClassBuilder<LinkDefinition>("LinkDefinition")
+                                   .init_field<&LinkDefinition::from_node>("from_node")
+                                   .init_field<&LinkDefinition::to>("to")
+                                   .init_field<&LinkDefinition::distance_km>("distance_km")
+                                   .init_field<&LinkDefinition::base_fidelity>("base_fidelity")
+                                   .init_field<&LinkDefinition::generation_rate_hz>("generation_rate_hz")
+                                   .optional_init_field<&LinkDefinition::link_type>("link_type")
+                                   .optional_init_field<&LinkDefinition::satellite_conditions>("satellite_conditions")
+                                   .done();
     return table;
 }
 
 ClassTable& network_topology_payload_class() {
     static ClassTable& table = ClassBuilder<NetworkTopologyPayload>("NetworkTopologyPayload")
-                                 .init_field<&NetworkTopologyPayload::nodes>("nodes")
-                                 .init_field<&NetworkTopologyPayload::links>("links")
-                                 .done();
+                                   .init_field<&NetworkTopologyPayload::nodes>("nodes")
+                                   .init_field<&NetworkTopologyPayload::links>("links")
+                                   .done();
     return table;
 }
 

@@ -12,11 +12,10 @@ namespace vorn::py {
 namespace {
 
 PhysicalTotals simulate_physical_function(std::vector<NodeDefinition> nodes, std::vector<LinkDefinition> links,
-                                          std::string from_node, std::string to, std::uint64_t runs,
-                                          std::uint64_t seed, double fidelity_target, double max_latency_ms,
-                                          double attenuation_db_km, double source_efficiency, double swap_success,
-                                          double speed_km_ms, double satellite_loss_db,
-                                          std::optional<StrategyType> strategy,
+                                          std::string from_node, std::string to, std::uint64_t runs, std::uint64_t seed,
+                                          double fidelity_target, double max_latency_ms, double attenuation_db_km,
+                                          double source_efficiency, double swap_success, double speed_km_ms,
+                                          double satellite_loss_db, std::optional<StrategyType> strategy,
                                           std::optional<double> memory_cutoff_ms) {
     const NetworkTopologyPayload network{std::move(nodes), std::move(links)};
     const EntanglementRequest request{std::move(from_node), std::move(to), fidelity_target, max_latency_ms, strategy};
@@ -47,9 +46,8 @@ ClassTable& physical_totals_class() {
 FunctionTable simulate_physical_entry() {
     return make_function<&simulate_physical_function>(
         "simulate_physical",
-        {"nodes", "links", "from_node", "to", "runs", "seed", "fidelity_target", "max_latency_ms",
-         "attenuation_db_km", "source_efficiency", "swap_success", "speed_km_ms", "satellite_loss_db", "strategy",
-         "memory_cutoff_ms"},
+        {"nodes", "links", "from_node", "to", "runs", "seed", "fidelity_target", "max_latency_ms", "attenuation_db_km",
+         "source_efficiency", "swap_success", "speed_km_ms", "satellite_loss_db", "strategy", "memory_cutoff_ms"},
         doc::kSimulatePhysicalDoc);
 }
 

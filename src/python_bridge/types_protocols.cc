@@ -35,31 +35,29 @@ ClassTable& qkd_parameters_class() {
 }
 
 ClassTable& qkd_result_class() {
-    static ClassTable& table =
-        ClassBuilder<QKDResult>("QKDResult")
-            .init_field<&QKDResult::success>("success")
-            .init_field<&QKDResult::secret_key_length_bits>("secret_key_length_bits")
-            .init_field<&QKDResult::efficiency_rate>("efficiency_rate")
-            .init_field<&QKDResult::qber>("qber")
-            .init_field<&QKDResult::latency_ms>("latency_ms")
-            .init_field<&QKDResult::execution_path>("execution_path")
-            .init_field<&QKDResult::rounds_completed>("rounds_completed")
-            .init_field<&QKDResult::rounds_failed>("rounds_failed")
-            .repr<&qkd_result_repr>()
-            .done();
+    static ClassTable& table = ClassBuilder<QKDResult>("QKDResult")
+                                   .init_field<&QKDResult::success>("success")
+                                   .init_field<&QKDResult::secret_key_length_bits>("secret_key_length_bits")
+                                   .init_field<&QKDResult::efficiency_rate>("efficiency_rate")
+                                   .init_field<&QKDResult::qber>("qber")
+                                   .init_field<&QKDResult::latency_ms>("latency_ms")
+                                   .init_field<&QKDResult::execution_path>("execution_path")
+                                   .init_field<&QKDResult::rounds_completed>("rounds_completed")
+                                   .init_field<&QKDResult::rounds_failed>("rounds_failed")
+                                   .repr<&qkd_result_repr>()
+                                   .done();
     return table;
 }
 
 ClassTable& qkd_stats_class() {
-    static ClassTable& table =
-        ClassBuilder<QKDStats>("QKDStats")
-            .init_field<&QKDStats::total_runs>("total_runs")
-            .init_field<&QKDStats::success_rate>("success_rate")
-            .init_field<&QKDStats::mean_key_length_bits>("mean_key_length_bits")
-            .init_field<&QKDStats::mean_efficiency>("mean_efficiency")
-            .init_field<&QKDStats::mean_qber>("mean_qber")
-            .repr<&qkd_stats_repr>()
-            .done();
+    static ClassTable& table = ClassBuilder<QKDStats>("QKDStats")
+                                   .init_field<&QKDStats::total_runs>("total_runs")
+                                   .init_field<&QKDStats::success_rate>("success_rate")
+                                   .init_field<&QKDStats::mean_key_length_bits>("mean_key_length_bits")
+                                   .init_field<&QKDStats::mean_efficiency>("mean_efficiency")
+                                   .init_field<&QKDStats::mean_qber>("mean_qber")
+                                   .repr<&qkd_stats_repr>()
+                                   .done();
     return table;
 }
 
@@ -103,35 +101,31 @@ ClassTable& teleportation_stats_class() {
 }
 
 ClassTable& basis_type_class() {
-    static ClassTable& table = ClassBuilder<BasisType>("BasisType")
-                                 .members({{"GHZ", BasisType::GHZ},
-                                           {"Cluster", BasisType::Cluster},
-                                           {"GraphGraph", BasisType::GraphGraph}})
-                                 .done();
+    static ClassTable& table =
+        ClassBuilder<BasisType>("BasisType")
+            .members({{"GHZ", BasisType::GHZ}, {"Cluster", BasisType::Cluster}, {"GraphGraph", BasisType::GraphGraph}})
+            .done();
     return table;
 }
 
 ClassTable& coordination_topology_class() {
-    static ClassTable& table =
-        ClassBuilder<CoordinationTopology>("CoordinationTopology", doc::kCoordinationTopologyDoc)
-            .init_field<&CoordinationTopology::kind>("kind")
-            .optional_init_field<&CoordinationTopology::center_node>("center_node")
-            .optional_init_field<&CoordinationTopology::edges>("edges")
-            .static_method<&star_topology>("star", {"center_node"}, doc::kStarDoc)
-            .static_method<&ring_topology>("ring", {}, doc::kRingDoc)
-            .static_method<&mesh_topology>("mesh", {}, doc::kMeshDoc)
-            .static_method<&arbitrary_topology>("arbitrary", {"edges"},
-                                                doc::kArbitraryDoc)
-            .done();
+    static ClassTable& table = ClassBuilder<CoordinationTopology>("CoordinationTopology", doc::kCoordinationTopologyDoc)
+                                   .init_field<&CoordinationTopology::kind>("kind")
+                                   .optional_init_field<&CoordinationTopology::center_node>("center_node")
+                                   .optional_init_field<&CoordinationTopology::edges>("edges")
+                                   .static_method<&star_topology>("star", {"center_node"}, doc::kStarDoc)
+                                   .static_method<&ring_topology>("ring", {}, doc::kRingDoc)
+                                   .static_method<&mesh_topology>("mesh", {}, doc::kMeshDoc)
+                                   .static_method<&arbitrary_topology>("arbitrary", {"edges"}, doc::kArbitraryDoc)
+                                   .done();
     return table;
 }
 
 ClassTable& measurement_basis_class() {
-    static ClassTable& table =
-        ClassBuilder<MeasurementBasis>("MeasurementBasis")
-            .optional_init_field<&MeasurementBasis::basis_type>("basis_type")
-            .optional_init_field<&MeasurementBasis::correlation_strength>("correlation_strength")
-            .done();
+    static ClassTable& table = ClassBuilder<MeasurementBasis>("MeasurementBasis")
+                                   .optional_init_field<&MeasurementBasis::basis_type>("basis_type")
+                                   .optional_init_field<&MeasurementBasis::correlation_strength>("correlation_strength")
+                                   .done();
     return table;
 }
 
@@ -148,13 +142,12 @@ ClassTable& distributed_computing_parameters_class() {
 }
 
 ClassTable& party_outcome_class() {
-    static ClassTable& table =
-        ClassBuilder<PartyOutcome>("PartyOutcome")
-            .init_field<&PartyOutcome::node_id>("node_id")
-            .init_field<&PartyOutcome::successful_measurement>("successful_measurement")
-            .init_field<&PartyOutcome::local_fidelity>("local_fidelity")
-            .repr<&party_outcome_repr>()
-            .done();
+    static ClassTable& table = ClassBuilder<PartyOutcome>("PartyOutcome")
+                                   .init_field<&PartyOutcome::node_id>("node_id")
+                                   .init_field<&PartyOutcome::successful_measurement>("successful_measurement")
+                                   .init_field<&PartyOutcome::local_fidelity>("local_fidelity")
+                                   .repr<&party_outcome_repr>()
+                                   .done();
     return table;
 }
 

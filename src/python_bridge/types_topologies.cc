@@ -7,12 +7,11 @@
 namespace vorn::py {
 
 ClassTable& topology_endpoints_class() {
-    static ClassTable& table =
-        ClassBuilder<TopologyEndpoints>("TopologyEndpoints", doc::kTopologyEndpointsDoc)
-            .init_field<&TopologyEndpoints::topology_name>("topology_name")
-            .init_field<&TopologyEndpoints::from_node>("from_node")
-            .init_field<&TopologyEndpoints::to_node>("to_node")
-            .done();
+    static ClassTable& table = ClassBuilder<TopologyEndpoints>("TopologyEndpoints", doc::kTopologyEndpointsDoc)
+                                   .init_field<&TopologyEndpoints::topology_name>("topology_name")
+                                   .init_field<&TopologyEndpoints::from_node>("from_node")
+                                   .init_field<&TopologyEndpoints::to_node>("to_node")
+                                   .done();
     return table;
 }
 
@@ -30,8 +29,7 @@ ClassTable& topology_comparison_result_class() {
 
 ClassTable& topology_comparison_report_class() {
     static ClassTable& table =
-        ClassBuilder<TopologyComparisonReport>("TopologyComparisonReport",
-                                               doc::kComparisonReportDoc)
+        ClassBuilder<TopologyComparisonReport>("TopologyComparisonReport", doc::kComparisonReportDoc)
             .field<&TopologyComparisonReport::source_node>("source_node")
             .field<&TopologyComparisonReport::target_node>("target_node")
             .field<&TopologyComparisonReport::fidelity_target>("fidelity_target")

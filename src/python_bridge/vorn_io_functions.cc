@@ -19,7 +19,6 @@ namespace vorn::py {
 
 namespace {
 
-
 [[noreturn]] void fail_to_load(const std::string& path, const LoadError& error) {
     throw OperationError(failed_to_load_message(path, error));
 }
@@ -80,7 +79,9 @@ Ref validate(FilePath filepath) {
 Ref validate_with_positions(FilePath filepath) {
     try {
         const PlacedValidation placed = validate_file_placed(filepath.bytes, SignalStop());
-        return validation_dict(filepath, placed.report, &placed.positions).set("load_error", Ref::borrow(Py_None)).take();
+        return validation_dict(filepath, placed.report, &placed.positions)
+            .set("load_error", Ref::borrow(Py_None))
+            .take();
     } catch (const LoadError& error) {
         const std::optional<TextPosition> where = error.position();
         DictBuilder failure;

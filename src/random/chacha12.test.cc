@@ -56,11 +56,11 @@ TEST(Chacha12, chacha_block_matches_published_twenty_round_example) {
 // The all-zero key and nonce keystream of ChaCha with 12 rounds, as published
 // in the cipher's test vectors; it is the stream of every single request.
 TEST(Chacha12, zero_key_generator_yields_published_chacha12_keystream) {
-    const unsigned char expected[64] = {
-        0x9b, 0xf4, 0x9a, 0x6a, 0x07, 0x55, 0xf9, 0x53, 0x81, 0x1f, 0xce, 0x12, 0x5f, 0x26, 0x83, 0xd5,
-        0x04, 0x29, 0xc3, 0xbb, 0x49, 0xe0, 0x74, 0x14, 0x7e, 0x00, 0x89, 0xa5, 0x2e, 0xae, 0x15, 0x5f,
-        0x05, 0x64, 0xf8, 0x79, 0xd2, 0x7a, 0xe3, 0xc0, 0x2c, 0xe8, 0x28, 0x34, 0xac, 0xfa, 0x8c, 0x79,
-        0x3a, 0x62, 0x9f, 0x2c, 0xa0, 0xde, 0x69, 0x19, 0x61, 0x0b, 0xe8, 0x2f, 0x41, 0x13, 0x26, 0xbe};
+    const unsigned char expected[64] = {0x9b, 0xf4, 0x9a, 0x6a, 0x07, 0x55, 0xf9, 0x53, 0x81, 0x1f, 0xce, 0x12, 0x5f,
+                                        0x26, 0x83, 0xd5, 0x04, 0x29, 0xc3, 0xbb, 0x49, 0xe0, 0x74, 0x14, 0x7e, 0x00,
+                                        0x89, 0xa5, 0x2e, 0xae, 0x15, 0x5f, 0x05, 0x64, 0xf8, 0x79, 0xd2, 0x7a, 0xe3,
+                                        0xc0, 0x2c, 0xe8, 0x28, 0x34, 0xac, 0xfa, 0x8c, 0x79, 0x3a, 0x62, 0x9f, 0x2c,
+                                        0xa0, 0xde, 0x69, 0x19, 0x61, 0x0b, 0xe8, 0x2f, 0x41, 0x13, 0x26, 0xbe};
     ChaCha12Generator generator(ChaCha12Generator::Key{});
     for (int i = 0; i < 16; ++i) EXPECT_EQ(generator.next_u32(), le_word(expected + 4 * i));
 }
@@ -149,7 +149,8 @@ TEST(Chacha12, uniform_closed01_uses_one_u64_per_draw) {
     ChaCha12Generator draws(ChaCha12Generator::Key{});
     ChaCha12Generator raw(ChaCha12Generator::Key{});
     bool all_equal = true;
-    for (int i = 0; i < 50; ++i) all_equal = all_equal && draws.uniform_closed01() == vorn::closed01_from_bits(raw.next_u64());
+    for (int i = 0; i < 50; ++i)
+        all_equal = all_equal && draws.uniform_closed01() == vorn::closed01_from_bits(raw.next_u64());
     EXPECT_TRUE(all_equal);
 }
 
@@ -196,8 +197,20 @@ TEST(Chacha12, uniform_range_rejects_bad_bounds) {
 // at the bound itself, around it, and for awkward probabilities.
 TEST(Chacha12, win_bound_agrees_with_the_closed01_comparison) {
     std::mt19937_64 rng(5);
-    const double awkward[] = {0.0, -0.0, -1.0, 1.0, 0.5, 0.98, 1.0000000000000002, 2.0, 1e-300, NAN, INFINITY,
-                              -INFINITY, std::nextafter(1.0, 0.0), std::nextafter(0.5, 1.0)};
+    const double awkward[] = {0.0,
+                              -0.0,
+                              -1.0,
+                              1.0,
+                              0.5,
+                              0.98,
+                              1.0000000000000002,
+                              2.0,
+                              1e-300,
+                              NAN,
+                              INFINITY,
+                              -INFINITY,
+                              std::nextafter(1.0, 0.0),
+                              std::nextafter(0.5, 1.0)};
     int mismatches = 0;
     for (int trial = 0; trial < 4000; ++trial) {
         const double p = trial < 14 ? awkward[trial] : std::ldexp(static_cast<double>(rng() >> 11), -53);

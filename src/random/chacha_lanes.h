@@ -69,7 +69,7 @@ inline __attribute__((always_inline)) void lanes_rounds(const V (&start)[16], in
 // which wraps like the cipher's), block after block in `out`.
 template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_blocks(const std::uint32_t* input, std::uint64_t counter,
-                                                       int double_rounds, std::uint32_t* out) {
+                                                        int double_rounds, std::uint32_t* out) {
     V start[16];
     for (int i = 0; i < 16; ++i) {
         for (unsigned l = 0; l < W; ++l) start[i][l] = input[i];
@@ -85,7 +85,7 @@ inline __attribute__((always_inline)) void lanes_blocks(const std::uint32_t* inp
 // state l at inputs[i * W + l]); block l at out + 16 l.
 template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_states(const std::uint32_t* inputs, int double_rounds,
-                                                       std::uint32_t* out) {
+                                                        std::uint32_t* out) {
     V start[16];
     for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
     lanes_rounds<V, W>(start, double_rounds, out);
@@ -135,8 +135,8 @@ constexpr lanes_key_offsets<W> kLanesKeyOffsets{};
 // each, left lane-major (no transpose: the runs read a few words of each).
 template <class V, unsigned W>
 inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64_t first_seed, int double_rounds,
-                                                                    std::uint32_t* keys, std::uint32_t* stream0,
-                                                                    std::uint32_t* stream1) {
+                                                                     std::uint32_t* keys, std::uint32_t* stream0,
+                                                                     std::uint32_t* stream1) {
     // Seed first_seed steps alone; each lane's state is a fixed offset from
     // it, so the lanes need no multiply (64-bit multiplies on the widest
     // vectors, measured on AVX-512, slow the keystream work that follows
@@ -176,11 +176,9 @@ inline __attribute__((always_inline)) void lanes_seeded_first_blocks(std::uint64
 // lanes and blocks.
 template <class V, unsigned W>
 inline __attribute__((always_inline)) std::uint64_t lanes_count_at_least(std::uint32_t* inputs,
-                                                                          std::uint32_t* thresholds,
-                                                                          std::uint32_t* draws_left,
-                                                                          unsigned blocks,
-                                                                          const std::uint8_t* next,
-                                                                          int double_rounds) {
+                                                                         std::uint32_t* thresholds,
+                                                                         std::uint32_t* draws_left, unsigned blocks,
+                                                                         const std::uint8_t* next, int double_rounds) {
     V start[16];
     for (int i = 0; i < 16; ++i) __builtin_memcpy(&start[i], inputs + i * W, sizeof(V));
     V t[16];
@@ -231,6 +229,5 @@ constexpr vorn::KeystreamKernel lanes_kernel(const char* name, bool (*supported)
             &lanes_count_at_least<V, W>,
             supported};
 }
-
 
 }  // namespace

@@ -13,8 +13,7 @@ using vorn::ChaChaState;
 using vorn::KeystreamKernel;
 
 // Every lane of one kernel call against the scalar block function.
-bool kernel_matches_scalar(const KeystreamKernel& kernel, ChaChaState input, std::uint64_t counter,
-                           int double_rounds) {
+bool kernel_matches_scalar(const KeystreamKernel& kernel, ChaChaState input, std::uint64_t counter, int double_rounds) {
     std::uint32_t out[16 * vorn::kMaxKernelLanes];
     kernel.blocks(input.data(), counter, double_rounds, out);
     for (unsigned l = 0; l < kernel.lanes; ++l) {
@@ -39,7 +38,9 @@ TEST(KeystreamKernel, keystream_kernels_include_a_portable_one_and_pick_a_suppor
         EXPECT_GE(kernel.lanes, 1);
         EXPECT_LE(kernel.lanes, vorn::kMaxKernelLanes);
         EXPECT_EQ((kernel.lanes & (kernel.lanes - 1)), 0);
-        if (kernel.supported()) { EXPECT_LE(kernel.lanes, vorn::best_keystream_kernel().lanes); }
+        if (kernel.supported()) {
+            EXPECT_LE(kernel.lanes, vorn::best_keystream_kernel().lanes);
+        }
     }
 }
 
@@ -81,7 +82,8 @@ TEST(KeystreamKernel, every_supported_kernel_is_bit_identical_to_the_block_funct
         std::uint32_t inputs[16 * vorn::kMaxKernelLanes];
         ChaChaState states[vorn::kMaxKernelLanes];
         for (unsigned l = 0; l < kernel.lanes; ++l) {
-            for (int i = 0; i < 16; ++i) inputs[i * kernel.lanes + l] = states[l][i] = static_cast<std::uint32_t>(rng());
+            for (int i = 0; i < 16; ++i)
+                inputs[i * kernel.lanes + l] = states[l][i] = static_cast<std::uint32_t>(rng());
         }
         kernel.states(inputs, 6, out);
         bool states_equal = true;
@@ -183,7 +185,9 @@ TEST(KeystreamKernel, count_at_least_counts_what_the_block_function_gives) {
                         case 0: threshold[k] = draw; break;
                         case 1: threshold[k] = draw + 1; break;
                         case 2: threshold[k] = draw - 1; break;
-                        case 3: threshold[k] = (draw & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(rng()); break;
+                        case 3:
+                            threshold[k] = (draw & 0xFFFFFFFF00000000ULL) | static_cast<std::uint32_t>(rng());
+                            break;
                         default: break;
                     }
                     thresholds[2 * k * lanes + l] = static_cast<std::uint32_t>(threshold[k]);
@@ -218,8 +222,9 @@ TEST(KeystreamKernel, count_at_least_counts_what_the_block_function_gives) {
                 bool same = inputs[12 * lanes + l] == static_cast<std::uint32_t>(after) &&
                             inputs[13 * lanes + l] == static_cast<std::uint32_t>(after >> 32) && draws_left[l] == left;
                 for (unsigned k = 0; k < 8; ++k) {
-                    same = same && thresholds[2 * k * lanes + l] == static_cast<std::uint32_t>(thresholds_after[l][k]) &&
-                           thresholds[(2 * k + 1) * lanes + l] == static_cast<std::uint32_t>(thresholds_after[l][k] >> 32);
+                    same =
+                        same && thresholds[2 * k * lanes + l] == static_cast<std::uint32_t>(thresholds_after[l][k]) &&
+                        thresholds[(2 * k + 1) * lanes + l] == static_cast<std::uint32_t>(thresholds_after[l][k] >> 32);
                 }
                 if (!same) ++mismatches;
             }

@@ -31,8 +31,8 @@ ChaCha12Generator::Key initial_key() {
 int read_os_entropy(ChaCha12Generator::Key& key) {
 #if defined(_WIN32)
     using ProcessPrngFn = BOOL(WINAPI*)(PBYTE, SIZE_T);
-    static const auto process_prng = reinterpret_cast<ProcessPrngFn>(
-        GetProcAddress(LoadLibraryW(L"bcryptprimitives.dll"), "ProcessPrng"));
+    static const auto process_prng =
+        reinterpret_cast<ProcessPrngFn>(GetProcAddress(LoadLibraryW(L"bcryptprimitives.dll"), "ProcessPrng"));
     if (process_prng == nullptr) return static_cast<int>(GetLastError());
     process_prng(key.data(), key.size());  // documented never to fail
     return 0;

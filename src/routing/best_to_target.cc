@@ -56,8 +56,7 @@ BestToTarget lowest_sums_to(const SearchGraph& graph, const std::vector<double>&
 BestToTarget highest_products_to(const SearchGraph& graph, const std::vector<double>& values, std::uint32_t target,
                                  const StopCheck& stop) {
     return best_paths(
-        graph, values, target, 0.0, 1.0, std::greater<double>(), [](double v, double best) { return v * best; },
-        stop);
+        graph, values, target, 0.0, 1.0, std::greater<double>(), [](double v, double best) { return v * best; }, stop);
 }
 
 }  // namespace vorn

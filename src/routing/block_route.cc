@@ -118,7 +118,8 @@ public:
         }
         // The live chains have distinct scores, best first.
         std::vector<std::uint32_t> chosen;
-        for (std::uint32_t c = live.front(); tree_[c].parent != kNoIndex; c = tree_[c].parent) chosen.push_back(tree_[c].sub);
+        for (std::uint32_t c = live.front(); tree_[c].parent != kNoIndex; c = tree_[c].parent)
+            chosen.push_back(tree_[c].sub);
         std::vector<std::uint32_t> path{graph_.from()};
         for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
             for (std::size_t k = 0; k < subs_.length(*it); ++k) path.push_back(subs_.node(*it, k));

@@ -116,11 +116,7 @@ struct BlockChain {
 
 BlockChain block_chain(std::mt19937_64& rng) {
     static const std::vector<double> fidelity_kinds[] = {
-        {1.0, 2.0, 3.0, 5.0},
-        {0.1, 0.2, 0.3, 0.7, 0.6, 0.4},
-        {0.1, 0.2, 0.3, 1e16, 3e16, 0.5},
-        {0.1, 0.2, 0.3},
-        {},
+        {1.0, 2.0, 3.0, 5.0}, {0.1, 0.2, 0.3, 0.7, 0.6, 0.4}, {0.1, 0.2, 0.3, 1e16, 3e16, 0.5}, {0.1, 0.2, 0.3}, {},
     };
     static const std::vector<double> rate_kinds[] = {{1.0, 2.0}, {1.0, 3.0, 10.0}, {1.0, 7.0}, {1.0}, {}};
     const std::size_t kind = rng() % std::size(fidelity_kinds);
@@ -289,7 +285,8 @@ TEST(BlockRoute, routes_through_complete_graphs_match_the_exhaustive_search) {
         std::shuffle(links.begin(), links.end(), rng);
         const NetworkGraph g = make_graph(nodes, links);
         const Scored expected = scored_candidates(g, "N0", "N1", 2);
-        mismatches += vorn::find_route(g, "N0", "N1", vorn::route_objective_of_code(2))->path != expected.candidates[expected.chosen];
+        mismatches += vorn::find_route(g, "N0", "N1", vorn::route_objective_of_code(2))->path !=
+                      expected.candidates[expected.chosen];
     }
     EXPECT_EQ(mismatches, 0);
 }

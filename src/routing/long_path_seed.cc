@@ -155,8 +155,9 @@ std::vector<std::uint32_t> greedy_walk(const Adjacency& joined, const RankedNeig
 
 }  // namespace
 
-std::vector<std::uint32_t> long_path_seed(const Adjacency& joined, const RankedNeighbours& neighbours, const std::vector<double>& values,
-                                          std::uint32_t from, std::uint32_t to, const StopCheck& stop) {
+std::vector<std::uint32_t> long_path_seed(const Adjacency& joined, const RankedNeighbours& neighbours,
+                                          const std::vector<double>& values, std::uint32_t from, std::uint32_t to,
+                                          const StopCheck& stop) {
     SeedImprover improver(neighbours, values, values.size());
     std::vector<std::uint32_t> path = improver.fewest_hops(from, to);
     if (path.empty()) return path;

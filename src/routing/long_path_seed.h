@@ -20,7 +20,8 @@ namespace vorn {
 
 // A simple path from `from` to `to` (which must differ) over the neighbour
 // lists (`joined` lists the same neighbours), or an empty one when none joins them. `values` are finite and >= 0.
-std::vector<std::uint32_t> long_path_seed(const Adjacency& joined, const RankedNeighbours& neighbours, const std::vector<double>& values,
-                                          std::uint32_t from, std::uint32_t to, const StopCheck& stop);
+std::vector<std::uint32_t> long_path_seed(const Adjacency& joined, const RankedNeighbours& neighbours,
+                                          const std::vector<double>& values, std::uint32_t from, std::uint32_t to,
+                                          const StopCheck& stop);
 
 }  // namespace vorn

@@ -3,8 +3,7 @@
 #include <algorithm>
 
 namespace vorn {
-namespace {
-}
+namespace {}
 
 PathBlocks path_blocks(const Adjacency& joined, std::uint32_t from, std::uint32_t to, const StopCheck& stop) {
     const std::size_t n = joined.node_count();

@@ -94,7 +94,8 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
     // Too many near ties between blocks: search the whole graph at once.
     RankedNeighbours neighbours(graph, TieRule::kLastWins);
     most_valuable_first(neighbours, values);
-    const std::vector<std::uint32_t> seed = long_path_seed(graph.joined_lists(), neighbours, values, graph.from(), graph.to(), stop);
+    const std::vector<std::uint32_t> seed =
+        long_path_seed(graph.joined_lists(), neighbours, values, graph.from(), graph.to(), stop);
     if (graph.node_count() <= RememberingReach<4>::kNodeLimit) {
         // Pads the remembered gains by the rounding of both scores compared.
         double total = 0.0;

@@ -184,8 +184,8 @@ private:
     // near routes overflow their cap.
     bool keep_near_route(double score) {
         if (!within_slack(score)) return true;
-        near_.push_back({score, static_cast<std::uint32_t>(near_nodes_.size()),
-                         static_cast<std::uint32_t>(path_.size() + 1)});
+        near_.push_back(
+            {score, static_cast<std::uint32_t>(near_nodes_.size()), static_cast<std::uint32_t>(path_.size() + 1)});
         near_nodes_.insert(near_nodes_.end(), path_.begin(), path_.end());
         near_nodes_.push_back(to_);
         if (near_.size() <= 2 * near_cap_ + 16) return true;

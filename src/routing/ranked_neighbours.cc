@@ -41,7 +41,8 @@ RankedNeighbours::RankedNeighbours(const SearchGraph& graph, TieRule rule) {
             }
             *out++ = {o, rank};
         }
-        for (std::uint32_t l : graph.links_from(node)) low_direct[graph.link_to(l)] = high_direct[graph.link_to(l)] = kNone;
+        for (std::uint32_t l : graph.links_from(node))
+            low_direct[graph.link_to(l)] = high_direct[graph.link_to(l)] = kNone;
         std::sort(list_.begin() + start_[node], list_.begin() + start_[node + 1],
                   [](const RankedNeighbour& a, const RankedNeighbour& b) { return a.rank > b.rank; });
     }

@@ -53,9 +53,8 @@ public:
     void reorder(Before&& before) {
         for (std::uint32_t node = 0; node + 1 < start_.size(); ++node) {
             auto begin = list_.begin() + start_[node], end = list_.begin() + start_[node + 1];
-            std::sort(begin, end, [&](const RankedNeighbour& a, const RankedNeighbour& b) {
-                return before(node, a, b);
-            });
+            std::sort(begin, end,
+                      [&](const RankedNeighbour& a, const RankedNeighbour& b) { return before(node, a, b); });
         }
     }
 

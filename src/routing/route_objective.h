@@ -14,7 +14,7 @@ enum class RouteObjective : std::uint8_t {
 // The objective of a strategy code, where a code enters the search: 0 and 1
 // as named, any other code HighestSuccess.
 constexpr RouteObjective route_objective_of_code(std::uint8_t code) {
-    return code == 0 ? RouteObjective::kLowestLatency
+    return code == 0   ? RouteObjective::kLowestLatency
            : code == 1 ? RouteObjective::kHighestFidelity
                        : RouteObjective::kHighestSuccess;
 }

@@ -61,7 +61,9 @@ inline double reference_score(const NetworkGraph& g, const Path& path, int code)
         double value = 0.0;
         for (const auto& l : g.links) {
             if (l.to == path[i] || l.from_node == path[i]) {
-                value = code == 0 ? l.distance_km : code == 1 ? l.base_fidelity : l.base_fidelity * l.generation_rate_hz;
+                value = code == 0   ? l.distance_km
+                        : code == 1 ? l.base_fidelity
+                                    : l.base_fidelity * l.generation_rate_hz;
                 break;
             }
         }
@@ -70,8 +72,8 @@ inline double reference_score(const NetworkGraph& g, const Path& path, int code)
     return score;
 }
 
-inline std::optional<std::pair<Path, double>> reference_route(const NetworkGraph& g, const std::vector<Path>& candidates,
-                                                       int code) {
+inline std::optional<std::pair<Path, double>> reference_route(const NetworkGraph& g,
+                                                              const std::vector<Path>& candidates, int code) {
     if (candidates.empty()) return std::nullopt;
     std::size_t best = 0;
     for (std::size_t i = 1; i < candidates.size(); ++i) {

@@ -91,7 +91,8 @@ std::optional<std::vector<std::uint32_t>> choose_path(SearchGraph& search, const
             const double value = values[step.neighbour];
             const double score = multiply ? frame.score * value : frame.score + value;
             if (step.neighbour == to) {
-                const PathRef ref{static_cast<std::uint32_t>(arena.size()), static_cast<std::uint32_t>(path.size() + 1)};
+                const PathRef ref{static_cast<std::uint32_t>(arena.size()),
+                                  static_cast<std::uint32_t>(path.size() + 1)};
                 arena.insert(arena.end(), path.begin(), path.end());
                 arena.push_back(to);
                 const Choice leaf = Choice::leaf(score, ref);

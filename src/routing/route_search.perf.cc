@@ -15,8 +15,8 @@ vorn::NetworkGraph complete_graph(int n) {
     for (int i = 0; i < n; ++i) graph.nodes.insert({"N" + std::to_string(i), 1.0});
     for (int i = 0; i < n; ++i) {
         for (int j = i + 1; j < n; ++j) {
-            graph.links.push_back({"N" + std::to_string(i), "N" + std::to_string(j), 10.0 + i + j, 0.9, 100.0,
-                                   vorn::LinkType::Fiber});
+            graph.links.push_back(
+                {"N" + std::to_string(i), "N" + std::to_string(j), 10.0 + i + j, 0.9, 100.0, vorn::LinkType::Fiber});
         }
     }
     return graph;

@@ -16,14 +16,14 @@
 
 namespace {
 
+using vorn::GraphLink;
+using vorn::NetworkGraph;
 using vorn::route_reference::link;
 using vorn::route_reference::make_graph;
 using vorn::route_reference::Path;
 using vorn::route_reference::reference_candidates;
 using vorn::route_reference::reference_route;
 using vorn::route_reference::same_real;
-using vorn::GraphLink;
-using vorn::NetworkGraph;
 
 // Small networks with every awkward case: repeated, parallel and reversed
 // links, self-links, endpoints without a node entry, and values of these
@@ -109,16 +109,17 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
                 const auto actual = vorn::find_route(g, from, to, vorn::route_objective_of_code(code));
                 ++compared;
                 with_routes += expected ? 1 : 0;
-                const bool same = expected.has_value() == actual.has_value() &&
-                                  (!expected || (expected->first == actual->path &&
-                                                 same_real(expected->second, actual->fidelity) &&
-                                                 actual->hop_links.size() + 1 == actual->path.size()));
+                const bool same =
+                    expected.has_value() == actual.has_value() &&
+                    (!expected || (expected->first == actual->path && same_real(expected->second, actual->fidelity) &&
+                                   actual->hop_links.size() + 1 == actual->path.size()));
                 if (!same) ++mismatched_routes[c];
                 // How often the bounded search decided (rather than the exhaustive one).
                 if (expected && from != to) {
                     vorn::SearchGraph search(g, from, to);
                     const std::vector<double> values = vorn::hop_values(g, search, vorn::route_objective_of_code(code));
-                    const bool applies = vorn::pruned_route(search, values, vorn::route_objective_of_code(code)).applies;
+                    const bool applies =
+                        vorn::pruned_route(search, values, vorn::route_objective_of_code(code)).applies;
                     bounded[c] += applies;
                     bounded_products_beyond_unit +=
                         applies && code == 1 &&
@@ -139,8 +140,8 @@ TEST(RouteSearch, route_search_matches_literal_search_on_random_graphs) {
 TEST(RouteSearch, route_search_handles_missing_endpoints_and_single_node_routes) {
     const NetworkGraph empty;
     EXPECT_FALSE(vorn::find_route(empty, "A", "A", vorn::route_objective_of_code(1)));
-    const NetworkGraph g = make_graph({"A", "B"}, {link("A", "X", 10, 0.9), link("X", "B", 10, 0.9),
-                                                    link("A", "Y", 10, 0.9)});
+    const NetworkGraph g =
+        make_graph({"A", "B"}, {link("A", "X", 10, 0.9), link("X", "B", 10, 0.9), link("A", "Y", 10, 0.9)});
     for (std::uint8_t code : {0, 1, 2}) {
         const auto self = vorn::find_route(g, "A", "A", vorn::route_objective_of_code(code));
         ASSERT_TRUE(self);
@@ -176,15 +177,15 @@ TEST(RouteSearch, route_scores_read_the_first_link_touching_the_far_node) {
 
     // A-B is valued by C-B (0.5): A-B-D scores 0.45 and loses to A-E-D (0.63),
     // whose true fidelity 0.49 is lower than A-B-D's 0.81.
-    const NetworkGraph fidelity = make_graph(
-        {"A", "B", "C", "D", "E"}, {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9),
-                                    link("A", "E", 10, 0.7), link("E", "D", 10, 0.7)});
+    const NetworkGraph fidelity = make_graph({"A", "B", "C", "D", "E"},
+                                             {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9),
+                                              link("A", "E", 10, 0.7), link("E", "D", 10, 0.7)});
     const auto chosen = vorn::find_route(fidelity, "A", "D", vorn::route_objective_of_code(1));
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->path, (Path{"A", "E", "D"}));
     EXPECT_EQ(chosen->fidelity, 0.7 * 0.7);
-    const NetworkGraph single = make_graph({"A", "B", "C", "D"},
-                                           {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9)});
+    const NetworkGraph single =
+        make_graph({"A", "B", "C", "D"}, {link("C", "B", 10, 0.5), link("A", "B", 10, 0.9), link("B", "D", 10, 0.9)});
     const auto only = vorn::find_route(single, "A", "D", vorn::route_objective_of_code(1));
     ASSERT_TRUE(only);
     EXPECT_EQ(only->path, (Path{"A", "B", "D"}));
@@ -194,8 +195,9 @@ TEST(RouteSearch, route_scores_read_the_first_link_touching_the_far_node) {
 TEST(RouteSearch, route_ties_go_to_first_for_latency_and_last_otherwise) {
     // Both routes score 20 km, 0.81 and 180: the search reaches A-C-D first
     // and A-B-D last (it expands links from the end of the list).
-    const NetworkGraph g = make_graph({"A", "B", "C", "D"}, {link("A", "B", 10, 0.9, 100), link("A", "C", 10, 0.9, 100),
-                                                             link("B", "D", 10, 0.9, 100), link("C", "D", 10, 0.9, 100)});
+    const NetworkGraph g =
+        make_graph({"A", "B", "C", "D"}, {link("A", "B", 10, 0.9, 100), link("A", "C", 10, 0.9, 100),
+                                          link("B", "D", 10, 0.9, 100), link("C", "D", 10, 0.9, 100)});
     const auto candidates = vorn::list_route_candidates(g, "A", "D");
     EXPECT_GT(candidates.size(), 2);
     EXPECT_EQ(candidates.front(), (Path{"A", "C", "D"}));
@@ -221,7 +223,8 @@ TEST(RouteSearch, product_bounds_keep_ties_that_differ_only_in_rounding) {
     // its margin cuts A-B-C-D where it wins the tie. Every order of the links
     // (which moves both the tie order and the first link touching each node)
     // is compared with the reference.
-    const double triples[][3] = {{0.9 * 1.1, 0.9 * 1.1, 0.85}, {0.9 * 1.1, 0.81 * 1.1, 0.87 * 1.1},
+    const double triples[][3] = {{0.9 * 1.1, 0.9 * 1.1, 0.85},
+                                 {0.9 * 1.1, 0.81 * 1.1, 0.87 * 1.1},
                                  {0.99 * 1.1, 0.81 * 1.1, 0.81 * 1.1},
                                  {0.9 * 1.1, 0.9 * 1.1, 0.93 * 1.1}};
     int mismatches = 0, cases = 0;

@@ -4,8 +4,7 @@
 #include <numeric>
 
 namespace vorn {
-namespace {
-}
+namespace {}
 
 SimplePathReach::SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
                                  BoundMargin margin)

@@ -25,8 +25,7 @@ public:
     static constexpr bool kLowest = false;
     static constexpr bool kMultiply = false;
 
-    SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to,
-                    BoundMargin margin);
+    SimplePathReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to, BoundMargin margin);
 
     bool usable(std::uint32_t node) const { return position_[node] < count_; }
     // The nodes still usable below the node entered last, in no order.

@@ -36,7 +36,7 @@ vorn::NetworkGraph ringed_graph(std::mt19937_64& rng, std::size_t n) {
 // The most a simple path from `at` to `to` avoiding `taken` adds (`at`
 // excluded), or -1 when none exists.
 double most_a_completion_adds(const vorn::Adjacency& joined, const std::vector<double>& values, std::uint32_t at,
-                       std::uint32_t to, std::vector<char>& taken) {
+                              std::uint32_t to, std::vector<char>& taken) {
     if (at == to) return 0.0;
     double best = -1.0;
     taken[at] = 1;
@@ -56,7 +56,8 @@ TEST(SimplePathReach, the_bound_never_falls_below_the_best_completion) {
         const std::size_t n = 4 + rng() % 8;
         const vorn::NetworkGraph g = ringed_graph(rng, n);
         const std::uint32_t from_index = static_cast<std::uint32_t>(rng() % n);
-        const std::string from = "N" + std::to_string(from_index), to = "N" + std::to_string((from_index + 1 + rng() % (n - 1)) % n);
+        const std::string from = "N" + std::to_string(from_index),
+                          to = "N" + std::to_string((from_index + 1 + rng() % (n - 1)) % n);
         vorn::SearchGraph search(g, from, to);
         std::vector<double> values(search.node_count());
         for (auto& v : values) v = static_cast<double>(rng() % 12);
@@ -106,7 +107,8 @@ TEST(LongPathSeed, the_seed_is_a_simple_path_between_the_endpoints) {
         const auto seed = vorn::long_path_seed(search.joined_lists(), neighbours, values, search.from(), search.to(),
                                                vorn::never_stop());
         std::vector<char> taken(search.node_count(), 0);
-        const bool joined = most_a_completion_adds(search.joined_lists(), values, search.from(), search.to(), taken) >= 0.0;
+        const bool joined =
+            most_a_completion_adds(search.joined_lists(), values, search.from(), search.to(), taken) >= 0.0;
         ASSERT_EQ(seed.empty(), !joined);
         if (seed.empty()) continue;
         ++joined_pairs;

@@ -24,8 +24,8 @@ struct Entry {
 class SubsetSearch {
 public:
     SubsetSearch(const RankedNeighbours& neighbours, const std::vector<double>& values, std::uint32_t entry,
-                 std::uint32_t exit, const std::function<bool(std::uint32_t, std::uint32_t)>& later_chain,
-                 double slack, std::size_t cap)
+                 std::uint32_t exit, const std::function<bool(std::uint32_t, std::uint32_t)>& later_chain, double slack,
+                 std::size_t cap)
         : neighbours_(neighbours),
           values_(values),
           entry_(entry),
@@ -65,7 +65,8 @@ public:
             trace(e, trace_a_);
             const auto offset = static_cast<std::uint32_t>(result.nodes.size());
             result.nodes.insert(result.nodes.end(), trace_a_.begin(), trace_a_.end());
-            result.ends.push_back({pool_[e].score, pool_[e].chain, offset, static_cast<std::uint32_t>(trace_a_.size())});
+            result.ends.push_back(
+                {pool_[e].score, pool_[e].chain, offset, static_cast<std::uint32_t>(trace_a_.size())});
         }
         return result;
     }

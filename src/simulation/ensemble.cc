@@ -25,7 +25,8 @@ std::uint64_t clock_seed() {
     if (since_epoch.count() < 0) return 0;
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch);
     const auto subsecond = std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch - seconds);
-    return static_cast<std::uint64_t>(seconds.count()) * 1'000'000'000ULL + static_cast<std::uint64_t>(subsecond.count());
+    return static_cast<std::uint64_t>(seconds.count()) * 1'000'000'000ULL +
+           static_cast<std::uint64_t>(subsecond.count());
 }
 
 // Runs per chunk: the unit of work of a worker and of the in-order sums.
@@ -244,8 +245,8 @@ EnsembleOutcome run_ensemble(const NetworkGraph& graph, const EngineConfig& conf
     const RequestPlan plan = plan_request(graph, config, request, stop);
 
     const bool parallel = threads > 1 && !plan.ends_early && runs >= kParallelEnsembleRuns;
-    const Sums sums = parallel ? run_on_workers(plan, base, runs, threads, stop)
-                               : run_on_calling_thread(plan, base, runs, stop);
+    const Sums sums =
+        parallel ? run_on_workers(plan, base, runs, threads, stop) : run_on_calling_thread(plan, base, runs, stop);
 
     EnsembleOutcome outcome;
     add_link_usage(outcome.link_usage, plan.path, sums.totals.attempts_per_hop);

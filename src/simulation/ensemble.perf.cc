@@ -47,8 +47,8 @@ void measure(const char* name, const vorn::Engine& engine, const vorn::Entanglem
         const vorn::EnsembleOutcome out = vorn::run_ensemble(engine, request, runs, 2024);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (seconds >= 0.5 || runs >= (std::uint64_t{1} << 32)) {
-            std::printf("%-27s budget %6.0f ms: %12.0f runs/s  (%llu runs, success %.3f, mean latency %.2f ms)\n",
-                        name, request.max_latency_ms, static_cast<double>(runs) / seconds,
+            std::printf("%-27s budget %6.0f ms: %12.0f runs/s  (%llu runs, success %.3f, mean latency %.2f ms)\n", name,
+                        request.max_latency_ms, static_cast<double>(runs) / seconds,
                         static_cast<unsigned long long>(runs), out.empirical_success_rate, out.mean_latency_ms);
             return;
         }
@@ -59,14 +59,16 @@ void measure(const char* name, const vorn::Engine& engine, const vorn::Entanglem
 }  // namespace
 
 TEST(EnsemblePerf, ensemble_runs_per_second) {
-    const vorn::Engine chain = make_engine(
-        {"N0", "N1", "N2", "N3"},
-        {{"N0", "N1", 100, 0.92, 800}, {"N1", "N2", 100, 0.92, 800}, {"N2", "N3", 100, 0.92, 800}});
-    const vorn::Engine backbone = make_engine(
-        {"A", "B", "C", "D", "E", "F"},
-        {{"A", "B", 5, 0.97, 2000}, {"B", "C", 80, 0.93, 1200}, {"C", "D", 600, 0.88, 600},
-         {"D", "E", 5500, 0.75, 150}, {"C", "F", 900, 0.91, 500}, {"F", "E", 4800, 0.8, 200},
-         {"B", "F", 1200, 0.85, 400}});
+    const vorn::Engine chain =
+        make_engine({"N0", "N1", "N2", "N3"},
+                    {{"N0", "N1", 100, 0.92, 800}, {"N1", "N2", 100, 0.92, 800}, {"N2", "N3", 100, 0.92, 800}});
+    const vorn::Engine backbone = make_engine({"A", "B", "C", "D", "E", "F"}, {{"A", "B", 5, 0.97, 2000},
+                                                                               {"B", "C", 80, 0.93, 1200},
+                                                                               {"C", "D", 600, 0.88, 600},
+                                                                               {"D", "E", 5500, 0.75, 150},
+                                                                               {"C", "F", 900, 0.91, 500},
+                                                                               {"F", "E", 4800, 0.8, 200},
+                                                                               {"B", "F", 1200, 0.85, 400}});
     // At 0.9 no backbone route is feasible (every run ends before its first
     // round); 0.8 gives a mix of successes and failures.
     for (double budget : {100.0, 5000.0}) {
@@ -140,10 +142,11 @@ TEST(EnsemblePerf, keystream_ratio) {
             double ensemble_s = 1e300;
             double stream_s = 1e300;
             for (int repeat = 0; repeat < 5; ++repeat) {
-                ensemble_s = std::min(ensemble_s, best_seconds(1, [&] {
-                    outcome = vorn::run_ensemble(engine, {row.from, row.to, row.fidelity, row.budget, {}}, row.runs,
-                                                 2024, vorn::never_stop(), 1);
-                }));
+                ensemble_s =
+                    std::min(ensemble_s, best_seconds(1, [&] {
+                                 outcome = vorn::run_ensemble(engine, {row.from, row.to, row.fidelity, row.budget, {}},
+                                                              row.runs, 2024, vorn::never_stop(), 1);
+                             }));
                 stream_s = std::min(stream_s, keystream_seconds(kernel, outcome.keystream_words));
             }
             std::printf("ratio %s %s->%s %.2f %.0f %s %llu %llu %.6f %.6f %.2f\n", row.topology, row.from, row.to,

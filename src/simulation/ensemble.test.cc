@@ -129,7 +129,8 @@ TEST(Ensemble, ensemble_is_reproducible_and_prefix_stable) {
 TEST(Ensemble, ensemble_without_successes_averages_failed_latencies) {
     // A 1000 km link signals for 5 ms against a 4 ms budget: every run fails
     // with latency 5 before drawing anything.
-    const vorn::NetworkGraph graph = vorn::build_graph({{"A", 1.0}, {"B", 1.0}}, {fiber("A", "B", 1000.0, 0.95, 100.0)});
+    const vorn::NetworkGraph graph =
+        vorn::build_graph({{"A", 1.0}, {"B", 1.0}}, {fiber("A", "B", 1000.0, 0.95, 100.0)});
     const EnsembleOutcome out =
         vorn::run_ensemble(graph, vorn::EngineConfig{}, {"A", "B", 0.9, 4.0, {}}, 7, std::nullopt);
     EXPECT_EQ(out.empirical_success_rate, 0.0);
@@ -143,7 +144,8 @@ TEST(Ensemble, ensemble_without_successes_averages_failed_latencies) {
 TEST(Ensemble, ensemble_is_bit_identical_for_every_thread_count) {
     const Network chain = chain_network(0.12);
     std::mt19937_64 rng(99);
-    const Network random_network{vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1}, vorn::test_support::random_network(rng)};
+    const Network random_network{vorn::EngineConfig{0.022, 200.0, 5000.0, 0.1},
+                                 vorn::test_support::random_network(rng)};
     struct Case {
         const Network* network;
         EntanglementRequest request;
@@ -172,7 +174,8 @@ TEST(Ensemble, ensemble_stops_when_its_check_says_so) {
     for (unsigned threads : {1u, 2u, 4u}) {
         int checks = 0;
         vorn::StopCheck stop(&stop_on_third_check, &checks);
-        EXPECT_THROW(vorn::run_ensemble(chain.graph, chain.config, {"N0", "N3", 0.999, 1e12, {}}, std::uint64_t{1} << 40, 1, stop, threads),
+        EXPECT_THROW(vorn::run_ensemble(chain.graph, chain.config, {"N0", "N3", 0.999, 1e12, {}},
+                                        std::uint64_t{1} << 40, 1, stop, threads),
                      vorn::Stopped);
         EXPECT_EQ(checks, 3);
     }

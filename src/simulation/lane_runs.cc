@@ -99,13 +99,22 @@ struct Sweep {
 class LaneRunner {
 public:
     LaneRunner(const RequestPlan& plan, const LaneBatch& batch)
-        : rules_(plan), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
-          beta_(plan.baseline_purify_factor), start_fidelity_(plan.start_fidelity),
+        : rules_(plan),
+          budget_(plan.max_latency_ms),
+          cutoff_(plan.total_time_cutoff_ms),
+          beta_(plan.baseline_purify_factor),
+          start_fidelity_(plan.start_fidelity),
           purified_from_(std::bit_cast<std::uint64_t>(plan.start_fidelity)),
-          purified_to_(purify_fidelity(plan.start_fidelity, plan.baseline_purify_factor)), kernel_(batch.kernel),
-          lanes_(batch.kernel.lanes), hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
-          first_seed_(batch.first_seed), count_(batch.count), slots_(batch.slots), totals_(batch.totals),
-          memo_(batch.memo), stop_(batch.stop) {
+          purified_to_(purify_fidelity(plan.start_fidelity, plan.baseline_purify_factor)),
+          kernel_(batch.kernel),
+          lanes_(batch.kernel.lanes),
+          hops_(static_cast<unsigned>(plan.hop_win_bound.size())),
+          first_seed_(batch.first_seed),
+          count_(batch.count),
+          slots_(batch.slots),
+          totals_(batch.totals),
+          memo_(batch.memo),
+          stop_(batch.stop) {
         for (unsigned h = 0; h < hops_; ++h) bound_[h] = plan.hop_win_bound[h];
         // (draw >> 12) >= b exactly when draw >= b * 2^12, for b < 2^52.
         for (unsigned i = 0; i < 2 * kBlockDraws; ++i) buffer_thresholds_[i] = bound_[i % hops_] << 12;
@@ -208,7 +217,8 @@ private:
                 totals_.attempts_per_hop += settled;
                 totals_.keystream_words += std::uint64_t{4} * hops_ * settled;  // hops draws of two words per stream
                 for (; lanes != 0; lanes &= lanes - 1) {
-                    slots_.set(first + static_cast<unsigned>(std::countr_zero(lanes)), end.met, end.clock, end.fidelity);
+                    slots_.set(first + static_cast<unsigned>(std::countr_zero(lanes)), end.met, end.clock,
+                               end.fidelity);
                 }
                 continue;
             }
@@ -301,7 +311,8 @@ private:
                 return false;
             }
             std::uint64_t failed = 0;
-            for (unsigned h = 0; h < hops_; ++h) failed += RoundRules::attempt_fails(run.request.draw(h), bound_[h]) ? 1 : 0;
+            for (unsigned h = 0; h < hops_; ++h)
+                failed += RoundRules::attempt_fails(run.request.draw(h), bound_[h]) ? 1 : 0;
             if (failed != 0) return abandon(run, failed);
             if (run.loss.available() < hops_) {
                 run.need = Need::kLossBlock;
@@ -416,8 +427,8 @@ private:
             }
             if (blocks == UINT32_MAX || (idle && !drain)) return;
             stop_.poll();
-            totals_.drops += kernel_.count_at_least(sweep_inputs_, sweep_thresholds_, sweep_draws_left_, blocks, rotate_,
-                                                    ChaCha12Generator::kDoubleRounds);
+            totals_.drops += kernel_.count_at_least(sweep_inputs_, sweep_thresholds_, sweep_draws_left_, blocks,
+                                                    rotate_, ChaCha12Generator::kDoubleRounds);
             for (unsigned l = 0; l < lanes_; ++l) {
                 sweep_blocks_left_[l] = sweep_blocks_left_[l] > blocks ? sweep_blocks_left_[l] - blocks : 0;
             }

@@ -63,8 +63,13 @@ TEST(LaneRuns, runs_in_lanes_match_run_rounds_on_generators) {
             std::unique_ptr<bool[]> success(new bool[runs]);
             vorn::RunTotals totals;
             vorn::AbandonedRoundsMemo memo;
-            vorn::run_in_lanes(plan, {kernel, first_seed, runs, {latency.data(), fidelity.data(), success.get()},
-                                      totals, memo, vorn::never_stop()});
+            vorn::run_in_lanes(plan, {kernel,
+                                      first_seed,
+                                      runs,
+                                      {latency.data(), fidelity.data(), success.get()},
+                                      totals,
+                                      memo,
+                                      vorn::never_stop()});
 
             vorn::RunTotals expected;
             std::uint64_t mismatched_runs = 0;

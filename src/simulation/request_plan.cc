@@ -78,8 +78,6 @@ RequestPlan plan_request(const NetworkGraph& graph, const EngineConfig& config, 
     return plan;
 }
 
-RequestOutcome early_outcome(const RequestPlan& plan) {
-    return {false, plan.early_latency_ms, 0.0, plan.path};
-}
+RequestOutcome early_outcome(const RequestPlan& plan) { return {false, plan.early_latency_ms, 0.0, plan.path}; }
 
 }  // namespace vorn

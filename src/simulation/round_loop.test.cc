@@ -62,11 +62,12 @@ TEST(RoundLoop, abandoned_rounds_match_stepping_the_clock) {
             }
             for (vorn::AbandonedRoundsMemo* use : {static_cast<vorn::AbandonedRoundsMemo*>(nullptr), &memo, &memo}) {
                 std::uint64_t drops = 0;
-                vorn::ChaCha12Generator request(vorn::ChaCha12Generator::Key{}), loss(vorn::ChaCha12Generator::Key{}, 1);
+                vorn::ChaCha12Generator request(vorn::ChaCha12Generator::Key{}),
+                    loss(vorn::ChaCha12Generator::Key{}, 1);
                 const vorn::RoundsResult result =
                     vorn::run_rounds(plan, drops, request, loss, vorn::never_stop(), start, use);
-                all_equal = all_equal && result.rounds == rounds && result.latency_ms == clock &&
-                            drops == 2 * rounds && request.words_drawn() == 4 * rounds;
+                all_equal = all_equal && result.rounds == rounds && result.latency_ms == clock && drops == 2 * rounds &&
+                            request.words_drawn() == 4 * rounds;
             }
             memo = vorn::AbandonedRoundsMemo();  // the memo holds one plan's answers
         }
@@ -134,9 +135,11 @@ TEST(RoundLoop, outcome_only_rounds_end_where_counted_rounds_end) {
         plan.max_latency_ms = budget;
         for (std::uint64_t stream = 0; stream < 32; ++stream) {
             std::uint64_t drops = 0;
-            vorn::ChaCha12Generator request(vorn::ChaCha12Generator::Key{}, stream), loss(vorn::ChaCha12Generator::Key{}, 99);
+            vorn::ChaCha12Generator request(vorn::ChaCha12Generator::Key{}, stream),
+                loss(vorn::ChaCha12Generator::Key{}, 99);
             const vorn::RoundsResult counted = vorn::run_rounds(plan, drops, request, loss);
-            vorn::ChaCha12Generator request2(vorn::ChaCha12Generator::Key{}, stream), loss2(vorn::ChaCha12Generator::Key{}, 99);
+            vorn::ChaCha12Generator request2(vorn::ChaCha12Generator::Key{}, stream),
+                loss2(vorn::ChaCha12Generator::Key{}, 99);
             drops = 0;
             const vorn::RoundsResult outcome = vorn::run_rounds(plan, drops, request2, loss2, vorn::never_stop(), 0.0,
                                                                 nullptr, vorn::RoundsKept::kOutcomeOnly);

@@ -60,8 +60,12 @@ struct RunSlots {
 class RoundRules {
 public:
     explicit RoundRules(const RequestPlan& plan)
-        : target_(plan.fidelity_target), budget_(plan.max_latency_ms), cutoff_(plan.total_time_cutoff_ms),
-          beta_(plan.baseline_purify_factor), swapped_fidelity_(plan.swapped_fidelity), swaps_(plan.swaps) {}
+        : target_(plan.fidelity_target),
+          budget_(plan.max_latency_ms),
+          cutoff_(plan.total_time_cutoff_ms),
+          beta_(plan.baseline_purify_factor),
+          swapped_fidelity_(plan.swapped_fidelity),
+          swaps_(plan.swaps) {}
 
     // Whether a round starts at `clock`.
     bool starts(double clock) const { return budget_ > clock && cutoff_ > clock; }

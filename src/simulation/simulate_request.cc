@@ -12,7 +12,8 @@ RequestOutcome simulate(const NetworkGraph& graph, RequestContext& context, Requ
                         LossGenerator& loss_generator, const StopCheck& stop, RoundsKept kept) {
     RequestPlan plan = plan_request(graph, context.config, request, stop);
     if (plan.ends_early) return early_outcome(plan);
-    const RoundsResult rounds = run_rounds(plan, tallies.drops, request_generator, loss_generator, stop, 0.0, nullptr, kept);
+    const RoundsResult rounds =
+        run_rounds(plan, tallies.drops, request_generator, loss_generator, stop, 0.0, nullptr, kept);
     add_link_usage(context.link_usage, plan.path, rounds.rounds);
     return {rounds.success, rounds.latency_ms, rounds.fidelity, std::move(plan.path)};
 }

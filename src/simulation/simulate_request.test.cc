@@ -98,7 +98,8 @@ RequestOutcome reference_simulate(const NetworkGraph& g, RequestContext& context
         std::set<std::pair<std::string, std::string>> keys;
         for (const Pair& pair : ready) keys.insert(sorted_key(pair.a, pair.b));
         bool complete = true;
-        for (std::size_t i = 1; i < path.size() && complete; ++i) complete = keys.count(sorted_key(path[i - 1], path[i])) > 0;
+        for (std::size_t i = 1; i < path.size() && complete; ++i)
+            complete = keys.count(sorted_key(path[i - 1], path[i])) > 0;
         if (complete && path.size() >= 3) {
             F = 1.0;
             for (std::size_t i = 1; i < path.size(); ++i) {
@@ -137,7 +138,7 @@ struct RequestRun {
 // The first draws of the all-zero-key stream are 0.328... and 0.834...;
 // the cases below are built around them.
 RequestRun run_zero_key(const NetworkGraph& g, const EngineConfig& config, const EntanglementRequest& request,
-                 int skipped_draws = 0, std::uint64_t loss_seed = 1) {
+                        int skipped_draws = 0, std::uint64_t loss_seed = 1) {
     RequestContext context{config, {}};
     RequestTallies tallies;
     ChaCha12Generator generator(ChaCha12Generator::Key{});
@@ -277,10 +278,10 @@ TEST(SimulateRequest, simulate_request_falls_back_to_lowest_latency_route) {
     const EngineConfig config{0.12, 200.0, 5000.0, 0.1};
     const Path latency_route{"A", "B", "C"}, fidelity_route{"A", "D", "C"};
     EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, {}}).outcome.execution_path, latency_route);
-    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestFidelity})
-                    .outcome.execution_path, latency_route);
-    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestSuccess})
-                    .outcome.execution_path, fidelity_route);
+    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestFidelity}).outcome.execution_path,
+              latency_route);
+    EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.95, 100.0, StrategyType::HighestSuccess}).outcome.execution_path,
+              fidelity_route);
     EXPECT_EQ(run_zero_key(g, config, {"A", "C", 0.9, 100.0, {}}).outcome.execution_path, fidelity_route);
 }
 

@@ -17,9 +17,7 @@ namespace {
 
 // The blanks a shell, an .env file or a Windows editor may leave around a
 // value: what C's isspace() calls white space.
-bool is_surrounding_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+bool is_surrounding_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 }  // namespace
 

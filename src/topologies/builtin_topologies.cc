@@ -40,7 +40,10 @@ const LinkRow kBackboneLinks[] = {
 };
 
 constexpr NodeRow kHybridNodes[] = {
-    {"Toronto", 150.0}, {"Montreal", 180.0}, {"London", 220.0}, {"SAT-1", 300.0},
+    {"Toronto", 150.0},
+    {"Montreal", 180.0},
+    {"London", 220.0},
+    {"SAT-1", 300.0},
 };
 
 const LinkRow kHybridLinks[] = {

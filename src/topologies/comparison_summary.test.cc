@@ -27,7 +27,8 @@ TEST(ComparisonSummary, comparison_percent_truncates_after_multiplying) {
 }
 
 TEST(ComparisonSummary, comparison_summary_full_text) {
-    const Results two{result("telecom_backbone", 0.857, 20.0, 0.8), result("hybrid_satellite_fiber", 0.5, 12.5, 0.8246)};
+    const Results two{result("telecom_backbone", 0.857, 20.0, 0.8),
+                      result("hybrid_satellite_fiber", 0.5, 12.5, 0.8246)};
     EXPECT_EQ(comparison_summary(two),
               std::string("Evaluated 2 topologies. Recommended: telecom_backbone. Best success rate: 85 "
                           "(telecom_backbone), Best latency: 12.50ms (hybrid_satellite_fiber). Average fidelity: "
@@ -52,9 +53,7 @@ TEST(ComparisonSummary, comparison_summary_latency_rounds_exact_stored_value) {
         {12.345, "12.35"},   // stored slightly above the written tie
         {2.675, "2.67"},     // stored below the tie
         {0.125, "0.12"},     // exact tie, even digit
-        {0.375, "0.38"},
-        {1234.5678, "1234.57"},
-        {0.0, "0.00"},
+        {0.375, "0.38"},   {1234.5678, "1234.57"}, {0.0, "0.00"},
     };
     for (const Case& c : cases) {
         const std::string summary = comparison_summary({result("x", 0.5, c.latency)});

@@ -44,12 +44,11 @@ TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>
     // Ensembles too small to split run side by side, one per worker.
     const bool side_by_side = threads > 1 && endpoints.size() > 1 && runs < kParallelEnsembleRuns;
     if (!side_by_side) {
-        return compare_topologies(endpoints, fidelity_target, max_latency_ms, runs, strategy,
-                                  [&stop](const NetworkGraph& graph, const EngineConfig& config,
-                                          const EntanglementRequest& request, std::uint64_t n,
-                                          std::optional<std::uint64_t> seed) {
-                                      return run_ensemble(graph, config, request, n, seed, stop);
-                                  });
+        return compare_topologies(
+            endpoints, fidelity_target, max_latency_ms, runs, strategy,
+            [&stop](const NetworkGraph& graph, const EngineConfig& config, const EntanglementRequest& request,
+                    std::uint64_t n,
+                    std::optional<std::uint64_t> seed) { return run_ensemble(graph, config, request, n, seed, stop); });
     }
     // Check every endpoint first (the runner below is only reached once all
     // pass), then run the ensembles side by side and replay their outcomes
@@ -104,9 +103,9 @@ TopologyComparisonReport compare_topologies(const std::vector<TopologyEndpoints>
         }
         // Every topology gets its own graph, discarded after its ensemble.
         const NetworkGraph graph = build_graph(network.nodes, network.links);
-        const EnsembleOutcome outcome = run(
-            graph, kComparisonConfig, {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy},
-            runs, std::nullopt);
+        const EnsembleOutcome outcome =
+            run(graph, kComparisonConfig,
+                {endpoint.from_node, endpoint.to_node, fidelity_target, max_latency_ms, strategy}, runs, std::nullopt);
         report.results.push_back({endpoint.topology_name, outcome.empirical_success_rate, outcome.mean_latency_ms,
                                   outcome.mean_fidelity, outcome.link_usage});
     }
