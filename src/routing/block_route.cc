@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "routing/frontier_links.h"
 #include "routing/long_path_seed.h"
 #include "routing/path_blocks.h"
 #include "routing/pruned_search.h"
@@ -96,13 +97,14 @@ private:
 class BlockSolver {
 public:
     BlockSolver(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin, double slack,
-                const PathBlocks& blocks, SubsetRule subset)
+                const PathBlocks& blocks, SubsetRule subset, FrontierRule frontier)
         : graph_(graph),
           values_(values),
           margin_(margin),
           slack_(slack),
           blocks_(blocks),
           subset_(subset),
+          frontier_(frontier),
           ranked_(graph, TieRule::kLastWins),
           tree_(blocks, subs_, ranked_),
           local_of_(graph.node_count(), RankedNeighbours::kOutside),
@@ -169,20 +171,60 @@ private:
             return true;
         }
 
-        most_valuable_first(neighbours, values);
+        if (nodes.size() >= frontier_.min_nodes) narrow(joined, neighbours, values, entry, exit, stop);
+        // A search that keeps near ties looks at good routes first; one that
+        // settles ties itself keeps candidate order, so that it may cut
+        // dominated visits (remembering_reach.h).
+        const bool by_rank = !keeping_near();
+        if (!by_rank) most_valuable_first(neighbours, values);
         const std::vector<std::uint32_t> seed = long_path_seed(joined, neighbours, values, entry, exit, stop);
         if (nodes.size() <= RememberingReach<1>::kNodeLimit) {
             RememberingReach<1> reach(joined, values, exit, margin_, slack_);
+            if (by_rank) reach.cut_dominated();
             return add_near(i, live, PrunedSearch<RememberingReach<1>>(neighbours, values, entry, exit, reach), seed,
                             stop);
         }
         if (nodes.size() <= RememberingReach<4>::kNodeLimit) {
             RememberingReach<4> reach(joined, values, exit, margin_, slack_);
+            if (by_rank) reach.cut_dominated();
             return add_near(i, live, PrunedSearch<RememberingReach<4>>(neighbours, values, entry, exit, reach), seed,
                             stop);
         }
         SimplePathReach reach(joined, values, exit, margin_);
         return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), seed, stop);
+    }
+
+    // A lone block's best sub-route is the route: nothing after it can
+    // settle a near tie, so its search decides ties itself.
+    bool keeping_near() const { return slack_ > 0.0 && blocks_.count() > 1; }
+
+    // Drops the block's links that no sub-route the search may keep can use
+    // (frontier_links.h), when the block's frontier stays small enough. A
+    // kept sub-route scores within the slack of the block's best (none when
+    // ties are settled here); the pass sums in another order, which can move
+    // a score by up to `error` from the search's sum and the best by as much,
+    // so links within the slack plus a few times that are kept.
+    void narrow(Adjacency& joined, RankedNeighbours& neighbours, const std::vector<double>& values, std::uint32_t entry,
+                std::uint32_t exit, const StopCheck& stop) const {
+        double total = 0.0;
+        for (double value : values) total += value;
+        const double error = margin_.relative * total * (1.0 + margin_.relative) + margin_.absolute;
+        const double within = (keeping_near() ? slack_ : 0.0) + 8.0 * error;
+        const std::optional<std::vector<char>> useful =
+            frontier_links(joined, values, entry, exit, within, frontier_, stop);
+        if (!useful) return;
+        Adjacency kept;
+        for (std::uint32_t node = 0; node < joined.node_count(); ++node) {
+            for (std::uint32_t k = joined.start[node]; k < joined.start[node + 1]; ++k) {
+                if ((*useful)[k]) kept.list.push_back(joined.list[k]);
+            }
+            kept.start.push_back(static_cast<std::uint32_t>(kept.list.size()));
+        }
+        neighbours.keep_only([&](std::uint32_t node, std::uint32_t other) {
+            const auto list = kept.of(node);
+            return std::find(list.begin(), list.end(), other) != list.end();
+        });
+        joined = std::move(kept);
     }
 
     // Runs a block's branch and bound from the seed route and extends the
@@ -191,9 +233,7 @@ private:
     bool add_near(std::uint32_t i, const std::vector<std::uint32_t>& live, Search&& search,
                   const std::vector<std::uint32_t>& seed, const StopCheck& stop) {
         const auto nodes = blocks_.nodes_of(i);
-        // A lone block's best sub-route is the route: nothing after it can
-        // settle a near tie, so its search decides ties itself.
-        const bool keeping_near = slack_ > 0.0 && blocks_.count() > 1;
+        const bool keeping_near = this->keeping_near();
         if (keeping_near) search.keep_near(slack_, kNearCap);
         if (!seed.empty()) search.seed(seed);
         const std::optional<std::vector<std::uint32_t>> best = search.run(stop);
@@ -244,6 +284,7 @@ private:
     const double slack_;
     const PathBlocks& blocks_;
     const SubsetRule subset_;
+    const FrontierRule frontier_;
     const RankedNeighbours ranked_;
     SubRoutes subs_;
     ChainTree tree_;
@@ -262,13 +303,13 @@ void most_valuable_first(RankedNeighbours& neighbours, const std::vector<double>
 }
 
 BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
-                                 const StopCheck& stop, SubsetRule subset) {
+                                 const StopCheck& stop, SubsetRule subset, FrontierRule frontier) {
     const PathBlocks blocks = path_blocks(graph.joined_lists(), graph.from(), graph.to(), stop);
     if (blocks.count() == 0) return {true, std::nullopt};
     double total = 0.0;
     for (std::uint32_t node : blocks.nodes) total += values[node];
     const double slack = 4.0 * margin.relative * total * (1.0 + margin.relative);
-    BlockSolver solver(graph, values, margin, slack, blocks, subset);
+    BlockSolver solver(graph, values, margin, slack, blocks, subset, frontier);
     std::optional<std::vector<std::uint32_t>> path = solver.run(stop);
     if (!path) return {};
     return {true, std::move(path)};

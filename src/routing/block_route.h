@@ -30,7 +30,10 @@
 // Small or dense blocks are searched by subset (subset_routes.h), which
 // extends all live chains at once; the others by branch and bound with the
 // reach bound, remembering per state what a continuation can add
-// (remembering_reach.h) up to 256 nodes.
+// (remembering_reach.h) up to 256 nodes. Before a large block's branch and
+// bound, a pass over its frontier states (frontier_links.h) drops the links
+// that no kept sub-route can use, which leaves the search little more than
+// the best sub-route and its near ties.
 #pragma once
 
 #include <cstddef>
@@ -40,6 +43,7 @@
 
 #include "common/stop_check.h"
 #include "routing/ranked_neighbours.h"
+#include "routing/frontier_links.h"
 #include "routing/search_graph.h"
 #include "routing/subset_routes.h"
 #include "routing/value_domain.h"
@@ -55,9 +59,10 @@ struct BlockRoute {
 
 // `values` must satisfy sums_bounded and `margin` be their sum_margin; from
 // and to must differ. `subset` says which blocks are searched by subset,
-// the others are searched by branch and bound.
+// the others are searched by branch and bound, narrowed first where
+// `frontier` says.
 BlockRoute highest_sum_by_blocks(const SearchGraph& graph, const std::vector<double>& values, BoundMargin margin,
-                                 const StopCheck& stop, SubsetRule subset = {});
+                                 const StopCheck& stop, SubsetRule subset = {}, FrontierRule frontier = {});
 
 // Orders every node's neighbours most valuable first (ties: higher rank
 // first), so that good routes are found early and cut more.

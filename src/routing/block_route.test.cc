@@ -12,12 +12,14 @@
 #include "routing/path_blocks.h"
 #include "routing/route_reference.test.h"
 #include "routing/route_search.h"
+#include "routing/small_graphs.testing.h"
 #include "routing/value_domain.h"
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr vorn::SubsetRule kNeverBySubset{0, 0, 0.0};
+constexpr vorn::FrontierRule kAlwaysNarrowed{3};
 
 using vorn::GraphLink;
 using vorn::NetworkGraph;
@@ -26,41 +28,8 @@ using vorn::route_reference::make_graph;
 using vorn::route_reference::Path;
 using vorn::route_reference::reference_score;
 
-vorn::Adjacency adjacency(std::uint32_t n, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& edges) {
-    std::vector<std::set<std::uint32_t>> sets(n);
-    for (auto [a, b] : edges) {
-        if (a == b) continue;
-        sets[a].insert(b);
-        sets[b].insert(a);
-    }
-    vorn::Adjacency result;
-    for (const auto& s : sets) {
-        result.list.insert(result.list.end(), s.begin(), s.end());
-        result.start.push_back(static_cast<std::uint32_t>(result.list.size()));
-    }
-    return result;
-}
-
-// Every simple path from `from` to `to`, by brute force.
-std::vector<std::vector<std::uint32_t>> simple_paths(const vorn::Adjacency& joined, std::uint32_t from,
-                                                     std::uint32_t to) {
-    std::vector<std::vector<std::uint32_t>> found;
-    std::vector<std::uint32_t> path{from};
-    auto extend = [&](auto& self) -> void {
-        if (path.back() == to) {
-            found.push_back(path);
-            return;
-        }
-        for (std::uint32_t next : joined.of(path.back())) {
-            if (std::find(path.begin(), path.end(), next) != path.end()) continue;
-            path.push_back(next);
-            self(self);
-            path.pop_back();
-        }
-    };
-    extend(extend);
-    return found;
-}
+using vorn::testing::adjacency;
+using vorn::testing::simple_paths;
 
 TEST(PathBlocks, every_simple_path_is_a_chain_of_paths_through_the_blocks) {
     std::mt19937_64 rng(7);
@@ -189,6 +158,7 @@ Scored scored_candidates(const NetworkGraph& g, const std::string& from, const s
 TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
     std::mt19937_64 rng(20261209);
     int mismatches = 0, bounded_mismatches = 0, bounded_decided = 0, inexact = 0, exact_ties = 0, near_ties = 0;
+    int narrowed_mismatches = 0, narrowed_decided = 0;
     for (int trial = 0; trial < 2000; ++trial) {
         const BlockChain chain = block_chain(rng);
         const std::uint8_t code = trial % 2 ? 2 : 7;
@@ -210,6 +180,15 @@ TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
             for (std::uint32_t node : *bounded.path) path.emplace_back(search.name(node));
             bounded_mismatches += candidates[best] != path;
         }
+        // And with every block of three nodes or more narrowed first.
+        const auto narrowed =
+            vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset, kAlwaysNarrowed);
+        if (narrowed.decided) {
+            ++narrowed_decided;
+            Path path;
+            for (std::uint32_t node : *narrowed.path) path.emplace_back(search.name(node));
+            narrowed_mismatches += candidates[best] != path;
+        }
         inexact += margin.relative > 0.0;
 
         bool tie = false, near = false;
@@ -223,6 +202,8 @@ TEST(BlockRoute, routes_through_several_blocks_match_the_exhaustive_search) {
     EXPECT_EQ(mismatches, 0);
     EXPECT_EQ(bounded_mismatches, 0);
     EXPECT_GT(bounded_decided, 1600);
+    EXPECT_EQ(narrowed_mismatches, 0);
+    EXPECT_GT(narrowed_decided, 1600);
     EXPECT_GT(exact_ties, 300);
     EXPECT_GT(near_ties, 40);
     EXPECT_GT(inexact, 1000);
@@ -321,9 +302,12 @@ TEST(BlockRoute, branch_and_bound_and_search_by_subset_agree_on_larger_blocks) {
         const auto margin = vorn::sum_margin(values, vorn::joined_component(search, search.from()));
         const auto by_subset = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), {20, 20, 0.0});
         const auto bounded = vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset);
-        if (!by_subset.decided || !bounded.decided) continue;
+        const auto narrowed =
+            vorn::highest_sum_by_blocks(search, values, margin, vorn::never_stop(), kNeverBySubset, kAlwaysNarrowed);
+        if (!by_subset.decided || !bounded.decided || !narrowed.decided) continue;
         ++decided;
         disagreements += by_subset.path != bounded.path;
+        disagreements += by_subset.path != narrowed.path;
     }
     EXPECT_EQ(disagreements, 0);
     EXPECT_GT(decided, 30);

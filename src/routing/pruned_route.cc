@@ -91,9 +91,9 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
     const BoundMargin margin = sum_margin(values, reachable);
     BlockRoute by_blocks = highest_sum_by_blocks(graph, values, margin, stop);
     if (by_blocks.decided) return {true, std::move(by_blocks.path)};
-    // Too many near ties between blocks: search the whole graph at once.
-    RankedNeighbours neighbours(graph, TieRule::kLastWins);
-    most_valuable_first(neighbours, values);
+    // Too many near ties between blocks: search the whole graph at once, in
+    // candidate order, which lets it cut dominated visits.
+    const RankedNeighbours neighbours(graph, TieRule::kLastWins);
     const std::vector<std::uint32_t> seed =
         long_path_seed(graph.joined_lists(), neighbours, values, graph.from(), graph.to(), stop);
     if (graph.node_count() <= RememberingReach<4>::kNodeLimit) {
@@ -102,6 +102,7 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
         for (std::uint32_t node : reachable) total += values[node];
         RememberingReach<4> reach(graph.joined_lists(), values, graph.to(), margin,
                                   4.0 * margin.relative * total * (1.0 + margin.relative));
+        reach.cut_dominated();
         PrunedSearch<RememberingReach<4>> search(neighbours, values, graph.from(), graph.to(), reach);
         if (!seed.empty()) search.seed(seed);
         return {true, search.run(stop)};

@@ -19,7 +19,9 @@
 //
 // A policy may also have finished(u, s, r), called just before leave(u) once
 // the search is done below u (entered with score s): no route below u scores
-// more than r.
+// more than r. And dominated(), asked after enter(u) succeeds: true when no
+// route below u can be chosen, none of them scoring more than
+// dominated_reach().
 //
 // keep_near(slack, cap) makes the search also collect every route whose
 // score lies within `slack` of the best score (the best and its ties
@@ -119,6 +121,13 @@ public:
                 policy_.leave(u);
                 continue;
             }
+            if constexpr (kCutsDominated) {
+                if (policy_.dominated()) {
+                    reach(frame, policy_.dominated_reach());
+                    policy_.leave(u);
+                    continue;
+                }
+            }
             if (cut(bound, place)) {
                 reach(frame, bound);
                 policy_.leave(u);
@@ -150,6 +159,7 @@ private:
     };
 
     static constexpr bool kLearns = requires(Policy& p) { p.finished(0u, 0.0, 0.0); };
+    static constexpr bool kCutsDominated = requires(Policy& p) { p.dominated(); };
     static void reach(Frame& frame, double score) {
         if constexpr (kLearns) frame.reached = std::max(frame.reached, score);
     }

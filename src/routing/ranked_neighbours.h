@@ -58,6 +58,22 @@ public:
         }
     }
 
+    // Keeps in every node's list only the neighbours for which
+    // `keep(node, neighbour)` holds, in their order.
+    template <class Keep>
+    void keep_only(Keep&& keep) {
+        std::uint32_t write = 0;
+        for (std::uint32_t node = 0; node + 1 < start_.size(); ++node) {
+            const std::uint32_t begin = start_[node], end = start_[node + 1];
+            start_[node] = write;
+            for (std::uint32_t k = begin; k < end; ++k) {
+                if (keep(node, list_[k].node)) list_[write++] = list_[k];
+            }
+        }
+        start_.back() = write;
+        list_.resize(write);
+    }
+
 private:
     std::vector<std::uint32_t> start_;
     std::vector<RankedNeighbour> list_;

@@ -9,6 +9,16 @@
 // adds more than r - s, where s was the score at u. Another visit to the same
 // state, with score s', is then bounded by s' + (r - s) + pad, where the pad
 // covers the rounding of both scores (zero when every sum is exact).
+//
+// With cut_dominated(), a visit is also cut when an earlier visit to the same
+// state scored at least as much. Adding a value is monotone in floating
+// point, so every continuation then scores at least as much after the
+// earlier visit as after this one; and when the search visits neighbours by
+// descending rank (reverse candidate order), the earlier visit is the later
+// candidate, which wins a tie. No route below this visit can be chosen
+// (none below the earlier visit scored more than its r, which then bounds
+// this one too). The rule holds for a search that settles ties itself, not
+// for one that keeps near ties.
 #pragma once
 
 #include <algorithm>
@@ -41,6 +51,13 @@ public:
 
     bool usable(std::uint32_t node) const { return reach_.usable(node); }
 
+    // Call before the search runs; see above for when it may be used.
+    void cut_dominated() { cutting_dominated_ = true; }
+    // Whether the node entered last is cut so: the search then does not step
+    // below it, and no route below it scores more than dominated_reach().
+    bool dominated() const { return dominated_; }
+    double dominated_reach() const { return dominated_reach_; }
+
     bool enter(std::uint32_t node, double score, double& bound) {
         if (!reach_.enter(node, score, bound)) {
             keys_.push_back({});
@@ -50,7 +67,12 @@ public:
         for (std::uint32_t x : reach_.usable_nodes()) key.usable[x / 64] |= std::uint64_t{1} << (x % 64);
         keys_.push_back(key);
         const Slot& known = slots_[find(key)];
-        if (known.used) bound = std::min(bound, score + known.gain + pad_);
+        dominated_ = false;
+        if (known.used) {
+            bound = std::min(bound, score + known.gain + pad_);
+            dominated_ = cutting_dominated_ && score <= known.top_score;
+            dominated_reach_ = known.top_reached;
+        }
         return true;
     }
 
@@ -59,11 +81,13 @@ public:
         Slot& slot = slots_[find(keys_.back())];
         if (slot.used) {
             slot.gain = std::min(slot.gain, gain);
+            slot.top_score = std::max(slot.top_score, score);
+            slot.top_reached = std::max(slot.top_reached, reached);
             return;
         }
         if (2 * (used_ + 1) > slots_.size() && !grow()) return;  // full: forget
         Slot& fresh = slots_[find(keys_.back())];
-        fresh = {keys_.back(), gain, true};
+        fresh = {keys_.back(), gain, score, reached, true};
         ++used_;
     }
 
@@ -86,12 +110,16 @@ private:
         }
     };
 
-    // Per remembered state, the most a continuation from it can add. Open
+    // Per remembered state, the most a continuation from it can add, the
+    // best score of a finished visit and the most a route below any finished
+    // visit scored. Open
     // addressing with linear probing, at most half full; it doubles (a few
     // times per search, never per step) up to kStateLimit states.
     struct Slot {
         State state;
         double gain = 0.0;
+        double top_score = 0.0;
+        double top_reached = 0.0;
         bool used = false;
     };
     std::size_t find(const State& state) const {
@@ -112,6 +140,9 @@ private:
 
     SimplePathReach reach_;
     const double pad_;
+    bool cutting_dominated_ = false;
+    bool dominated_ = false;
+    double dominated_reach_ = 0.0;
     std::vector<State> keys_;  // per entered node, its state
     std::vector<Slot> slots_ = std::vector<Slot>(64);
     std::size_t used_ = 0;
