@@ -44,6 +44,17 @@ from qns.utils.rnd import set_seed
 HERALD, DELIVERED = "herald", "delivered"
 
 
+def store(memory, pair):
+    if not memory.write(pair):
+        raise RuntimeError(f"{memory} is full: a pair was never freed")
+
+
+def take(memory, pair):
+    """Reads the pair's half out of the memory, which applies its decay."""
+    if memory.read(pair) is None:
+        raise RuntimeError(f"{memory} does not hold the pair it should")
+
+
 class SourceTick(Event):
     """A hop's photon source fires at its node."""
 
@@ -103,10 +114,10 @@ class SwapAsapApp(Application):
 
     def fire(self, node, event):
         if self.unheralded is not None:
-            self.right_memory.read(self.unheralded)
+            take(self.right_memory, self.unheralded)
         pair = WernerStateEntanglement(fidelity=self.fidelity)
         pair.ends = (self, self.right)
-        self.right_memory.write(pair)
+        store(self.right_memory, pair)
         self.unheralded = pair
         self.runs.attempts += 1
         self.start_source()
@@ -114,7 +125,7 @@ class SwapAsapApp(Application):
         return True
 
     def receive_photon(self, node, event):
-        self.left_memory.write(event.qubit)
+        store(self.left_memory, event.qubit)
         self.left_cchannel.send(ClassicPacket(HERALD, src=node, dest=self.left._node), next_hop=self.left._node)
         return True
 
@@ -142,24 +153,23 @@ class SwapAsapApp(Application):
             return
         a, b = self.left_pair, self.right_pair
         far_left, far_right = a.ends[0], b.ends[1]
-        # Reading a half applies its decay in that memory; the new pair's
-        # halves decay from now on where the far halves were.
-        self.left_memory.read(a)
-        self.right_memory.read(b)
-        far_left.right_memory.read(a)
-        far_right.left_memory.read(b)
+        # The new pair's halves decay from now on where the far halves were.
+        take(self.left_memory, a)
+        take(self.right_memory, b)
+        take(far_left.right_memory, a)
+        take(far_right.left_memory, b)
         pair = a.swapping(b)
         pair.ends = (far_left, far_right)
-        far_left.right_memory.write(pair)
-        far_right.left_memory.write(pair)
+        store(far_left.right_memory, pair)
+        store(far_right.left_memory, pair)
         far_left.right_pair = far_right.left_pair = pair
         self.left_pair = self.right_pair = None
 
     def deliver(self):
         first = self.runs.apps[0]
         pair = self.left_pair
-        self.left_memory.read(pair)
-        first.right_memory.read(pair)
+        take(self.left_memory, pair)
+        take(first.right_memory, pair)
         first.right_pair = self.left_pair = None
         now = self._simulator.tc
         self.runs.delivery_ms.append((now - self.runs.run_start).sec * 1000.0)
