@@ -14,14 +14,15 @@ nodes with the delay of the whole route. A run goes:
   firing makes a Werner pair of the base fidelity, keeps one half in node
   i's right memory and sends the other through the hop's channel; the half
   kept from the previous firing, never heralded, is discarded first.
-- The photon that arrives is stored in node i + 1's left memory, which
-  sends a herald back; it reaches node i one round trip after the firing,
-  and from then the hop holds its pair.
+- Node i + 1 stores a photon that arrives in its left memory and sends a
+  herald back; it reaches node i one round trip after the firing, and from
+  then the hop holds its pair.
 - A node that holds a pair on each side swaps at once (qns's Werner
   swapping, w = w1 w2); the new pair replaces the far halves in the memories
   of the two far nodes.
-- When the end nodes share one pair, the first sends the news over the
-  route-long channel; the last node reads both halves (each half decays by
+- Swaps tell no one: as in the physical model, no node waits for the news
+  of another's swap. At the instant the end nodes share one pair, the first
+  signals over the route-long channel; on the signal the last node reads both halves (each half decays by
   exp(-t / T2) for its time in memory, by qns's store-error model), counts
   the pair, frees the memories and starts the next run.
 
