@@ -178,20 +178,26 @@ private:
         const bool by_rank = !keeping_near();
         if (!by_rank) most_valuable_first(neighbours, values);
         const std::vector<std::uint32_t> seed = long_path_seed(joined, neighbours, values, entry, exit, stop);
-        if (nodes.size() <= RememberingReach<1>::kNodeLimit) {
-            RememberingReach<1> reach(joined, values, exit, margin_, slack_);
-            if (by_rank) reach.cut_dominated();
-            return add_near(i, live, PrunedSearch<RememberingReach<1>>(neighbours, values, entry, exit, reach), seed,
-                            stop);
-        }
-        if (nodes.size() <= RememberingReach<4>::kNodeLimit) {
-            RememberingReach<4> reach(joined, values, exit, margin_, slack_);
-            if (by_rank) reach.cut_dominated();
-            return add_near(i, live, PrunedSearch<RememberingReach<4>>(neighbours, values, entry, exit, reach), seed,
-                            stop);
-        }
+        if (nodes.size() <= RememberingReach<1>::kNodeLimit)
+            return remembering<1>(i, live, joined, neighbours, values, entry, exit, seed, by_rank, stop);
+        if (nodes.size() <= RememberingReach<4>::kNodeLimit)
+            return remembering<4>(i, live, joined, neighbours, values, entry, exit, seed, by_rank, stop);
+        if (nodes.size() <= RememberingReach<16>::kNodeLimit)
+            return remembering<16>(i, live, joined, neighbours, values, entry, exit, seed, by_rank, stop);
         SimplePathReach reach(joined, values, exit, margin_);
         return add_near(i, live, PrunedSearch<SimplePathReach>(neighbours, values, entry, exit, reach), seed, stop);
+    }
+
+    // The branch and bound of block i remembering continuations in states of
+    // 64 x Words nodes.
+    template <std::size_t Words>
+    bool remembering(std::uint32_t i, const std::vector<std::uint32_t>& live, const Adjacency& joined,
+                     const RankedNeighbours& neighbours, const std::vector<double>& values, std::uint32_t entry,
+                     std::uint32_t exit, const std::vector<std::uint32_t>& seed, bool by_rank, const StopCheck& stop) {
+        RememberingReach<Words> reach(joined, values, exit, margin_, slack_);
+        if (by_rank) reach.cut_dominated();
+        return add_near(i, live, PrunedSearch<RememberingReach<Words>>(neighbours, values, entry, exit, reach), seed,
+                        stop);
     }
 
     // A lone block's best sub-route is the route: nothing after it can

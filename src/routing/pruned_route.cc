@@ -66,6 +66,26 @@ std::optional<std::vector<std::uint32_t>> search_from_best(const SearchGraph& gr
     return search.run(stop);
 }
 
+// The whole graph's largest-sum search in candidate order, remembering
+// continuations in states of 64 x Words nodes and cutting dominated visits.
+template <std::size_t Words>
+std::optional<std::vector<std::uint32_t>> remembering_search(const SearchGraph& graph,
+                                                             const RankedNeighbours& neighbours,
+                                                             const std::vector<double>& values,
+                                                             const std::vector<std::uint32_t>& reachable,
+                                                             BoundMargin margin, const std::vector<std::uint32_t>& seed,
+                                                             const StopCheck& stop) {
+    // Pads the remembered gains by the rounding of both scores compared.
+    double total = 0.0;
+    for (std::uint32_t node : reachable) total += values[node];
+    RememberingReach<Words> reach(graph.joined_lists(), values, graph.to(), margin,
+                                  4.0 * margin.relative * total * (1.0 + margin.relative));
+    reach.cut_dominated();
+    PrunedSearch<RememberingReach<Words>> search(neighbours, values, graph.from(), graph.to(), reach);
+    if (!seed.empty()) search.seed(seed);
+    return search.run(stop);
+}
+
 }  // namespace
 
 PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& values, RouteObjective objective,
@@ -96,17 +116,10 @@ PrunedRoute pruned_route(const SearchGraph& graph, const std::vector<double>& va
     const RankedNeighbours neighbours(graph, TieRule::kLastWins);
     const std::vector<std::uint32_t> seed =
         long_path_seed(graph.joined_lists(), neighbours, values, graph.from(), graph.to(), stop);
-    if (graph.node_count() <= RememberingReach<4>::kNodeLimit) {
-        // Pads the remembered gains by the rounding of both scores compared.
-        double total = 0.0;
-        for (std::uint32_t node : reachable) total += values[node];
-        RememberingReach<4> reach(graph.joined_lists(), values, graph.to(), margin,
-                                  4.0 * margin.relative * total * (1.0 + margin.relative));
-        reach.cut_dominated();
-        PrunedSearch<RememberingReach<4>> search(neighbours, values, graph.from(), graph.to(), reach);
-        if (!seed.empty()) search.seed(seed);
-        return {true, search.run(stop)};
-    }
+    if (graph.node_count() <= RememberingReach<4>::kNodeLimit)
+        return {true, remembering_search<4>(graph, neighbours, values, reachable, margin, seed, stop)};
+    if (graph.node_count() <= RememberingReach<16>::kNodeLimit)
+        return {true, remembering_search<16>(graph, neighbours, values, reachable, margin, seed, stop)};
     SimplePathReach reach(graph.joined_lists(), values, graph.to(), margin);
     PrunedSearch<SimplePathReach> search(neighbours, values, graph.from(), graph.to(), reach);
     if (!seed.empty()) search.seed(seed);

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -38,9 +39,6 @@ public:
     static constexpr bool kLowest = false;
     static constexpr bool kMultiply = false;
     static constexpr std::size_t kNodeLimit = 64 * Words;
-    // States remembered at most, so that memory stays bounded (at most
-    // 2 x kStateLimit slots of 8 x Words + 24 bytes).
-    static constexpr std::size_t kStateLimit = std::size_t{1} << 20;
 
     // `joined` must have at most kNodeLimit nodes.
     RememberingReach(const Adjacency& joined, const std::vector<double>& values, std::uint32_t to, BoundMargin margin,
@@ -122,6 +120,10 @@ private:
         double top_reached = 0.0;
         bool used = false;
     };
+    // States remembered at most, so that the table (at most twice as many
+    // slots) stays under 128 MB.
+    static constexpr std::size_t kStateLimit = std::bit_floor((std::size_t{64} << 20) / sizeof(Slot));
+
     std::size_t find(const State& state) const {
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = StateHash()(state) & mask;
