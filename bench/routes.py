@@ -26,7 +26,7 @@ import vorn_core as vc
 STRATEGIES = [vc.StrategyType.LowestLatency, vc.StrategyType.HighestFidelity, vc.StrategyType.HighestSuccess]
 NAMES = {s.to_u8(): repr(s).split(".")[-1] for s in STRATEGIES}
 SIZES = [32, 48, 64, 128, 1000, 10000]
-SUCCESS_SIZES = [32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 256]
+SUCCESS_SIZES = [32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 256, 320, 384, 512, 768, 1000]
 
 
 def random_values(rng):
@@ -224,13 +224,13 @@ def chain_links(n, seed):
 def highest_success_table(cap, networks):
     """The HighestSuccess sizes the route search is measured at."""
     print(f"HighestSuccess, median of {networks} 3-nearest-neighbour networks (ms per call, cap {cap:g} s):")
-    for n in [64, 128, 160, 256, 1000]:
+    for n in [64, 128, 160, 256, 384, 512, 1000]:
         built = random_requests(n, networks)
         times = [time_call(e, s, t, vc.StrategyType.HighestSuccess, cap) for e, s, t in built]
         done = sum(t is not None for t in times)
         print(f"  {n:>6} nodes: {cell(median_ms(times), cap)}  ({done} of {networks} under the cap)", flush=True)
     print("HighestSuccess on complete graphs with random values, N0 -> N{n-1} (ms):")
-    for n in [12, 14, 16]:
+    for n in [12, 14, 16, 17, 18]:
         engine = engine_for(n, complete_links(n, n))
         seconds = time_call(engine, "N0", f"N{n - 1}", vc.StrategyType.HighestSuccess, cap)
         print(f"  {n:>6} nodes: {cell(median_ms([seconds]), cap)}", flush=True)
