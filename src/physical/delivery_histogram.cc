@@ -21,16 +21,20 @@ double DeliveryHistogram::midpoint(std::size_t bin) {
 }
 
 void DeliveryHistogram::add(const DeliveryHistogram& other) {
-    for (std::size_t b = 0; b < kBins; ++b) counts_[b] += other.counts_[b];
+    for (std::size_t b = other.low_; b < other.high_; ++b) counts_[b] += other.counts_[b];
+    if (other.low_ < low_) low_ = other.low_;
+    if (other.high_ > high_) high_ = other.high_;
 }
 
 void DeliveryHistogram::clear() {
-    for (std::uint64_t& count : counts_) count = 0;
+    for (std::size_t b = low_; b < high_; ++b) counts_[b] = 0;
+    low_ = kBins;
+    high_ = 0;
 }
 
 std::map<double, std::uint64_t> DeliveryHistogram::counts_by_midpoint() const {
     std::map<double, std::uint64_t> counts;
-    for (std::size_t b = 0; b < kBins; ++b) {
+    for (std::size_t b = low_; b < high_; ++b) {
         if (counts_[b] != 0) counts.emplace(midpoint(b), counts_[b]);
     }
     return counts;

@@ -25,7 +25,15 @@ public:
     static std::size_t bin_of(double ms);
     static double midpoint(std::size_t bin);
 
-    void add(double ms) { ++counts_[bin_of(ms)]; }
+    void add(double ms) {
+        const std::size_t bin = bin_of(ms);
+        ++counts_[bin];
+        low_ = bin < low_ ? bin : low_;
+        high_ = bin >= high_ ? bin + 1 : high_;
+    }
+    // Adds the other's counts; it reads only the bins the other has used, so
+    // merging a chunk's few bins costs little (and moves little memory
+    // between the cores that filled them).
     void add(const DeliveryHistogram& other);
     void clear();
     // Non-empty bins: midpoint -> count.
@@ -33,6 +41,9 @@ public:
 
 private:
     std::vector<std::uint64_t> counts_;
+    // Every non-zero count lies in [low_, high_).
+    std::size_t low_ = kBins;
+    std::size_t high_ = 0;
 };
 
 }  // namespace vorn
