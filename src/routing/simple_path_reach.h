@@ -11,6 +11,7 @@
 // dropped below a step come back when the search leaves it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -40,6 +41,10 @@ private:
     // Tarjan's blocks of the usable nodes plus v, rooted at the target; marks
     // the blocks on the way from v to the target. False when v is cut off.
     bool find_blocks(std::uint32_t v);
+    // The same for up to 64 x Words nodes, on neighbour masks: the unvisited
+    // neighbours and the links back to ancestors are a mask each.
+    template <std::size_t Words>
+    bool find_blocks_in_masks(std::uint32_t v);
     bool on_the_way(std::uint32_t node) const;
     void drop(std::uint32_t node);
 
@@ -64,6 +69,9 @@ private:
     std::vector<std::uint32_t> block_marked_;
     std::vector<std::uint32_t> calls_;
     std::vector<std::uint32_t> pending_;
+    // For up to 256 nodes, each node's neighbours as mask_words_ words.
+    std::size_t mask_words_ = 0;
+    std::vector<std::uint64_t> neighbour_masks_;
 };
 
 }  // namespace vorn

@@ -10,6 +10,7 @@
 #include "routing/ranked_neighbours.h"
 #include "routing/route_reference.test.h"
 #include "routing/search_graph.h"
+#include "routing/small_graphs.testing.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -90,6 +91,72 @@ TEST(SimplePathReach, the_bound_never_falls_below_the_best_completion) {
     }
     EXPECT_GT(states, 2000);
     EXPECT_GT(exact, 500);
+}
+
+TEST(SimplePathReach, every_size_of_block_pass_finds_the_same_nodes) {
+    // The reach pass runs on one-word masks up to 64 nodes, four words up to
+    // 256 and adjacency lists beyond. Unlinked nodes change no route, so a
+    // small graph padded past each size must give the same bounds and the
+    // same usable nodes at every step of one random walk.
+    std::mt19937_64 rng(8101);
+    int steps = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const std::size_t n = 4 + rng() % 12;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> edges;
+        for (std::size_t k = rng() % (2 * n) + n; k > 0; --k) {
+            edges.emplace_back(static_cast<std::uint32_t>(rng() % n), static_cast<std::uint32_t>(rng() % n));
+        }
+        const std::uint32_t to = static_cast<std::uint32_t>(rng() % n);
+        std::vector<double> small_values(n);
+        for (auto& v : small_values) v = static_cast<double>(rng() % 12);
+        struct Padded {
+            vorn::Adjacency joined;
+            std::vector<double> values;
+        };
+        std::vector<Padded> graphs;
+        for (std::size_t padding : {std::size_t{0}, std::size_t{100}, std::size_t{300}}) {
+            Padded padded{vorn::testing::adjacency(static_cast<std::uint32_t>(n + padding), edges), small_values};
+            padded.values.resize(n + padding, 1.0);
+            graphs.push_back(std::move(padded));
+        }
+        std::vector<vorn::SimplePathReach> reaches;
+        for (const Padded& g : graphs) reaches.emplace_back(g.joined, g.values, to, vorn::BoundMargin{});
+        std::uint32_t at = (to + 1 + static_cast<std::uint32_t>(rng() % (n - 1))) % static_cast<std::uint32_t>(n);
+        std::vector<std::uint32_t> entered;
+        double score = 0.0;
+        for (;;) {
+            std::vector<std::set<std::uint32_t>> usable;
+            std::vector<double> bounds;
+            std::vector<bool> reached;
+            for (auto& reach : reaches) {
+                double bound = 0.0;
+                reached.push_back(reach.enter(at, score, bound));
+                bounds.push_back(bound);
+                const auto nodes = reach.usable_nodes();
+                usable.emplace_back(nodes.begin(), nodes.end());
+            }
+            entered.push_back(at);
+            ++steps;
+            for (std::size_t k = 1; k < reaches.size(); ++k) {
+                ASSERT_EQ(reached[k], reached[0]);
+                if (!reached[0]) continue;
+                ASSERT_EQ(bounds[k], bounds[0]);
+                ASSERT_EQ(usable[k], usable[0]);
+            }
+            if (!reached[0]) break;
+            std::vector<std::uint32_t> next;
+            for (std::uint32_t y : graphs[0].joined.of(at)) {
+                if (reaches[0].usable(y) && y != to) next.push_back(y);
+            }
+            if (next.empty()) break;
+            at = next[rng() % next.size()];
+            score += small_values[at];
+        }
+        for (auto it = entered.rbegin(); it != entered.rend(); ++it) {
+            for (auto& reach : reaches) reach.leave(*it);
+        }
+    }
+    EXPECT_GT(steps, 1000);
 }
 
 TEST(LongPathSeed, the_seed_is_a_simple_path_between_the_endpoints) {
