@@ -41,8 +41,13 @@ private:
     // Tarjan's blocks of the usable nodes plus v, rooted at the target; marks
     // the blocks on the way from v to the target. False when v is cut off.
     bool find_blocks(std::uint32_t v);
-    // The same for up to 64 x Words nodes, on neighbour masks: the unvisited
-    // neighbours and the links back to ancestors are a mask each.
+    // Tarjan's walk from the target, the order of steps left to `advance(x,
+    // discover)`: it discovers one more child of x (or takes one more link
+    // of x) and answers true, or answers false when x is done.
+    template <class Advance>
+    bool find_blocks_with(std::uint32_t v, Advance&& advance);
+    // find_blocks for up to 64 x Words nodes, on neighbour masks: the
+    // unvisited neighbours and the links back to ancestors are a mask each.
     template <std::size_t Words>
     bool find_blocks_in_masks(std::uint32_t v);
     bool on_the_way(std::uint32_t node) const;
